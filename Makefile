@@ -1,0 +1,57 @@
+# Makefile: the front door. `make` sets everything up and builds, `make test` runs every test,
+# `make run` starts the intro (on a virtual X server when no display exists).
+#
+#   make                 install missing packages, configure into build/, build everything
+#   make test            build, then run every test (under Xvfb when DISPLAY is unset)
+#   make run             build, then run the intro
+#   make test SANITIZE=1 the same tests built with AddressSanitizer + UBSan, in build-asan/
+#   make test TSAN=1     the same tests built with ThreadSanitizer, in build-tsan/
+#   make bench           build and run the benchmark binaries
+
+JOBS    ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+ifeq ($(SANITIZE),1)
+  BUILD ?= build-asan
+  CMAKE_FLAGS += -DINTRO_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=Debug
+else ifeq ($(TSAN),1)
+  BUILD ?= build-tsan
+  CMAKE_FLAGS += -DINTRO_SANITIZE=thread -DCMAKE_BUILD_TYPE=RelWithDebInfo
+else
+  BUILD ?= build
+endif
+
+# Tests that need a display get a virtual one: 1280 x 1024, 24-bit, with GLX (Mesa llvmpipe).
+XVFB = xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp"
+ifeq ($(strip $(DISPLAY)),)
+  WITH_DISPLAY = $(XVFB)
+else
+  WITH_DISPLAY =
+endif
+
+.PHONY: all deps configure build test run bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+$(BUILD)/CMakeCache.txt: | deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+
+configure: deps $(BUILD)/CMakeCache.txt
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && $(WITH_DISPLAY) ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
+
+run: build
+	@scripts/run-intro $(BUILD)
+
+bench: build
+	@scripts/run-benchmarks $(BUILD)
+
+clean:
+	rm -rf build build-asan build-tsan out

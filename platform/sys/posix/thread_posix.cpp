@@ -1,0 +1,68 @@
+// platform/sys/posix/thread_posix.cpp: detached threads and sleeping on POSIX threads.
+#include <pthread.h>
+#include <sched.h>
+#include <time.h>
+
+#include <atomic>
+#include <cerrno>
+#include <new>
+
+#include "platform/sys/sys.h"
+
+namespace platform::sys {
+
+namespace {
+
+std::atomic<bool> g_failThreads{false};
+
+struct Start {
+    ThreadMain entry;
+    void* argument;
+};
+
+void* Trampoline(void* p) {
+    Start start = *static_cast<Start*>(p);
+    delete static_cast<Start*>(p);
+    start.entry(start.argument);
+    return nullptr;
+}
+
+}  // namespace
+
+bool CreateDetachedThread(ThreadMain entry, void* argument, std::size_t stack_bytes) {
+    if (!entry || g_failThreads.load()) return false;
+    auto* start = new (std::nothrow) Start{entry, argument};
+    if (!start) return false;
+    pthread_attr_t attr;
+    if (pthread_attr_init(&attr) != 0) {
+        delete start;
+        return false;
+    }
+    pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
+    if (stack_bytes != 0) {
+        if (stack_bytes < PTHREAD_STACK_MIN) stack_bytes = PTHREAD_STACK_MIN;
+        pthread_attr_setstacksize(&attr, stack_bytes);
+    }
+    pthread_t thread;
+    const int rc = pthread_create(&thread, &attr, Trampoline, start);
+    pthread_attr_destroy(&attr);
+    if (rc != 0) {
+        delete start;
+        return false;
+    }
+    return true;
+}
+
+void SetThreadCreationFailure(bool fail) { g_failThreads.store(fail); }
+
+void SleepMs(std::uint32_t ms) {
+    if (ms == 0) {
+        sched_yield();
+        return;
+    }
+    timespec t{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
+    while (nanosleep(&t, &t) != 0 && errno == EINTR) {
+    }
+}
+
+}  // namespace platform::sys
