@@ -1,0 +1,125 @@
+# scripts/xtools.py: small X11 helpers for running the intro headless and for end-to-end tests:
+# a private Xvfb, finding a window, dumping a window to PNG, and holding keys/buttons through
+# XTest on one open connection (the X server releases them when the connection closes).
+import ctypes
+import ctypes.util
+import os
+import struct
+import subprocess
+import time
+import zlib
+
+
+def start_xvfb(width=1280, height=1024):
+    """Starts Xvfb on a free display number; returns (process, ':N')."""
+    for n in range(90, 190):
+        if os.path.exists(f"/tmp/.X{n}-lock") or os.path.exists(f"/tmp/.X11-unix/X{n}"):
+            continue
+        proc = subprocess.Popen(
+            ["Xvfb", f":{n}", "-screen", "0", f"{width}x{height}x24", "-nolisten", "tcp"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        for _ in range(100):
+            if os.path.exists(f"/tmp/.X11-unix/X{n}"):
+                return proc, f":{n}"
+            if proc.poll() is not None:
+                break
+            time.sleep(0.05)
+        proc.kill()
+    raise RuntimeError("no free display for Xvfb")
+
+
+def find_window(display, wm_class, timeout=10.0):
+    """Returns the id of the first viewable window whose class is wm_class, or None."""
+    env = dict(os.environ, DISPLAY=display)
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        out = subprocess.run(["xdotool", "search", "--class", wm_class],
+                             env=env, capture_output=True, text=True).stdout.split()
+        if out:
+            return int(out[0])
+        time.sleep(0.1)
+    return None
+
+
+def window_png(display, window, path):
+    """Dumps one window with xwd and writes it as an RGB PNG; returns (width, height, rows)."""
+    env = dict(os.environ, DISPLAY=display)
+    data = subprocess.run(["xwd", "-silent", "-id", str(window)], env=env,
+                          capture_output=True, check=True).stdout
+    fields = struct.unpack(">25I", data[:100])
+    header_size, depth = fields[0], fields[3]
+    width, height = fields[4], fields[5]
+    byte_order, bits_per_pixel, bytes_per_line = fields[7], fields[11], fields[12]
+    ncolors = fields[19]
+    pixels = data[header_size + ncolors * 12:]
+    if bits_per_pixel != 32 or depth not in (24, 32):
+        raise RuntimeError(f"unsupported xwd format: {bits_per_pixel} bpp, depth {depth}")
+    rows = []
+    for y in range(height):
+        line = pixels[y * bytes_per_line: y * bytes_per_line + width * 4]
+        row = bytearray(width * 3)
+        for x in range(width):
+            px = line[x * 4: x * 4 + 4]
+            if byte_order == 0:  # LSBFirst: B G R X
+                row[x * 3: x * 3 + 3] = bytes((px[2], px[1], px[0]))
+            else:                # MSBFirst: X R G B
+                row[x * 3: x * 3 + 3] = bytes((px[1], px[2], px[3]))
+        rows.append(bytes(row))
+    write_png(path, width, height, rows)
+    return width, height, rows
+
+
+def write_png(path, width, height, rows):
+    def chunk(tag, body):
+        return struct.pack(">I", len(body)) + tag + body + struct.pack(">I", zlib.crc32(tag + body))
+    raw = b"".join(b"\x00" + r for r in rows)
+    png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+    png += chunk(b"IDAT", zlib.compress(raw, 6)) + chunk(b"IEND", b"")
+    os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(png)
+
+
+class XTest:
+    """One X connection through which keys and buttons stay down until released."""
+
+    def __init__(self, display):
+        self.x11 = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
+        self.xtst = ctypes.CDLL(ctypes.util.find_library("Xtst") or "libXtst.so.6")
+        self.x11.XOpenDisplay.restype = ctypes.c_void_p
+        self.x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        self.x11.XStringToKeysym.restype = ctypes.c_ulong
+        self.x11.XStringToKeysym.argtypes = [ctypes.c_char_p]
+        self.x11.XKeysymToKeycode.restype = ctypes.c_ubyte
+        self.x11.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+        self.x11.XFlush.argtypes = [ctypes.c_void_p]
+        self.x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        self.xtst.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
+        self.xtst.XTestFakeButtonEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
+        self.xtst.XTestFakeMotionEvent.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int, ctypes.c_int, ctypes.c_ulong]
+        self.dpy = self.x11.XOpenDisplay(display.encode())
+        if not self.dpy:
+            raise RuntimeError(f"cannot open display {display}")
+
+    def key(self, name, down):
+        code = self.x11.XKeysymToKeycode(self.dpy, self.x11.XStringToKeysym(name.encode()))
+        self.xtst.XTestFakeKeyEvent(self.dpy, code, 1 if down else 0, 0)
+        self.x11.XFlush(self.dpy)
+
+    def tap(self, name, hold_seconds=0.3):
+        self.key(name, True)
+        time.sleep(hold_seconds)
+        self.key(name, False)
+
+    def move(self, x, y):
+        self.xtst.XTestFakeMotionEvent(self.dpy, -1, x, y, 0)
+        self.x11.XFlush(self.dpy)
+
+    def button(self, number, down):
+        self.xtst.XTestFakeButtonEvent(self.dpy, number, 1 if down else 0, 0)
+        self.x11.XFlush(self.dpy)
+
+    def close(self):
+        if self.dpy:
+            self.x11.XCloseDisplay(self.dpy)
+            self.dpy = None
