@@ -1,8 +1,7 @@
-// runtime/heap.cpp: the runtime, string and memory heaps, and state blocks.
+// runtime/heap.cpp: the runtime, string and memory heaps.
 #include "runtime/heap.h"
 
 #include "runtime/block_pool_internal.h"
-#include "runtime/state_block.h"
 
 namespace runtime {
 
@@ -48,12 +47,6 @@ void* RuntimeAlloc(std::size_t bytes) { return sys::HeapAlloc(g_runtimeHeap, byt
 
 void RuntimeFree(void* block) {
     if (block) sys::HeapFree(g_runtimeHeap, block);
-}
-
-void* CreateStateBlock(std::size_t bytes, StateConstructor constructor) {
-    void* block = RuntimeAlloc(bytes);
-    if (block && constructor) constructor(block);
-    return block;
 }
 
 }  // namespace runtime
