@@ -377,7 +377,8 @@ bool TranslateMessage(const Message* msg);
 // is gone or the message has none).
 LResult DispatchMessage(const Message* msg);
 
-// The default handling every procedure falls back to: WM_CLOSE destroys the window;
+// The default handling every procedure falls back to: WM_NCCREATE answers 1 (go on);
+// WM_CLOSE destroys the window;
 // WM_NCLBUTTONDOWN with HTCAPTION starts the move loop (below) through WM_SYSCOMMAND;
 // WM_PAINT validates (erasing through WM_ERASEBKGND when asked); WM_ERASEBKGND fills with
 // the class background; everything else returns 0.

@@ -177,6 +177,7 @@ int VirtualKeyOf(SDL_Keycode key) {
 }
 
 Point lastPointer;  // screen position of the last mouse event, stamped on every message
+Uint32 buttonsDown = 0;  // mouse buttons down as of the last translated mouse event
 
 void Push(WindowHandle window, std::uint32_t message, WParam wParam, LParam lParam) {
     Message m;
@@ -261,8 +262,10 @@ void TranslateMouseButton(const SDL_MouseButtonEvent& e) {
         message = base + 2;
     const Point origin = ClientOrigin(*r);
     lastPointer = Point{origin.x + e.x, origin.y + e.y};
-    Push(r->handle, message, MouseKeys(SDL_GetMouseState(nullptr, nullptr)),
-         MakeLParam(e.x, e.y));
+    // The buttons as they were right after this event, not as they are by now.
+    if (down) buttonsDown |= SDL_BUTTON(e.button);
+    else buttonsDown &= ~SDL_BUTTON(e.button);
+    Push(r->handle, message, MouseKeys(buttonsDown), MakeLParam(e.x, e.y));
 }
 
 void TranslateKey(const SDL_KeyboardEvent& e) {
@@ -317,6 +320,7 @@ void Translate(const SDL_Event& e) {
             if (r == nullptr || e.motion.which == SDL_TOUCH_MOUSEID) break;
             const Point origin = ClientOrigin(*r);
             lastPointer = Point{origin.x + e.motion.x, origin.y + e.motion.y};
+            buttonsDown = e.motion.state;
             Push(r->handle, WM_MOUSEMOVE, MouseKeys(e.motion.state),
                  MakeLParam(e.motion.x, e.motion.y));
             break;
@@ -330,8 +334,7 @@ void Translate(const SDL_Event& e) {
             if (r == nullptr || e.wheel.y == 0) break;
             const int delta = e.wheel.y * 120 *
                               (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -1 : 1);
-            const WParam w = (static_cast<WParam>(delta & 0xFFFF) << 16) |
-                             MouseKeys(SDL_GetMouseState(nullptr, nullptr));
+            const WParam w = (static_cast<WParam>(delta & 0xFFFF) << 16) | MouseKeys(buttonsDown);
             Push(r->handle, WM_MOUSEWHEEL, w, MakeLParam(lastPointer.x, lastPointer.y));
             break;
         }
@@ -772,6 +775,8 @@ LResult DefWindowProc(WindowHandle window, std::uint32_t message, WParam wParam,
     WindowRecord* r = Find(window);
     if (r == nullptr) return 0;
     switch (message) {
+        case WM_NCCREATE:
+            return 1;  // creation goes on
         case WM_CLOSE:
             DestroyWindow(window);
             return 0;
@@ -923,7 +928,11 @@ bool AnimateWindow(WindowHandle window, std::uint32_t time_ms, std::uint32_t fla
     lastFade = FadeRecord{};
     lastFade.window = window;
     lastFade.flags = flags;
-    const std::uint64_t start = SDL_GetTicks64();
+    const std::int64_t frequency = sys::PerformanceFrequency();
+    const std::int64_t start = sys::PerformanceCounter();
+    const auto elapsedMs = [&] {
+        return static_cast<std::uint64_t>((sys::PerformanceCounter() - start) * 1000 / frequency);
+    };
     lastFade.opacitySupported = SDL_SetWindowOpacity(r->sdl, hide ? 1.0f : 0.0f) == 0;
     if (!hide) {
         // Show transparent and paint the background, so the fade reveals it, not garbage.
@@ -933,13 +942,16 @@ bool AnimateWindow(WindowHandle window, std::uint32_t time_ms, std::uint32_t fla
     RecordFadeStep(hide ? 1.0f : 0.0f, 0);
     for (;;) {
         if ((r = Find(window)) == nullptr) return false;
-        const std::uint64_t elapsed = SDL_GetTicks64() - start;
+        const std::uint64_t elapsed = elapsedMs();
         const float t = time_ms == 0 ? 1.0f
                                      : std::min(1.0f, static_cast<float>(elapsed) /
                                                           static_cast<float>(time_ms));
         const float opacity = hide ? 1.0f - t : t;
         if (elapsed > 0 || time_ms == 0) {
-            if (lastFade.opacitySupported) SDL_SetWindowOpacity(r->sdl, opacity);
+            if (lastFade.opacitySupported) {
+                SDL_SetWindowOpacity(r->sdl, opacity);
+                sdl::X11Flush(r->sdl);  // each step reaches the compositor now, not later
+            }
             RecordFadeStep(opacity, static_cast<std::uint32_t>(elapsed));
         }
         if (elapsed >= time_ms) break;
@@ -947,12 +959,14 @@ bool AnimateWindow(WindowHandle window, std::uint32_t time_ms, std::uint32_t fla
     }
     if (hide) {
         ShowWindow(window, SW_HIDE);
-        if ((r = Find(window)) != nullptr && lastFade.opacitySupported)
+        if ((r = Find(window)) != nullptr && lastFade.opacitySupported) {
             SDL_SetWindowOpacity(r->sdl, 1.0f);
+            sdl::X11Flush(r->sdl);
+        }
     } else if ((flags & AW_ACTIVATE) != 0) {
         if ((r = Find(window)) != nullptr) Activate(*r);
     }
-    lastFade.elapsed_ms = static_cast<std::uint32_t>(SDL_GetTicks64() - start);
+    lastFade.elapsed_ms = static_cast<std::uint32_t>(elapsedMs());
     return true;
 }
 

@@ -70,6 +70,14 @@ bool X11SetClassName(SDL_Window* window, const char* name) {
     return true;
 }
 
+bool X11Flush(SDL_Window* window) {
+    Display* display = nullptr;
+    ::Window xwindow = 0;
+    if (!X11Info(window, &display, &xwindow)) return false;
+    XFlush(display);
+    return true;
+}
+
 bool X11QueryPointer(int* x, int* y, bool* leftDown) {
     static Display* display = nullptr;
     static bool tried = false;

@@ -19,6 +19,9 @@ bool X11FillClient(SDL_Window* window, int x, int y, int width, int height,
 // Sets the X11 class hint (instance and class name) of the window to "name".
 bool X11SetClassName(SDL_Window* window, const char* name);
 
+// Sends the window's pending requests to the X server now.
+bool X11Flush(SDL_Window* window);
+
 // The pointer position on the root window and whether the left button is down, asked of the
 // X server now. Uses a connection of its own, opened on first use.
 bool X11QueryPointer(int* x, int* y, bool* leftDown);
