@@ -1,0 +1,250 @@
+#!/usr/bin/env python3
+# tests/e2e/intro_test.py: end-to-end tests of the built intro. Each test starts the real
+# executable on its own virtual X server (1280 x 1024), finds its window and checks what a
+# person would see, hear and do. Screenshots are kept in $INTRO_ARTIFACTS.
+import ctypes
+import os
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "scripts"))
+import xtools  # noqa: E402
+
+EXE = os.environ.get("INTRO_EXE", "build/intro")
+ARTIFACTS = os.environ.get("INTRO_ARTIFACTS", "build/artifacts")
+RED = (153, 51, 51)
+
+
+def geometry(display, window):
+    """(x, y, width, height) of a window in screen coordinates, from xwininfo."""
+    out = subprocess.run(["xwininfo", "-id", str(window)], env=dict(os.environ, DISPLAY=display),
+                         capture_output=True, text=True).stdout
+    values = {}
+    for line in out.splitlines():
+        line = line.strip()
+        for key in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height",
+                    "Map State"):
+            if line.startswith(key + ":"):
+                values[key] = line.split(":", 1)[1].strip()
+    return (int(values["Absolute upper-left X"]), int(values["Absolute upper-left Y"]),
+            int(values["Width"]), int(values["Height"]), values.get("Map State", ""))
+
+
+def opacity(display, window):
+    """The window's _NET_WM_WINDOW_OPACITY as 0..1, or None when not set."""
+    out = subprocess.run(["xprop", "-id", str(window), "_NET_WM_WINDOW_OPACITY"],
+                         env=dict(os.environ, DISPLAY=display), capture_output=True,
+                         text=True).stdout
+    if "=" not in out:
+        return None
+    return int(out.split("=")[1].strip()) / 0xFFFFFFFF
+
+
+def send_close_request(display, window):
+    """Sends WM_DELETE_WINDOW to the window, as a window manager's close button would."""
+    x11 = ctypes.CDLL("libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XInternAtom.restype = ctypes.c_ulong
+    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                               ctypes.c_void_p]
+    x11.XFlush.argtypes = [ctypes.c_void_p]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+
+    class ClientMessage(ctypes.Structure):
+        _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong),
+                    ("send_event", ctypes.c_int), ("display", ctypes.c_void_p),
+                    ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                    ("format", ctypes.c_int), ("data", ctypes.c_long * 5),
+                    ("pad", ctypes.c_long * 12)]
+
+    dpy = x11.XOpenDisplay(display.encode())
+    ev = ClientMessage()
+    ev.type = 33  # ClientMessage
+    ev.window = window
+    ev.message_type = x11.XInternAtom(dpy, b"WM_PROTOCOLS", 0)
+    ev.format = 32
+    ev.data[0] = x11.XInternAtom(dpy, b"WM_DELETE_WINDOW", 0)
+    x11.XSendEvent(dpy, window, 0, 0, ctypes.byref(ev))
+    x11.XFlush(dpy)
+    x11.XCloseDisplay(dpy)
+
+
+class Intro:
+    """One run of the intro on a private X server."""
+
+    def __init__(self, env=None, before_start=None):
+        self.xvfb, self.display = xtools.start_xvfb()
+        self.keys = xtools.XTest(self.display)
+        if before_start:
+            before_start(self)
+        full_env = dict(os.environ, DISPLAY=self.display)
+        full_env.setdefault("SDL_AUDIODRIVER", "dummy")
+        full_env.update(env or {})
+        self.started = time.time()
+        self.proc = subprocess.Popen([EXE], env=full_env)
+        self.window = xtools.find_window(self.display, "WindowClass_0", timeout=20)
+
+    def screenshot(self, name):
+        path = os.path.join(ARTIFACTS, name)
+        w, h, rows = xtools.window_png(self.display, self.window, path)
+        return Picture(w, h, rows)
+
+    def escape(self):
+        self.keys.tap("Escape", 0.3)
+
+    def wait(self, timeout):
+        return self.proc.wait(timeout=timeout)
+
+    def close(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+        self.keys.close()
+        self.xvfb.terminate()
+        self.xvfb.wait()
+
+
+class Picture:
+    def __init__(self, w, h, rows):
+        self.w, self.h, self.rows = w, h, rows
+
+    def at(self, x, y):
+        r = self.rows[y]
+        return (r[x * 3], r[x * 3 + 1], r[x * 3 + 2])
+
+    def count(self, x0, y0, x1, y1, pred):
+        return sum(1 for y in range(y0, y1) for x in range(x0, x1) if pred(self.at(x, y)))
+
+
+def nonblack(p):
+    return p != (0, 0, 0)
+
+
+class IntroTest(unittest.TestCase):
+    def setUp(self):
+        os.makedirs(ARTIFACTS, exist_ok=True)
+        self.intro = None
+
+    def tearDown(self):
+        if self.intro:
+            self.intro.close()
+
+    def start(self, **kw):
+        self.intro = Intro(**kw)
+        self.assertIsNotNone(self.intro.window, "the intro opened no window")
+        return self.intro
+
+    def test_window_fades_in_centred_and_shows_the_scene(self):
+        intro = self.start()
+        # The fade-in: the opacity rises over 800 ms (sampled while it runs).
+        seen = []
+        t_end = time.time() + 1.5
+        while time.time() < t_end:
+            o = opacity(intro.display, intro.window)
+            if o is not None:
+                seen.append(o)
+            time.sleep(0.05)
+        if seen:
+            self.assertLess(min(seen), 0.5, f"opacity never low during the fade: {seen}")
+            self.assertGreater(max(seen), 0.99)
+        x, y, w, h, state = geometry(intro.display, intro.window)
+        self.assertEqual((w, h), (800, 600))
+        self.assertEqual((x, y), (240, 212), "not centred on a 1280 x 1024 screen")
+        self.assertEqual(state, "IsViewable")
+
+        time.sleep(max(0.0, 6.5 - (time.time() - intro.started)))
+        pic = intro.screenshot("intro_6s.png")
+        self.assertEqual((pic.w, pic.h), (800, 600))
+        for row in (50, 51, 550, 551):
+            bad = [x for x in range(800) if pic.at(x, row) != RED]
+            self.assertEqual(bad[:5], [], f"bar row {row} not red 153/51/51 everywhere")
+        for row in (49, 52, 549, 552):
+            self.assertNotEqual(pic.at(400, row), RED, f"row {row} is part of a bar")
+        self.assertGreater(pic.count(239, 260, 561, 356, lambda p: p[0] > 200), 200,
+                           "no information panel")
+        self.assertGreater(pic.count(600, 65, 759, 79, nonblack), 50, "no caption")
+        self.assertGreater(pic.count(0, 368, 800, 548, nonblack), 500, "no scroller")
+        self.assertGreater(pic.count(88, 100, 711, 220, nonblack), 2000, "no logo")
+        self.assertEqual(pic.count(0, 0, 590, 50, nonblack), 0, "top left not black")
+        self.assertEqual(pic.count(0, 240, 230, 258, nonblack), 0, "gap left of the panel not black")
+        self.assertEqual(pic.count(0, 560, 800, 600, nonblack), 0, "bottom not black")
+
+        intro.escape()
+        self.assertEqual(intro.wait(timeout=4), 0)
+
+    def test_left_drag_moves_the_window_and_the_scene_goes_on(self):
+        intro = self.start()
+        time.sleep(2.5)
+        x0, y0, _, _, _ = geometry(intro.display, intro.window)
+        k = intro.keys
+        k.move(x0 + 400, y0 + 300)
+        time.sleep(0.2)
+        k.button(1, True)
+        for i in range(1, 11):
+            k.move(x0 + 400 + 10 * i, y0 + 300 + 5 * i)
+            time.sleep(0.05)
+        time.sleep(0.2)
+        k.button(1, False)
+        time.sleep(0.5)
+        x1, y1, _, _, _ = geometry(intro.display, intro.window)
+        self.assertEqual((x1 - x0, y1 - y0), (100, 50))
+        a = intro.screenshot("after_drag_a.png")
+        time.sleep(0.3)
+        b = intro.screenshot("after_drag_b.png")
+        self.assertNotEqual(a.rows, b.rows, "the scene stopped after the drag")
+        intro.escape()
+        self.assertEqual(intro.wait(timeout=4), 0)
+
+    def test_close_request_changes_nothing_and_escape_ends_with_zero(self):
+        intro = self.start()
+        time.sleep(2.5)
+        send_close_request(intro.display, intro.window)
+        time.sleep(1.0)
+        self.assertIsNone(intro.proc.poll(), "a close request ended the intro")
+        self.assertEqual(geometry(intro.display, intro.window)[4], "IsViewable")
+        t = time.time()
+        intro.escape()
+        self.assertEqual(intro.wait(timeout=4), 0)
+        self.assertLess(time.time() - t, 2.0 + 0.3, "the exit took longer than two seconds")
+
+    def test_escape_held_from_the_start_ends_after_the_fade_in(self):
+        intro = self.start(before_start=lambda i: i.keys.key("Escape", True))
+        code = intro.wait(timeout=15)
+        intro.keys.key("Escape", False)
+        self.assertEqual(code, 0)
+        self.assertGreater(time.time() - intro.started, 1.6, "exited before fading in and out")
+
+    def test_disk_audio_captures_the_module(self):
+        raw = tempfile.NamedTemporaryFile(suffix=".raw", delete=False).name
+        intro = self.start(env={"SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": raw})
+        time.sleep(4)
+        intro.escape()
+        self.assertEqual(intro.wait(timeout=4), 0)
+        captured = open(raw, "rb").read()
+        os.unlink(raw)
+        wav = tempfile.NamedTemporaryFile(suffix=".wav", delete=False).name
+        subprocess.run([os.environ["MODRENDER_EXE"], os.environ["INTRO_MODULE"], wav],
+                       check=True, capture_output=True)
+        reference = open(wav, "rb").read()[44:]
+        os.unlink(wav)
+        # The device plays silence until the music starts; from the first sound on, the
+        # capture is the module as the library renders it.
+        first = next((i for i in range(0, len(captured) - 3, 4)
+                      if captured[i:i + 4] != b"\0\0\0\0"), None)
+        self.assertIsNotNone(first, "the captured sound is silent")
+        ref_first = next(i for i in range(0, len(reference) - 3, 4)
+                         if reference[i:i + 4] != b"\0\0\0\0")
+        n = min(len(captured) - first, 44100 * 4 * 2)
+        self.assertGreater(n, 44100 * 4, "less than a second of music captured")
+        self.assertEqual(captured[first:first + n], reference[ref_first:ref_first + n])
+
+
+if __name__ == "__main__":
+    unittest.main()
