@@ -702,6 +702,7 @@ struct PresentInfo {
     int refreshRateHz = 0;
     std::uint64_t presents = 0;         // successful Present calls of the device
     std::uint64_t readBacks = 0;        // surface read-backs done by LockRect bits (all devices)
+    DWORD behaviourFlags = 0;           // the behaviour flags the last device was created with
 };
 PresentInfo GetPresentInfo();
 

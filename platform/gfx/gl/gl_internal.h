@@ -1,0 +1,341 @@
+// platform/gfx/gl/gl_internal.h: the OpenGL side of the graphics layer, for its own files,
+// the effect object (platform/gfx/fx/) and tests that look at GL objects.
+//
+// Rules every GL user of the device follows:
+//   - All drawing goes into framebuffer objects whose row 0 is the TOP row of the picture
+//     (the back buffer, render-target textures and every texture level hold the picture in
+//     Direct3D order). A vertex shader therefore ends with kClipSpaceEpilogue, which turns
+//     Direct3D clip space (y up, z in [0, w]) into what GL needs for that storage.
+//   - Vertex attributes use the fixed locations below, whatever the program.
+//   - Before drawing, call PrepareDraw(device): it binds the current render target, viewport
+//     and the render states. After changing GL state directly (programs, texture units,
+//     samplers, blend, depth), call InvalidateGlState(device) so the device sets its own
+//     state again before its next draw.
+//   - While an effect pass is active, SetProgramOverride(device, program) makes DrawPrimitive
+//     use that program instead of the device's fixed program; 0 gives it back.
+#pragma once
+
+#include <epoxy/gl.h>
+
+#include <algorithm>
+#include <array>
+#include <string>
+#include <cstdint>
+#include <vector>
+
+#include "platform/gfx/gfx.h"
+
+namespace platform::gfx::gl {
+
+// Attribute locations of every vertex program drawn by DrawPrimitive.
+inline constexpr GLuint kAttribPosition = 0;  // vec3 (D3DFVF_XYZ)
+inline constexpr GLuint kAttribNormal = 1;    // vec3 (D3DFVF_NORMAL)
+inline constexpr GLuint kAttribColour = 2;    // vec4 (D3DFVF_DIFFUSE; white when absent)
+inline constexpr GLuint kAttribTexCoord0 = 3; // vec2 (D3DFVF_TEX1; 0 when absent)
+
+// The last statements of every vertex shader: Direct3D clip space to the layer's storage.
+inline constexpr const char* kClipSpaceEpilogue =
+    "gl_Position.y = -gl_Position.y;\n"
+    "gl_Position.z = 2.0 * gl_Position.z - gl_Position.w;\n";
+
+// Debug-only check of glGetError after a call.
+#ifndef NDEBUG
+void CheckGlError(const char* what, const char* file, int line);
+#define GFX_GL_CHECK(what) ::platform::gfx::gl::CheckGlError(what, __FILE__, __LINE__)
+#else
+#define GFX_GL_CHECK(what) ((void)0)
+#endif
+
+// Pixel transfer of a Direct3D format: GL internal format, client format and type, bytes per
+// pixel. Returns false for formats the layer cannot hold.
+struct FormatInfo {
+    GLenum internalFormat = 0;
+    GLenum format = 0;
+    GLenum type = 0;
+    int bytesPerPixel = 0;
+    bool opaque = false;  // alpha reads as 1 (X8R8G8B8, X1R5G5B5, R5G6B5)
+};
+bool LookUpFormat(D3DFORMAT format, FormatInfo* out);
+
+class DeviceGL;
+
+// A reference-counting helper for the objects of the layer.
+template <class Interface>
+class RefCounted : public Interface {
+public:
+    ULONG AddRef() override { return ++refs_; }
+    ULONG Release() override {
+        const ULONG left = --refs_;
+        if (left == 0) delete this;
+        return left;
+    }
+
+protected:
+    ~RefCounted() override = default;
+
+private:
+    ULONG refs_ = 1;
+};
+
+// One level of a GL texture seen as a surface (the back buffer is one too).
+class SurfaceGL final : public RefCounted<IDirect3DSurface9> {
+public:
+    SurfaceGL(DeviceGL* device, IUnknown* container, GLuint texture, UINT level, UINT width,
+              UINT height, D3DFORMAT format, DWORD usage, D3DPOOL pool, bool lockable,
+              bool holds_device = true);
+    ~SurfaceGL() override;
+
+    HRESULT GetDesc(D3DSURFACE_DESC* desc) override;
+    HRESULT LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) override;
+    HRESULT UnlockRect() override;
+    HRESULT GetDevice(IDirect3DDevice9** device) override;
+
+    // The pixels of the current lock, read back on the first call (LockedBits::Bits).
+    void* FetchLockedBits(std::uint32_t lock_id);
+
+    // A framebuffer with this level as its colour attachment (made on first use).
+    GLuint Framebuffer();
+    // Reads "rect" into "out" as rows of the format's pixels (tightly packed).
+    void ReadPixels(const RECT& rect, void* out);
+    // Writes tightly packed pixels of the format into "rect".
+    void WritePixels(const RECT& rect, const void* pixels);
+    // Replaces the GL texture behind the surface (the back buffer after a Reset).
+    void Rebind(GLuint texture, UINT width, UINT height);
+    void SetLockable(bool lockable) { lockable_ = lockable; }
+
+    DeviceGL* device() const { return device_; }
+    GLuint texture() const { return texture_; }
+    UINT level() const { return level_; }
+    UINT width() const { return width_; }
+    UINT height() const { return height_; }
+    D3DFORMAT format() const { return format_; }
+    bool locked() const { return locked_; }
+
+private:
+    DeviceGL* device_;
+    bool holdsDevice_;     // false for the back buffer, which the device itself owns
+    IUnknown* container_;  // the texture that owns the GL object (holds a reference), or null
+    GLuint texture_;
+    UINT level_, width_, height_;
+    D3DFORMAT format_;
+    DWORD usage_;
+    D3DPOOL pool_;
+    bool lockable_;
+    GLuint framebuffer_ = 0;
+    // Lock state.
+    bool locked_ = false;
+    bool fetched_ = false;
+    bool readOnly_ = false;
+    bool discard_ = false;
+    std::uint32_t lockId_ = 0;
+    RECT lockRect_{};
+    std::vector<std::uint8_t> lockBits_;
+};
+
+class TextureGL final : public RefCounted<IDirect3DTexture9> {
+public:
+    TextureGL(DeviceGL* device, UINT width, UINT height, UINT levels, DWORD usage,
+              D3DFORMAT format, D3DPOOL pool);
+    ~TextureGL() override;
+    bool Valid() const { return texture_ != 0; }
+
+    DWORD GetLevelCount() override { return levels_; }
+    HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) override;
+    HRESULT GetSurfaceLevel(UINT level, IDirect3DSurface9** surface) override;
+    HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) override;
+    HRESULT UnlockRect(UINT level) override;
+
+    GLuint name() const { return texture_; }
+    D3DFORMAT format() const { return format_; }
+    UINT width() const { return width_; }
+    UINT height() const { return height_; }
+    // Rebuilds levels 1 and up from level 0.
+    void GenerateMips();
+
+private:
+    SurfaceGL* Level(UINT level);
+
+    DeviceGL* device_;
+    GLuint texture_ = 0;
+    UINT width_, height_, levels_;
+    DWORD usage_;
+    D3DFORMAT format_;
+    D3DPOOL pool_;
+    std::vector<SurfaceGL*> surfaces_;  // weak: a surface lives while someone holds it
+    std::vector<SurfaceGL*> locks_;     // the surfaces of levels locked through LockRect
+    friend class SurfaceGL;
+};
+
+class VertexBufferGL final : public RefCounted<IDirect3DVertexBuffer9> {
+public:
+    VertexBufferGL(DeviceGL* device, UINT length, DWORD fvf);
+    ~VertexBufferGL() override;
+    HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) override;
+    HRESULT Unlock() override;
+    GLuint name() const { return buffer_; }
+    UINT length() const { return static_cast<UINT>(bytes_.size()); }
+
+private:
+    DeviceGL* device_;
+    GLuint buffer_ = 0;
+    std::vector<std::uint8_t> bytes_;
+    bool locked_ = false;
+    UINT lockOffset_ = 0, lockSize_ = 0;
+};
+
+// The colour and depth buffers drawing goes to.
+struct RenderTarget {
+    GLuint framebuffer = 0;
+    UINT width = 0, height = 0;
+    bool hasDepth = false;
+    SurfaceGL* colour = nullptr;  // not owned
+};
+
+// Everything that must be notified when the device is reset or destroyed.
+class DeviceListener {
+public:
+    virtual void DeviceGone() = 0;
+
+protected:
+    ~DeviceListener() = default;
+};
+
+class DeviceGL final : public RefCounted<IDirect3DDevice9> {
+public:
+    // --- IDirect3DDevice9
+    HRESULT Present(const RECT* source, const RECT* dest, HWND override_window,
+                    const void* dirty_region) override;
+    HRESULT Reset(D3DPRESENT_PARAMETERS* params) override;
+    HRESULT TestCooperativeLevel() override;
+    HRESULT GetViewport(D3DVIEWPORT9* viewport) override;
+    HRESULT SetViewport(const D3DVIEWPORT9* viewport) override;
+    HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override;
+    HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) override;
+    HRESULT SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) override;
+    HRESULT GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* value) override;
+    HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override;
+    HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) override;
+    HRESULT SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) override;
+    HRESULT Clear(DWORD count, const RECT* rects, DWORD flags, D3DCOLOR colour, float z,
+                  DWORD stencil) override;
+    HRESULT BeginScene() override;
+    HRESULT EndScene() override;
+    HRESULT GetBackBuffer(UINT swap_chain, UINT index, D3DBACKBUFFER_TYPE type,
+                          IDirect3DSurface9** surface) override;
+    HRESULT ColorFill(IDirect3DSurface9* surface, const RECT* rect, D3DCOLOR colour) override;
+    HRESULT StretchRect(IDirect3DSurface9* source, const RECT* source_rect,
+                        IDirect3DSurface9* dest, const RECT* dest_rect, DWORD filter) override;
+    HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                          D3DPOOL pool, IDirect3DTexture9** texture, void* shared) override;
+    HRESULT CreateVertexBuffer(UINT length_bytes, DWORD usage, DWORD fvf, D3DPOOL pool,
+                               IDirect3DVertexBuffer9** buffer, void* shared) override;
+    HRESULT SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset_bytes,
+                            UINT stride_bytes) override;
+    HRESULT SetFVF(DWORD fvf) override;
+    HRESULT GetFVF(DWORD* fvf) override;
+    HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT start_vertex, UINT primitive_count) override;
+
+    // --- For the layer's own objects and the effect object
+    // Creates the device; null (and the reason in "result") on failure.
+    static DeviceGL* Create(HWND window, const D3DPRESENT_PARAMETERS& params, HRESULT* result);
+
+    void MakeCurrent();
+    void PrepareDraw();
+    void InvalidateState() { stateDirty_ = true; }
+    const RenderTarget& target() const { return target_; }
+    // Switches drawing to "target" with "viewport"; returns the previous target and viewport.
+    void SwapTarget(RenderTarget* target, D3DVIEWPORT9* viewport);
+    // Binds a texture with the device's sampler states of register "sampler" to unit
+    // "sampler" (null unbinds).
+    void BindSampler(DWORD sampler, IDirect3DBaseTexture9* texture);
+    void SetProgramOverride(GLuint program) { programOverride_ = program; }
+    const std::array<DWORD, kRenderStateCount>& renderStates() const { return renderStates_; }
+    GLuint QuadVertexArray() const { return vertexArray_; }
+    bool lost() const { return lost_; }
+    SurfaceGL* backBuffer() const { return backBuffer_; }
+    const D3DPRESENT_PARAMETERS& params() const { return params_; }
+    // The GL sampler object of register "sampler" (0 for registers without one).
+    GLuint SamplerObject(DWORD sampler) const;
+    // The sprite batchers' shared program and buffers (made by the first batcher).
+    struct SpriteResources {
+        GLuint program = 0, vertexArray = 0, buffer = 0, sampler = 0;
+        GLint viewport = -1, alphaFunc = -1, alphaRef = -1;
+    };
+    SpriteResources& spriteResources() { return sprite_; }
+
+private:
+    DeviceGL() = default;
+    ~DeviceGL() override;
+    bool CreateBackBuffer();
+    void DestroyBackBuffer();
+    void SetDefaultStates();
+    void ApplyRenderStates();
+    void ApplySamplerObject(DWORD sampler);
+    void Pace();
+
+    HWND window_{};
+    void* sdlWindow_ = nullptr;   // SDL_Window*
+    void* context_ = nullptr;     // SDL_GLContext
+    D3DPRESENT_PARAMETERS params_{};
+    std::array<DWORD, kRenderStateCount> renderStates_{};
+    std::array<std::array<DWORD, kSamplerStateCount>, kSamplerCount> samplerStates_{};
+    std::array<GLuint, 2> samplerObjects_{};
+    std::array<D3DMATRIX, 3> transforms_{};  // world, view, projection
+    std::array<IDirect3DBaseTexture9*, kSamplerCount> textures_{};
+    D3DVIEWPORT9 viewport_{};
+    RenderTarget target_{};
+    RenderTarget backTarget_{};
+    SurfaceGL* backBuffer_ = nullptr;
+    GLuint backColour_ = 0, backDepth_ = 0, backFramebuffer_ = 0;
+    GLuint fixedProgram_ = 0;
+    GLint fixedWvp_ = -1, fixedHasTexture_ = -1, fixedAlphaTest_ = -1, fixedAlphaRef_ = -1;
+    GLuint vertexArray_ = 0;
+    SpriteResources sprite_;
+    IDirect3DVertexBuffer9* stream_ = nullptr;
+    UINT streamOffset_ = 0, streamStride_ = 0;
+    DWORD fvf_ = 0;
+    GLuint programOverride_ = 0;
+    bool stateDirty_ = true;
+    bool inScene_ = false;
+    bool lost_ = false;
+    // Presentation.
+    bool swapHonoured_ = false;
+    bool paced_ = false;
+    int refreshHz_ = 60;
+    std::int64_t nextDeadlineNs_ = 0;
+    std::int64_t lastSwapNs_ = 0;
+    int fastSwaps_ = 0;
+    std::uint64_t presents_ = 0;
+    friend class SurfaceGL;
+};
+
+// The device behind an interface pointer of this layer (null for null).
+DeviceGL* ToGL(IDirect3DDevice9* device);
+SurfaceGL* ToGL(IDirect3DSurface9* surface);
+TextureGL* ToGL(IDirect3DBaseTexture9* texture);
+
+// --- For the effect object ----------------------------------------------------------------
+
+// The GL texture name of a texture of this layer (0 for null).
+GLuint TextureName(IDirect3DBaseTexture9* texture);
+// Binds the render target, viewport and render states for a draw.
+void PrepareDraw(IDirect3DDevice9* device);
+void InvalidateGlState(IDirect3DDevice9* device);
+void BindSampler(IDirect3DDevice9* device, DWORD sampler, IDirect3DBaseTexture9* texture);
+void SetProgramOverride(IDirect3DDevice9* device, GLuint program);
+
+// Compiles and links a vertex and fragment shader; 0 on failure with the log in "log".
+GLuint BuildProgram(const char* vertex_source, const char* fragment_source, std::vector<char>* log);
+
+// Copies "source_rect" of "source" onto "dest_rect" of "dest" (null: whole surfaces) with a
+// framebuffer blit, linear when "linear" and the sizes differ.
+HRESULT BlitSurface(SurfaceGL* source, const RECT* source_rect, SurfaceGL* dest,
+                    const RECT* dest_rect, bool linear);
+
+// Counters of the measurement seam (shared with GetPresentInfo).
+void CountReadBack();
+void RecordBehaviourFlags(DWORD flags);
+// GL draw calls made by all sprite batchers so far.
+std::uint64_t SpriteDrawCalls();
+
+}  // namespace platform::gfx::gl

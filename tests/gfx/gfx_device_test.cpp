@@ -1,0 +1,501 @@
+// tests/gfx/gfx_device_test.cpp: the graphics layer on a real GL context (run under Xvfb).
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+
+#include "tests/gfx/gfx_test_util.h"
+
+namespace gfxtest {
+namespace {
+
+using namespace platform::gfx;
+
+// ---------------------------------------------------------------------------------------------
+// Creation and adapter checks
+// ---------------------------------------------------------------------------------------------
+
+TEST(GfxFactory, RefusesOtherVersionsAndChecksFormats) {
+    EXPECT_EQ(Direct3DCreate9(31), nullptr);
+    IDirect3D9* d3d = Direct3DCreate9(0x80000020u);  // the debug bit is ignored
+    ASSERT_NE(d3d, nullptr);
+    D3DDISPLAYMODE mode;
+    ASSERT_EQ(d3d->GetAdapterDisplayMode(0, &mode), D3D_OK);
+    EXPECT_EQ(mode.Format, D3DFMT_X8R8G8B8);
+    EXPECT_GT(mode.Width, 0u);
+    EXPECT_EQ(d3d->GetAdapterDisplayMode(1, &mode), D3DERR_INVALIDCALL);
+    EXPECT_EQ(d3d->CheckDeviceType(0, D3DDEVTYPE_HAL, mode.Format, mode.Format, 1), D3D_OK);
+    EXPECT_EQ(d3d->CheckDeviceType(0, D3DDEVTYPE_HAL, D3DFMT_A8R8G8B8, D3DFMT_A8R8G8B8, 1),
+              D3DERR_NOTAVAILABLE);
+    EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, mode.Format, D3DUSAGE_DEPTHSTENCIL,
+                                     D3DRTYPE_SURFACE, D3DFMT_D16),
+              D3D_OK);
+    D3DCAPS9 caps;
+    ASSERT_EQ(d3d->GetDeviceCaps(0, D3DDEVTYPE_HAL, &caps), D3D_OK);
+    EXPECT_NE(caps.VertexProcessingCaps, 0u);
+    d3d->Release();
+}
+
+TEST(GfxFactory, InjectedFaultsFailTheirStepOnly) {
+    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    ASSERT_NE(d3d, nullptr);
+    D3DDISPLAYMODE mode;
+    D3DCAPS9 caps;
+    InjectCreationFault(CreationFault::kDepthFormat);
+    EXPECT_EQ(d3d->GetAdapterDisplayMode(0, &mode), D3D_OK);
+    EXPECT_TRUE(Failed(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8,
+                                              D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, D3DFMT_D16)));
+    InjectCreationFault(CreationFault::kNoVertexProcessing);
+    ASSERT_EQ(d3d->GetDeviceCaps(0, D3DDEVTYPE_HAL, &caps), D3D_OK);
+    EXPECT_EQ(caps.VertexProcessingCaps, 0u);
+    InjectCreationFault(CreationFault::kDisplayMode);
+    EXPECT_TRUE(Failed(d3d->GetAdapterDisplayMode(0, &mode)));
+    InjectCreationFault(CreationFault::kNone);
+    d3d->Release();
+}
+
+TEST(GfxFactory, CreateDeviceRefusesDeadWindowsAndBadParameters) {
+    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    win::WindowHandle w = MakeWindow(32, 32);
+    D3DPRESENT_PARAMETERS p = EngineParams(w);
+    IDirect3DDevice9* device = reinterpret_cast<IDirect3DDevice9*>(1);
+    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, w, 0, &p, &device), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device, nullptr);
+    win::DestroyWindow(w);
+    p = EngineParams(w);
+    EXPECT_TRUE(Failed(d3d->CreateDevice(0, D3DDEVTYPE_HAL, w, D3DCREATE_HARDWARE_VERTEXPROCESSING,
+                                         &p, &device)));
+    EXPECT_EQ(device, nullptr);
+    d3d->Release();
+}
+
+TEST_F(DeviceTest, BackBufferTakesTheClientSize) {
+    EXPECT_EQ(params_.BackBufferWidth, static_cast<UINT>(kWidth));
+    EXPECT_EQ(params_.BackBufferHeight, static_cast<UINT>(kHeight));
+    D3DVIEWPORT9 vp;
+    ASSERT_EQ(device_->GetViewport(&vp), D3D_OK);
+    EXPECT_EQ(vp.X, 0u);
+    EXPECT_EQ(vp.Width, static_cast<DWORD>(kWidth));
+    EXPECT_EQ(vp.Height, static_cast<DWORD>(kHeight));
+    IDirect3DSurface9* bb = nullptr;
+    ASSERT_EQ(device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb), D3D_OK);
+    D3DSURFACE_DESC desc;
+    bb->GetDesc(&desc);
+    EXPECT_EQ(desc.Format, D3DFMT_X8R8G8B8);
+    EXPECT_EQ(desc.Width, static_cast<UINT>(kWidth));
+    bb->Release();
+    EXPECT_EQ(device_->GetBackBuffer(0, 1, D3DBACKBUFFER_TYPE_MONO, &bb), D3DERR_INVALIDCALL);
+}
+
+// ---------------------------------------------------------------------------------------------
+// States
+// ---------------------------------------------------------------------------------------------
+
+TEST_F(DeviceTest, StatesStartAtTheirDefaultsAndRefuseOutOfRange) {
+    const struct { D3DRENDERSTATETYPE state; DWORD value; } defaults[] = {
+        {D3DRS_ZENABLE, 1},          {D3DRS_ZWRITEENABLE, 1}, {D3DRS_SRCBLEND, D3DBLEND_ONE},
+        {D3DRS_DESTBLEND, D3DBLEND_ZERO}, {D3DRS_CULLMODE, D3DCULL_CCW}, {D3DRS_ZFUNC, D3DCMP_LESSEQUAL},
+        {D3DRS_LIGHTING, 1},         {D3DRS_ALPHABLENDENABLE, 0}, {D3DRS_FOGEND, 0x3F800000u},
+    };
+    for (const auto& d : defaults) {
+        SCOPED_TRACE(d.state);
+        DWORD v = 0xDEAD;
+        ASSERT_EQ(device_->GetRenderState(d.state, &v), D3D_OK);
+        EXPECT_EQ(v, d.value);
+    }
+    DWORD v = 0;
+    EXPECT_EQ(device_->SetRenderState(static_cast<D3DRENDERSTATETYPE>(256), 1), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device_->SetSamplerState(16, D3DSAMP_MINFILTER, 2), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device_->GetSamplerState(0, static_cast<D3DSAMPLERSTATETYPE>(99), &v), D3DERR_INVALIDCALL);
+    ASSERT_EQ(device_->SetSamplerState(1, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP), D3D_OK);
+    ASSERT_EQ(device_->GetSamplerState(1, D3DSAMP_ADDRESSU, &v), D3D_OK);
+    EXPECT_EQ(v, static_cast<DWORD>(D3DTADDRESS_CLAMP));
+    D3DMATRIX m;
+    EXPECT_EQ(device_->SetTransform(D3DTS_TEXTURE0, &m), D3DERR_INVALIDCALL);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Clears, fills and locks
+// ---------------------------------------------------------------------------------------------
+
+TEST_F(DeviceTest, ClearFillsTheViewportOnlyAndDepthDecidesLaterDraws) {
+    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF102030u, 1.0f, 0), D3D_OK);
+    D3DVIEWPORT9 vp{8, 4, 16, 8, 0.0f, 1.0f};
+    ASSERT_EQ(device_->SetViewport(&vp), D3D_OK);
+    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0x00000000u, 1.0f, 0), D3D_OK);
+    EXPECT_EQ(device_->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1.0f, 0), D3DERR_INVALIDCALL);
+    const auto px = ReadBackBuffer();
+    ASSERT_EQ(px.size(), static_cast<std::size_t>(kWidth * kHeight));
+    EXPECT_EQ(px[0], 0xFF102030u);
+    EXPECT_EQ(px[4 * kWidth + 8], 0x00000000u);         // first pixel inside the viewport
+    EXPECT_EQ(px[11 * kWidth + 23], 0x00000000u);       // last pixel inside
+    EXPECT_EQ(px[11 * kWidth + 24], 0xFF102030u);       // right of it
+    EXPECT_EQ(px[12 * kWidth + 8], 0xFF102030u);        // below it
+}
+
+TEST_F(DeviceTest, ColorFillRightAndBottomEdgesAreExclusive) {
+    IDirect3DSurface9* bb = nullptr;
+    device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb);
+    ASSERT_EQ(device_->ColorFill(bb, nullptr, 0x00000000u), D3D_OK);
+    const RECT r{0, 10, 64, 12};
+    ASSERT_EQ(device_->ColorFill(bb, &r, 0x00993333u), D3D_OK);
+    const RECT outside{-5, -5, 3, 2};  // clipped to the surface
+    ASSERT_EQ(device_->ColorFill(bb, &outside, 0xFFFFFFFFu), D3D_OK);
+    bb->Release();
+    const auto px = ReadBackBuffer();
+    for (int y = 8; y < 14; ++y) {
+        SCOPED_TRACE(y);
+        const std::uint32_t want = (y == 10 || y == 11) ? 0x00993333u : 0u;
+        EXPECT_EQ(px[y * kWidth + 0], want);
+        EXPECT_EQ(px[y * kWidth + 63], want);
+    }
+    EXPECT_EQ(px[0], 0xFFFFFFFFu);
+    EXPECT_EQ(px[1 * kWidth + 2], 0xFFFFFFFFu);
+    EXPECT_EQ(px[2 * kWidth + 2], 0u);
+    EXPECT_EQ(px[1 * kWidth + 3], 0u);
+}
+
+TEST_F(DeviceTest, LockReadsBackOnlyWhenTheBitsAreFetched) {
+    IDirect3DSurface9* bb = nullptr;
+    device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb);
+    device_->ColorFill(bb, nullptr, 0xFF0000FFu);
+    D3DLOCKED_RECT lr;
+    const auto before = GetPresentInfo().readBacks;
+    ASSERT_EQ(bb->LockRect(&lr, nullptr, 0), D3D_OK);
+    EXPECT_EQ(lr.Pitch, kWidth * 4);
+    EXPECT_EQ(bb->LockRect(&lr, nullptr, 0), D3DERR_INVALIDCALL);  // already locked
+    ASSERT_EQ(bb->UnlockRect(), D3D_OK);
+    EXPECT_EQ(GetPresentInfo().readBacks, before);  // nothing fetched: nothing read or written
+
+    // Fetched bits hold the picture, and what is written to them is stored at unlock.
+    ASSERT_EQ(bb->LockRect(&lr, nullptr, 0), D3D_OK);
+    auto* bits = static_cast<std::uint32_t*>(lr.pBits.Bits());
+    ASSERT_NE(bits, nullptr);
+    EXPECT_EQ(GetPresentInfo().readBacks, before + 1);
+    EXPECT_EQ(bits[5], 0xFF0000FFu);
+    bits[3 * (lr.Pitch / 4) + 7] = 0xFF00FF00u;
+    EXPECT_EQ(lr.pBits.Bits(), bits);  // one read-back per lock
+    EXPECT_EQ(GetPresentInfo().readBacks, before + 1);
+    ASSERT_EQ(bb->UnlockRect(), D3D_OK);
+    EXPECT_EQ(lr.pBits.Bits(), nullptr);  // stale after the unlock
+    EXPECT_EQ(bb->UnlockRect(), D3DERR_INVALIDCALL);
+    bb->Release();
+    const auto px = ReadBackBuffer();
+    EXPECT_EQ(px[3 * kWidth + 7], 0xFF00FF00u);
+    EXPECT_EQ(px[3 * kWidth + 8], 0xFF0000FFu);
+}
+
+TEST_F(DeviceTest, RenderTargetsCannotBeLockedButManagedTexturesCan) {
+    IDirect3DTexture9* rt = nullptr;
+    ASSERT_EQ(D3DXCreateTexture(device_, 16, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &rt), D3D_OK);
+    D3DLOCKED_RECT lr;
+    EXPECT_EQ(rt->LockRect(0, &lr, nullptr, 0), D3DERR_INVALIDCALL);
+    rt->Release();
+    EXPECT_EQ(D3DXCreateTexture(device_, 16, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &rt),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(D3DXCreateTexture(device_, 0, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &rt), D3DERR_INVALIDCALL);
+    IDirect3DTexture9* t = nullptr;
+    ASSERT_EQ(D3DXCreateTexture(device_, 4, 4, 1, 0, D3DFMT_R5G6B5, D3DPOOL_MANAGED, &t), D3D_OK);
+    ASSERT_EQ(t->LockRect(0, &lr, nullptr, 0), D3D_OK);
+    EXPECT_EQ(lr.Pitch, 8);  // two bytes per pixel
+    auto* p16 = static_cast<std::uint16_t*>(lr.pBits.Bits());
+    p16[0] = 0xF800;  // pure red in R5G6B5
+    ASSERT_EQ(t->UnlockRect(0), D3D_OK);
+    ASSERT_EQ(t->LockRect(0, &lr, nullptr, D3DLOCK_READONLY), D3D_OK);
+    EXPECT_EQ(static_cast<std::uint16_t*>(lr.pBits.Bits())[0], 0xF800);
+    t->UnlockRect(0);
+    t->Release();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Images and copies
+// ---------------------------------------------------------------------------------------------
+
+TEST_F(DeviceTest, PngLoadKeysOpaqueBlackAndRefusesBadFiles) {
+    const std::vector<std::uint32_t> src = {0xFF000000u, 0xFFFF0000u, 0x80123456u, 0xFF000001u};
+    const auto file = MakePng(src, 2, 2);
+    D3DXIMAGE_INFO info;
+    ASSERT_EQ(D3DXGetImageInfoFromFileInMemory(file.data(), static_cast<UINT>(file.size()), &info), D3D_OK);
+    EXPECT_EQ(info.Width, 2u);
+    EXPECT_EQ(info.Format, D3DFMT_A8R8G8B8);
+    IDirect3DTexture9* t = nullptr;
+    ASSERT_EQ(D3DXCreateTextureFromFileInMemoryEx(device_, file.data(), static_cast<UINT>(file.size()),
+                                                  info.Width, info.Height, 1, 0, D3DFMT_A8R8G8B8,
+                                                  D3DPOOL_MANAGED, D3DX_FILTER_TRIANGLE, D3DX_FILTER_NONE,
+                                                  0xFF000000u, &info, nullptr, &t),
+              D3D_OK);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(t->LockRect(0, &lr, nullptr, D3DLOCK_READONLY), D3D_OK);
+    const auto* px = static_cast<const std::uint32_t*>(lr.pBits.Bits());
+    EXPECT_EQ(px[0], 0x00000000u);  // opaque black became transparent black
+    EXPECT_EQ(px[1], 0xFFFF0000u);
+    EXPECT_EQ(static_cast<const std::uint32_t*>(static_cast<const void*>(
+                  static_cast<const std::uint8_t*>(lr.pBits.Bits()) + lr.Pitch))[0], 0x80123456u);
+    t->UnlockRect(0);
+    t->Release();
+
+    const struct { const char* what; std::vector<std::uint8_t> bytes; } bad[] = {
+        {"empty", {}},
+        {"not a png", {'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0}},
+        {"truncated", std::vector<std::uint8_t>(file.begin(), file.begin() + file.size() / 2)},
+    };
+    for (const auto& b : bad) {
+        SCOPED_TRACE(b.what);
+        EXPECT_EQ(D3DXGetImageInfoFromFileInMemory(b.bytes.data(), static_cast<UINT>(b.bytes.size()), &info),
+                  D3DXERR_INVALIDDATA);
+        t = reinterpret_cast<IDirect3DTexture9*>(1);
+        EXPECT_EQ(D3DXCreateTextureFromFileInMemoryEx(device_, b.bytes.data(), static_cast<UINT>(b.bytes.size()),
+                                                      0, 0, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, 4, 1,
+                                                      0xFF000000u, nullptr, nullptr, &t),
+                  D3DXERR_INVALIDDATA);
+        EXPECT_EQ(t, nullptr);
+    }
+}
+
+TEST_F(DeviceTest, SurfaceCopiesAndPngRoundTripKeepPixels) {
+    IDirect3DSurface9* bb = nullptr;
+    device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb);
+    device_->ColorFill(bb, nullptr, 0xFF203040u);
+    const RECT left{0, 0, 32, 48};
+    device_->ColorFill(bb, &left, 0xFFC08010u);
+    IDirect3DTexture9* rt = nullptr;
+    ASSERT_EQ(D3DXCreateTexture(device_, kWidth, kHeight, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8,
+                                D3DPOOL_DEFAULT, &rt), D3D_OK);
+    IDirect3DSurface9* level = nullptr;
+    rt->GetSurfaceLevel(0, &level);
+    ASSERT_EQ(D3DXLoadSurfaceFromSurface(level, nullptr, nullptr, bb, nullptr, nullptr, D3DX_DEFAULT, 0), D3D_OK);
+    device_->ColorFill(bb, nullptr, 0u);
+    ID3DXBuffer* file = nullptr;
+    ASSERT_EQ(D3DXSaveSurfaceToFileInMemory(&file, D3DXIFF_PNG, level, nullptr, nullptr), D3D_OK);
+    // Back over the whole back buffer, as the post-processing does.
+    ASSERT_EQ(D3DXLoadSurfaceFromSurface(bb, nullptr, nullptr, level, nullptr, nullptr, D3DX_DEFAULT, 0), D3D_OK);
+    level->Release();
+    rt->Release();
+    bb->Release();
+    const auto px = ReadBackBuffer();
+    EXPECT_EQ(px[0], 0xFFC08010u);
+    EXPECT_EQ(px[31], 0xFFC08010u);
+    EXPECT_EQ(px[32], 0xFF203040u);
+    EXPECT_EQ(px[47 * kWidth + 63], 0xFF203040u);
+
+    image::ImageInfo info;
+    std::vector<std::uint32_t> decoded;
+    ASSERT_TRUE(image::DecodePng(file->GetBufferPointer(), file->GetBufferSize(), &info, &decoded));
+    EXPECT_EQ(info.width, static_cast<std::uint32_t>(kWidth));
+    EXPECT_EQ(decoded[0], 0xFFC08010u);
+    EXPECT_EQ(decoded[kWidth - 1], 0xFF203040u);
+    file->Release();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Sprites
+// ---------------------------------------------------------------------------------------------
+
+class SpriteTest : public DeviceTest {
+protected:
+    IDirect3DTexture9* LoadTexture(const std::vector<std::uint32_t>& px, int w, int h) {
+        const auto file = MakePng(px, w, h);
+        IDirect3DTexture9* t = nullptr;
+        EXPECT_EQ(D3DXCreateTextureFromFileInMemoryEx(device_, file.data(), static_cast<UINT>(file.size()),
+                                                      D3DX_DEFAULT_NONPOW2, D3DX_DEFAULT_NONPOW2, 1, 0,
+                                                      D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, D3DX_FILTER_TRIANGLE,
+                                                      D3DX_FILTER_NONE, 0xFF000000u, nullptr, nullptr, &t),
+                  D3D_OK);
+        return t;
+    }
+};
+
+TEST_F(SpriteTest, UnscaledSpriteAtIntegerPositionReproducesItsTexels) {
+    std::vector<std::uint32_t> src(7 * 5);
+    for (std::size_t i = 0; i < src.size(); ++i) {
+        src[i] = 0xFF000000u | static_cast<std::uint32_t>(i * 0x071113u & 0xFFFFFF);
+    }
+    src[0] = 0xFF000000u;  // keyed: transparent, so the clear colour shows
+    IDirect3DTexture9* t = LoadTexture(src, 7, 5);
+    ASSERT_NE(t, nullptr);
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF404040u, 1.0f, 0);
+    ID3DXSprite* sprite = nullptr;
+    ASSERT_EQ(D3DXCreateSprite(device_, &sprite), D3D_OK);
+    ASSERT_EQ(sprite->Begin(D3DXSPRITE_ALPHABLEND), D3D_OK);
+    D3DXMATRIX m;
+    const D3DXVECTOR2 at{11.0f, 6.0f};
+    D3DXMatrixTransformation2D(&m, nullptr, 0, nullptr, nullptr, 0, &at);
+    sprite->SetTransform(&m);
+    ASSERT_EQ(sprite->Draw(t, nullptr, nullptr, nullptr, 0xFFFFFFFFu), D3D_OK);
+    // A source rectangle with a centre: its first texel (1, 1) lands on (41, 31) - (1, 1).
+    const RECT part{1, 1, 4, 3};
+    const D3DXVECTOR3 centre{1.0f, 1.0f, 0.0f};
+    const D3DXVECTOR2 at2{41.0f, 31.0f};
+    D3DXMatrixTransformation2D(&m, nullptr, 0, nullptr, nullptr, 0, &at2);
+    sprite->SetTransform(&m);
+    sprite->Draw(t, &part, &centre, nullptr, 0xFFFFFFFFu);
+    ASSERT_EQ(sprite->End(), D3D_OK);
+    DWORD blend = 1;
+    device_->GetRenderState(D3DRS_ALPHABLENDENABLE, &blend);
+    EXPECT_EQ(blend, 0u);  // End put the device state back
+    sprite->Release();
+    t->Release();
+    const auto px = ReadBackBuffer();
+    EXPECT_EQ(px[6 * kWidth + 11], 0xFF404040u);
+    for (int y = 0; y < 5; ++y) {
+        for (int x = 0; x < 7; ++x) {
+            if (x == 0 && y == 0) continue;
+            SCOPED_TRACE(testing::Message() << x << "," << y);
+            ASSERT_EQ(px[(6 + y) * kWidth + 11 + x], src[y * 7 + x]);
+        }
+    }
+    EXPECT_EQ(px[5 * kWidth + 11], 0xFF404040u);
+    EXPECT_EQ(px[6 * kWidth + 18], 0xFF404040u);
+    EXPECT_EQ(px[30 * kWidth + 40], src[1 * 7 + 1]);
+    EXPECT_EQ(px[31 * kWidth + 42], src[2 * 7 + 3]);
+    EXPECT_EQ(px[30 * kWidth + 39], 0xFF404040u);
+    EXPECT_EQ(px[30 * kWidth + 43], 0xFF404040u);
+    EXPECT_EQ(px[32 * kWidth + 40], 0xFF404040u);
+}
+
+TEST_F(SpriteTest, ScaleAndColourModulateTheQuad) {
+    IDirect3DTexture9* t = LoadTexture(std::vector<std::uint32_t>(4, 0xFFFF8040u), 2, 2);
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0);
+    ID3DXSprite* sprite = nullptr;
+    D3DXCreateSprite(device_, &sprite);
+    sprite->Begin(D3DXSPRITE_ALPHABLEND);
+    D3DXMATRIX m;
+    const D3DXVECTOR2 scale{3.0f, 2.0f}, at{4.0f, 4.0f};
+    D3DXMatrixTransformation2D(&m, nullptr, 0, &scale, nullptr, 0, &at);
+    sprite->SetTransform(&m);
+    sprite->Draw(t, nullptr, nullptr, nullptr, 0x80FFFFFFu);  // half alpha over black
+    sprite->End();
+    sprite->Release();
+    t->Release();
+    const auto px = ReadBackBuffer();
+    const std::uint32_t half = px[4 * kWidth + 4] & 0x00FFFFFFu;
+    EXPECT_NEAR(static_cast<int>((half >> 16) & 0xFF), 0x80, 2);
+    EXPECT_NEAR(static_cast<int>((half >> 8) & 0xFF), 0x40, 2);
+    EXPECT_NE(px[7 * kWidth + 9] & 0xFFFFFF, 0u);   // inside the 6 x 4 quad
+    EXPECT_EQ(px[8 * kWidth + 9] & 0xFFFFFF, 0u);   // below it
+    EXPECT_EQ(px[7 * kWidth + 10] & 0xFFFFFF, 0u);  // right of it
+}
+
+// ---------------------------------------------------------------------------------------------
+// Render to surface, vertex buffers, transforms
+// ---------------------------------------------------------------------------------------------
+
+TEST_F(DeviceTest, QuadDrawnIntoARenderTargetCopiesItsTextureAndRestoresTheBackBuffer) {
+    IDirect3DTexture9* source = nullptr;
+    ASSERT_EQ(D3DXCreateTexture(device_, 8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &source), D3D_OK);
+    D3DLOCKED_RECT lr;
+    source->LockRect(0, &lr, nullptr, 0);
+    auto* bits = static_cast<std::uint32_t*>(lr.pBits.Bits());
+    for (int i = 0; i < 64; ++i) bits[i] = 0xFF000000u | static_cast<std::uint32_t>(i * 4) << 8 | (i < 8 ? 0xFF : 0);
+    source->UnlockRect(0);
+    IDirect3DTexture9* target = nullptr;
+    ASSERT_EQ(D3DXCreateTexture(device_, 8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &target), D3D_OK);
+    IDirect3DSurface9* level = nullptr;
+    target->GetSurfaceLevel(0, &level);
+    ID3DXRenderToSurface* rts = nullptr;
+    ASSERT_EQ(D3DXCreateRenderToSurface(device_, 8, 8, D3DFMT_X8R8G8B8, 1, D3DFMT_D16, &rts), D3D_OK);
+    IDirect3DVertexBuffer9* vb = nullptr;
+    ASSERT_EQ(device_->CreateVertexBuffer(80, D3DUSAGE_WRITEONLY, 0x102, D3DPOOL_MANAGED, &vb, nullptr), D3D_OK);
+    const float quad[20] = {-1, 1, 0, 0, 0, 1, 1, 0, 1, 0, -1, -1, 0, 0, 1, 1, -1, 0, 1, 1};
+    void* data = nullptr;
+    ASSERT_EQ(vb->Lock(0, 80, &data, 0), D3D_OK);
+    std::memcpy(data, quad, 80);
+    vb->Unlock();
+    EXPECT_EQ(vb->Lock(0, 81, &data, 0), D3DERR_INVALIDCALL);
+
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF112233u, 1.0f, 0);
+    ASSERT_EQ(rts->BeginScene(level, nullptr), D3D_OK);
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    device_->SetTexture(0, source);
+    device_->SetStreamSource(0, vb, 0, 20);
+    device_->SetFVF(0x102);
+    ASSERT_EQ(device_->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);
+    EXPECT_EQ(device_->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 3), D3DERR_INVALIDCALL);  // past the end
+    ASSERT_EQ(rts->EndScene(0), D3D_OK);
+    device_->SetTexture(0, nullptr);
+
+    IDirect3DSurface9* bb = nullptr;
+    device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb);
+    const RECT dst{0, 0, 8, 8};
+    ASSERT_EQ(D3DXLoadSurfaceFromSurface(bb, nullptr, &dst, level, nullptr, nullptr, D3DX_FILTER_NONE, 0), D3D_OK);
+    bb->Release();
+    const auto px = ReadBackBuffer();
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            SCOPED_TRACE(testing::Message() << x << "," << y);
+            ASSERT_EQ(px[y * kWidth + x], 0xFF000000u | static_cast<std::uint32_t>((y * 8 + x) * 4) << 8 | (y == 0 ? 0xFF : 0));
+        }
+    }
+    EXPECT_EQ(px[8 * kWidth + 8], 0xFF112233u);  // the back buffer was the target again
+    vb->Release();
+    rts->Release();
+    level->Release();
+    target->Release();
+    source->Release();
+}
+
+TEST(GfxMath, Transformation2DScalesThenTranslatesAndTransformCoordDivides) {
+    D3DXMATRIX m;
+    const D3DXVECTOR2 scale{2.0f, 3.0f}, move{10.0f, 20.0f}, centre{1.0f, 1.0f};
+    D3DXMatrixTransformation2D(&m, nullptr, 0.0f, &scale, nullptr, 0.0f, &move);
+    D3DXVECTOR3 out;
+    const D3DXVECTOR3 p{1.0f, 1.0f, 0.5f};
+    D3DXVec3TransformCoord(&out, &p, &m);
+    EXPECT_FLOAT_EQ(out.x, 12.0f);
+    EXPECT_FLOAT_EQ(out.y, 23.0f);
+    EXPECT_FLOAT_EQ(out.z, 0.5f);
+    D3DXMatrixTransformation2D(&m, &centre, 0.0f, &scale, nullptr, 0.0f, nullptr);
+    D3DXVec3TransformCoord(&out, &p, &m);  // the scaling centre stays put
+    EXPECT_FLOAT_EQ(out.x, 1.0f);
+    EXPECT_FLOAT_EQ(out.y, 1.0f);
+    D3DXMATRIX proj;
+    D3DXMatrixIdentity(&proj);
+    proj.m[2][3] = 1.0f;  // w = z
+    proj.m[3][3] = 0.0f;
+    const D3DXVECTOR3 q{4.0f, 8.0f, 2.0f};
+    D3DXVec3TransformCoord(&out, &q, &proj);
+    EXPECT_FLOAT_EQ(out.x, 2.0f);
+    EXPECT_FLOAT_EQ(out.z, 1.0f);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Presentation, loss and reset
+// ---------------------------------------------------------------------------------------------
+
+TEST_F(DeviceTest, InjectedPresentFailureLosesTheDeviceUntilAResetSucceeds) {
+    ASSERT_EQ(device_->Present(nullptr, nullptr, {}, nullptr), D3D_OK);
+    device_->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    InjectPresentFailures(1, D3DERR_DEVICELOST);
+    EXPECT_EQ(device_->Present(nullptr, nullptr, {}, nullptr), D3DERR_DEVICELOST);
+    EXPECT_EQ(device_->Present(nullptr, nullptr, {}, nullptr), D3DERR_DEVICELOST);  // stays lost
+    EXPECT_EQ(device_->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+    InjectResetFailures(2);
+    D3DPRESENT_PARAMETERS p = params_;
+    EXPECT_EQ(device_->Reset(&p), D3DERR_DEVICELOST);
+    EXPECT_EQ(device_->Reset(&p), D3DERR_DEVICELOST);
+    ASSERT_EQ(device_->Reset(&p), D3D_OK);
+    EXPECT_EQ(p.BackBufferWidth, static_cast<UINT>(kWidth));
+    EXPECT_EQ(device_->TestCooperativeLevel(), D3D_OK);
+    DWORD blend = 1;
+    device_->GetRenderState(D3DRS_ALPHABLENDENABLE, &blend);
+    EXPECT_EQ(blend, 0u);  // states are back at their defaults
+    EXPECT_EQ(device_->Present(nullptr, nullptr, {}, nullptr), D3D_OK);
+    // Drawing works again after the reset.
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00u, 1.0f, 0);
+    EXPECT_EQ(ReadBackBuffer()[0], 0xFF00FF00u);
+}
+
+TEST_F(DeviceTest, PacedPresentRunsNoFasterThanTheRefreshRate) {
+    const PresentInfo info = GetPresentInfo();
+    ASSERT_GT(info.refreshRateHz, 0);
+    SetPresentPacing(true);
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 11; ++i) device_->Present(nullptr, nullptr, {}, nullptr);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    // Ten periods at least, minus a little scheduling slack (an unpaced loop takes ~5 ms).
+    EXPECT_GT(seconds, 9.5 / info.refreshRateHz);
+}
+
+}  // namespace
+}  // namespace gfxtest
