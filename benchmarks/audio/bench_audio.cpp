@@ -1,0 +1,106 @@
+// benchmarks/audio/bench_audio.cpp: the cost of music streaming against its deadlines.
+//
+//   BM_HalfRefill          one half-buffer refill (ModPlug_Read of 25600 frames); the counter
+//                          "deadline_ratio" is its time over the 580.5 ms the half lasts
+//   BM_StreamCpuPerSecond  process CPU time per second of music while a stream runs on the
+//                          silent backend pulled at real time (the stream thread plus the
+//                          silent output's mixing)
+//
+// The module is the intro's own (assets/music/intro.xm) when the source tree has it, else the
+// tests' small module.
+#include <benchmark/benchmark.h>
+#include <libmodplug/modplug.h>
+#include <time.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "audio/music.h"
+#include "audio/sound_device.h"
+#include "platform/sound/null/backend_null.h"
+#include "platform/sound/sound.h"
+#include "platform/sys/sys.h"
+#include "runtime/chain.h"
+#include "tests/audio/xm_writer.h"
+
+namespace {
+
+std::vector<std::uint8_t> BenchModule() {
+    std::vector<std::uint8_t> bytes;
+    if (std::FILE* f = std::fopen(AUDIO_BENCH_MODULE, "rb")) {
+        unsigned char chunk[4096];
+        std::size_t n;
+        while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+        std::fclose(f);
+    }
+    if (bytes.empty()) bytes = audio_test::TestModule();
+    return bytes;
+}
+
+double ProcessCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+void BM_HalfRefill(benchmark::State& state) {
+    const std::vector<std::uint8_t> image = BenchModule();
+    ModPlug_Settings settings;
+    ModPlug_GetSettings(&settings);
+    settings.mLoopCount = -1;
+    ModPlug_SetSettings(&settings);
+    ModPlugFile* module = ModPlug_Load(image.data(), static_cast<int>(image.size()));
+    if (!module) {
+        state.SkipWithError("module not loaded");
+        return;
+    }
+    ModPlug_SetMasterVolume(module, audio::kMusicMasterVolume);
+    std::vector<std::uint8_t> half(audio::kMusicBufferBytes / 2);
+    for (auto _ : state) {
+        const int got = ModPlug_Read(module, half.data(), static_cast<int>(half.size()));
+        benchmark::DoNotOptimize(got);
+        benchmark::DoNotOptimize(half.data());
+    }
+    ModPlug_Unload(module);
+    // 25600 frames at 44100 Hz: the time the other half takes to play.
+    const double deadline = 25600.0 / 44100.0;
+    state.counters["deadline_ratio"] =
+        benchmark::Counter(deadline, benchmark::Counter::kIsIterationInvariantRate |
+                                         benchmark::Counter::kInvert);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * half.size()));
+}
+BENCHMARK(BM_HalfRefill)->Unit(benchmark::kMillisecond);
+
+void BM_StreamCpuPerSecond(benchmark::State& state) {
+    static constexpr runtime::ChainStep kStart[] = {audio::kMusicStartupStep,
+                                                    audio::kSoundStartupStep};
+    static constexpr runtime::ChainStep kEnd[] = {audio::kMusicEndStep, audio::kSoundEndStep};
+    platform::sound::SetSoundBackend("null");
+    runtime::RunStartupChain(kStart);
+    const std::vector<std::uint8_t> image = BenchModule();
+    if (!audio::CreateMusicFromMemory(2, image.data(), static_cast<int>(image.size())) ||
+        audio::StartMusicStream(2) != 1) {
+        state.SkipWithError("music not started");
+        runtime::RunEndChain(kEnd);
+        return;
+    }
+    double cpu = 0, music = 0;
+    for (auto _ : state) {
+        const double before = ProcessCpuSeconds();
+        for (int i = 0; i < 100; ++i) {  // one second of music, pulled in 10 ms steps
+            platform::sound::null::Pump(441, nullptr);
+            platform::sys::SleepMs(10);
+        }
+        cpu += ProcessCpuSeconds() - before;
+        music += 1.0;
+    }
+    audio::HaltMusicStream(2);
+    runtime::RunEndChain(kEnd);
+    platform::sound::SetSoundBackend(nullptr);
+    state.counters["cpu_ms_per_music_s"] = music > 0 ? cpu * 1000.0 / music : 0.0;
+}
+BENCHMARK(BM_StreamCpuPerSecond)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
