@@ -1,0 +1,107 @@
+// platform/gfx/fx/ast.cpp: built-in type names and type spelling.
+#include "platform/gfx/fx/ast.h"
+
+namespace platform::gfx::fx {
+
+Type MakeNumeric(Base base, int rows, int cols) {
+    if (rows <= 1 && cols <= 1) return Type::Scalar(base);
+    if (rows <= 1) return Type::Vector(base, cols);
+    if (cols <= 1) return Type::Vector(base, rows);
+    return Type::Matrix(rows, cols);
+}
+
+bool BuiltinTypeNamed(std::string_view name, Type& out) {
+    struct Obj {
+        const char* name;
+        Base base;
+        Dim dim;
+    };
+    static constexpr Obj kObjects[] = {
+        {"texture", Base::Texture, Dim::None},     {"Texture", Base::Texture, Dim::None},
+        {"texture1D", Base::Texture, Dim::D1},     {"Texture1D", Base::Texture, Dim::D1},
+        {"texture2D", Base::Texture, Dim::D2},     {"Texture2D", Base::Texture, Dim::D2},
+        {"texture3D", Base::Texture, Dim::D3},     {"Texture3D", Base::Texture, Dim::D3},
+        {"textureCUBE", Base::Texture, Dim::Cube}, {"TextureCube", Base::Texture, Dim::Cube},
+        {"sampler", Base::Sampler, Dim::D2},       {"sampler1D", Base::Sampler, Dim::D1},
+        {"sampler2D", Base::Sampler, Dim::D2},     {"sampler3D", Base::Sampler, Dim::D3},
+        {"samplerCUBE", Base::Sampler, Dim::Cube}, {"string", Base::String, Dim::None},
+        {"void", Base::Void, Dim::None},
+    };
+    for (const Obj& o : kObjects) {
+        if (name == o.name) {
+            out = Type{o.base};
+            out.dim = o.dim;
+            if (o.base == Base::Void || o.base == Base::String) out.cols = 0;
+            return true;
+        }
+    }
+    struct Scalar {
+        const char* name;
+        Base base;
+    };
+    static constexpr Scalar kScalars[] = {
+        {"bool", Base::Bool},   {"int", Base::Int},     {"uint", Base::Uint},
+        {"dword", Base::Uint},  {"half", Base::Float},  {"float", Base::Float},
+        {"double", Base::Float}, {"min16float", Base::Float}, {"min10float", Base::Float},
+        {"min16int", Base::Int},
+    };
+    for (const Scalar& s : kScalars) {
+        const std::string_view n(s.name);
+        if (name.substr(0, n.size()) != n) continue;
+        std::string_view rest = name.substr(n.size());
+        auto digit = [](char c) { return c >= '1' && c <= '4'; };
+        if (rest.empty()) {
+            out = Type::Scalar(s.base);
+            return true;
+        }
+        if (rest.size() == 1 && digit(rest[0])) {
+            out = MakeNumeric(s.base, 0, rest[0] - '0');
+            return true;
+        }
+        if (rest.size() == 3 && digit(rest[0]) && rest[1] == 'x' && digit(rest[2])) {
+            out = MakeNumeric(s.base, rest[0] - '0', rest[2] - '0');
+            return true;
+        }
+    }
+    if (name == "vector") {
+        out = Type::Vector(Base::Float, 4);
+        return true;
+    }
+    if (name == "matrix") {
+        out = Type::Matrix(4, 4);
+        return true;
+    }
+    return false;
+}
+
+std::string TypeName(const Type& t) {
+    std::string s;
+    switch (t.base) {
+        case Base::Void: s = "void"; break;
+        case Base::Bool: s = "bool"; break;
+        case Base::Int: s = "int"; break;
+        case Base::Uint: s = "uint"; break;
+        case Base::Float: s = "float"; break;
+        case Base::String: s = "string"; break;
+        case Base::Struct: s = t.st ? std::string(t.st->name) : "struct"; break;
+        case Base::Texture:
+            s = t.dim == Dim::D1 ? "texture1D" : t.dim == Dim::D2 ? "texture2D"
+                : t.dim == Dim::D3 ? "texture3D" : t.dim == Dim::Cube ? "textureCUBE" : "texture";
+            break;
+        case Base::Sampler:
+            s = t.dim == Dim::D1 ? "sampler1D" : t.dim == Dim::D3 ? "sampler3D"
+                : t.dim == Dim::Cube ? "samplerCUBE" : "sampler2D";
+            break;
+    }
+    if (t.isNumeric()) {
+        if (t.rows > 0) {
+            s += std::to_string(t.rows) + "x" + std::to_string(t.cols);
+        } else if (t.cols > 1) {
+            s += std::to_string(t.cols);
+        }
+    }
+    if (t.arraySize > 0) s += "[" + std::to_string(t.arraySize) + "]";
+    return s;
+}
+
+}  // namespace platform::gfx::fx

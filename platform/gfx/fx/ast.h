@@ -1,0 +1,243 @@
+// platform/gfx/fx/ast.h: the syntax tree the parser builds, the checker annotates and the GLSL
+// emitter reads. Nodes live in the Module's arenas; pointers between them stay valid as long
+// as the Module lives.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+#include "platform/gfx/fx/lexer.h"
+
+namespace platform::gfx::fx {
+
+struct StructDecl;
+struct VarDecl;
+struct FuncDecl;
+
+// ---------------------------------------------------------------------------------------------
+// Types
+// ---------------------------------------------------------------------------------------------
+
+enum class Base : unsigned char { Void, Bool, Int, Uint, Float, Struct, Texture, Sampler, String };
+enum class Dim : unsigned char { None, D1, D2, D3, Cube };
+
+// A value type. Scalars have rows 0 and cols 1, vectors rows 0 and cols 2..4, matrices rows
+// and cols 2..4 (HLSL's floatRxC: R rows of C columns; matrices are always float). Vectors of
+// one component and matrices with one row or column are folded into scalars and vectors.
+struct Type {
+    Base base = Base::Void;
+    int rows = 0;
+    int cols = 1;
+    int arraySize = 0;  // 0: not an array
+    Dim dim = Dim::None;
+    const StructDecl* st = nullptr;
+
+    bool isNumeric() const {
+        return base == Base::Bool || base == Base::Int || base == Base::Uint ||
+               base == Base::Float;
+    }
+    bool isArray() const { return arraySize > 0; }
+    bool isScalar() const { return isNumeric() && !isArray() && rows == 0 && cols == 1; }
+    bool isVector() const { return isNumeric() && !isArray() && rows == 0 && cols > 1; }
+    bool isMatrix() const { return isNumeric() && !isArray() && rows > 0; }
+    bool isNumericValue() const { return isNumeric() && !isArray(); }
+    int components() const { return rows > 0 ? rows * cols : cols; }
+    Type element() const {
+        Type t = *this;
+        t.arraySize = 0;
+        return t;
+    }
+    bool operator==(const Type& o) const {
+        return base == o.base && rows == o.rows && cols == o.cols && arraySize == o.arraySize &&
+               dim == o.dim && st == o.st;
+    }
+    bool operator!=(const Type& o) const { return !(*this == o); }
+
+    static Type Scalar(Base b) { return Type{b, 0, 1}; }
+    static Type Vector(Base b, int n) { return Type{b, 0, n}; }
+    static Type Matrix(int r, int c) { return Type{Base::Float, r, c}; }
+};
+
+// Builds a numeric type with HLSL's folding rules (matrix dimensions of 1 become vectors).
+Type MakeNumeric(Base base, int rows, int cols);
+
+// The type named by a type keyword ("float4", "float3x3", "sampler2D", "texture", ...).
+// Returns false for names that are not built-in type names.
+bool BuiltinTypeNamed(std::string_view name, Type& out);
+
+// The HLSL spelling of "t" ("float4", "float4x4", "int[3]", "S"), for messages and reflection.
+std::string TypeName(const Type& t);
+
+// ---------------------------------------------------------------------------------------------
+// Annotations and expressions
+// ---------------------------------------------------------------------------------------------
+
+struct Expr;
+
+// One "< type name = value; >" entry.
+struct AnnotationDecl {
+    std::string type;
+    std::string name;
+    Expr* value = nullptr;
+    int line = 0, column = 0;
+};
+
+enum class ExprKind {
+    IntLit, FloatLit, BoolLit, StringLit,
+    Name,       // text: the name
+    Unary,      // op, args[0]
+    Postfix,    // op (++ or --), args[0]
+    Binary,     // op, args[0], args[1]
+    Assign,     // op (= or compound), args[0] target, args[1] value
+    Ternary,    // args[0] ? args[1] : args[2]
+    Call,       // text: function name; args
+    Construct,  // castType(args...)
+    Cast,       // (castType) args[0]
+    Member,     // args[0].text
+    Index,      // args[0][args[1]]
+    Brace,      // { args... }
+    Comma,      // args[0], args[1]
+    Compile,    // compile <text: profile> args[0] (a Call)
+    Convert,    // implicit conversion inserted by the checker to "type"
+};
+
+enum class Ref { None, Global, Local, Function, Intrinsic };
+
+struct Expr {
+    ExprKind kind = ExprKind::IntLit;
+    int line = 0, column = 0;
+    Tok op = Tok::End;
+    std::string_view text;
+    Type castType;
+    std::vector<Expr*> args;
+
+    // Filled by the checker.
+    Type type;
+    Ref ref = Ref::None;
+    const VarDecl* var = nullptr;
+    const FuncDecl* func = nullptr;
+    int intrinsic = -1;
+    int swizzle[4] = {0, 0, 0, 0};  // components (vector) or row*4+col (matrix) of a Member
+    int swizzleCount = 0;           // 0: a struct member access
+    bool matrixSwizzle = false;
+    int memberIndex = -1;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Declarations
+// ---------------------------------------------------------------------------------------------
+
+enum Storage : unsigned {
+    kStorageUniform = 1u << 0,
+    kStorageStatic = 1u << 1,
+    kStorageConst = 1u << 2,
+    kStorageExtern = 1u << 3,
+    kStorageShared = 1u << 4,
+    kStorageIn = 1u << 5,
+    kStorageOut = 1u << 6,
+    kStorageVolatile = 1u << 7,
+};
+
+// "Name = value;" inside sampler_state { } or a pass; "index" is the n of "Name[n]" (or -1).
+struct StateAssign {
+    std::string_view name;
+    int index = -1;
+    Expr* value = nullptr;
+    int line = 0, column = 0;
+};
+
+struct VarDecl {
+    std::string_view name;
+    int line = 0, column = 0;
+    Type type;
+    unsigned storage = 0;
+    std::string_view semantic;  // empty when none
+    std::vector<AnnotationDecl> annotations;
+    Expr* init = nullptr;
+    bool hasSamplerState = false;
+    std::vector<StateAssign> samplerStates;
+    bool isGlobal = false;
+    bool isParameter = false;  // a function parameter
+    int reflectIndex = -1;     // index in the reflection's parameter list, or -1
+};
+
+struct StructDecl {
+    std::string_view name;
+    int line = 0, column = 0;
+    std::vector<VarDecl*> members;
+};
+
+enum class StmtKind { Block, Expr, Decl, If, For, While, Do, Break, Continue, Return, Discard, Empty };
+
+struct Stmt {
+    StmtKind kind = StmtKind::Empty;
+    int line = 0, column = 0;
+    std::vector<Stmt*> body;      // Block
+    std::vector<VarDecl*> decls;  // Decl
+    Expr* expr = nullptr;         // Expr, Return value, If/While/Do condition, For condition
+    Expr* step = nullptr;         // For
+    Stmt* init = nullptr;         // For
+    Stmt* then = nullptr;         // If, loops' body
+    Stmt* otherwise = nullptr;    // If
+};
+
+struct FuncDecl {
+    std::string_view name;
+    int line = 0, column = 0;
+    Type ret;
+    std::string_view semantic;
+    std::vector<VarDecl*> params;
+    Stmt* body = nullptr;  // null for a prototype
+    // Filled by the checker.
+    std::vector<const FuncDecl*> callees;
+    int overloadIndex = 0;              // 0 for the first function of its name
+    const FuncDecl* definition = nullptr;  // for a prototype, the body's declaration
+    bool usesDerivatives = false;
+};
+
+struct PassDecl {
+    std::string_view name;
+    int line = 0, column = 0;
+    std::vector<AnnotationDecl> annotations;
+    std::vector<StateAssign> states;
+};
+
+struct TechniqueDecl {
+    std::string_view name;
+    int line = 0, column = 0;
+    std::vector<AnnotationDecl> annotations;
+    std::vector<PassDecl*> passes;
+};
+
+// The parsed effect.
+struct Module {
+    std::vector<StructDecl*> structs;
+    std::vector<VarDecl*> globals;
+    std::vector<FuncDecl*> functions;
+    std::vector<TechniqueDecl*> techniques;
+
+    template <typename T>
+    T* make() {
+        if constexpr (std::is_same_v<T, Expr>) return &exprs_.emplace_back();
+        if constexpr (std::is_same_v<T, Stmt>) return &stmts_.emplace_back();
+        if constexpr (std::is_same_v<T, VarDecl>) return &vars_.emplace_back();
+        if constexpr (std::is_same_v<T, StructDecl>) return &structsArena_.emplace_back();
+        if constexpr (std::is_same_v<T, FuncDecl>) return &funcs_.emplace_back();
+        if constexpr (std::is_same_v<T, PassDecl>) return &passes_.emplace_back();
+        if constexpr (std::is_same_v<T, TechniqueDecl>) return &techs_.emplace_back();
+    }
+
+private:
+    std::deque<Expr> exprs_;
+    std::deque<Stmt> stmts_;
+    std::deque<VarDecl> vars_;
+    std::deque<StructDecl> structsArena_;
+    std::deque<FuncDecl> funcs_;
+    std::deque<PassDecl> passes_;
+    std::deque<TechniqueDecl> techs_;
+};
+
+}  // namespace platform::gfx::fx

@@ -1,0 +1,86 @@
+// platform/gfx/fx/check.h: the checker: names, types, implicit conversions, overloads,
+// entry points and effect states. It annotates the syntax tree (types, resolved names,
+// inserted conversions) for the emitter and builds the reflection.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/gfx/fx/ast.h"
+#include "platform/gfx/fx/diag.h"
+#include "platform/gfx/fx/fx.h"
+
+namespace platform::gfx::fx {
+
+// ORDER Intrinsic: the intrinsic functions the checker knows, by HLSL name.
+#define FX_INTRINSICS(X)                                                                        \
+    X(abs) X(acos) X(all) X(any) X(asin) X(atan) X(atan2) X(ceil) X(clamp) X(clip) X(cos)      \
+    X(cosh) X(cross) X(ddx) X(ddy) X(degrees) X(determinant) X(distance) X(dot) X(exp) X(exp2) \
+    X(faceforward) X(floor) X(fmod) X(frac) X(frexp) X(fwidth) X(isfinite) X(isinf) X(isnan)   \
+    X(ldexp) X(length) X(lerp) X(lit) X(log) X(log10) X(log2) X(max) X(min) X(modf) X(mul)     \
+    X(normalize) X(pow) X(radians) X(reflect) X(refract) X(round) X(rsqrt) X(saturate)         \
+    X(sign) X(sin) X(sincos) X(sinh) X(smoothstep) X(sqrt) X(step) X(tan) X(tanh) X(transpose) \
+    X(trunc) X(tex1D) X(tex1Dlod) X(tex1Dbias) X(tex1Dproj) X(tex1Dgrad) X(tex2D) X(tex2Dlod)  \
+    X(tex2Dbias) X(tex2Dproj) X(tex2Dgrad) X(tex3D) X(tex3Dlod) X(tex3Dbias) X(tex3Dproj)      \
+    X(texCUBE) X(texCUBElod) X(texCUBEbias) X(texCUBEproj) X(D3DCOLORtoUBYTE4)
+
+enum class Intrinsic {
+#define FX_INTRINSIC_ID(name) k_##name,
+    FX_INTRINSICS(FX_INTRINSIC_ID)
+#undef FX_INTRINSIC_ID
+};
+
+// "texcoord" -> "TEXCOORD0", "SV_Position" -> "POSITION0", "COLOR1" -> "COLOR1".
+std::string NormalizeSemantic(std::string_view semantic);
+
+// A shader of a pass: the function, the arguments "compile" binds to its leading parameters,
+// and the profile ("vs_3_0"). "func" is null when the pass sets no shader of that stage.
+struct EntryPoint {
+    const FuncDecl* func = nullptr;
+    std::vector<Expr*> boundArgs;
+    std::string profile;
+};
+
+struct PassPlan {
+    const PassDecl* decl = nullptr;
+    EntryPoint vs, ps;
+    std::vector<StateValue> renderStates;
+    std::vector<AnnotationInfo> annotations;
+};
+
+struct TechniquePlan {
+    const TechniqueDecl* decl = nullptr;
+    std::vector<PassPlan> passes;
+    std::vector<AnnotationInfo> annotations;
+};
+
+struct CheckedEffect {
+    std::vector<ParameterInfo> parameters;  // reflection, in declaration order
+    std::vector<const VarDecl*> parameterDecls;
+    std::vector<TechniquePlan> techniques;
+};
+
+// Checks "module" and fills "out". Errors and warnings go to "diagnostics".
+void Check(Module& module, std::vector<Diagnostic>& diagnostics, CheckedEffect& out);
+
+}  // namespace platform::gfx::fx
+
+namespace platform::gfx::fx {
+
+// One value that crosses a shader stage boundary: a parameter or the return value of an entry
+// point, or a struct member inside one ("path" walks member indices from there).
+struct IoVar {
+    std::string semantic;  // normalised
+    Type type;
+    int param = -1;        // parameter index, or -1 for the return value
+    std::vector<int> path; // struct member indices below the parameter or return value
+    bool output = false;
+};
+
+// The inputs and outputs of entry point "func" whose first "bound" parameters are bound by
+// "compile". Members and parameters without semantics are left out (the checker reports them).
+void CollectIo(const FuncDecl& func, std::size_t bound, std::vector<IoVar>& inputs,
+               std::vector<IoVar>& outputs);
+
+}  // namespace platform::gfx::fx

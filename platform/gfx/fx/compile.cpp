@@ -1,0 +1,116 @@
+// platform/gfx/fx/compile.cpp: the compiler's driver: lexer, preprocessor, parser, checker and
+// emitter in turn, with every internal failure turned into a diagnostic.
+#include <algorithm>
+#include <cctype>
+#include <deque>
+#include <exception>
+#include <new>
+
+#include "platform/gfx/fx/ast.h"
+#include "platform/gfx/fx/check.h"
+#include "platform/gfx/fx/emit_glsl.h"
+#include "platform/gfx/fx/fx.h"
+#include "platform/gfx/fx/lexer.h"
+#include "platform/gfx/fx/parser.h"
+#include "platform/gfx/fx/preprocessor.h"
+
+namespace platform::gfx::fx {
+namespace {
+
+bool HasErrors(const std::vector<Diagnostic>& diags) {
+    return std::any_of(diags.begin(), diags.end(),
+                       [](const Diagnostic& d) { return d.severity == Severity::Error; });
+}
+
+void Run(std::string_view source, const CompileOptions& options, CompileResult& result) {
+    std::vector<Diagnostic>& diags = result.diagnostics;
+    if (source.size() > options.maxSourceBytes) {
+        diags.push_back(MakeDiagnostic(Diag::UnsupportedFeature, 1, 1, "a source this large"));
+        return;
+    }
+    // A text handed over with its terminating zero ends there.
+    const std::size_t nul = source.find('\0');
+    if (nul != std::string_view::npos) source = source.substr(0, nul);
+    const std::vector<Token> raw = Lex(source, diags);
+    std::deque<std::string> arena;
+    const std::vector<Token> tokens = Preprocess(raw, arena, diags);
+    Module module;
+    ParseLimits limits;
+    limits.maxDepth = options.maxNesting;
+    limits.maxErrors = options.maxErrors;
+    Parse(tokens, module, diags, limits);
+    if (HasErrors(diags)) return;
+    CheckedEffect checked;
+    Check(module, diags, checked);
+    if (HasErrors(diags)) return;
+    result.parameters = checked.parameters;
+    for (const TechniquePlan& t : checked.techniques) {
+        TechniqueInfo info;
+        info.name = std::string(t.decl->name);
+        info.annotations = t.annotations;
+        for (const PassPlan& p : t.passes) {
+            PassInfo pass;
+            pass.name = std::string(p.decl->name);
+            pass.renderStates = p.renderStates;
+            pass.annotations = p.annotations;
+            EmitPass(checked, p, pass);
+            info.passes.push_back(std::move(pass));
+        }
+        result.techniques.push_back(std::move(info));
+    }
+}
+
+}  // namespace
+
+CompileResult Compile(std::string_view source, const CompileOptions& options) {
+    CompileResult result;
+    try {
+        Run(source, options, result);
+    } catch (const std::bad_alloc&) {
+        result.diagnostics.push_back(MakeDiagnostic(Diag::UnsupportedFeature, 1, 1, "an effect this large (out of memory)"));
+    }
+    std::stable_sort(result.diagnostics.begin(), result.diagnostics.end(),
+                     [](const Diagnostic& a, const Diagnostic& b) {
+                         return a.line != b.line ? a.line < b.line : a.column < b.column;
+                     });
+    result.ok = !HasErrors(result.diagnostics);
+    if (!result.ok) {
+        result.parameters.clear();
+        result.techniques.clear();
+    }
+    return result;
+}
+
+int CompileResult::FindParameter(std::string_view name) const {
+    for (std::size_t i = 0; i < parameters.size(); ++i)
+        if (parameters[i].name == name) return static_cast<int>(i);
+    return -1;
+}
+
+int CompileResult::FindTechnique(std::string_view name) const {
+    for (std::size_t i = 0; i < techniques.size(); ++i)
+        if (techniques[i].name == name) return static_cast<int>(i);
+    return -1;
+}
+
+int SemanticLocation(std::string_view semantic) {
+    const std::string s = NormalizeSemantic(semantic);
+    std::size_t digits = s.size();
+    while (digits > 0 && std::isdigit(static_cast<unsigned char>(s[digits - 1]))) --digits;
+    const std::string name = s.substr(0, digits);
+    const int index = digits < s.size() && s.size() - digits <= 2 ? std::stoi(s.substr(digits)) : 0;
+    struct Row {
+        const char* name;
+        int base, count;
+    };
+    static constexpr Row kRows[] = {
+        {"POSITION", 0, 1}, {"BLENDWEIGHT", 1, 1}, {"NORMAL", 2, 1}, {"COLOR", 3, 2},
+        {"FOG", 5, 1},      {"PSIZE", 6, 1},       {"BLENDINDICES", 7, 1},
+        {"TEXCOORD", 8, 8}, {"TANGENT", 14, 1},    {"BINORMAL", 15, 1},
+    };
+    for (const Row& r : kRows)
+        if (name == r.name) return index < r.count ? r.base + index : -1;
+    return -1;
+}
+
+}  // namespace platform::gfx::fx

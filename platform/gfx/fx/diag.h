@@ -1,0 +1,107 @@
+// platform/gfx/fx/diag.h: every diagnostic the effect compiler can report, one X-macro row each.
+//
+// A row is (id, severity, printf format). Tests compare ids, never wording; the formatted text
+// is what a user sees after "(line,column): error: ".
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform::gfx::fx {
+
+// ORDER: ids are grepped by tests; keep one row per distinct failure.
+#define FX_DIAGNOSTICS(X)                                                                        \
+    /* lexer */                                                                                  \
+    X(BadCharacter, Error, "unexpected character '%s'")                                          \
+    X(UnterminatedComment, Error, "unterminated comment")                                        \
+    X(UnterminatedString, Error, "unterminated string")                                          \
+    X(BadNumber, Error, "malformed number '%s'")                                                 \
+    /* preprocessor */                                                                           \
+    X(IncludeRefused, Error, "#include is not supported: no include handler")                    \
+    X(UserError, Error, "#error%s")                                                              \
+    X(UnknownDirective, Error, "unknown preprocessor directive '%s'")                            \
+    X(BadDirective, Error, "malformed #%s directive")                                            \
+    X(UnbalancedConditional, Error, "%s")                                                        \
+    X(MacroArguments, Error, "macro '%s' %s")                                                    \
+    X(ExpansionLimit, Error, "macro expansion of '%s' is too large or too deep")                 \
+    X(BadConditionExpression, Error, "invalid expression in #if: %s")                            \
+    X(MacroRedefined, Warning, "macro '%s' redefined")                                           \
+    /* parser */                                                                                 \
+    X(UnexpectedToken, Error, "syntax error: unexpected %s")                                     \
+    X(Expected, Error, "syntax error: expected %s before %s")                                    \
+    X(MissingClose, Error, "missing '%s' for the '%s' opened at %s")                        \
+    X(NestingTooDeep, Error, "nesting too deep (more than %s levels)")                           \
+    X(BadArraySize, Error, "array size must be a positive integer constant (at most %s)")        \
+    X(UnknownType, Error, "unknown type '%s'")                                                   \
+    X(TooManyErrors, Error, "too many errors, compilation stopped")                              \
+    /* checker: names and declarations */                                                        \
+    X(UndeclaredName, Error, "undeclared identifier '%s'")                                       \
+    X(Redefinition, Error, "redefinition of '%s'")                                               \
+    X(UnknownFunction, Error, "'%s': no matching function%s")                                    \
+    X(AmbiguousCall, Error, "'%s': ambiguous call to overloaded function")                       \
+    X(RecursiveCall, Error, "'%s': recursive calls are not allowed")                             \
+    X(NotAFunction, Error, "'%s' is not a function")                                             \
+    X(MissingReturn, Error, "'%s': not all control paths return a value")                        \
+    X(VoidVariable, Error, "'%s': variables cannot have type void")                              \
+    X(UnsupportedFeature, Error, "%s is not supported")                                          \
+    /* checker: types */                                                                         \
+    X(TypeMismatch, Error, "cannot convert from '%s' to '%s'")                                   \
+    X(BadOperands, Error, "operator '%s' cannot be applied to '%s'%s")                           \
+    X(NotAssignable, Error, "l-value required: %s")                                              \
+    X(BadSwizzle, Error, "invalid subscript '%s' on '%s'")                                       \
+    X(NoMember, Error, "'%s' has no member '%s'")                                                \
+    X(NotIndexable, Error, "'%s' cannot be indexed")                                             \
+    X(ConstructorArguments, Error, "'%s' constructor needs %s components, got %s")               \
+    X(BadInitializer, Error, "initializer of '%s': %s")                                          \
+    X(NotConstant, Error, "initial value of '%s' is not a constant expression")                  \
+    X(BadReturn, Error, "return: %s")                                                            \
+    X(BadStatement, Error, "'%s' %s")                                                            \
+    X(ImplicitTruncation, Warning, "implicit truncation of vector type")                         \
+    X(SamplerRequired, Error, "'%s': argument 1 must be a sampler")                              \
+    /* checker: effect level */                                                                  \
+    X(BadSamplerState, Error, "sampler_state: %s")                                               \
+    X(UnknownState, Error, "unknown state '%s'")                                                 \
+    X(IgnoredState, Warning, "state '%s' is not supported and is ignored")                       \
+    X(BadStateValue, Error, "invalid value for state '%s'")                                      \
+    X(BadProfile, Error, "'%s': %s")                                                             \
+    X(BadEntryPoint, Error, "entry point '%s': %s")                                              \
+    X(MissingSemantic, Error, "entry point '%s': '%s' has no semantic")                          \
+    X(UnmatchedSemantic, Warning, "pixel shader input '%s' is not written by the vertex shader; it reads as 0") \
+    X(NoTechnique, Error, "the effect declares no technique")                                    \
+    X(EmptyPass, Error, "pass '%s' has no vertex shader and no pixel shader")                    \
+    X(DuplicateTechnique, Error, "redefinition of technique '%s'")
+
+enum class Diag {
+#define FX_DIAG_ID(id, severity, format) id,
+    FX_DIAGNOSTICS(FX_DIAG_ID)
+#undef FX_DIAG_ID
+};
+
+enum class Severity { Error, Warning };
+
+// One message: where (line and column of the first character, both 1-based), which failure,
+// and its text without the position prefix.
+struct Diagnostic {
+    Diag id = Diag::BadCharacter;
+    Severity severity = Severity::Error;
+    int line = 0;
+    int column = 0;
+    std::string message;
+};
+
+// The id's name as spelled in the X-macro ("UndeclaredName"), for test output.
+const char* DiagName(Diag id);
+
+// The id's severity.
+Severity DiagSeverity(Diag id);
+
+// Builds a diagnostic from the id's format and up to three text arguments (unused ones are
+// ignored).
+Diagnostic MakeDiagnostic(Diag id, int line, int column, const std::string& a = {},
+                          const std::string& b = {}, const std::string& c = {});
+
+// "(line,column): error: message" or "...: warning: ..." lines, one per diagnostic, each ending
+// with a line feed.
+std::string FormatDiagnostics(const std::vector<Diagnostic>& diagnostics);
+
+}  // namespace platform::gfx::fx

@@ -1,0 +1,14 @@
+// platform/gfx/fx/emit_glsl.h: GLSL 3.30 core shaders for one pass of a checked effect.
+#pragma once
+
+#include "platform/gfx/fx/check.h"
+#include "platform/gfx/fx/fx.h"
+
+namespace platform::gfx::fx {
+
+// Writes the pass's vertex and fragment shaders, its uniforms, samplers and vertex inputs into
+// "out" (name, annotations and render states are the caller's). The module must have passed
+// the checker without errors.
+void EmitPass(const CheckedEffect& effect, const PassPlan& pass, PassInfo& out);
+
+}  // namespace platform::gfx::fx

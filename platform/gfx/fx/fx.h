@@ -1,0 +1,136 @@
+// platform/gfx/fx/fx.h: the effect compiler: Direct3D 9 effect source in, GLSL 3.30 out.
+//
+// Compile() takes unmodified effect source as programs of the Direct3D 9 era wrote it (a
+// preprocessor, global parameters with initial values, semantics and annotations, textures
+// and samplers with sampler_state blocks, structs, functions, techniques and passes with
+// "compile vs_X f()" / "compile ps_X g()" and render states) and returns:
+//   - diagnostics, as "(line,column): error: message" lines in source order (warnings alike);
+//   - reflection: every parameter's name, type, size, initial value and annotations;
+//   - for each pass of each technique a GLSL 3.30 core vertex and fragment shader, the
+//     parameters each pass reads and the render states it sets.
+// It has no GL dependency; the effect object (effect.h) builds GL programs from the result.
+//
+// Conventions of the generated GLSL (Direct3D's meaning is kept):
+//   - Clip space: the vertex stage writes Direct3D clip coordinates; the generated code turns
+//     them into GL's by gl_Position = (x, -y, 2z - w, w). Rendering into a framebuffer whose
+//     row 0 is the picture's top row therefore gives Direct3D's picture orientation, and
+//     texture coordinates pass unchanged (texture (0,0) is the top-left texel when textures
+//     store their top row first). Screen-space winding is mirrored by the flip, so Direct3D's
+//     clockwise front faces are GL's counter-clockwise ones.
+//   - Matrices: a parameter of HLSL type floatRxC is a GLSL matRxC holding the transpose, so
+//     the row-major bytes SetValue receives upload with glUniformMatrix*fv(transpose = false);
+//     mul(v, M) becomes M * v in GLSL and mul(M, v) becomes v * M.
+//   - Names: every name of the source gets the prefix "h" in GLSL ("time" -> "htime"); the
+//     compiler's own names start with "fx_". ParameterInfo::glslName is the uniform's name.
+//   - Vertex inputs: attribute locations come from the semantic (SemanticLocation()).
+//   - Samplers: one GLSL sampler uniform per effect sampler; a pass binds its samplers to
+//     texture units 0, 1, ... in the order of PassInfo::samplers.
+//
+// Threads: Compile() is a pure function of its arguments; call it from any thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/gfx/fx/diag.h"
+
+namespace platform::gfx::fx {
+
+// Direct3D's D3DXPARAMETER_CLASS and D3DXPARAMETER_TYPE, reduced to what effects here use.
+enum class ParamClass { Scalar, Vector, MatrixRows, Object, Struct };
+enum class ParamType {
+    Void, Bool, Int, Float, String, Texture, Texture1D, Texture2D, Texture3D, TextureCube,
+    Sampler, Sampler1D, Sampler2D, Sampler3D, SamplerCube,
+};
+
+// One "< type name = value; >" entry. "value" is the text of a string value, or the numbers
+// of a numeric one printed with %g and separated by blanks; "numbers" holds numeric values.
+struct AnnotationInfo {
+    std::string name;
+    std::string type;
+    std::string value;
+    std::vector<float> numbers;
+};
+
+// A (Direct3D state code, value) pair: D3DSAMP_* for samplers, D3DRS_* for render states.
+struct StateValue {
+    std::uint32_t state = 0;
+    std::uint32_t value = 0;
+};
+
+struct ParameterInfo {
+    std::string name;
+    std::string semantic;   // as written, empty when none
+    std::string typeName;   // HLSL spelling: "float2", "float4x4", "texture", "sampler2D"
+    std::string glslName;   // the GLSL uniform; empty for textures (they have no uniform)
+    ParamClass paramClass = ParamClass::Scalar;
+    ParamType type = ParamType::Float;
+    int rows = 1, columns = 1;  // 1 x 1 for scalars, 1 x N for vectors, R x C for matrices
+    int elements = 0;           // array length, 0 when not an array
+    int sizeBytes = 0;          // bytes SetValue accepts: rows * columns * 4 * max(1, elements)
+    bool isShared = false;
+    // Numeric parameters: the initial value, row-major, array elements after each other; every
+    // component is stored as a float (ints and bools as their value). Empty when none.
+    std::vector<float> initialValue;
+    std::vector<AnnotationInfo> annotations;
+    // Samplers: the texture parameter its sampler_state names (-1: none) and the states it
+    // sets (only those written; the device's state applies to the others).
+    int texture = -1;
+    std::vector<StateValue> samplerStates;
+};
+
+// One vertex attribute a pass's vertex shader reads.
+struct VertexInput {
+    std::string semantic;  // normalised: "POSITION0", "TEXCOORD1"
+    int location = 0;      // GLSL attribute location (SemanticLocation)
+    int components = 4;
+};
+
+struct PassInfo {
+    std::string name;
+    std::vector<AnnotationInfo> annotations;
+    std::string vertexProfile, pixelProfile;  // "vs_3_0", "ps_2_0"; empty when generated
+    std::string vertexGlsl, fragmentGlsl;
+    std::vector<int> uniforms;  // numeric parameters the pass reads (indices into parameters)
+    std::vector<int> samplers;  // sampler parameters; the i-th is bound to texture unit i
+    std::vector<VertexInput> inputs;
+    std::vector<StateValue> renderStates;  // D3DRS_* values the pass sets, in source order
+};
+
+struct TechniqueInfo {
+    std::string name;
+    std::vector<AnnotationInfo> annotations;
+    std::vector<PassInfo> passes;
+};
+
+struct CompileResult {
+    bool ok = false;  // no errors (warnings allowed)
+    std::vector<Diagnostic> diagnostics;
+    std::vector<ParameterInfo> parameters;
+    std::vector<TechniqueInfo> techniques;
+
+    // Every diagnostic as "(line,column): error: message\n" lines.
+    std::string Messages() const { return FormatDiagnostics(diagnostics); }
+    // Index of the parameter or technique named "name", or -1.
+    int FindParameter(std::string_view name) const;
+    int FindTechnique(std::string_view name) const;
+};
+
+struct CompileOptions {
+    int maxNesting = 200;       // statements and expressions nested deeper are refused
+    int maxErrors = 50;         // the parser stops after this many errors
+    std::size_t maxSourceBytes = 4u << 20;
+};
+
+// Compiles effect "source". Never throws; errors are reported in the result.
+CompileResult Compile(std::string_view source, const CompileOptions& options = {});
+
+// The GLSL attribute location of a vertex input semantic ("POSITION", "TEXCOORD3",
+// "normal0"), or -1 for semantics that have none. POSITION 0, BLENDWEIGHT 1, NORMAL 2,
+// COLOR0 3, COLOR1 4, FOG 5, PSIZE 6, BLENDINDICES 7, TEXCOORD0..7 8..15; TANGENT and
+// BINORMAL share 14 and 15 with TEXCOORD6 and 7, as fixed-function layouts do.
+int SemanticLocation(std::string_view semantic);
+
+}  // namespace platform::gfx::fx

@@ -1,0 +1,282 @@
+// platform/gfx/fx/lexer.cpp: the tokenizer: a cursor over the source with line and column.
+#include "platform/gfx/fx/lexer.h"
+
+#include <cctype>
+#include <cstdio>
+#include <string>
+
+namespace platform::gfx::fx {
+namespace {
+
+// ORDER Tok
+constexpr const char* kKeywords[] = {
+    "struct", "technique", "pass", "compile", "if", "else", "for", "while", "do", "break",
+    "continue", "return", "discard", "in", "out", "inout", "uniform", "static", "const",
+    "extern", "shared", "volatile", "true", "false", "sampler_state", "typedef", "row_major",
+    "column_major", "register", "inline", "packoffset",
+};
+constexpr int kKeywordCount = sizeof kKeywords / sizeof kKeywords[0];
+static_assert(kKeywordCount == static_cast<int>(Tok::KwPackoffset) + 1);
+
+struct Punct {
+    const char* text;
+    Tok kind;
+};
+// Longest spellings first so that the first match is the longest.
+constexpr Punct kPuncts[] = {
+    {"<<=", Tok::ShlAssign}, {">>=", Tok::ShrAssign},  {"++", Tok::PlusPlus},
+    {"--", Tok::MinusMinus}, {"+=", Tok::PlusAssign},  {"-=", Tok::MinusAssign},
+    {"*=", Tok::StarAssign}, {"/=", Tok::SlashAssign}, {"%=", Tok::PercentAssign},
+    {"==", Tok::Equal},      {"!=", Tok::NotEqual},    {"<=", Tok::LessEqual},
+    {">=", Tok::GreaterEqual}, {"&&", Tok::AndAnd},    {"||", Tok::OrOr},
+    {"<<", Tok::Shl},        {">>", Tok::Shr},         {"&=", Tok::AmpAssign},
+    {"|=", Tok::PipeAssign}, {"^=", Tok::CaretAssign}, {"##", Tok::HashHash},
+    {"{", Tok::LBrace},      {"}", Tok::RBrace},       {"(", Tok::LParen},
+    {")", Tok::RParen},      {"[", Tok::LBracket},     {"]", Tok::RBracket},
+    {";", Tok::Semicolon},   {",", Tok::Comma},        {".", Tok::Dot},
+    {":", Tok::Colon},       {"?", Tok::Question},     {"~", Tok::Tilde},
+    {"+", Tok::Plus},        {"-", Tok::Minus},        {"*", Tok::Star},
+    {"/", Tok::Slash},       {"%", Tok::Percent},      {"=", Tok::Assign},
+    {"<", Tok::Less},        {">", Tok::Greater},      {"!", Tok::Bang},
+    {"&", Tok::Amp},         {"|", Tok::Pipe},         {"^", Tok::Caret},
+    {"#", Tok::Hash},
+};
+
+bool IsIdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
+bool IsIdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+Tok KeywordOrIdentifier(std::string_view text) {
+    for (int i = 0; i < kKeywordCount; ++i)
+        if (text == kKeywords[i]) return static_cast<Tok>(i);
+    return Tok::Identifier;
+}
+
+class Lexer {
+public:
+    Lexer(std::string_view src, std::vector<Diagnostic>* diags) : src_(src), diags_(diags) {}
+
+    std::vector<Token> run() {
+        std::vector<Token> out;
+        bool lineStart = true;
+        for (;;) {
+            const bool space = skipSpace(lineStart);
+            Token t;
+            t.line = line_;
+            t.column = column();
+            t.lineStart = lineStart;
+            t.spaceBefore = space;
+            lineStart = false;
+            if (pos_ >= src_.size()) {
+                t.kind = Tok::End;
+                out.push_back(t);
+                return out;
+            }
+            const std::size_t start = pos_;
+            if (!scan(t)) {
+                if (diags_) {
+                    std::string shown(1, src_[start]);
+                    if (!std::isprint(static_cast<unsigned char>(src_[start]))) {
+                        char buf[8];
+                        std::snprintf(buf, sizeof buf, "\\x%02X",
+                                      static_cast<unsigned char>(src_[start]));
+                        shown = buf;
+                    }
+                    diags_->push_back(
+                        MakeDiagnostic(Diag::BadCharacter, t.line, t.column, shown));
+                }
+                pos_ = start + 1;
+                continue;
+            }
+            t.text = src_.substr(start, pos_ - start);
+            out.push_back(t);
+        }
+    }
+
+    // Scans one token at the cursor into "t" (kind only); false when no token starts here.
+    bool scan(Token& t) {
+        const char c = src_[pos_];
+        if (IsIdentStart(c)) {
+            const std::size_t start = pos_;
+            while (pos_ < src_.size() && IsIdentChar(src_[pos_])) ++pos_;
+            t.kind = KeywordOrIdentifier(src_.substr(start, pos_ - start));
+            return true;
+        }
+        if (IsDigit(c) || (c == '.' && pos_ + 1 < src_.size() && IsDigit(src_[pos_ + 1]))) {
+            t.kind = number();
+            return true;
+        }
+        if (c == '"') {
+            const int line = line_, col = column();
+            ++pos_;
+            while (pos_ < src_.size() && src_[pos_] != '"' && src_[pos_] != '\n') {
+                if (src_[pos_] == '\\' && pos_ + 1 < src_.size() && src_[pos_ + 1] != '\n')
+                    ++pos_;
+                ++pos_;
+            }
+            if (pos_ >= src_.size() || src_[pos_] != '"') {
+                if (diags_) diags_->push_back(MakeDiagnostic(Diag::UnterminatedString, line, col));
+            } else {
+                ++pos_;
+            }
+            t.kind = Tok::String;
+            return true;
+        }
+        for (const Punct& p : kPuncts) {
+            const std::string_view s(p.text);
+            if (src_.substr(pos_, s.size()) == s) {
+                pos_ += s.size();
+                t.kind = p.kind;
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    int column() const { return static_cast<int>(pos_ - lineBegin_) + 1; }
+
+    void newline() {
+        ++line_;
+        lineBegin_ = pos_;
+    }
+
+    // Skips blanks, comments and line splices; sets "lineStart" when a line feed was crossed.
+    bool skipSpace(bool& lineStart) {
+        bool any = false;
+        while (pos_ < src_.size()) {
+            const char c = src_[pos_];
+            if (c == '\n') {
+                ++pos_;
+                newline();
+                lineStart = true;
+                any = true;
+            } else if (c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v') {
+                ++pos_;
+                any = true;
+            } else if (c == '\\' && pos_ + 1 < src_.size() &&
+                       (src_[pos_ + 1] == '\n' ||
+                        (src_[pos_ + 1] == '\r' && pos_ + 2 < src_.size() &&
+                         src_[pos_ + 2] == '\n'))) {
+                pos_ += src_[pos_ + 1] == '\n' ? 2 : 3;
+                newline();
+                any = true;
+            } else if (c == '/' && pos_ + 1 < src_.size() && src_[pos_ + 1] == '/') {
+                while (pos_ < src_.size() && src_[pos_] != '\n') ++pos_;
+                any = true;
+            } else if (c == '/' && pos_ + 1 < src_.size() && src_[pos_ + 1] == '*') {
+                const int line = line_, col = column();
+                pos_ += 2;
+                bool closed = false;
+                while (pos_ < src_.size()) {
+                    if (src_[pos_] == '*' && pos_ + 1 < src_.size() && src_[pos_ + 1] == '/') {
+                        pos_ += 2;
+                        closed = true;
+                        break;
+                    }
+                    if (src_[pos_] == '\n') {
+                        ++pos_;
+                        newline();
+                    } else {
+                        ++pos_;
+                    }
+                }
+                if (!closed && diags_)
+                    diags_->push_back(MakeDiagnostic(Diag::UnterminatedComment, line, col));
+                any = true;
+            } else {
+                break;
+            }
+        }
+        return any;
+    }
+
+    // number -> digits ('.' digits?)? exponent? suffix? | '.' digits exponent? suffix?
+    //         | '0x' hexdigits suffix?
+    Tok number() {
+        const std::size_t start = pos_;
+        const int line = line_, col = column();
+        bool isFloat = false;
+        if (src_[pos_] == '0' && pos_ + 1 < src_.size() &&
+            (src_[pos_ + 1] == 'x' || src_[pos_ + 1] == 'X')) {
+            pos_ += 2;
+            while (pos_ < src_.size() && std::isxdigit(static_cast<unsigned char>(src_[pos_])))
+                ++pos_;
+        } else {
+            while (pos_ < src_.size() && IsDigit(src_[pos_])) ++pos_;
+            if (pos_ < src_.size() && src_[pos_] == '.') {
+                isFloat = true;
+                ++pos_;
+                while (pos_ < src_.size() && IsDigit(src_[pos_])) ++pos_;
+            }
+            if (pos_ < src_.size() && (src_[pos_] == 'e' || src_[pos_] == 'E')) {
+                std::size_t p = pos_ + 1;
+                if (p < src_.size() && (src_[p] == '+' || src_[p] == '-')) ++p;
+                if (p < src_.size() && IsDigit(src_[p])) {
+                    isFloat = true;
+                    pos_ = p;
+                    while (pos_ < src_.size() && IsDigit(src_[pos_])) ++pos_;
+                }
+            }
+        }
+        if (pos_ < src_.size()) {
+            const char s = src_[pos_];
+            if (s == 'f' || s == 'F' || s == 'h' || s == 'H' || s == 'l' || s == 'L') {
+                isFloat = isFloat || s == 'f' || s == 'F' || s == 'h' || s == 'H';
+                ++pos_;
+            } else if (s == 'u' || s == 'U') {
+                ++pos_;
+            }
+        }
+        if (pos_ < src_.size() && IsIdentChar(src_[pos_])) {
+            while (pos_ < src_.size() && IsIdentChar(src_[pos_])) ++pos_;
+            if (diags_)
+                diags_->push_back(MakeDiagnostic(Diag::BadNumber, line, col,
+                                                 std::string(src_.substr(start, pos_ - start))));
+        }
+        return isFloat ? Tok::FloatLit : Tok::IntLit;
+    }
+
+    std::string_view src_;
+    std::vector<Diagnostic>* diags_;
+    std::size_t pos_ = 0;
+    std::size_t lineBegin_ = 0;
+    int line_ = 1;
+};
+
+}  // namespace
+
+const char* TokenName(Tok kind) {
+    const int k = static_cast<int>(kind);
+    if (k < kKeywordCount) return kKeywords[k];
+    switch (kind) {
+        case Tok::Identifier: return "identifier";
+        case Tok::IntLit: return "integer constant";
+        case Tok::FloatLit: return "float constant";
+        case Tok::String: return "string";
+        case Tok::End: return "end of file";
+        default: break;
+    }
+    for (const Punct& p : kPuncts)
+        if (p.kind == kind) return p.text;
+    return "?";
+}
+
+std::string DescribeToken(const Token& token) {
+    if (token.kind == Tok::End) return "end of file";
+    std::string text(token.text.substr(0, 40));
+    return "'" + text + "'";
+}
+
+std::vector<Token> Lex(std::string_view source, std::vector<Diagnostic>& diagnostics) {
+    return Lexer(source, &diagnostics).run();
+}
+
+Token LexOne(std::string_view text) {
+    Lexer lexer(text, nullptr);
+    std::vector<Token> tokens = lexer.run();
+    if (tokens.size() != 2 || tokens[0].text.size() != text.size()) return Token{};
+    return tokens[0];
+}
+
+}  // namespace platform::gfx::fx

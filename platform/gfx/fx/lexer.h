@@ -1,0 +1,53 @@
+// platform/gfx/fx/lexer.h: splits effect source text into tokens with their positions.
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+#include "platform/gfx/fx/diag.h"
+
+namespace platform::gfx::fx {
+
+// ORDER Tok: keywords first (spelled by kKeywords in lexer.cpp in the same order), then the
+// other kinds.
+enum class Tok {
+    // keywords
+    KwStruct, KwTechnique, KwPass, KwCompile, KwIf, KwElse, KwFor, KwWhile, KwDo, KwBreak,
+    KwContinue, KwReturn, KwDiscard, KwIn, KwOut, KwInout, KwUniform, KwStatic, KwConst,
+    KwExtern, KwShared, KwVolatile, KwTrue, KwFalse, KwSamplerState, KwTypedef, KwRowMajor,
+    KwColumnMajor, KwRegister, KwInline, KwPackoffset,
+    // values
+    Identifier, IntLit, FloatLit, String,
+    // punctuation
+    LBrace, RBrace, LParen, RParen, LBracket, RBracket, Semicolon, Comma, Dot, Colon, Question,
+    Tilde, Plus, Minus, Star, Slash, Percent, Assign, Less, Greater, Bang, Amp, Pipe, Caret,
+    PlusPlus, MinusMinus, PlusAssign, MinusAssign, StarAssign, SlashAssign, PercentAssign,
+    Equal, NotEqual, LessEqual, GreaterEqual, AndAnd, OrOr, Shl, Shr, ShlAssign, ShrAssign,
+    AmpAssign, PipeAssign, CaretAssign, Hash, HashHash,
+    End,
+};
+
+struct Token {
+    Tok kind = Tok::End;
+    std::string_view text;
+    int line = 0;
+    int column = 0;
+    bool lineStart = false;    // first token of its line (a '#' here starts a directive)
+    bool spaceBefore = false;  // white space precedes it (function-like macros need this)
+};
+
+// The keyword or punctuation spelled by "kind" ("struct", "+=", "identifier", ...).
+const char* TokenName(Tok kind);
+
+// A token's description for "unexpected ..." messages: "'text'" or "end of file".
+std::string DescribeToken(const Token& token);
+
+// Splits "source" into tokens, ending with one Tok::End. Characters that start no token are
+// reported to "diagnostics" and skipped. "source" must outlive the tokens (they view it).
+std::vector<Token> Lex(std::string_view source, std::vector<Diagnostic>& diagnostics);
+
+// Lexes one token text made by the preprocessor (pasting, stringizing): the first token of
+// "text", or Tok::End when it is not exactly one token.
+Token LexOne(std::string_view text);
+
+}  // namespace platform::gfx::fx
