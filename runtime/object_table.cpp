@@ -46,8 +46,9 @@ void* AllocateAutomatic(ObjectTable* table) {
 
 // Grows the slot array so that "number" is a slot: capacity = growth step + number.
 bool GrowSlots(ObjectTable* table, ObjectNumber number) {
+    if (number >= kMaxObjectSlots) return false;
     const ObjectNumber wanted = number + table->growthStep;
-    if (number >= kMaxObjectSlots || wanted > kMaxObjectSlots) return false;
+    if (wanted > kMaxObjectSlots) return false;
     const auto bytes = static_cast<std::size_t>(wanted) * sizeof(void*);
     void* grown = platform::sys::HeapReAlloc(RuntimeHeap(), table->slots, bytes);
     if (!grown) return false;  // the old slots stay as they were

@@ -180,6 +180,7 @@ TEST_F(ListTest, EmptyListOperationsReturnNull) {
 }
 
 TEST_F(ListTest, NewItemsAreZeroFilledEvenFromReusedBlocks) {
+    Insert(1);  // keeps the chunk alive, so the removed block is handed out again
     auto* a = static_cast<Item*>(runtime::InsertListItem(list_));
     a->value = 77;
     a->pad = 78;
