@@ -7,10 +7,12 @@
 
 #include "runtime/data_area.h"
 #include "runtime/decoders.h"
+#include "runtime/event.h"
 #include "runtime/heap.h"
 #include "runtime/libraries.h"
 #include "runtime/list.h"
 #include "runtime/strings.h"
+#include "runtime/window.h"
 
 namespace runtime {
 
@@ -57,6 +59,8 @@ constexpr ChainStep kStartupSteps[] = {
     {16, "images", StartImages},
     // 17 2D drawing: the alpha-blending system library and theme checks are platform-only.
     {18, "maps", InstallMapHooks},
+    {19, "events", InitEventLibrary},
+    {20, "windows", InitWindowLibrary},
     {21, "controls", StartControls},
     {22, "files", StartFiles},
     {23, "arrays", InstallArrayHooks},
@@ -67,6 +71,8 @@ constexpr ChainStep kStartupSteps[] = {
 constexpr ChainStep kEndSteps[] = {
     {2, "files", EndFiles},
     // 3 controls: the control library makes no tool window of its own on this platform.
+    {4, "windows", EndWindowLibrary},
+    {5, "events", EndEventLibrary},
     // 6 2D drawing: the alpha-blending system library is never loaded here.
     {7, "images", EndImages},
     {8, "fonts", EndFonts},

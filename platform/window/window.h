@@ -318,7 +318,7 @@ bool AdjustWindowRectEx(Rect* rect, std::uint32_t style, bool menu, std::uint32_
 // The window that has the keyboard focus among ours (0 if none), and raising one to it.
 WindowHandle GetActiveWindow();
 WindowHandle SetActiveWindow(WindowHandle window);  // returns the previous active window
-WindowHandle GetFocus();                             // no child windows: the active window
+WindowHandle GetFocus();  // the window whose WM_SETFOCUS was delivered last (not yet killed)
 WindowHandle SetFocus(WindowHandle window);          // returns the previous focus
 
 // Size limits the desktop applies while the user resizes (WM_GETMINMAXINFO fills them).

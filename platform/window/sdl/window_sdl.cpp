@@ -79,6 +79,7 @@ std::thread::id windowThread;
 std::atomic<std::uint32_t> postEventType{0};  // SDL user event carrying a posted message
 
 FadeRecord lastFade;
+WindowHandle focusWindow;  // the window whose WM_SETFOCUS was delivered last
 
 bool EnsureVideo() {
     if (videoState == VideoState::Untried) {
@@ -350,10 +351,22 @@ void Translate(const SDL_Event& e) {
     }
 }
 
-// Moves everything SDL has gathered into the queue.
+// Moves everything SDL has gathered into the queue. SDL_PollEvent is not used: it stops at
+// the sentinel it leaves behind, so an event pushed after that sentinel would wait for the
+// next call.
 void Pump() {
+    SDL_PumpEvents();
     SDL_Event e;
-    while (SDL_PollEvent(&e) == 1) Translate(e);
+    while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1) Translate(e);
+}
+
+// Waits for the next SDL event ("timeout_ms" -1 = no limit) and translates it.
+bool WaitAndTranslate(int timeout_ms) {
+    SDL_Event e;
+    const int got = timeout_ms < 0 ? SDL_WaitEvent(&e) : SDL_WaitEventTimeout(&e, timeout_ms);
+    if (got != 1) return false;
+    Translate(e);
+    return true;
 }
 
 bool Matches(const Message& m, WindowHandle filter, std::uint32_t first, std::uint32_t last) {
@@ -694,7 +707,7 @@ WindowHandle SetActiveWindow(WindowHandle window) {
     return previous;
 }
 
-WindowHandle GetFocus() { return GetActiveWindow(); }
+WindowHandle GetFocus() { return Find(focusWindow) != nullptr ? focusWindow : WindowHandle{}; }
 
 WindowHandle SetFocus(WindowHandle window) {
     const WindowHandle previous = GetActiveWindow();
@@ -723,7 +736,12 @@ bool PostMessage(WindowHandle window, std::uint32_t message, WParam wParam, LPar
 LResult SendMessage(WindowHandle window, std::uint32_t message, WParam wParam, LParam lParam) {
     WindowRecord* r = Find(window);
     if (r == nullptr) return 0;
-    return r->proc(window, message, wParam, lParam);
+    // The focus changes as its messages are delivered, so a window handling WM_ACTIVATE
+    // (inactive) still sees itself as the focus, as on the original platform.
+    if (message == WM_SETFOCUS) focusWindow = window;
+    const LResult result = r->proc(window, message, wParam, lParam);
+    if (message == WM_KILLFOCUS && focusWindow == window) focusWindow = WindowHandle{};
+    return result;
 }
 
 bool PeekMessage(Message* out, WindowHandle filter, std::uint32_t first, std::uint32_t last,
@@ -747,15 +765,14 @@ bool PeekMessage(Message* out, WindowHandle filter, std::uint32_t first, std::ui
 
 bool GetMessage(Message* out, WindowHandle filter, std::uint32_t first, std::uint32_t last) {
     if (out == nullptr || !EnsureVideo() || !OnWindowThread()) return false;
-    while (!PeekMessage(out, filter, first, last, PM_REMOVE)) SDL_WaitEvent(nullptr);
+    while (!PeekMessage(out, filter, first, last, PM_REMOVE)) WaitAndTranslate(-1);
     return true;
 }
 
 bool WaitMessage(int timeout_ms) {
     if (!EnsureVideo() || !OnWindowThread()) return false;
     if (!pending.empty() || PaintCandidate(WindowHandle{}, 0, 0) != nullptr) return true;
-    if (timeout_ms < 0) return SDL_WaitEvent(nullptr) == 1;
-    return SDL_WaitEventTimeout(nullptr, timeout_ms) == 1;
+    return WaitAndTranslate(timeout_ms);
 }
 
 bool TranslateMessage(const Message* msg) {
