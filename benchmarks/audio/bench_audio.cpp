@@ -56,12 +56,17 @@ void BM_HalfRefill(benchmark::State& state) {
     }
     ModPlug_SetMasterVolume(module, audio::kMusicMasterVolume);
     std::vector<std::uint8_t> half(audio::kMusicBufferBytes / 2);
+    std::int64_t shortReads = 0;
     for (auto _ : state) {
         const int got = ModPlug_Read(module, half.data(), static_cast<int>(half.size()));
-        benchmark::DoNotOptimize(got);
         benchmark::DoNotOptimize(half.data());
+        if (got < static_cast<int>(half.size())) {  // a module that ends despite looping
+            ++shortReads;
+            ModPlug_Seek(module, 0);
+        }
     }
     ModPlug_Unload(module);
+    state.counters["short_reads"] = static_cast<double>(shortReads);
     // 25600 frames at 44100 Hz: the time the other half takes to play.
     const double deadline = 25600.0 / 44100.0;
     state.counters["deadline_ratio"] =
