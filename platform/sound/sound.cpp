@@ -184,11 +184,15 @@ public:
         std::lock_guard<std::mutex> guard(mixer_->mutex);
         if (mixer_->closed) return DSERR_BUFFERLOST;
         if (primary_) return DS_OK;
-        looping_ = (flags & DSBPLAY_LOOPING) != 0;
         if (!playing_) {
+            try {
+                mixer_->playing.push_back(this);
+            } catch (const std::bad_alloc&) {
+                return DSERR_OUTOFMEMORY;
+            }
             playing_ = true;
-            mixer_->playing.push_back(this);
         }
+        looping_ = (flags & DSBPLAY_LOOPING) != 0;
         return DS_OK;
     }
 
@@ -441,19 +445,24 @@ HResult DirectSoundCreate(const Guid* device_guid, Device** device, void* outer)
     RetainLibraryLocked();
     lock.unlock();
 
-    auto mixer = std::make_shared<Mixer>();
-    mixer->playing.reserve(16);
-    auto stream = backend->OpenStream(&Mixer::Mix, mixer.get());
-    if (!stream) {
+    try {
+        auto mixer = std::make_shared<Mixer>();
+        mixer->playing.reserve(16);
+        auto stream = backend->OpenStream(&Mixer::Mix, mixer.get());
+        if (!stream) {
+            ReleaseLibrary();
+            return DSERR_NODRIVER;
+        }
+        {
+            std::lock_guard<std::mutex> guard(mixer->mutex);
+            mixer->periodFrames = stream->period_frames();
+        }
+        *device = new DeviceImpl(std::move(mixer), std::move(stream));
+        return DS_OK;
+    } catch (const std::bad_alloc&) {
         ReleaseLibrary();
-        return DSERR_NODRIVER;
+        return DSERR_OUTOFMEMORY;
     }
-    {
-        std::lock_guard<std::mutex> guard(mixer->mutex);
-        mixer->periodFrames = stream->period_frames();
-    }
-    *device = new DeviceImpl(std::move(mixer), std::move(stream));
-    return DS_OK;
 }
 
 // Backend names in the order the default choice tries them; demand-only ones are skipped.
@@ -478,7 +487,12 @@ SoundLibrary* LoadSoundLibrary() {
     for (const BackendEntry& entry : kBackends) {
         const bool named = g_backendChoice == entry.name;
         if (!g_backendChoice.empty() ? !named : entry.demandOnly) continue;
-        std::unique_ptr<Backend> backend = entry.make();
+        std::unique_ptr<Backend> backend;
+        try {
+            backend = entry.make();
+        } catch (const std::bad_alloc&) {
+            return nullptr;
+        }
         if (!backend || !backend->Start()) continue;
         g_library = new (std::nothrow) LibraryState{std::move(backend), 1};
         if (!g_library) return nullptr;
