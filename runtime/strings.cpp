@@ -11,8 +11,8 @@ namespace sys = platform::sys;
 
 namespace {
 
-// Texts take L + 5 bytes: the original copies in 4-byte words, so the slack holds the overrun
-// and the terminator. The size is kept so that texts stay interchangeable.
+// Texts take L + 5 bytes: room for copying whole 4-byte words past the end, plus the
+// terminator.
 constexpr std::size_t kTextSlack = 5;
 constexpr std::size_t kScratchInitialBytes = 16;
 constexpr std::size_t kScratchGrowth = 16384;
