@@ -199,11 +199,13 @@ struct Rendered {
   int channels = 0, patterns = 0, instruments = 0, lengthMs = 0;
 };
 
-Rendered RenderOnce() {
+// Renders the module with the library's defaults and master volume 512, as the intro plays
+// it; 'loopCount' 0 plays it once, -1 loops it (then 'maxSeconds' ends the render).
+Rendered Render(int loopCount, double maxSeconds) {
   Rendered r;
   ModPlug_Settings settings;
   ModPlug_GetSettings(&settings);
-  settings.mLoopCount = 0;  // once through, so the render ends
+  settings.mLoopCount = loopCount;
   ModPlug_SetSettings(&settings);
   const auto bytes = EmbeddedModule();
   ModPlugFile* file = ModPlug_Load(bytes.data(), static_cast<int>(bytes.size()));
@@ -215,14 +217,29 @@ Rendered RenderOnce() {
   r.lengthMs = ModPlug_GetLength(file);
   std::int16_t buf[8192];
   int got;
-  while ((got = ModPlug_Read(file, buf, sizeof buf)) > 0 && r.pcm.size() < 600u * 44100 * 2)
+  const std::size_t limit = static_cast<std::size_t>(maxSeconds * 44100) * 2;
+  while (r.pcm.size() < limit && (got = ModPlug_Read(file, buf, sizeof buf)) > 0)
     r.pcm.insert(r.pcm.end(), buf, buf + got / 2);
   ModPlug_Unload(file);
   return r;
 }
 
+// Longest run of 10 ms windows whose peak stays under -60 dBFS, in seconds, over the stereo
+// frames [first, last).
+double LongestSilence(const std::vector<std::int16_t>& pcm, std::size_t first, std::size_t last) {
+  const std::size_t window = 441;
+  std::size_t run = 0, longest = 0;
+  for (std::size_t w = first; w + window <= last; w += window) {
+    int p = 0;
+    for (std::size_t i = w * 2; i < (w + window) * 2; ++i) p = std::max(p, std::abs(static_cast<int>(pcm[i])));
+    run = p < 33 ? run + 1 : 0;
+    longest = std::max(longest, run);
+  }
+  return longest * 0.01;
+}
+
 const Rendered& Song() {
-  static const Rendered r = RenderOnce();
+  static const Rendered r = Render(0, 600);
   return r;
 }
 
@@ -259,20 +276,11 @@ TEST(ModulePlayback, AudibleWithoutClipping) {
 TEST(ModulePlayback, NeverSilentForABar) {
   const Rendered& r = Song();
   ASSERT_FALSE(r.pcm.empty());
-  // One bar is 16 rows: 16 * 5 * 2.5 / 127 s. Silence: 10 ms windows under -60 dBFS.
+  // One bar is 16 rows: 16 * 5 * 2.5 / 127 s.
   const double barSeconds = 16 * 5 * 2.5 / 127;
-  const std::size_t window = 441;
-  std::size_t run = 0, longest = 0;
   // The last second is the tail after the final row; the loop restarts there.
   const std::size_t frames = r.pcm.size() / 2 - 44100;
-  for (std::size_t w = 0; (w + 1) * window <= frames; ++w) {
-    int p = 0;
-    for (std::size_t i = w * window * 2; i < (w + 1) * window * 2; ++i)
-      p = std::max(p, std::abs(static_cast<int>(r.pcm[i])));
-    run = p < 33 ? run + 1 : 0;
-    longest = std::max(longest, run);
-  }
-  EXPECT_LT(longest * 0.01, barSeconds);
+  EXPECT_LT(LongestSilence(r.pcm, 0, frames), barSeconds);
   // And each bar carries real level, not just a murmur.
   const std::size_t barFrames = static_cast<std::size_t>(barSeconds * 44100);
   for (std::size_t b = 0; (b + 1) * barFrames <= frames; ++b) {
@@ -280,6 +288,15 @@ TEST(ModulePlayback, NeverSilentForABar) {
     for (std::size_t i = b * barFrames * 2; i < (b + 1) * barFrames * 2; ++i) sum += double(r.pcm[i]) * r.pcm[i];
     EXPECT_GT(10 * std::log10(sum / (barFrames * 2) / (32768.0 * 32768.0)), -36.0) << "bar " << b;
   }
+}
+
+TEST(ModulePlayback, LoopsBackToTheStartWithoutAGap) {
+  // Looped as the intro plays it: the seconds around the restart carry sound throughout.
+  const double songSeconds = 31 * 64 * 5 * 2.5 / 127;
+  const Rendered looped = Render(-1, songSeconds + 6);
+  ASSERT_GT(looped.pcm.size() / 2, static_cast<std::size_t>((songSeconds + 5) * 44100)) << "the song did not loop";
+  const std::size_t restart = static_cast<std::size_t>(songSeconds * 44100);
+  EXPECT_LT(LongestSilence(looped.pcm, restart - 4 * 44100, restart + 5 * 44100), 0.5);
 }
 
 }  // namespace

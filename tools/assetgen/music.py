@@ -418,6 +418,10 @@ def compose():
     bass(p, A2, "long", level=40)
     chords_arp(p, A2, 4, level=30)
     lead(p, "en", level=36)
+    # The song loops by itself: a position jump back to order 0 on the last row. The music
+    # library's own repeat setting has no effect, so without the jump the music would stop
+    # after the last order.
+    p.put(xm.ROWS - 1, DRUMS, effect=0xB, param=0)
     # 18: a spare break, stored but not in the order table
     p = pats[18]
     drums(p, [BREAK, BREAK, BREAK, BREAK])
