@@ -1,0 +1,130 @@
+// tests/sprites/sprite_test_util.cpp: the engine fixture of the sprite tests.
+#include "tests/sprites/sprite_test_util.h"
+
+#include <algorithm>
+
+#include "platform/gfx/image_png.h"
+#include "platform/window/window.h"
+#include "runtime/heap.h"
+#include "runtime/list.h"
+
+namespace sprites_test {
+
+namespace win = platform::window;
+using engine::engineState;
+
+namespace {
+
+win::LResult TestProc(win::WindowHandle w, std::uint32_t m, win::WParam wp, win::LParam lp) {
+    return win::DefWindowProc(w, m, wp, lp);
+}
+
+bool engineReady = false;
+
+}  // namespace
+
+std::vector<std::uint8_t> MakePng(int width, int height, const std::vector<std::uint32_t>& argb) {
+    std::vector<std::uint8_t> file;
+    platform::gfx::image::EncodePng(argb.data(), static_cast<std::uint32_t>(width),
+                                    static_cast<std::uint32_t>(height), true, &file);
+    return file;
+}
+
+std::vector<std::uint8_t> SolidPng(int width, int height, std::uint32_t argb) {
+    return MakePng(width, height, std::vector<std::uint32_t>(static_cast<size_t>(width) * height, argb));
+}
+
+void EngineTest::SetUpTestSuite() {
+    if (engineReady) return;
+    ASSERT_TRUE(runtime::CreateRuntimeHeap());
+    engine::InitEngineTables();
+    win::ClassDesc c;
+    c.name = "SpriteTestClass";
+    c.proc = TestProc;
+    ASSERT_TRUE(win::RegisterClass(c));
+    win::WindowDesc d;
+    d.className = "SpriteTestClass";
+    d.title = "sprite test";
+    d.style = win::WS_POPUP | win::WS_VISIBLE;
+    d.x = 0;
+    d.y = 0;
+    d.width = kScreenWidth;
+    d.height = kScreenHeight;
+    const win::WindowHandle window = win::CreateWindow(d);
+    ASSERT_TRUE(window);
+    ASSERT_EQ(engine::AttachEngineToWindow(window), 1);
+    ASSERT_EQ(engineState.screenWidth, kScreenWidth);
+    ASSERT_EQ(engineState.screenHeight, kScreenHeight);
+    engineReady = true;
+}
+
+void EngineTest::SetUp() {
+    ASSERT_TRUE(engineReady);
+    runtime::EmptyList(engineState.spriteDrawQueue);
+    runtime::EmptyList(engineState.boxQueue);
+    engineState.frameSeconds = 1.0f / 60.0f;
+    engineState.lastError = 0;
+}
+
+void EngineTest::TearDown() {
+    for (engine::Sprite* s : sprites_) engine::DestroySprite(s);
+    sprites_.clear();
+    if (!engineReady) return;
+    runtime::EmptyList(engineState.spriteDrawQueue);
+    runtime::EmptyList(engineState.boxQueue);
+}
+
+engine::Sprite* EngineTest::MakeSprite(const std::vector<std::uint8_t>& png) {
+    engine::Sprite* s =
+        engine::CreateSpriteFromMemory(png.data(), static_cast<std::uint32_t>(png.size()));
+    EXPECT_NE(s, nullptr);
+    if (s != nullptr) sprites_.push_back(s);
+    return s;
+}
+
+engine::Sprite* EngineTest::MakeSolidSprite(int width, int height, std::uint32_t argb) {
+    return MakeSprite(SolidPng(width, height, argb));
+}
+
+void EngineTest::DrawFrame(std::uint32_t clear) {
+    gfx::IDirect3DDevice9* device = engineState.device;
+    device->Clear(0, nullptr, gfx::D3DCLEAR_TARGET | gfx::D3DCLEAR_ZBUFFER, clear, 1.0f, 0);
+    device->BeginScene();
+    engine::FlushAllSprites();
+    engine::FlushBoxQueue(nullptr, engineState.screenWidth, engineState.screenHeight);
+    device->EndScene();
+}
+
+std::vector<std::uint32_t> EngineTest::ReadBackBuffer() {
+    std::vector<std::uint32_t> out;
+    gfx::IDirect3DSurface9* back = nullptr;
+    if (gfx::Failed(engineState.device->GetBackBuffer(0, 0, gfx::D3DBACKBUFFER_TYPE_MONO, &back))) {
+        ADD_FAILURE() << "no back buffer";
+        return out;
+    }
+    gfx::D3DLOCKED_RECT lr;
+    if (back->LockRect(&lr, nullptr, gfx::D3DLOCK_READONLY) == gfx::D3D_OK) {
+        const auto* bits = static_cast<const std::uint8_t*>(lr.pBits.Bits());
+        for (int y = 0; y < kScreenHeight; ++y) {
+            const auto* row = reinterpret_cast<const std::uint32_t*>(bits + y * lr.Pitch);
+            for (int x = 0; x < kScreenWidth; ++x) out.push_back(row[x] & 0xFFFFFFu);
+        }
+        back->UnlockRect();
+    } else {
+        ADD_FAILURE() << "back buffer not lockable";
+    }
+    back->Release();
+    return out;
+}
+
+std::vector<engine::SpriteDrawCommand> EngineTest::QueuedCommands() {
+    std::vector<engine::SpriteDrawCommand> out;
+    runtime::LinkedList* queue = engineState.spriteDrawQueue;
+    runtime::RewindList(queue);
+    while (void* record = runtime::AdvanceListItem(queue)) {
+        out.push_back(*static_cast<const engine::SpriteDrawCommand*>(record));
+    }
+    return out;
+}
+
+}  // namespace sprites_test
