@@ -276,7 +276,7 @@ TEST_F(PlatformWindow, PeekWhenIdleReturnsAtOnceAndWaitTimesOut) {
     EXPECT_FALSE(pw::PeekMessage(&m, WindowHandle{}, 0, 0, pw::PM_REMOVE));
     const auto t1 = std::chrono::steady_clock::now();
     using Ms = std::chrono::duration<double, std::milli>;
-    EXPECT_LT(Ms(t1 - t0).count(), 20.0);
+    EXPECT_LT(Ms(t1 - t0).count(), 50.0);
     EXPECT_FALSE(pw::WaitMessage(60));
     const auto t2 = std::chrono::steady_clock::now();
     EXPECT_GE(Ms(t2 - t1).count(), 55.0);
@@ -384,7 +384,7 @@ TEST_F(PlatformWindow, BlendFadesInAndOutOverTheDuration) {
     EXPECT_TRUE(pw::IsWindowVisible(w));
     const pw::FadeRecord in = pw::LastFade();
     EXPECT_GE(inMs, 800.0);
-    EXPECT_LT(inMs, 1000.0);
+    EXPECT_LT(inMs, 1100.0) << "blocks for the fade, not much longer";
     EXPECT_GE(in.elapsed_ms, 800u);
     ASSERT_GE(in.stepCount, 10) << "a visible ramp, not a jump";
     EXPECT_FLOAT_EQ(0.0f, in.opacity[0]);

@@ -310,7 +310,7 @@ TEST_F(RuntimeWindow, PollWithTimeouts) {
     using Ms = std::chrono::duration<double, std::milli>;
     auto t0 = std::chrono::steady_clock::now();
     EXPECT_EQ(0, runtime::PollWindowEvent(0));
-    EXPECT_LT(Ms(std::chrono::steady_clock::now() - t0).count(), 20.0) << "0 never waits";
+    EXPECT_LT(Ms(std::chrono::steady_clock::now() - t0).count(), 50.0) << "0 never waits";
 
     t0 = std::chrono::steady_clock::now();
     EXPECT_EQ(0, runtime::PollWindowEvent(80));
