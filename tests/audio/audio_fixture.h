@@ -94,4 +94,12 @@ inline std::size_t FirstSound(const std::vector<std::int16_t>& pcm) {
     return i;
 }
 
+// True when some sample in [from, to) of "pcm" is not zero.
+inline bool SoundsIn(const std::vector<std::int16_t>& pcm, std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to && i < pcm.size(); ++i) {
+        if (pcm[i] != 0) return true;
+    }
+    return false;
+}
+
 }  // namespace audio_test

@@ -130,6 +130,7 @@ TEST_F(Music, StreamPlaysTheModuleExactlyAsRendered) {
     constexpr std::size_t kFrames = 44100 * 13 / 2;  // 6.5 s: past the module's restart
     const std::vector<std::int16_t> reference = audio_test::ReferencePcm(image_, kFrames * 4);
     ASSERT_EQ(reference.size(), kFrames * 2);
+    ASSERT_TRUE(audio_test::SoundsIn(reference, 2 * 44100 * 6, kFrames * 2)) << "module ended";
     ASSERT_NE(Create(2), nullptr);
     ASSERT_EQ(audio::StartMusicStream(2), 1);
     const std::size_t steps[] = {1024, 441, 1500, 7, 2048, 1000};

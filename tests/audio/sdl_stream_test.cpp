@@ -59,6 +59,7 @@ TEST_F(MusicSdl, DiskCaptureIsTheModuleAsRendered) {
     const std::size_t start = heard - lead;  // the sample where the music started
     ASSERT_EQ(start % 2, 0u) << "music started inside a frame";
     const std::size_t compare = kSeconds * 44100 * 2;
+    ASSERT_TRUE(audio_test::SoundsIn(reference, compare - 44100 * 2, compare)) << "module ended";
     ASSERT_GE(captured.size(), start + compare) << "capture shorter than " << kSeconds << " s";
     for (std::size_t i = 0; i < compare; ++i) {
         if (captured[start + i] != reference[i]) {

@@ -120,7 +120,11 @@ std::vector<std::uint8_t> TestModule() {
         }
         m.patterns.push_back(rows);
     }
-    m.orders = {0, 1, 0};
+    // libmodplug loops a song only through a position jump: the last pattern is the first
+    // one again, ending in a jump back to order 1.
+    m.patterns.push_back(m.patterns[0]);
+    m.patterns[2][31][3] = {0, 0, 0, 0x0B, 0x01};
+    m.orders = {0, 1, 2};
     m.restart = 1;
     return WriteXm(m);
 }

@@ -32,9 +32,9 @@ struct XmModule {
 // The file image of "module".
 std::vector<std::uint8_t> WriteXm(const XmModule& module);
 
-// The tests' module: 4 channels, three looped waveforms (square, saw, triangle), two 32-row
-// patterns played in the order 0, 1, 0 with restart at order 1, 60 ms per row: about 5.8 s
-// before it loops.
+// The tests' module: 4 channels, three looped waveforms (square, saw, triangle), three 32-row
+// patterns at 60 ms per row in the order 0, 1, 2, where pattern 2 (pattern 0 again) ends in a
+// jump back to order 1: 5.76 s, then it loops forever from 1.92 s on.
 std::vector<std::uint8_t> TestModule();
 
 }  // namespace audio_test
