@@ -1,0 +1,34 @@
+// platform/input/backend.h: what a backend of the input devices provides.
+//
+// The core (input.cpp) owns the device objects, their checks and the state layouts; a backend
+// only reads the hardware. Key states are indexed by DirectInput key code.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/input/input.h"
+
+namespace platform::input {
+
+struct KeyboardMouseBackend {
+    virtual ~KeyboardMouseBackend() = default;
+    virtual const char* name() const = 0;
+    // Fills keys[k] with 0x80 for every key code k that is down now, 0 otherwise.
+    virtual bool ReadKeys(std::uint8_t keys[256]) = 0;
+    // The pointer position in screen pixels and the buttons (left, right, middle, fourth).
+    virtual bool ReadPointer(int* x, int* y, bool buttons[4]) = 0;
+};
+
+struct JoystickBackend {
+    virtual ~JoystickBackend() = default;
+    virtual bool Read(DIJOYSTATE* state) = 0;
+};
+
+// X11 first (focus-independent), SDL where X11 cannot be opened.
+std::unique_ptr<KeyboardMouseBackend> MakeX11Backend();
+std::unique_ptr<KeyboardMouseBackend> MakeSdlBackend();
+// Null when no joystick is attached.
+std::unique_ptr<JoystickBackend> OpenSdlJoystick();
+
+}  // namespace platform::input
