@@ -243,7 +243,8 @@ def chords_arp(p, chords, every, level=34, instrument=I_ARP, swell=False, octave
 
 def melody(p, channel, line, instrument, level, delay=0, transpose=0, vibrato=True):
     """Writes 'line' (eighth-note tokens: a note name, '-' to hold, '.' to release, '_' to
-    rest; '|' between bars is ignored) starting 'delay' rows late."""
+    rest, '~' before a note to glide into it; '|' between bars is ignored) starting 'delay'
+    rows late."""
     tokens = [t for t in line.split() if t != "|"]
     assert len(tokens) == 32, (len(tokens), line)
     held = 0
@@ -259,6 +260,9 @@ def melody(p, channel, line, instrument, level, delay=0, transpose=0, vibrato=Tr
         held = 0
         if t == ".":
             p.put(row, channel, xm.NOTE_OFF, 0)
+        elif t.startswith("~"):                     # glide into the note from the last one
+            p.put(row, channel, xm.note_number(t[1:]) + transpose, instrument, vol(level),
+                  0x3, 0x18)
         elif t != "_":
             p.put(row, channel, xm.note_number(t) + transpose, instrument, vol(level))
     return tokens
@@ -295,11 +299,11 @@ LINES = {
     "b2": "C6 - A5 - F5 - A5 C6 | D6 - B5 - G5 - B5 D6 | E6 - - D6 - - B5 G5 | A5 - - - - - . _",
     "br": "E5 - - - A4 - B4 - | C5 - - - - - - - | D5 - - - B4 - G4 - | G#4 - - - - - - -",
     "up": "F5 . F5 . A5 . A5 . | G5 . G5 . B5 . B5 . | A5 . C6 . E6 . C6 . | B5 . G#5 . E5 . B5 .",
-    "c0": "A5 - - - E6 - - - | F6 - - - C6 - - - | E6 - - - G6 - - - | D6 - - - B5 - - -",
+    "c0": "A5 - - - ~E6 - - - | F6 - - - C6 - - - | E6 - - - ~G6 - - - | D6 - - - B5 - - -",
     "c1": "E6 - D6 C6 - B5 A5 - | C6 - - A5 - F5 - - | G5 - C6 - E6 - G6 - | F6 - E6 - D6 - B5 -",
     "c2": "A5 - C6 - E6 - A6 - | G6 - F6 - E6 - C6 - | D6 - E6 - F6 - G6 - | G#6 - - - E6 - B5 -",
-    "h1": "A5 - C6 - - A5 C6 D6 | D6 - B5 - - G5 B5 D6 | E6 - - D6 C6 - B5 - | A5 - - - E5 - A5 B5",
-    "h2": "C6 - A5 - - C6 D6 E6 | D6 - B5 - - D6 E6 F6 | E6 - - - G#5 - B5 - | A5 - - - - - . _",
+    "h1": "A5 - C6 - - A5 C6 ~D6 | D6 - B5 - - G5 B5 ~D6 | E6 - - D6 C6 - B5 - | A5 - - - E5 - A5 B5",
+    "h2": "C6 - A5 - - C6 D6 ~E6 | D6 - B5 - - D6 E6 ~F6 | ~E6 - - - G#5 - B5 - | A5 - - - - - . _",
     "ou": "E5 - - - A5 - - - | C6 - - - A5 - - - | G5 - - - E5 - - - | D5 - - - B4 - - -",
     "en": "A5 - - - - - - - | C6 - - - A5 - - - | B5 - - - - - - - | G#5 - - - - - . _",
     "sp": "C5 - - - E5 - - - | F5 - - - A5 - - - | G5 - - - B5 - - - | B5 - - - - - - -",
