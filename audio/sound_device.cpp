@@ -12,13 +12,14 @@ namespace {
 
 constexpr const char* kMultimediaClass = "MultimediaBase Class";
 
-struct SoundDeviceState {
+// The process-wide device state.
+struct SoundDevice {
     runtime::ObjectTable* soundTable;  // non-zero once the device is open
     snd::SoundLibrary* library;
     snd::Device* device;
     win::WindowHandle ownerWindow;
 };
-SoundDeviceState g_sound{};
+SoundDevice g_sound{};
 
 struct MultimediaWindowState {
     bool created;
@@ -157,7 +158,7 @@ void EndSoundDevice() {
     if (g_sound.soundTable) runtime::FreeAllObjects(g_sound.soundTable);
     if (g_sound.device) g_sound.device->Release();
     if (g_sound.library) snd::FreeSoundLibrary(g_sound.library);
-    g_sound = SoundDeviceState{};
+    g_sound = SoundDevice{};
 }
 
 void StartSoundDevice() { InitSoundDevice(); }
