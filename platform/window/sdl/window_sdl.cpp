@@ -839,11 +839,19 @@ bool RunMoveLoop(WindowHandle window) {
     SendMessage(window, WM_ENTERSIZEMOVE, 0, 0);
     Point at = start;
     bool down = true;
-    while (Find(window) != nullptr) {
-        // The loop owns the mouse: what SDL saw of it meanwhile is consumed, as the platform's
-        // own move loop would. Other events wait in SDL's queue.
+    bool releaseSeen = false;
+    // The loop owns the mouse: what SDL saw of it meanwhile is consumed, as the platform's own
+    // move loop would. Other events wait in SDL's queue.
+    const auto consumeMouse = [&releaseSeen] {
         SDL_PumpEvents();
-        SDL_FlushEvents(SDL_MOUSEMOTION, SDL_MOUSEWHEEL);
+        SDL_Event e;
+        while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_MOUSEMOTION, SDL_MOUSEWHEEL) == 1) {
+            if (e.type == SDL_MOUSEBUTTONUP && e.button.button == SDL_BUTTON_LEFT)
+                releaseSeen = true;
+        }
+    };
+    while (Find(window) != nullptr) {
+        consumeMouse();
         Point now;
         if (!GetCursorPos(&now)) break;
         down = IsLeftButtonDown();
@@ -856,6 +864,13 @@ bool RunMoveLoop(WindowHandle window) {
         if (!down) break;
         SDL_Delay(4);
     }
+    // The server reports the release to SDL's connection a moment after the pointer query saw
+    // it; that event belongs to this loop too.
+    for (int waited_ms = 0; !releaseSeen && waited_ms < 200; waited_ms += 2) {
+        SDL_Delay(2);
+        consumeMouse();
+    }
+    buttonsDown &= ~SDL_BUTTON_LMASK;
     std::erase_if(pending, [](const Message& m) {
         return m.message >= WM_MOUSEMOVE && m.message <= WM_MOUSEWHEEL;
     });
