@@ -19,7 +19,7 @@
 
 #include "engine/texture.h"
 
-namespace platform::gfx::fx {
+namespace platform::gfx {
 class ID3DXEffect;  // platform/gfx/fx/effect.h
 }
 
@@ -27,7 +27,7 @@ namespace engine {
 
 // One entry of `effectList`.
 struct Effect {
-    platform::gfx::fx::ID3DXEffect* effect;  // the compiled effect; owned
+    platform::gfx::ID3DXEffect* effect;  // the compiled effect; owned
 };
 
 // Engine result code stored in `lastError` when an effect does not compile.

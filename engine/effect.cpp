@@ -1,0 +1,127 @@
+// engine/effect.cpp: effects compiled from source into `effectList`, their variables and
+// techniques, and their part in the device reset.
+#include "engine/effect.h"
+
+#include <cstring>
+#include <string>
+
+#include "engine/engine.h"
+#include "platform/gfx/fx/effect.h"
+#include "platform/window/window.h"
+#include "runtime/list.h"
+
+namespace engine {
+
+namespace gfx = platform::gfx;
+
+namespace {
+
+// The compiler's messages: the buffer's text up to its terminating zero, never past its end.
+std::string MessageText(gfx::ID3DXBuffer* messages) {
+    if (messages == nullptr) return {};
+    const char* text = static_cast<const char*>(messages->GetBufferPointer());
+    if (text == nullptr) return {};
+    const std::size_t size = messages->GetBufferSize();
+    const void* end = std::memchr(text, 0, size);
+    return std::string(text, end != nullptr ? static_cast<const char*>(end) - text : size);
+}
+
+Effect* AppendEffectRecord() {
+    runtime::LinkedList* list = engineState.effectList;
+    if (list == nullptr) return nullptr;
+    // After the last record, whatever walk last moved the cursor: the list stays in creation
+    // order.
+    runtime::GoToLastItem(list);
+    return static_cast<Effect*>(runtime::InsertListItem(list));
+}
+
+void RemoveEffectRecord(Effect* record) {
+    if (FindEffect(record) == nullptr) return;  // leaves the cursor on the record
+    runtime::RemoveListItem(engineState.effectList, 0);
+}
+
+}  // namespace
+
+Effect* FindEffect(Effect* effect) {
+    runtime::LinkedList* list = engineState.effectList;
+    if (effect == nullptr || list == nullptr) return nullptr;
+    runtime::RewindList(list);
+    while (void* record = runtime::AdvanceListItem(list)) {
+        if (record == effect) return effect;
+    }
+    return nullptr;
+}
+
+Effect* CreateEffectFromSource(const char* source) {
+    if (source == nullptr || source[0] == '\0') return nullptr;
+    Effect* record = AppendEffectRecord();
+    if (record == nullptr) return nullptr;
+
+    gfx::ID3DXBuffer* messages = nullptr;
+    const gfx::HRESULT hr = gfx::D3DXCreateEffect(
+        engineState.device, source, static_cast<gfx::UINT>(std::strlen(source)), nullptr,
+        nullptr, 0, nullptr, &record->effect, &messages);
+    if (gfx::Succeeded(hr) && record->effect != nullptr) {
+        if (messages != nullptr) messages->Release();  // warnings only
+        return record;
+    }
+
+    engineState.lastError = kErrorEffectNotCompiled;
+    const std::string text = MessageText(messages);
+    if (messages != nullptr) messages->Release();
+    if (record->effect != nullptr) record->effect->Release();
+    platform::window::MessageBox(platform::window::WindowHandle{}, text.c_str(),
+                                 kEffectErrorCaption, platform::window::MB_OK);
+    RemoveEffectRecord(record);
+    return nullptr;
+}
+
+std::int32_t SetEffectFloat(Effect* effect, const char* name, float value) {
+    Effect* record = FindEffect(effect);
+    if (record == nullptr) return 0;
+    // Whether the effect declares the name is its own business: the call counts as done.
+    if (record->effect != nullptr && name != nullptr) {
+        record->effect->SetValue(name, &value, sizeof value);
+    }
+    return 1;
+}
+
+std::int32_t SetEffectTechnique(Effect* effect, const char* name) {
+    Effect* record = FindEffect(effect);
+    if (record == nullptr || record->effect == nullptr || name == nullptr) return 0;
+    return gfx::Succeeded(record->effect->SetTechnique(name)) ? 1 : 0;
+}
+
+std::int32_t SetEffectTexture(Effect* effect, const char* name, TextureRecord* texture) {
+    Effect* record = FindEffect(effect);
+    if (record == nullptr) return 0;
+    TextureRecord* textureRecord = FindTextureRecord(texture);
+    // A record emptied by a failed re-creation has nothing to bind.
+    if (textureRecord == nullptr || textureRecord->texture == nullptr) return 0;
+    if (record->effect != nullptr && name != nullptr) {
+        record->effect->SetTexture(name, textureRecord->texture);
+    }
+    return 1;
+}
+
+void LoseEffects() {
+    runtime::LinkedList* list = engineState.effectList;
+    if (list == nullptr) return;
+    runtime::RewindList(list);
+    while (void* item = runtime::AdvanceListItem(list)) {
+        auto* record = static_cast<Effect*>(item);
+        if (record->effect != nullptr) record->effect->OnLostDevice();
+    }
+}
+
+void RestoreEffects() {
+    runtime::LinkedList* list = engineState.effectList;
+    if (list == nullptr) return;
+    runtime::RewindList(list);
+    while (void* item = runtime::AdvanceListItem(list)) {
+        auto* record = static_cast<Effect*>(item);
+        if (record->effect != nullptr) record->effect->OnResetDevice();
+    }
+}
+
+}  // namespace engine

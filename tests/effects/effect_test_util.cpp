@@ -1,0 +1,217 @@
+// tests/effects/effect_test_util.cpp: the engine fixture of the effect and render-texture tests.
+#include "tests/effects/effect_test_util.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "assets/data_area.h"
+#include "platform/window/window.h"
+#include "runtime/heap.h"
+#include "runtime/list.h"
+
+namespace effects_test {
+
+namespace win = platform::window;
+using engine::engineState;
+
+const char* const kTestEffect = R"(// test effect: a few one-line pixel stages over a texture
+texture texture0;
+sampler tex0 = sampler_state { Texture = <texture0>; };
+float gain = 1.0;
+
+struct VS_INPUT { float3 position : POSITION; float2 uv : TEXCOORD0; };
+struct VS_OUTPUT { float4 hposition : POSITION; float2 uv : TEXCOORD0; };
+
+VS_OUTPUT passVS(VS_INPUT IN)
+{
+    VS_OUTPUT OUT;
+    OUT.hposition = float4(IN.position, 1.0);
+    OUT.uv = IN.uv;
+    return OUT;
+}
+
+float4 invertPS(float2 uv : TEXCOORD0) : COLOR
+{
+    return float4(1.0 - tex2D(tex0, uv).rgb, 1.0);
+}
+
+float4 scalePS(float2 uv : TEXCOORD0) : COLOR
+{
+    return float4(tex2D(tex0, uv).rgb * gain, 1.0);
+}
+
+float4 greenPS(float2 uv : TEXCOORD0) : COLOR
+{
+    return float4(0.0, 1.0, 0.0, 1.0);
+}
+
+technique Invert
+{
+    pass p0 { VertexShader = compile vs_3_0 passVS(); PixelShader = compile ps_3_0 invertPS(); }
+}
+technique Scale
+{
+    pass p0 { VertexShader = compile vs_3_0 passVS(); PixelShader = compile ps_3_0 scalePS(); }
+}
+technique Green
+{
+    pass p0 { VertexShader = compile vs_3_0 passVS(); PixelShader = compile ps_3_0 greenPS(); }
+}
+technique Empty
+{
+}
+technique Twice
+{
+    pass p0 { VertexShader = compile vs_3_0 passVS(); PixelShader = compile ps_3_0 greenPS(); }
+    pass p1 { VertexShader = compile vs_3_0 passVS(); PixelShader = compile ps_3_0 scalePS(); }
+}
+)";
+
+namespace {
+
+win::LResult TestProc(win::WindowHandle w, std::uint32_t m, win::WParam wp, win::LParam lp) {
+    return win::DefWindowProc(w, m, wp, lp);
+}
+
+int RecordBox(win::WindowHandle, const char* text, const char* caption, std::uint32_t type) {
+    MessageBoxLog& log = Boxes();
+    ++log.calls;
+    log.text = text != nullptr ? text : "";
+    log.caption = caption != nullptr ? caption : "";
+    log.type = type;
+    return win::IDOK;
+}
+
+bool engineReady = false;
+
+}  // namespace
+
+MessageBoxLog& Boxes() {
+    static MessageBoxLog log;
+    return log;
+}
+
+std::string IntroEffectSource() {
+    const auto* bytes = reinterpret_cast<const char*>(assets::ItemBytes(assets::kEffectSource));
+    const char* const end = bytes + assets::kEffectSource.bytes;
+    std::string source;
+    for (const char* line = bytes; line < end;) {
+        const std::size_t length = strnlen(line, static_cast<std::size_t>(end - line));
+        if (std::string_view(line, length) == "End") break;
+        source.append(line, length);
+        source.push_back('\n');
+        line += length + 1;
+    }
+    return source;
+}
+
+void EngineTest::SetUpTestSuite() {
+    if (engineReady) return;
+    ASSERT_TRUE(runtime::CreateRuntimeHeap());
+    engine::InitEngineTables();
+    win::ClassDesc c;
+    c.name = "EffectTestClass";
+    c.proc = TestProc;
+    ASSERT_TRUE(win::RegisterClass(c));
+    win::WindowDesc d;
+    d.className = "EffectTestClass";
+    d.title = "effect test";
+    d.style = win::WS_POPUP | win::WS_VISIBLE;
+    d.x = 0;
+    d.y = 0;
+    d.width = kScreenWidth;
+    d.height = kScreenHeight;
+    const win::WindowHandle window = win::CreateWindow(d);
+    ASSERT_TRUE(window);
+    ASSERT_EQ(engine::AttachEngineToWindow(window), 1);
+    ASSERT_EQ(engineState.screenWidth, kScreenWidth);
+    ASSERT_EQ(engineState.screenHeight, kScreenHeight);
+    gfx::SetPresentPacing(false);
+    engineReady = true;
+}
+
+void EngineTest::SetUp() {
+    ASSERT_TRUE(engineReady);
+    win::SetMessageBoxHook(RecordBox);
+    Boxes().Reset();
+    engine::render_texture_detail::Calls() = engine::render_texture_detail::DefaultCalls();
+    gfx::InjectPresentFailures(0, 0);
+    gfx::InjectResetFailures(0);
+    engineState.lastError = 0;
+    runtime::EmptyList(engineState.spriteDrawQueue);
+    runtime::EmptyList(engineState.boxQueue);
+}
+
+void EngineTest::TearDown() {
+    engine::render_texture_detail::Calls() = engine::render_texture_detail::DefaultCalls();
+    win::SetMessageBoxHook(nullptr);
+    if (!engineReady) return;
+    runtime::EmptyList(engineState.spriteDrawQueue);
+    runtime::EmptyList(engineState.boxQueue);
+}
+
+void EngineTest::FillBackBuffer(const gfx::RECT* rect, std::uint32_t argb) {
+    gfx::IDirect3DSurface9* back = nullptr;
+    ASSERT_EQ(Device()->GetBackBuffer(0, 0, gfx::D3DBACKBUFFER_TYPE_MONO, &back), gfx::D3D_OK);
+    EXPECT_EQ(Device()->ColorFill(back, rect, argb), gfx::D3D_OK);
+    back->Release();
+}
+
+void EngineTest::DrawQuadrants() {
+    const gfx::RECT topLeft{0, 0, kScreenWidth / 2, kScreenHeight / 2};
+    const gfx::RECT topRight{kScreenWidth / 2, 0, kScreenWidth, kScreenHeight / 2};
+    const gfx::RECT bottomLeft{0, kScreenHeight / 2, kScreenWidth / 2, kScreenHeight};
+    const gfx::RECT bottomRight{kScreenWidth / 2, kScreenHeight / 2, kScreenWidth, kScreenHeight};
+    FillBackBuffer(&topLeft, 0xFFFF0000u);
+    FillBackBuffer(&topRight, 0xFF00FF00u);
+    FillBackBuffer(&bottomLeft, 0xFF0000FFu);
+    FillBackBuffer(&bottomRight, 0xFFFFFFFFu);
+}
+
+std::vector<std::uint32_t> EngineTest::ReadBackBuffer() {
+    std::vector<std::uint32_t> out;
+    gfx::IDirect3DSurface9* back = nullptr;
+    if (gfx::Failed(Device()->GetBackBuffer(0, 0, gfx::D3DBACKBUFFER_TYPE_MONO, &back))) {
+        ADD_FAILURE() << "no back buffer";
+        return out;
+    }
+    gfx::D3DLOCKED_RECT lr;
+    if (back->LockRect(&lr, nullptr, gfx::D3DLOCK_READONLY) == gfx::D3D_OK) {
+        const auto* bits = static_cast<const std::uint8_t*>(lr.pBits.Bits());
+        for (int y = 0; y < kScreenHeight; ++y) {
+            const auto* row = reinterpret_cast<const std::uint32_t*>(bits + y * lr.Pitch);
+            for (int x = 0; x < kScreenWidth; ++x) out.push_back(row[x] & 0xFFFFFFu);
+        }
+        back->UnlockRect();
+    } else {
+        ADD_FAILURE() << "back buffer not lockable";
+    }
+    back->Release();
+    return out;
+}
+
+gfx::D3DSURFACE_DESC EngineTest::LevelDesc(const engine::TextureRecord* record) {
+    gfx::D3DSURFACE_DESC desc;
+    if (record == nullptr || record->texture == nullptr ||
+        gfx::Failed(record->texture->GetLevelDesc(0, &desc))) {
+        ADD_FAILURE() << "no level 0";
+    }
+    return desc;
+}
+
+::testing::AssertionResult Near(std::uint32_t actual, std::uint32_t expected, int tolerance) {
+    for (int shift = 0; shift < 24; shift += 8) {
+        const int a = static_cast<int>((actual >> shift) & 0xFFu);
+        const int e = static_cast<int>((expected >> shift) & 0xFFu);
+        if (std::abs(a - e) > tolerance) {
+            char buffer[96];
+            std::snprintf(buffer, sizeof buffer, "0x%06X is not within %d of 0x%06X",
+                          static_cast<unsigned>(actual), tolerance,
+                          static_cast<unsigned>(expected));
+            return ::testing::AssertionFailure() << buffer;
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+}  // namespace effects_test
