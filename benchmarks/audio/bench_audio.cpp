@@ -2,6 +2,9 @@
 //
 //   BM_HalfRefill          one half-buffer refill (ModPlug_Read of 25600 frames); the counter
 //                          "deadline_ratio" is its time over the 580.5 ms the half lasts
+//   BM_MixPeriod           one output period (1024 frames) of the sound core's mixer with 1, 4
+//                          or 16 playing buffers (one resampled in the last row); the counter
+//                          "period_ratio" is its time over the period's 23.2 ms
 //   BM_StreamCpuPerSecond  CPU time of the stream thread per second of music, while the
 //                          silent backend is pulled at real time by the benchmark's thread
 //                          (counted as the process's CPU time less that thread's)
@@ -110,6 +113,47 @@ void BM_StreamCpuPerSecond(benchmark::State& state) {
     state.counters["cpu_ms_per_music_s"] = music > 0 ? cpu * 1000.0 / music : 0.0;
 }
 BENCHMARK(BM_StreamCpuPerSecond)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// One output period (1024 frames) mixed from "range(0)" looping buffers of 16-bit stereo at
+// 44100 Hz (and one at 22050 Hz when range(1) is 1), against the period's 23.2 ms.
+void BM_MixPeriod(benchmark::State& state) {
+    namespace snd = platform::sound;
+    snd::SetSoundBackend("null");
+    snd::SoundLibrary* library = snd::LoadSoundLibrary();
+    auto create = reinterpret_cast<snd::DirectSoundCreateProc>(
+        snd::GetSoundProcAddress(library, "DirectSoundCreate"));
+    snd::Device* device = nullptr;
+    if (!create || create(nullptr, &device, nullptr) != snd::DS_OK ||
+        device->SetCooperativeLevel(1, snd::DSSCL_PRIORITY) != snd::DS_OK) {
+        state.SkipWithError("no null device");
+        snd::FreeSoundLibrary(library);
+        return;
+    }
+    std::vector<snd::Buffer*> buffers;
+    for (int i = 0; i < state.range(0); ++i) {
+        const std::uint32_t rate = (state.range(1) == 1 && i == 0) ? 22050 : 44100;
+        const snd::WaveFormatEx format{snd::WAVE_FORMAT_PCM, 2, rate, rate * 4, 4, 16, 0};
+        const snd::BufferDesc desc{snd::kBufferDescSize, 0x180E2, 204800, 0, &format, {}};
+        snd::Buffer* b = nullptr;
+        if (device->CreateSoundBuffer(&desc, &b, nullptr) != snd::DS_OK) break;
+        b->Play(0, 0, snd::DSBPLAY_LOOPING);
+        buffers.push_back(b);
+    }
+    std::vector<std::int16_t> out(1024 * 2);
+    for (auto _ : state) {
+        snd::null::Pump(1024, out.data());
+        benchmark::DoNotOptimize(out.data());
+    }
+    for (snd::Buffer* b : buffers) b->Release();
+    device->Release();
+    snd::FreeSoundLibrary(library);
+    snd::SetSoundBackend(nullptr);
+    const double period = 1024.0 / 44100.0;
+    state.counters["period_ratio"] = benchmark::Counter(
+        period, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_MixPeriod)->Args({1, 0})->Args({4, 0})->Args({16, 0})->Args({4, 1})
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
