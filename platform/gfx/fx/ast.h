@@ -218,6 +218,7 @@ struct Module {
     std::vector<VarDecl*> globals;
     std::vector<FuncDecl*> functions;
     std::vector<TechniqueDecl*> techniques;
+    int endLine = 1, endColumn = 1;  // where the source ends (for "no technique")
 
     template <typename T>
     T* make() {

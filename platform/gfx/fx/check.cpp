@@ -1432,6 +1432,7 @@ private:
                     for (double& v : out) v = v != 0.0;
                 return true;
             }
+            case ExprKind::Call: return e->ref == Ref::Intrinsic && evalIntrinsic(e, out);
             case ExprKind::Member: {
                 std::vector<double> base;
                 if (e->swizzleCount == 0 || e->matrixSwizzle || !evalConst(e->args[0], base))
@@ -1440,6 +1441,57 @@ private:
                     const auto k = static_cast<std::size_t>(e->swizzle[i]);
                     out.push_back(k < base.size() ? base[k] : base[0]);
                 }
+                return true;
+            }
+            default: return false;
+        }
+    }
+
+    // Constant folding of the float intrinsics that initial values use (an effect's initial
+    // values are evaluated once, at creation).
+    bool evalIntrinsic(const Expr* e, std::vector<double>& out) {
+        std::vector<std::vector<double>> a(e->args.size());
+        for (std::size_t i = 0; i < e->args.size(); ++i)
+            if (!evalConst(e->args[i], a[i]) || a[i].empty()) return false;
+        using I = Intrinsic;
+        const auto k = static_cast<I>(e->intrinsic);
+        auto each = [&](double (*f)(double)) {
+            for (double v : a[0]) out.push_back(f(v));
+            return true;
+        };
+        auto each2 = [&](double (*f)(double, double)) {
+            if (a.size() != 2 || a[1].size() != a[0].size()) return false;
+            for (std::size_t i = 0; i < a[0].size(); ++i) out.push_back(f(a[0][i], a[1][i]));
+            return true;
+        };
+        auto dot = [&]() {
+            double d = 0;
+            for (std::size_t i = 0; i < a[0].size() && i < a.back().size(); ++i) d += a[0][i] * a.back()[i];
+            return d;
+        };
+        switch (k) {
+            case I::k_abs: return each([](double v) { return std::fabs(v); });
+            case I::k_sqrt: return each([](double v) { return std::sqrt(v); });
+            case I::k_sin: return each([](double v) { return std::sin(v); });
+            case I::k_cos: return each([](double v) { return std::cos(v); });
+            case I::k_tan: return each([](double v) { return std::tan(v); });
+            case I::k_exp: return each([](double v) { return std::exp(v); });
+            case I::k_log: return each([](double v) { return std::log(v); });
+            case I::k_floor: return each([](double v) { return std::floor(v); });
+            case I::k_ceil: return each([](double v) { return std::ceil(v); });
+            case I::k_frac: return each([](double v) { return v - std::floor(v); });
+            case I::k_radians: return each([](double v) { return v * 3.14159265358979323846 / 180.0; });
+            case I::k_degrees: return each([](double v) { return v * 180.0 / 3.14159265358979323846; });
+            case I::k_saturate: return each([](double v) { return std::clamp(v, 0.0, 1.0); });
+            case I::k_min: return each2([](double x, double y) { return std::min(x, y); });
+            case I::k_max: return each2([](double x, double y) { return std::max(x, y); });
+            case I::k_pow: return each2([](double x, double y) { return std::pow(x, y); });
+            case I::k_dot: out.push_back(dot()); return true;
+            case I::k_length: out.push_back(std::sqrt(dot())); return true;
+            case I::k_normalize: {
+                const double len = std::sqrt(dot());
+                if (len == 0.0) return false;
+                for (double v : a[0]) out.push_back(v / len);
                 return true;
             }
             default: return false;
@@ -1724,15 +1776,33 @@ private:
             report(Diag::UnknownFunction, call, std::string(call->text), "");
             return false;
         }
+        // Arguments go to the 'uniform' parameters in order, or to the leading parameters of a
+        // function that marks none.
+        auto binding = [&](const FuncDecl* f, std::vector<std::size_t>& slots) {
+            slots.clear();
+            for (std::size_t i = 0; i < f->params.size(); ++i) {
+                const VarDecl* p = f->params[i];
+                if (p->storage & kStorageOut) continue;
+                // Parameters marked 'uniform', and those without a semantic (which cannot be
+                // stage inputs), take the arguments of 'compile'.
+                if ((p->storage & kStorageUniform) ||
+                    (p->semantic.empty() && p->type.base != Base::Struct))
+                    slots.push_back(i);
+            }
+            if (slots.size() < call->args.size()) return false;
+            slots.resize(call->args.size());
+            for (std::size_t i = 0; i < call->args.size(); ++i)
+                if (ConversionCost(call->args[i]->type, f->params[slots[i]]->type, false) ==
+                    kImpossible)
+                    return false;
+            return true;
+        };
         const FuncDecl* chosen = nullptr;
+        std::vector<std::size_t> slots;
         for (const FuncDecl* f : it->second) {
-            if (f->params.size() < call->args.size()) continue;
-            bool fits = true;
-            for (std::size_t i = 0; i < call->args.size() && fits; ++i)
-                fits = ConversionCost(call->args[i]->type, f->params[i]->type, false) !=
-                       kImpossible;
-            if (fits) {
-                chosen = f->definition ? f->definition : f;
+            const FuncDecl* def = f->definition ? f->definition : f;
+            if (binding(def, slots)) {
+                chosen = def;
                 break;
             }
         }
@@ -1741,11 +1811,21 @@ private:
             return false;
         }
         if (recursive_.count(chosen)) return false;
-        for (std::size_t i = 0; i < call->args.size(); ++i)
-            coerce(call->args[i], chosen->params[i]->type);
+        for (Expr* arg : call->args)
+            if (callsFunction(arg)) {
+                report(Diag::BadEntryPoint, arg, std::string(chosen->name),
+                       "arguments of 'compile' must be constants or parameters");
+                return false;
+            }
+        std::vector<Expr*> bound(chosen->params.size(), nullptr);
+        for (std::size_t i = 0; i < call->args.size(); ++i) {
+            coerce(call->args[i], chosen->params[slots[i]]->type);
+            bound[slots[i]] = call->args[i];
+        }
         const std::string fname(chosen->name);
         bool ok = true;
-        for (std::size_t i = call->args.size(); i < chosen->params.size(); ++i) {
+        for (std::size_t i = 0; i < chosen->params.size(); ++i) {
+            if (bound[i]) continue;
             const VarDecl* p = chosen->params[i];
             if ((p->storage & kStorageUniform) && !(p->storage & kStorageOut)) {
                 report(Diag::BadEntryPoint, call, fname,
@@ -1773,7 +1853,7 @@ private:
         }
         if (!ok) return false;
         std::vector<IoVar> ins, outs;
-        CollectIo(*chosen, call->args.size(), ins, outs);
+        CollectIo(*chosen, bound, ins, outs);
         bool found = false;
         for (const IoVar& o : outs) {
             if (vertex && o.semantic == "POSITION0") found = true;
@@ -1799,10 +1879,17 @@ private:
                 return false;
             }
         out.func = chosen;
-        out.boundArgs = call->args;
+        out.boundArgs = bound;
         out.profile = profile;
         markUsed(chosen);
         return true;
+    }
+
+    static bool callsFunction(const Expr* e) {
+        if (e->kind == ExprKind::Call && e->ref == Ref::Function) return true;
+        for (const Expr* a : e->args)
+            if (callsFunction(a)) return true;
+        return false;
     }
 
     void markUsed(const FuncDecl* f) {
@@ -1811,7 +1898,7 @@ private:
 
     void checkTechniques() {
         if (m_.techniques.empty()) {
-            report(Diag::NoTechnique, 1, 1);
+            report(Diag::NoTechnique, m_.endLine, m_.endColumn);
             return;
         }
         std::unordered_set<std::string_view> names;
@@ -1866,8 +1953,8 @@ private:
                 }
                 if (pp.vs.func && pp.ps.func) {
                     std::vector<IoVar> vin, vout, pin, pout;
-                    CollectIo(*pp.vs.func, pp.vs.boundArgs.size(), vin, vout);
-                    CollectIo(*pp.ps.func, pp.ps.boundArgs.size(), pin, pout);
+                    CollectIo(*pp.vs.func, pp.vs.boundArgs, vin, vout);
+                    CollectIo(*pp.ps.func, pp.ps.boundArgs, pin, pout);
                     for (const IoVar& i : pin) {
                         if (i.semantic == "VPOS0" || i.semantic == "VFACE0" ||
                             i.semantic == "POSITION0")
@@ -2026,9 +2113,10 @@ void CollectMembers(const Type& t, std::string_view sem, IoVar base, std::vector
 
 }  // namespace
 
-void CollectIo(const FuncDecl& func, std::size_t bound, std::vector<IoVar>& inputs,
+void CollectIo(const FuncDecl& func, const std::vector<Expr*>& bound, std::vector<IoVar>& inputs,
                std::vector<IoVar>& outputs) {
-    for (std::size_t i = bound; i < func.params.size(); ++i) {
+    for (std::size_t i = 0; i < func.params.size(); ++i) {
+        if (i < bound.size() && bound[i]) continue;
         const VarDecl* p = func.params[i];
         IoVar base;
         base.param = static_cast<int>(i);

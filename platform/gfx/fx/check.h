@@ -34,8 +34,10 @@ enum class Intrinsic {
 // "texcoord" -> "TEXCOORD0", "SV_Position" -> "POSITION0", "COLOR1" -> "COLOR1".
 std::string NormalizeSemantic(std::string_view semantic);
 
-// A shader of a pass: the function, the arguments "compile" binds to its leading parameters,
-// and the profile ("vs_3_0"). "func" is null when the pass sets no shader of that stage.
+// A shader of a pass: the function, the arguments "compile" binds to its parameters (one slot
+// per parameter, null where unbound: the arguments go to the 'uniform' parameters in order, or
+// to the leading ones when the function marks none), and the profile ("vs_3_0"). "func" is
+// null when the pass sets no shader of that stage.
 struct EntryPoint {
     const FuncDecl* func = nullptr;
     std::vector<Expr*> boundArgs;
@@ -78,9 +80,10 @@ struct IoVar {
     bool output = false;
 };
 
-// The inputs and outputs of entry point "func" whose first "bound" parameters are bound by
-// "compile". Members and parameters without semantics are left out (the checker reports them).
-void CollectIo(const FuncDecl& func, std::size_t bound, std::vector<IoVar>& inputs,
+// The inputs and outputs of entry point "func" whose parameters with a non-null slot in "bound"
+// are bound by "compile". Members and parameters without semantics are left out (the checker
+// reports them).
+void CollectIo(const FuncDecl& func, const std::vector<Expr*>& bound, std::vector<IoVar>& inputs,
                std::vector<IoVar>& outputs);
 
 }  // namespace platform::gfx::fx

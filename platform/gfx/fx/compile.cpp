@@ -103,11 +103,15 @@ int SemanticLocation(std::string_view semantic) {
         const char* name;
         int base, count;
     };
+    // The graphics layer's fixed locations come first: position 0, normal 1, colour 2,
+    // texture coordinate 0 at 3.
     static constexpr Row kRows[] = {
-        {"POSITION", 0, 1}, {"BLENDWEIGHT", 1, 1}, {"NORMAL", 2, 1}, {"COLOR", 3, 2},
-        {"FOG", 5, 1},      {"PSIZE", 6, 1},       {"BLENDINDICES", 7, 1},
-        {"TEXCOORD", 8, 8}, {"TANGENT", 14, 1},    {"BINORMAL", 15, 1},
+        {"POSITION", 0, 1},     {"NORMAL", 1, 1},       {"COLOR", 2, 1},
+        {"TEXCOORD", 3, 1},     {"BLENDWEIGHT", 12, 1},
+        {"BLENDINDICES", 13, 1}, {"TANGENT", 14, 1},    {"BINORMAL", 15, 1},
     };
+    if (name == "COLOR" && index == 1) return 4;
+    if (name == "TEXCOORD" && index >= 1 && index <= 7) return 4 + index;
     for (const Row& r : kRows)
         if (name == r.name) return index < r.count ? r.base + index : -1;
     return -1;

@@ -138,7 +138,7 @@ std::string HelperText(Helper h) {
 
 class Emitter {
 public:
-    Emitter(const CheckedEffect& fx, PassInfo& out) : fx_(fx), out_(out) {}
+    explicit Emitter(PassInfo& out) : out_(out) {}
 
     std::string stage(const EntryPoint& entry, bool vertex, const EntryPoint* other) {
         helpers_.clear();
@@ -147,7 +147,7 @@ public:
         std::string body;
         if (entry.func) {
             collectFunctions(entry.func);
-            for (const Expr* a : entry.boundArgs) collectGlobals(a);
+            for (const Expr* a : entry.boundArgs) collectGlobals(a);  // null slots are skipped
             for (const FuncDecl* f : funcs_) collectGlobals(f->body);
             for (const FuncDecl* f : funcs_)
                 for (const VarDecl* p : f->params)
@@ -726,7 +726,9 @@ private:
                           const std::function<std::string(const IoVar&)>& input) {
         const FuncDecl& f = *entry.func;
         std::string s;
-        for (std::size_t i = entry.boundArgs.size(); i < f.params.size(); ++i) {
+        auto bound = [&](std::size_t i) { return i < entry.boundArgs.size() ? entry.boundArgs[i] : nullptr; };
+        for (std::size_t i = 0; i < f.params.size(); ++i) {
+            if (bound(i)) continue;
             const VarDecl* p = f.params[i];
             s += "    " + GlslType(p->type.element()) + " fx_p" + std::to_string(i) + ArraySuffix(p->type) + ";\n";
         }
@@ -734,7 +736,7 @@ private:
         std::string callText = FunctionName(&f) + "(";
         for (std::size_t i = 0; i < f.params.size(); ++i) {
             if (i) callText += ", ";
-            callText += i < entry.boundArgs.size() ? expr(entry.boundArgs[i]) : "fx_p" + std::to_string(i);
+            callText += bound(i) ? expr(bound(i)) : "fx_p" + std::to_string(i);
         }
         callText += ")";
         if (f.ret.base != Base::Void) {
@@ -771,7 +773,7 @@ private:
                    ".w, " + p + ".w);\n";
         };
         if (entry.func) {
-            CollectIo(*entry.func, entry.boundArgs.size(), ins, outs);
+            CollectIo(*entry.func, entry.boundArgs, ins, outs);
             for (const IoVar& io : ins) {
                 if (SemanticLocation(io.semantic) < 0) {
                     // No attribute for this semantic: the input reads as zero.
@@ -796,7 +798,7 @@ private:
             // shader reads comes straight from the attribute of the same semantic.
             s += clip(attribute("POSITION0"));
             if (pixel && pixel->func) {
-                CollectIo(*pixel->func, pixel->boundArgs.size(), ins, outs);
+                CollectIo(*pixel->func, pixel->boundArgs, ins, outs);
                 for (const IoVar& io : ins) {
                     if (SemanticLocation(io.semantic) < 0 || io.semantic == "POSITION0") continue;
                     s += "    " + varying(io.semantic) + " = " + attribute(io.semantic) + ";\n";
@@ -826,7 +828,7 @@ private:
         };
         if (entry.func) {
             std::vector<IoVar> ins, outs;
-            CollectIo(*entry.func, entry.boundArgs.size(), ins, outs);
+            CollectIo(*entry.func, entry.boundArgs, ins, outs);
             s += callEntry(entry, ins, input);
             for (const IoVar& io : outs) {
                 const std::string value = ioPath(*entry.func, io);
@@ -851,7 +853,6 @@ private:
         return decls + s + "}\n";
     }
 
-    const CheckedEffect& fx_;
     PassInfo& out_;
     std::set<Helper> helpers_;
     std::vector<const FuncDecl*> funcs_;
@@ -865,7 +866,8 @@ private:
 }  // namespace
 
 void EmitPass(const CheckedEffect& effect, const PassPlan& pass, PassInfo& out) {
-    Emitter emitter(effect, out);
+    (void)effect;
+    Emitter emitter(out);
     out.vertexProfile = pass.vs.profile;
     out.pixelProfile = pass.ps.profile;
     out.vertexGlsl = emitter.stage(pass.vs, true, &pass.ps);

@@ -128,9 +128,9 @@ struct CompileOptions {
 CompileResult Compile(std::string_view source, const CompileOptions& options = {});
 
 // The GLSL attribute location of a vertex input semantic ("POSITION", "TEXCOORD3",
-// "normal0"), or -1 for semantics that have none. POSITION 0, BLENDWEIGHT 1, NORMAL 2,
-// COLOR0 3, COLOR1 4, FOG 5, PSIZE 6, BLENDINDICES 7, TEXCOORD0..7 8..15; TANGENT and
-// BINORMAL share 14 and 15 with TEXCOORD6 and 7, as fixed-function layouts do.
+// "normal0"), or -1 for semantics that have none. The graphics layer's fixed locations:
+// POSITION 0, NORMAL 1, COLOR0 2, TEXCOORD0 3; then COLOR1 4, TEXCOORD1..7 5..11,
+// BLENDWEIGHT 12, BLENDINDICES 13, TANGENT 14, BINORMAL 15.
 int SemanticLocation(std::string_view semantic);
 
 }  // namespace platform::gfx::fx

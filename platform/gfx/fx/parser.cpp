@@ -21,6 +21,8 @@ public:
 
     // program -> toplevel* END
     void program() {
+        m_.endLine = toks_.back().line;
+        m_.endColumn = toks_.back().column;
         while (tok().kind != Tok::End) {
             const std::size_t start = pos_;
             try {
@@ -152,7 +154,7 @@ private:
     // type -> BUILTIN | STRUCTNAME | 'vector' '<' scalar ',' N '>' | 'matrix' '<' scalar ',' R ',' C '>'
     Type type() {
         const Token& t = tok();
-        if (t.kind != Tok::Identifier) errorExpected("type");
+        if (t.kind != Tok::Identifier) errorUnexpected();
         Type out;
         if (const StructDecl* s = structNamed(t.text)) {
             advance();
@@ -219,8 +221,17 @@ private:
         if (!accept(Tok::LBracket)) return;
         const Token at = tok();
         long v = 0;
-        if (at.kind == Tok::IntLit) v = std::strtol(std::string(at.text).c_str(), nullptr, 0);
-        if (at.kind != Tok::IntLit || v < 1 || v > kMaxArraySize)
+        bool known = at.kind == Tok::IntLit;
+        if (known) v = std::strtol(std::string(at.text).c_str(), nullptr, 0);
+        if (at.kind == Tok::Identifier) {
+            // A size may name a 'static const int' declared with a literal value before.
+            for (const auto& c : constants_)
+                if (c.first == at.text) {
+                    v = c.second;
+                    known = true;
+                }
+        }
+        if (!known || v < 1 || v > kMaxArraySize)
             fail(MakeDiagnostic(Diag::BadArraySize, at.line, at.column,
                                 std::to_string(kMaxArraySize)));
         advance();
@@ -324,13 +335,22 @@ private:
         if (tok().kind == Tok::LParen) return function(t, name, nameTok);
         VarDecl* v = variableRest(st, t, name, nameTok, true);
         m_.globals.push_back(v);
+        rememberConstant(v);
         while (accept(Tok::Comma)) {
             const Token nt = tok();
             const std::string_view n = expectName();
             m_.globals.push_back(variableRest(st, t, n, nt, true));
+            rememberConstant(m_.globals.back());
         }
         expect(Tok::Semicolon);
         (void)typeTok;
+    }
+
+    void rememberConstant(const VarDecl* v) {
+        if ((v->storage & kStorageConst) && (v->storage & kStorageStatic) && v->init &&
+            v->init->kind == ExprKind::IntLit && v->type.isScalar() && v->type.base == Base::Int)
+            constants_.emplace_back(v->name,
+                                    std::strtol(std::string(v->init->text).c_str(), nullptr, 0));
     }
 
     // variable_rest -> array? semantics annotations? ('=' initializer)?
@@ -778,6 +798,8 @@ private:
             Expr* b = node<Expr>(at);
             b->kind = ExprKind::Binary;
             b->op = at.kind;
+            b->line = left->line;  // a node reports at its first token
+            b->column = left->column;
             b->args = {left, binary(p)};
             left = b;
         }
@@ -919,6 +941,7 @@ private:
     std::vector<Diagnostic>& diags_;
     ParseLimits limits_;
     std::size_t pos_ = 0;
+    std::vector<std::pair<std::string_view, long>> constants_;
     int depth_ = 0;
     int errors_ = 0;
 };

@@ -128,6 +128,7 @@ private:
                 }
             }
             out.push_back(t);
+            if (++produced_ > limits_.maxOutputTokens) abort(t);
             ++i;
         }
         return out;
@@ -213,6 +214,11 @@ private:
                                     (k > 0 && src[k - 1].kind == Tok::HashHash);
                 const auto& arg = args[static_cast<std::size_t>(p)];
                 std::vector<Token> value = pasted ? arg : expandList(arg, depth + 1);
+                produced_ += value.size();
+                if (produced_ > limits_.maxOutputTokens || aborted_) {
+                    abort(name);
+                    return {};
+                }
                 for (Token v : value) body.push_back(v);
                 continue;
             }
@@ -547,6 +553,7 @@ private:
     std::vector<Conditional> conds_;
     int lineOffset_ = 0;
     bool aborted_ = false;
+    std::size_t produced_ = 0;  // tokens made by expansion so far, against the limit
     const std::vector<Token>* evalTokens_ = nullptr;
     std::size_t evalPos_ = 0;
     int evalDepth_ = 0;

@@ -17,7 +17,7 @@ namespace platform::gfx::fx {
 
 struct PreprocessLimits {
     int maxExpansionDepth = 64;           // nested macro expansions
-    std::size_t maxOutputTokens = 1 << 20;  // tokens after expansion
+    std::size_t maxOutputTokens = 1 << 18;  // tokens made by macro expansion
 };
 
 // Runs the preprocessor over "tokens" (which end with Tok::End) and returns the tokens for the

@@ -1,0 +1,432 @@
+// platform/gfx/fx/gl/effect_gl.cpp: the effect object over the GL backend of the graphics layer.
+//
+// FEATURES
+//   [X] parameters stored in Direct3D's byte layout, uploaded at BeginPass / CommitChanges
+//   [X] textures bound by name with a reference held; samplers on units 0, 1, ... per pass
+//   [X] sampler_state values applied to the device's sampler registers (saved / restored)
+//   [X] render states of passes applied through the device (saved / restored)
+//   [X] programs built at creation; dropped on OnLostDevice, rebuilt on OnResetDevice
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/gfx/fx/effect.h"
+#include "platform/gfx/gl/gl_internal.h"
+
+namespace platform::gfx {
+namespace {
+
+using fx::ParamClass;
+using fx::ParameterInfo;
+using fx::ParamType;
+
+bool IsNumeric(const ParameterInfo& p) {
+    return p.type == ParamType::Bool || p.type == ParamType::Int || p.type == ParamType::Float;
+}
+
+bool IsTexture(const ParameterInfo& p) {
+    return p.type >= ParamType::Texture && p.type <= ParamType::TextureCube;
+}
+
+// One pass's GL program and the uniform locations of what it reads.
+struct PassProgram {
+    GLuint program = 0;
+    std::vector<GLint> uniformLocations;  // parallel to PassInfo::uniforms
+};
+
+// Uploads one parameter's bytes (Direct3D layout) to uniform "location" of the bound program.
+void Upload(GLint location, const ParameterInfo& p, const std::uint8_t* bytes) {
+    if (location < 0) return;
+    const GLsizei count = std::max(1, p.elements);
+    if (p.type == ParamType::Float) {
+        const auto* f = reinterpret_cast<const GLfloat*>(bytes);
+        if (p.paramClass == ParamClass::MatrixRows) {
+            // The GLSL matRxC holds the transpose, so row-major bytes go in as columns.
+            const int r = p.rows, c = p.columns;
+            if (r == 2 && c == 2) glUniformMatrix2fv(location, count, GL_FALSE, f);
+            if (r == 3 && c == 3) glUniformMatrix3fv(location, count, GL_FALSE, f);
+            if (r == 4 && c == 4) glUniformMatrix4fv(location, count, GL_FALSE, f);
+            if (r == 2 && c == 3) glUniformMatrix2x3fv(location, count, GL_FALSE, f);
+            if (r == 2 && c == 4) glUniformMatrix2x4fv(location, count, GL_FALSE, f);
+            if (r == 3 && c == 2) glUniformMatrix3x2fv(location, count, GL_FALSE, f);
+            if (r == 3 && c == 4) glUniformMatrix3x4fv(location, count, GL_FALSE, f);
+            if (r == 4 && c == 2) glUniformMatrix4x2fv(location, count, GL_FALSE, f);
+            if (r == 4 && c == 3) glUniformMatrix4x3fv(location, count, GL_FALSE, f);
+            return;
+        }
+        switch (p.columns) {
+            case 1: glUniform1fv(location, count, f); break;
+            case 2: glUniform2fv(location, count, f); break;
+            case 3: glUniform3fv(location, count, f); break;
+            default: glUniform4fv(location, count, f); break;
+        }
+        return;
+    }
+    const auto* i = reinterpret_cast<const GLint*>(bytes);
+    switch (p.columns) {
+        case 1: glUniform1iv(location, count, i); break;
+        case 2: glUniform2iv(location, count, i); break;
+        case 3: glUniform3iv(location, count, i); break;
+        default: glUniform4iv(location, count, i); break;
+    }
+}
+
+class EffectGL final : public gl::RefCounted<ID3DXEffect> {
+public:
+    EffectGL(IDirect3DDevice9* device, fx::CompileResult result)
+        : device_(device), fx_(std::move(result)) {
+        device_->AddRef();
+        values_.resize(fx_.parameters.size());
+        textures_.assign(fx_.parameters.size(), nullptr);
+        for (std::size_t i = 0; i < fx_.parameters.size(); ++i) {
+            const ParameterInfo& p = fx_.parameters[i];
+            if (!IsNumeric(p)) continue;
+            values_[i].assign(static_cast<std::size_t>(p.sizeBytes), 0);
+            for (std::size_t k = 0; k < p.initialValue.size() && 4 * k < values_[i].size(); ++k) {
+                const float v = p.initialValue[k];
+                if (p.type == ParamType::Float) {
+                    std::memcpy(&values_[i][4 * k], &v, 4);
+                } else {
+                    const std::int32_t iv = p.type == ParamType::Bool ? (v != 0.0f) : static_cast<std::int32_t>(v);
+                    std::memcpy(&values_[i][4 * k], &iv, 4);
+                }
+            }
+        }
+    }
+
+    // Builds every pass's program; false with the driver's log in "log" when one fails.
+    bool BuildPrograms(std::string* log) {
+        gl::ToGL(device_)->MakeCurrent();
+        programs_.clear();
+        for (const fx::TechniqueInfo& t : fx_.techniques) {
+            std::vector<PassProgram> list;
+            for (const fx::PassInfo& p : t.passes) {
+                std::vector<char> driverLog;
+                PassProgram pp;
+                pp.program = gl::BuildProgram(p.vertexGlsl.c_str(), p.fragmentGlsl.c_str(), &driverLog);
+                if (!pp.program) {
+                    if (log)
+                        *log = "technique '" + t.name + "' pass '" + p.name +
+                               "': the generated GLSL does not build: " + std::string(driverLog.data());
+                    list.push_back(pp);
+                    programs_.push_back(std::move(list));
+                    DeletePrograms();
+                    return false;
+                }
+                glUseProgram(pp.program);
+                for (int u : p.uniforms)
+                    pp.uniformLocations.push_back(glGetUniformLocation(
+                        pp.program, fx_.parameters[static_cast<std::size_t>(u)].glslName.c_str()));
+                for (std::size_t unit = 0; unit < p.samplers.size(); ++unit) {
+                    const GLint loc = glGetUniformLocation(
+                        pp.program, fx_.parameters[static_cast<std::size_t>(p.samplers[unit])].glslName.c_str());
+                    if (loc >= 0) glUniform1i(loc, static_cast<GLint>(unit));
+                }
+                list.push_back(pp);
+            }
+            programs_.push_back(std::move(list));
+        }
+        glUseProgram(0);
+        gl::InvalidateGlState(device_);
+        return true;
+    }
+
+    HRESULT SetValue(D3DXHANDLE name, const void* data, UINT bytes) override {
+        const int i = Numeric(name);
+        if (i < 0 || !data || bytes > values_[static_cast<std::size_t>(i)].size())
+            return D3DERR_INVALIDCALL;
+        std::memcpy(values_[static_cast<std::size_t>(i)].data(), data, bytes);
+        return D3D_OK;
+    }
+    HRESULT GetValue(D3DXHANDLE name, void* data, UINT bytes) override {
+        const int i = Numeric(name);
+        if (i < 0 || !data) return D3DERR_INVALIDCALL;
+        const auto& v = values_[static_cast<std::size_t>(i)];
+        std::memcpy(data, v.data(), std::min<std::size_t>(bytes, v.size()));
+        return D3D_OK;
+    }
+    // The typed setters convert to the parameter's component type, as Direct3D's do.
+    HRESULT SetFloat(D3DXHANDLE name, float value) override { return SetScalar(name, value); }
+    HRESULT SetInt(D3DXHANDLE name, INT value) override {
+        return SetScalar(name, static_cast<float>(value));
+    }
+    HRESULT SetBool(D3DXHANDLE name, BOOL value) override {
+        return SetScalar(name, value ? 1.0f : 0.0f);
+    }
+    HRESULT SetVector(D3DXHANDLE name, const float* xyzw) override {
+        const int i = Numeric(name);
+        if (i < 0 || !xyzw) return D3DERR_INVALIDCALL;
+        const ParameterInfo& p = fx_.parameters[static_cast<std::size_t>(i)];
+        if (p.paramClass == ParamClass::MatrixRows) return D3DERR_INVALIDCALL;
+        for (int k = 0; k < p.columns && k < 4; ++k) Store(static_cast<std::size_t>(i), static_cast<std::size_t>(k), xyzw[k]);
+        return D3D_OK;
+    }
+    HRESULT SetMatrix(D3DXHANDLE name, const D3DXMATRIX* matrix) override {
+        const int i = Numeric(name);
+        if (i < 0 || !matrix) return D3DERR_INVALIDCALL;
+        const ParameterInfo& p = fx_.parameters[static_cast<std::size_t>(i)];
+        if (p.paramClass != ParamClass::MatrixRows || p.type != ParamType::Float)
+            return D3DERR_INVALIDCALL;
+        const float* m = &matrix->m[0][0];
+        for (int r = 0; r < p.rows; ++r)
+            for (int c = 0; c < p.columns; ++c)
+                Store(static_cast<std::size_t>(i), static_cast<std::size_t>(r * p.columns + c), m[r * 4 + c]);
+        return D3D_OK;
+    }
+
+    HRESULT SetTechnique(D3DXHANDLE name) override {
+        if (!name) return D3DERR_INVALIDCALL;
+        const int t = fx_.FindTechnique(name);
+        if (t < 0 || begun_) return D3DERR_INVALIDCALL;
+        technique_ = t;
+        return D3D_OK;
+    }
+    D3DXHANDLE GetCurrentTechnique() override {
+        return fx_.techniques[static_cast<std::size_t>(technique_)].name.c_str();
+    }
+
+    HRESULT SetTexture(D3DXHANDLE name, IDirect3DBaseTexture9* texture) override {
+        const int i = name ? fx_.FindParameter(name) : -1;
+        if (i < 0 || !IsTexture(fx_.parameters[static_cast<std::size_t>(i)]))
+            return D3DERR_INVALIDCALL;
+        IDirect3DBaseTexture9*& slot = textures_[static_cast<std::size_t>(i)];
+        if (texture) texture->AddRef();
+        if (slot) slot->Release();
+        slot = texture;
+        return D3D_OK;
+    }
+    HRESULT GetTexture(D3DXHANDLE name, IDirect3DBaseTexture9** texture) override {
+        const int i = name ? fx_.FindParameter(name) : -1;
+        if (i < 0 || !texture || !IsTexture(fx_.parameters[static_cast<std::size_t>(i)]))
+            return D3DERR_INVALIDCALL;
+        *texture = textures_[static_cast<std::size_t>(i)];
+        if (*texture) (*texture)->AddRef();
+        return D3D_OK;
+    }
+
+    HRESULT Begin(UINT* passes, DWORD flags) override {
+        if (begun_) return D3DERR_INVALIDCALL;
+        const fx::TechniqueInfo& t = fx_.techniques[static_cast<std::size_t>(technique_)];
+        begun_ = true;
+        saveFlags_ = flags;
+        savedRender_.clear();
+        savedSampler_.clear();
+        if (!(flags & D3DXFX_DONOTSAVESTATE)) {
+            for (const fx::PassInfo& p : t.passes) {
+                for (const fx::StateValue& s : p.renderStates) {
+                    if (std::any_of(savedRender_.begin(), savedRender_.end(),
+                                    [&](const fx::StateValue& v) { return v.state == s.state; }))
+                        continue;
+                    DWORD value = 0;
+                    if (Succeeded(device_->GetRenderState(static_cast<D3DRENDERSTATETYPE>(s.state), &value)))
+                        savedRender_.push_back({s.state, value});
+                }
+                if (flags & D3DXFX_DONOTSAVESAMPLERSTATE) continue;
+                for (std::size_t unit = 0; unit < p.samplers.size(); ++unit) {
+                    const ParameterInfo& sp = fx_.parameters[static_cast<std::size_t>(p.samplers[unit])];
+                    for (const fx::StateValue& s : sp.samplerStates) {
+                        SavedSampler saved{static_cast<DWORD>(unit), s.state, 0};
+                        if (std::any_of(savedSampler_.begin(), savedSampler_.end(), [&](const SavedSampler& v) {
+                                return v.unit == saved.unit && v.state == saved.state;
+                            }))
+                            continue;
+                        if (Succeeded(device_->GetSamplerState(saved.unit, static_cast<D3DSAMPLERSTATETYPE>(s.state), &saved.value)))
+                            savedSampler_.push_back(saved);
+                    }
+                }
+            }
+        }
+        if (passes) *passes = static_cast<UINT>(t.passes.size());
+        return D3D_OK;
+    }
+
+    HRESULT BeginPass(UINT pass) override {
+        const fx::TechniqueInfo& t = fx_.techniques[static_cast<std::size_t>(technique_)];
+        if (!begun_ || pass >= t.passes.size() || pass_ >= 0) return D3DERR_INVALIDCALL;
+        if (programs_.empty()) {
+            std::string log;
+            if (!BuildPrograms(&log)) return E_FAIL;
+        }
+        pass_ = static_cast<int>(pass);
+        const fx::PassInfo& p = t.passes[pass];
+        for (const fx::StateValue& s : p.renderStates)
+            device_->SetRenderState(static_cast<D3DRENDERSTATETYPE>(s.state), s.value);
+        for (std::size_t unit = 0; unit < p.samplers.size(); ++unit) {
+            const ParameterInfo& sp = fx_.parameters[static_cast<std::size_t>(p.samplers[unit])];
+            for (const fx::StateValue& s : sp.samplerStates)
+                device_->SetSamplerState(static_cast<DWORD>(unit), static_cast<D3DSAMPLERSTATETYPE>(s.state), s.value);
+        }
+        gl::SetProgramOverride(device_, Program().program);
+        return CommitChanges();
+    }
+
+    HRESULT CommitChanges() override {
+        if (pass_ < 0) return D3DERR_INVALIDCALL;
+        const fx::PassInfo& p = Pass();
+        const PassProgram& pp = Program();
+        gl::ToGL(device_)->MakeCurrent();
+        for (std::size_t unit = 0; unit < p.samplers.size(); ++unit) {
+            const ParameterInfo& sp = fx_.parameters[static_cast<std::size_t>(p.samplers[unit])];
+            IDirect3DBaseTexture9* tex = sp.texture >= 0 ? textures_[static_cast<std::size_t>(sp.texture)] : nullptr;
+            gl::BindSampler(device_, static_cast<DWORD>(unit), tex);
+        }
+        glUseProgram(pp.program);
+        for (std::size_t k = 0; k < p.uniforms.size(); ++k) {
+            const auto i = static_cast<std::size_t>(p.uniforms[k]);
+            Upload(pp.uniformLocations[k], fx_.parameters[i], values_[i].data());
+        }
+        gl::InvalidateGlState(device_);
+        return D3D_OK;
+    }
+
+    HRESULT EndPass() override {
+        if (pass_ < 0) return D3DERR_INVALIDCALL;
+        pass_ = -1;
+        gl::SetProgramOverride(device_, 0);
+        gl::InvalidateGlState(device_);
+        return D3D_OK;
+    }
+
+    HRESULT End() override {
+        if (!begun_) return D3DERR_INVALIDCALL;
+        if (pass_ >= 0) EndPass();
+        for (const fx::StateValue& s : savedRender_)
+            device_->SetRenderState(static_cast<D3DRENDERSTATETYPE>(s.state), s.value);
+        for (const SavedSampler& s : savedSampler_)
+            device_->SetSamplerState(s.unit, static_cast<D3DSAMPLERSTATETYPE>(s.state), s.value);
+        savedRender_.clear();
+        savedSampler_.clear();
+        begun_ = false;
+        return D3D_OK;
+    }
+
+    HRESULT OnLostDevice() override {
+        if (begun_) End();
+        DeletePrograms();
+        return D3D_OK;
+    }
+    HRESULT OnResetDevice() override {
+        if (!programs_.empty()) return D3D_OK;
+        std::string log;
+        return BuildPrograms(&log) ? D3D_OK : E_FAIL;
+    }
+    HRESULT GetDevice(IDirect3DDevice9** device) override {
+        if (!device) return D3DERR_INVALIDCALL;
+        *device = device_;
+        device_->AddRef();
+        return D3D_OK;
+    }
+    const fx::CompileResult& Reflection() const override { return fx_; }
+
+    ~EffectGL() override {
+        if (begun_) End();
+        DeletePrograms();
+        for (IDirect3DBaseTexture9* t : textures_)
+            if (t) t->Release();
+        device_->Release();
+    }
+
+private:
+    struct SavedSampler {
+        DWORD unit;
+        std::uint32_t state;
+        DWORD value;
+    };
+
+    int Numeric(D3DXHANDLE name) const {
+        if (!name) return -1;
+        const int i = fx_.FindParameter(name);
+        return i >= 0 && IsNumeric(fx_.parameters[static_cast<std::size_t>(i)]) ? i : -1;
+    }
+
+    void Store(std::size_t param, std::size_t component, float v) {
+        const ParameterInfo& p = fx_.parameters[param];
+        if (4 * component + 4 > values_[param].size()) return;
+        if (p.type == ParamType::Float) {
+            std::memcpy(&values_[param][4 * component], &v, 4);
+        } else {
+            const std::int32_t iv = p.type == ParamType::Bool ? (v != 0.0f) : static_cast<std::int32_t>(v);
+            std::memcpy(&values_[param][4 * component], &iv, 4);
+        }
+    }
+
+    HRESULT SetScalar(D3DXHANDLE name, float value) {
+        const int i = Numeric(name);
+        if (i < 0) return D3DERR_INVALIDCALL;
+        Store(static_cast<std::size_t>(i), 0, value);
+        return D3D_OK;
+    }
+
+    const fx::PassInfo& Pass() const {
+        return fx_.techniques[static_cast<std::size_t>(technique_)].passes[static_cast<std::size_t>(pass_)];
+    }
+    const PassProgram& Program() const {
+        return programs_[static_cast<std::size_t>(technique_)][static_cast<std::size_t>(pass_)];
+    }
+
+    void DeletePrograms() {
+        if (programs_.empty()) return;
+        gl::ToGL(device_)->MakeCurrent();
+        for (auto& list : programs_)
+            for (PassProgram& p : list)
+                if (p.program) glDeleteProgram(p.program);
+        programs_.clear();
+        gl::InvalidateGlState(device_);
+    }
+
+    IDirect3DDevice9* device_;
+    fx::CompileResult fx_;
+    std::vector<std::vector<std::uint8_t>> values_;    // per parameter, Direct3D byte layout
+    std::vector<IDirect3DBaseTexture9*> textures_;     // per parameter, held references
+    std::vector<std::vector<PassProgram>> programs_;   // [technique][pass]
+    int technique_ = 0;
+    int pass_ = -1;
+    bool begun_ = false;
+    DWORD saveFlags_ = 0;
+    std::vector<fx::StateValue> savedRender_;
+    std::vector<SavedSampler> savedSampler_;
+};
+
+HRESULT MessageBuffer(const std::string& text, ID3DXBuffer** out) {
+    if (!out) return D3D_OK;
+    *out = nullptr;
+    if (text.empty()) return D3D_OK;
+    ID3DXBuffer* buffer = nullptr;
+    const HRESULT hr = D3DXCreateBuffer(static_cast<DWORD>(text.size() + 1), &buffer);
+    if (Failed(hr)) return hr;
+    std::memcpy(buffer->GetBufferPointer(), text.c_str(), text.size() + 1);
+    *out = buffer;
+    return D3D_OK;
+}
+
+}  // namespace
+
+HRESULT D3DXCreateEffect(IDirect3DDevice9* device, const void* data, UINT bytes,
+                         const void* defines, void* include, DWORD flags, void* pool,
+                         ID3DXEffect** effect, ID3DXBuffer** errors) {
+    (void)flags;
+    if (errors) *errors = nullptr;
+    if (effect) *effect = nullptr;
+    if (!device || !gl::ToGL(device) || !data || bytes == 0 || !effect || defines || include || pool)
+        return D3DERR_INVALIDCALL;
+    fx::CompileResult result =
+        fx::Compile(std::string_view(static_cast<const char*>(data), bytes));
+    if (!result.ok) {
+        MessageBuffer(result.Messages(), errors);
+        return E_FAIL;
+    }
+    const std::string warnings = result.Messages();
+    auto* e = new EffectGL(device, std::move(result));
+    std::string log;
+    if (!e->BuildPrograms(&log)) {
+        e->Release();
+        MessageBuffer(log + "\n", errors);
+        return E_FAIL;
+    }
+    MessageBuffer(warnings, errors);
+    *effect = e;
+    return D3D_OK;
+}
+
+}  // namespace platform::gfx

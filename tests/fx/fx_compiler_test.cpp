@@ -1,0 +1,502 @@
+// tests/fx/fx_compiler_test.cpp: the effect compiler without GL: diagnostics, preprocessor,
+// reflection, the corpus, fxcheck and hostile input.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <dirent.h>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/gfx/fx/fx.h"
+
+namespace {
+
+namespace fx = platform::gfx::fx;
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> FilesIn(const std::string& dir, const std::string& suffix) {
+    std::vector<std::string> out;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* e = readdir(d)) {
+            const std::string name = e->d_name;
+            if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+                out.push_back(dir + "/" + name);
+        }
+        closedir(d);
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// A minimal pass around "body" so that snippets compile as whole effects.
+std::string WithPass(const std::string& body, const std::string& ps = "PS") {
+    return body +
+           "\nfloat4 VSx(float4 p : POSITION) : POSITION { return p; }\n"
+           "technique T { pass P { VertexShader = compile vs_3_0 VSx(); PixelShader = compile ps_3_0 " +
+           ps + "(); } }\n";
+}
+
+const fx::Diagnostic* FirstError(const fx::CompileResult& r) {
+    for (const auto& d : r.diagnostics)
+        if (d.severity == fx::Severity::Error) return &d;
+    return nullptr;
+}
+
+// --- diagnostics -----------------------------------------------------------------------------
+
+TEST(FxDiagnostics, ReportsWhichErrorAndWhere) {
+    const struct {
+        const char* src;
+        int line, column;
+        fx::Diag id;
+    } rows[] = {
+        {"float4 f( { }", 1, 11, fx::Diag::UnexpectedToken},
+        {"float x = y;", 1, 11, fx::Diag::UndeclaredName},
+        {"float x = 1 $ 2;", 1, 13, fx::Diag::BadCharacter},
+        {"/* open", 1, 1, fx::Diag::UnterminatedComment},
+        {"#include \"other.fx\"\n", 1, 1, fx::Diag::IncludeRefused},
+        {"#error stop here\n", 1, 1, fx::Diag::UserError},
+        {"#frobnicate\n", 1, 2, fx::Diag::UnknownDirective},
+        {"#if 1\nfloat x;\n", 1, 1, fx::Diag::UnbalancedConditional},
+        {"#endif\n", 1, 1, fx::Diag::UnbalancedConditional},
+        {"#define F(a, b) a\nfloat x = F(1);", 2, 11, fx::Diag::MacroArguments},
+        {"#if 1 / 0\n#endif\n", 1, 2, fx::Diag::BadConditionExpression},
+        {"struct S { float a; };\nstruct S { float b; };", 2, 8, fx::Diag::Redefinition},
+        {"float a[0];", 1, 9, fx::Diag::BadArraySize},
+        {"float x;\nfloat x;", 2, 7, fx::Diag::Redefinition},
+        {"float4 f() { return 1; }\nfloat g() { return f(1, 2); }", 2, 20, fx::Diag::UnknownFunction},
+        {"float f(int a) { return a; }\nfloat f(uint a) { return a; }\nfloat g() { return f(1.5); }", 3, 20,
+         fx::Diag::AmbiguousCall},
+        {"float f(float a) { return f(a); }", 1, 7, fx::Diag::RecursiveCall},
+        {"float x;\nfloat g() { return x(); }", 2, 20, fx::Diag::NotAFunction},
+        {"float f(float a) { if (a > 0) return 1; }", 1, 7, fx::Diag::MissingReturn},
+        {"float3 f() { float2 v = 0; return v.xyz; }", 1, 35, fx::Diag::BadSwizzle},
+        {"struct S { float a; };\nfloat f(S s) { return s.b; }", 2, 23, fx::Diag::NoMember},
+        {"float f() { return float3(1, 2); }", 1, 20, fx::Diag::ConstructorArguments},
+        {"float f() { float4x4 m; return m * float3(1,2,3); }", 1, 32, fx::Diag::BadOperands},
+        {"float x = 1;\nvoid f() { x = 2; }", 2, 12, fx::Diag::NotAssignable},
+        {"float f() { float a = 1; return a[0]; }", 1, 33, fx::Diag::NotIndexable},
+        {"float f() { break; return 1; }", 1, 13, fx::Diag::BadStatement},
+        {"void f() { return 1; }", 1, 12, fx::Diag::BadReturn},
+        {"float x = sin;", 1, 11, fx::Diag::UnsupportedFeature},
+        {"float4 f(float2 t : TEXCOORD0) : COLOR { return tex2D(t, t); }", 1, 49, fx::Diag::SamplerRequired},
+        {"float4 f() { return { 1, 2, 3, 4 }; }", 1, 21, fx::Diag::UnexpectedToken},
+        {"float4 v = { 1, 2, 3 };", 1, 12, fx::Diag::BadInitializer},
+        {"float t; float x = t * time;", 1, 24, fx::Diag::UndeclaredName},
+        {"uniform float u; float x = u * 2;\nstatic float s = u * 2;\nfloat y = sin(u);", 1, 28,
+         fx::Diag::NotConstant},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.src);
+        const fx::CompileResult res = fx::Compile(r.src);
+        EXPECT_FALSE(res.ok);
+        const fx::Diagnostic* d = FirstError(res);
+        ASSERT_NE(d, nullptr);
+        EXPECT_EQ(fx::DiagName(d->id), std::string(fx::DiagName(r.id))) << d->message;
+        EXPECT_EQ(d->line, r.line) << d->message;
+        EXPECT_EQ(d->column, r.column) << d->message;
+    }
+}
+
+TEST(FxDiagnostics, EffectLevelErrorsNameTheEntryPointOrState) {
+    const struct {
+        const char* src;
+        fx::Diag id;
+        const char* text;
+    } rows[] = {
+        {"float4 PS() : COLOR { return 1; }\ntechnique T { pass P { PixelShader = compile vs_3_0 PS(); } }",
+         fx::Diag::BadProfile, "'vs_3_0': not a pixel shader profile"},
+        {"float4 PS() : COLOR { return 1; }\ntechnique T { pass P { PixelShader = compile ps_5_0 PS(); } }",
+         fx::Diag::BadProfile, "'ps_5_0': unsupported profile"},
+        {"float4 VS(float4 p) : POSITION { return p; }\ntechnique T { pass P { VertexShader = compile vs_3_0 VS(); } }",
+         fx::Diag::MissingSemantic, "entry point 'VS': 'p' has no semantic"},
+        {"float4 VS(float4 p : POSITION) : TEXCOORD0 { return p; }\ntechnique T { pass P { VertexShader = compile vs_3_0 VS(); } }",
+         fx::Diag::BadEntryPoint, "entry point 'VS': a vertex shader must write POSITION"},
+        {"float4 PS(uniform float k) : COLOR { return k; }\ntechnique T { pass P { PixelShader = compile ps_2_0 PS(); } }",
+         fx::Diag::BadEntryPoint, "entry point 'PS': uniform parameter 'k' has no value"},
+        {"float4 PS() : COLOR { return 1; }\ntechnique T { pass P { PixelShader = compile ps_2_0 PS(); Frobnicate = 1; } }",
+         fx::Diag::UnknownState, "unknown state 'Frobnicate'"},
+        {"float4 PS() : COLOR { return 1; }\ntechnique T { pass P { PixelShader = compile ps_2_0 PS(); CullMode = SIDEWAYS; } }",
+         fx::Diag::BadStateValue, "invalid value for state 'CullMode'"},
+        {"texture t; sampler s = sampler_state { Texture = <t>; MinFilter = LINEAR; AddressU = SPIRAL; };",
+         fx::Diag::BadStateValue, "invalid value for state 'AddressU'"},
+        {"float x; sampler s = sampler_state { Texture = <x>; };", fx::Diag::BadSamplerState,
+         "sampler_state: 'Texture' must name a texture parameter"},
+        {"float x = 1;", fx::Diag::NoTechnique, "the effect declares no technique"},
+        {"technique T { pass P { } }", fx::Diag::EmptyPass, "pass 'P' has no vertex shader and no pixel shader"},
+        {"float4 PS() : COLOR { return 1; }\ntechnique T { pass P { PixelShader = compile ps_2_0 PS(); } }\n"
+         "technique T { pass P { PixelShader = compile ps_2_0 PS(); } }",
+         fx::Diag::DuplicateTechnique, "redefinition of technique 'T'"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.src);
+        const fx::CompileResult res = fx::Compile(r.src);
+        EXPECT_FALSE(res.ok);
+        const fx::Diagnostic* d = FirstError(res);
+        ASSERT_NE(d, nullptr);
+        EXPECT_EQ(fx::DiagName(d->id), std::string(fx::DiagName(r.id)));
+        EXPECT_EQ(d->message, r.text);
+    }
+}
+
+TEST(FxDiagnostics, SeveralErrorsComeInSourceOrderInTheBoxFormat) {
+    const fx::CompileResult r = fx::Compile(
+        "float a = b;\n"
+        "float4 f( {\n"
+        "float c = d;\n"
+        "float4 g() : COLOR { return e; }\n");
+    EXPECT_FALSE(r.ok);
+    // Parse errors stop before the checker; the parser recovers at the next declaration.
+    EXPECT_EQ(r.Messages(), "(2,11): error: syntax error: unexpected '{'\n");
+    const fx::CompileResult sem = fx::Compile(
+        "float a = b;\n"
+        "float c = d;\n"
+        "float4 g() : COLOR { return e; }\n"
+        "technique T { pass P { PixelShader = compile ps_2_0 g(); } }\n");
+    EXPECT_EQ(sem.Messages(),
+              "(1,11): error: undeclared identifier 'b'\n"
+              "(2,11): error: undeclared identifier 'd'\n"
+              "(3,29): error: undeclared identifier 'e'\n");
+    EXPECT_TRUE(sem.parameters.empty());
+    EXPECT_TRUE(sem.techniques.empty());
+}
+
+TEST(FxDiagnostics, UnclosedBlocksNameWhereTheyOpened) {
+    const fx::CompileResult r = fx::Compile("float4 f() : COLOR\n{\n    if (true) {\n        return 1;\n");
+    ASSERT_FALSE(r.ok);
+    EXPECT_EQ(r.diagnostics.back().message, "missing '}' for the '{' opened at (3,15)");
+}
+
+TEST(FxDiagnostics, WarningsDoNotFailTheCompile) {
+    const fx::CompileResult r = fx::Compile(WithPass(
+        "#define A 1\n#define A 2\n"
+        "float4 PS(float4 c : COLOR0) : COLOR { float2 v = c; return v.xyxy; }",
+        "PS"));
+    EXPECT_TRUE(r.ok) << r.Messages();
+    ASSERT_EQ(r.diagnostics.size(), 3u) << r.Messages();
+    EXPECT_EQ(r.diagnostics[0].id, fx::Diag::MacroRedefined);
+    EXPECT_EQ(r.diagnostics[1].id, fx::Diag::ImplicitTruncation);
+    EXPECT_EQ(r.diagnostics[2].id, fx::Diag::UnmatchedSemantic);
+    EXPECT_EQ(r.Messages().substr(0, 32), "(2,9): warning: macro 'A' redefi");
+}
+
+// --- preprocessor ------------------------------------------------------------------------------
+
+// The value the preprocessor leaves in "float x = EXPR;" after the directives in "prelude".
+std::vector<float> InitialValue(const std::string& source) {
+    const fx::CompileResult r = fx::Compile(source + "\nfloat4 PSx() : COLOR { return 1; }\n"
+                                            "technique T { pass P { PixelShader = compile ps_2_0 PSx(); } }\n");
+    EXPECT_TRUE(r.ok) << r.Messages();
+    const int i = r.FindParameter("x");
+    return i < 0 ? std::vector<float>{} : r.parameters[static_cast<std::size_t>(i)].initialValue;
+}
+
+TEST(FxPreprocessor, MacrosConditionalsAndLineNumbers) {
+    const struct {
+        const char* src;
+        float value;
+    } rows[] = {
+        {"#define N 3\nfloat x = N;", 3},
+        {"#define SQ(a) ((a) * (a))\nfloat x = SQ(1 + 2);", 9},
+        {"#define ADD(a, b) a + b\n#define TWICE(a) ADD(a, a)\nfloat x = TWICE(2) * 1;", 4},
+        {"#define CAT(a, b) a##b\nfloat ab = 5;\nfloat x = CAT(a, b);", 5},
+        {"#define N 1\n#undef N\n#ifdef N\nfloat x = 1;\n#else\nfloat x = 2;\n#endif", 2},
+        {"#if defined(Q) || 2 > 1\nfloat x = 7;\n#endif", 7},
+        {"#if 0\n#error skipped\n#elif 1\nfloat x = 8;\n#else\nfloat x = 9;\n#endif", 8},
+        {"#ifndef GUARD\n#define GUARD\nfloat x = 10;\n#endif\n#ifndef GUARD\nfloat x = 11;\n#endif", 10},
+        {"#define SELF SELF + 1\nfloat SELF = 3;\nfloat x = 1;", 1},  // no endless expansion
+        {"#define F(a, b) b\nfloat x = F((1, 2), 3);", 3},  // parenthesised commas stay in one argument
+        {"#pragma pack_matrix(row_major)\nfloat x = 12;", 12},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.src);
+        if (std::string(r.src).find("SELF SELF") != std::string::npos) {
+            // "SELF" expands once to "SELF + 1", which is a syntax error, not a hang.
+            EXPECT_FALSE(fx::Compile(r.src).ok);
+            continue;
+        }
+        const std::vector<float> v = InitialValue(r.src);
+        ASSERT_EQ(v.size(), 1u);
+        EXPECT_EQ(v[0], r.value);
+    }
+    const fx::CompileResult line = fx::Compile("#line 100\nfloat x = y;");
+    ASSERT_FALSE(line.diagnostics.empty());
+    EXPECT_EQ(line.diagnostics[0].line, 100);
+}
+
+TEST(FxPreprocessor, ExpansionBombsStopWithAnError) {
+    std::string bomb = "#define A0 x x\n";
+    for (int i = 1; i < 40; ++i)
+        bomb += "#define A" + std::to_string(i) + " A" + std::to_string(i - 1) + " A" + std::to_string(i - 1) + "\n";
+    bomb += "float y = A39;\n";
+    const fx::CompileResult r = fx::Compile(bomb);
+    ASSERT_FALSE(r.ok);
+    EXPECT_EQ(FirstError(r)->id, fx::Diag::ExpansionLimit);
+}
+
+// --- reflection --------------------------------------------------------------------------------
+
+TEST(FxReflection, TheIntrosEffectDeclaresItsParametersInOrder) {
+    const fx::CompileResult r = fx::Compile(ReadFile(FX_ASSETS_EFFECT));
+    ASSERT_TRUE(r.ok) << r.Messages();
+    const struct {
+        const char* name;
+        const char* type;
+        int size;
+        std::vector<float> initial;
+    } rows[] = {
+        {"texture0", "texture", 0, {}},
+        {"tex0", "sampler2D", 0, {}},
+        {"time", "float", 4, {}},
+        {"resolution", "float2", 8, {933, 511}},
+        {"PI", "float", 4, {3.14159265f}},
+        {"speed", "float", 4, {0.1f}},
+        {"speed_x", "float", 4, {0.2f}},
+        {"speed_y", "float", 4, {0.4f}},
+        {"intensity", "float", 4, {3}},
+        {"steps", "int", 4, {3}},
+        {"frequency", "float", 4, {6}},
+        {"angle", "int", 4, {8}},
+        {"delta", "float", 4, {30}},
+        {"intence", "float", 4, {300}},
+        {"emboss", "float", 4, {0.4f}},
+    };
+    ASSERT_EQ(r.parameters.size(), std::size(rows));
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE(rows[i].name);
+        const fx::ParameterInfo& p = r.parameters[i];
+        EXPECT_EQ(p.name, rows[i].name);
+        EXPECT_EQ(p.typeName, rows[i].type);
+        EXPECT_EQ(p.sizeBytes, rows[i].size);
+        EXPECT_EQ(p.initialValue, rows[i].initial);
+    }
+    // The sampler names its texture and sets no state: the device's state applies.
+    EXPECT_EQ(r.parameters[1].texture, 0);
+    EXPECT_TRUE(r.parameters[1].samplerStates.empty());
+    ASSERT_EQ(r.techniques.size(), 1u);
+    EXPECT_EQ(r.techniques[0].name, "Start");
+    ASSERT_EQ(r.techniques[0].passes.size(), 1u);
+    const fx::PassInfo& pass = r.techniques[0].passes[0];
+    EXPECT_EQ(pass.name, "p1");
+    EXPECT_EQ(pass.vertexProfile, "vs_3_0");
+    EXPECT_EQ(pass.pixelProfile, "ps_3_0");
+    EXPECT_EQ(pass.samplers, std::vector<int>{1});
+    ASSERT_EQ(pass.inputs.size(), 2u);
+    EXPECT_EQ(pass.inputs[0].semantic, "POSITION0");
+    EXPECT_EQ(pass.inputs[0].location, 0);
+    EXPECT_EQ(pass.inputs[1].semantic, "TEXCOORD0");
+    EXPECT_EQ(pass.inputs[1].location, 3);
+    EXPECT_TRUE(pass.renderStates.empty());
+}
+
+TEST(FxReflection, TypesSizesAnnotationsAndStates) {
+    const fx::CompileResult r = fx::Compile(ReadFile(std::string(FX_CORPUS_DIR) + "/samples.fx"));
+    ASSERT_TRUE(r.ok) << r.Messages();
+    const fx::ParameterInfo& wvp = r.parameters[static_cast<std::size_t>(r.FindParameter("g_mWorldViewProjection"))];
+    EXPECT_EQ(wvp.paramClass, fx::ParamClass::MatrixRows);
+    EXPECT_EQ(wvp.rows, 4);
+    EXPECT_EQ(wvp.columns, 4);
+    EXPECT_EQ(wvp.sizeBytes, 64);
+    EXPECT_EQ(wvp.semantic, "WORLDVIEWPROJECTION");
+    const fx::ParameterInfo& scale = r.parameters[static_cast<std::size_t>(r.FindParameter("g_DetailScale"))];
+    ASSERT_EQ(scale.annotations.size(), 3u);
+    EXPECT_EQ(scale.annotations[0].name, "UIWidget");
+    EXPECT_EQ(scale.annotations[0].value, "slider");
+    EXPECT_EQ(scale.annotations[2].numbers, std::vector<float>{64});
+    EXPECT_EQ(scale.initialValue, std::vector<float>{16});
+    const fx::ParameterInfo& detail = r.parameters[static_cast<std::size_t>(r.FindParameter("DetailSampler"))];
+    EXPECT_EQ(detail.texture, r.FindParameter("g_DetailTexture"));
+    // MinFilter LINEAR (6 = 2), MagFilter (5 = 2), MipFilter POINT (7 = 1), AddressU/V WRAP,
+    // MipMapLodBias -0.5 as float bits, BorderColor.
+    ASSERT_EQ(detail.samplerStates.size(), 7u);
+    EXPECT_EQ(detail.samplerStates[0].state, 6u);
+    EXPECT_EQ(detail.samplerStates[0].value, 2u);
+    EXPECT_EQ(detail.samplerStates[2].value, 1u);
+    EXPECT_EQ(detail.samplerStates[5].value, 0xBF000000u);
+    EXPECT_EQ(detail.samplerStates[6].value, 0xFF000000u);
+    const fx::ParameterInfo& env = r.parameters[static_cast<std::size_t>(r.FindParameter("EnvSampler"))];
+    EXPECT_EQ(env.samplerStates.back().value, 0xFF000000u);  // float4(0,0,0,1) as a colour
+    const fx::TechniqueInfo& t = r.techniques[static_cast<std::size_t>(r.FindTechnique("RenderCutoutWithWire"))];
+    ASSERT_EQ(t.passes.size(), 2u);
+    // AlphaTestEnable TRUE, AlphaRef 128, AlphaFunc GREATEREQUAL.
+    const std::vector<std::pair<unsigned, unsigned>> solid = {{15, 1}, {24, 128}, {25, 7}};
+    ASSERT_EQ(t.passes[0].renderStates.size(), solid.size());
+    for (std::size_t i = 0; i < solid.size(); ++i) {
+        EXPECT_EQ(t.passes[0].renderStates[i].state, solid[i].first);
+        EXPECT_EQ(t.passes[0].renderStates[i].value, solid[i].second);
+    }
+    const fx::TechniqueInfo& terrain = r.techniques[0];
+    ASSERT_EQ(terrain.annotations.size(), 2u);
+    EXPECT_EQ(terrain.annotations[1].numbers, std::vector<float>{1});
+}
+
+TEST(FxReflection, InitialValuesFollowHlslConversions) {
+    const struct {
+        const char* decl;
+        std::vector<float> value;
+    } rows[] = {
+        {"float4 x = 2;", {2, 2, 2, 2}},
+        {"float3 x = {1, 2, 3};", {1, 2, 3}},
+        {"int2 x = float2(1.9, -1.9);", {1, -1}},
+        {"bool2 x = {0, 3};", {0, 1}},
+        {"float2x2 x = {1, 2, 3, 4};", {1, 2, 3, 4}},
+        {"float2x2 x = float2x2(float2(1, 2), float2(3, 4));", {1, 2, 3, 4}},
+        {"float x[3] = {1, 2, 3};", {1, 2, 3}},
+        {"float2 x[2] = {float2(1, 2), 3, 4};", {1, 2, 3, 4}},
+        {"float x = -(1 + 2) * 2 / 4.0;", {-1.5f}},
+        {"float2 x = normalize(float2(3, 4));", {0.6f, 0.8f}},
+        {"float4 x = float4(1, 2, 3, 4).wzyx;", {4, 3, 2, 1}},
+        {"static const float k = 2; float x = k * 3;", {6}},
+        {"float x = 0x10 + 1e1f + .5h;", {26.5f}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.decl);
+        const std::vector<float> v = InitialValue(r.decl);
+        ASSERT_EQ(v.size(), r.value.size());
+        for (std::size_t i = 0; i < v.size(); ++i) EXPECT_FLOAT_EQ(v[i], r.value[i]);
+    }
+}
+
+// --- the corpus and the GLSL ---------------------------------------------------------------------
+
+TEST(FxCorpus, EveryEffectCompilesWithOnlyTheExpectedWarnings) {
+    std::vector<std::string> files = FilesIn(FX_CORPUS_DIR, ".fx");
+    files.push_back(FX_ASSETS_EFFECT);
+    ASSERT_GE(files.size(), 6u);
+    for (const std::string& f : files) {
+        SCOPED_TRACE(f);
+        const fx::CompileResult r = fx::Compile(ReadFile(f));
+        EXPECT_TRUE(r.ok) << r.Messages();
+        for (const auto& d : r.diagnostics)
+            EXPECT_TRUE(d.id == fx::Diag::UnmatchedSemantic || d.id == fx::Diag::IgnoredState) << d.message;
+        for (const auto& t : r.techniques)
+            for (const auto& p : t.passes) {
+                EXPECT_EQ(p.vertexGlsl.rfind("#version 330 core\n", 0), 0u);
+                EXPECT_EQ(p.fragmentGlsl.rfind("#version 330 core\n", 0), 0u);
+            }
+    }
+}
+
+TEST(FxCorpus, FailingEffectsGiveExactlyTheExpectedMessages) {
+    const std::vector<std::string> files = FilesIn(std::string(FX_CORPUS_DIR) + "/bad", ".fx");
+    ASSERT_GE(files.size(), 4u);
+    for (const std::string& f : files) {
+        SCOPED_TRACE(f);
+        const fx::CompileResult r = fx::Compile(ReadFile(f));
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.Messages(), ReadFile(f.substr(0, f.size() - 3) + ".expected"));
+    }
+}
+
+TEST(FxGlsl, ClipSpaceAndMatrixConventionsAreInTheOutput) {
+    const fx::CompileResult r = fx::Compile(
+        "float4x4 M; float3x3 N;\n"
+        "float4 VS(float4 p : POSITION) : POSITION { return mul(p, M) + float4(mul(N, p.xyz), 0); }\n"
+        "float4 PS() : COLOR { return 1; }\n"
+        "technique T { pass P { VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 PS(); } }");
+    ASSERT_TRUE(r.ok) << r.Messages();
+    const std::string& vs = r.techniques[0].passes[0].vertexGlsl;
+    EXPECT_NE(vs.find("(hM * hp)"), std::string::npos) << vs;          // mul(v, M)
+    EXPECT_NE(vs.find("(hp.xyz * hN)"), std::string::npos) << vs;      // mul(M, v)
+    EXPECT_NE(vs.find("gl_Position = vec4(fx_position.x, -fx_position.y, 2.0 * fx_position.z - fx_position.w"),
+              std::string::npos) << vs;
+}
+
+TEST(FxGlsl, SemanticLocationsMatchTheGraphicsLayer) {
+    const struct {
+        const char* semantic;
+        int location;
+    } rows[] = {{"POSITION", 0}, {"position0", 0}, {"NORMAL", 1}, {"COLOR", 2}, {"COLOR0", 2},
+                {"TEXCOORD", 3}, {"TEXCOORD0", 3}, {"COLOR1", 4}, {"TEXCOORD1", 5},
+                {"TEXCOORD7", 11}, {"TEXCOORD8", -1}, {"TANGENT", 14}, {"BINORMAL0", 15},
+                {"SV_Position", 0}, {"VPOS", -1}, {"", -1}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.semantic);
+        EXPECT_EQ(fx::SemanticLocation(r.semantic), r.location);
+    }
+}
+
+// --- hostile input -------------------------------------------------------------------------------
+
+TEST(FxHostileInput, DeepNestingLongInputAndOddBytesFailCleanly) {
+    const std::vector<std::string> inputs = {
+        std::string(100000, '('),
+        "float x = " + std::string(5000, '-') + "1;",
+        "float4 f() : COLOR {" + std::string(3000, '{') + std::string(3000, '}') + " return 1; }",
+        "float x = 1" + std::string(20000, '+') + ";",
+        std::string("float\0x = 1;", 12),
+        "\xff\xfe\x01\x02 technique",
+        "#define A(x) A(x) A(x)\nfloat y = A(A(A(A(A(A(1))))));",
+        "#if (((((((((((((((((((((((((((((((((((((((((((((((((((((1\n#endif",
+        "technique {",
+        "sampler s = sampler_state { Texture = <",
+        "float4 f(float4 p : POSITION) : POSITION { return p; } technique T { pass { VertexShader = compile vs_3_0 f(f(f(1))); } }",
+    };
+    for (const std::string& in : inputs) {
+        SCOPED_TRACE(in.substr(0, 60));
+        const fx::CompileResult r = fx::Compile(in);
+        EXPECT_FALSE(r.ok);
+        EXPECT_FALSE(r.diagnostics.empty());
+    }
+}
+
+TEST(FxHostileInput, FuzzerFindingsStayFixed) {
+    const std::vector<std::string> files = FilesIn(FX_REGRESSIONS_DIR, "");
+    for (const std::string& f : files) {
+        SCOPED_TRACE(f);
+        const fx::CompileResult r = fx::Compile(ReadFile(f));
+        EXPECT_TRUE(r.ok || !r.diagnostics.empty());
+    }
+}
+
+// --- fxcheck -----------------------------------------------------------------------------------
+
+struct ToolRun {
+    int status = -1;
+    std::string out;
+};
+
+ToolRun Fxcheck(const std::string& args) {
+    ToolRun r;
+    FILE* pipe = popen((std::string(FX_FXCHECK) + " " + args + " 2>&1").c_str(), "r");
+    if (!pipe) return r;
+    char buf[4096];
+    std::size_t n;
+    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) r.out.append(buf, n);
+    const int raw = pclose(pipe);
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return r;
+}
+
+TEST(Fxcheck, ListsPassesWritesGlslAndReportsErrors) {
+    const std::string dir = testing::TempDir() + "fxcheck_glsl";
+    const ToolRun ok = Fxcheck(std::string(FX_CORPUS_DIR) + "/blur.fx --glsl " + dir);
+    EXPECT_EQ(ok.status, 0) << ok.out;
+    EXPECT_EQ(ok.out,
+              "technique GaussianBlur\n  pass Horizontal\n  pass Vertical\n"
+              "technique BrightPass\n  pass P0\ntechnique TintOnly\n  pass P0\n");
+    EXPECT_EQ(ReadFile(dir + "/GaussianBlur.Vertical.frag").rfind("#version 330 core", 0), 0u);
+    EXPECT_FALSE(ReadFile(dir + "/TintOnly.P0.vert").empty());
+
+    const std::string bad = testing::TempDir() + "fxcheck_bad.fx";
+    std::ofstream(bad) << "float x = y;\n";
+    const ToolRun err = Fxcheck(bad);
+    EXPECT_EQ(err.status, 1);
+    EXPECT_EQ(err.out,
+              "(1,11): error: undeclared identifier 'y'\n"
+              "(2,1): error: the effect declares no technique\n");
+    EXPECT_EQ(Fxcheck("").status, 2);
+    EXPECT_EQ(Fxcheck(testing::TempDir() + "no_such_file.fx").status, 2);
+}
+
+}  // namespace

@@ -1,0 +1,527 @@
+// tests/fx/fx_gl_test.cpp: generated shaders on the real GL context (Xvfb + Mesa): every pass
+// of the corpus builds, and rendered passes match a CPU evaluation of the same maths.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/gfx/fx/effect.h"
+#include "platform/gfx/gfx.h"
+#include "platform/gfx/gl/gl_internal.h"
+#include "platform/window/window.h"
+
+namespace {
+
+namespace gfx = platform::gfx;
+namespace win = platform::window;
+namespace fx = platform::gfx::fx;
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+win::LResult Proc(win::WindowHandle w, std::uint32_t m, win::WParam wp, win::LParam lp) {
+    return win::DefWindowProc(w, m, wp, lp);
+}
+
+// An RGBA picture with channels in 0..1, row 0 on top.
+struct Picture {
+    int width = 0, height = 0;
+    std::vector<float> rgba;
+    float* at(int x, int y) { return &rgba[static_cast<std::size_t>((y * width + x) * 4)]; }
+    const float* at(int x, int y) const { return &rgba[static_cast<std::size_t>((y * width + x) * 4)]; }
+};
+
+Picture MakePicture(int w, int h, const std::function<void(int, int, float*)>& f) {
+    Picture p;
+    p.width = w;
+    p.height = h;
+    p.rgba.resize(static_cast<std::size_t>(w * h * 4));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) f(x, y, p.at(x, y));
+    return p;
+}
+
+// One device for the whole suite: windows and contexts are slow to make under Xvfb.
+class FxGl : public ::testing::Test {
+protected:
+    static constexpr int kWidth = 64, kHeight = 48;
+
+    static void SetUpTestSuite() {
+        win::ClassDesc c;
+        c.name = "FxGlTestClass";
+        c.proc = Proc;
+        win::RegisterClass(c);
+        win::WindowDesc d;
+        d.className = "FxGlTestClass";
+        d.title = "fx test";
+        d.style = win::WS_POPUP | win::WS_VISIBLE;
+        d.width = kWidth;
+        d.height = kHeight;
+        window_ = win::CreateWindow(d);
+        d3d_ = gfx::Direct3DCreate9(gfx::D3D_SDK_VERSION);
+        gfx::D3DPRESENT_PARAMETERS p;
+        p.BackBufferFormat = gfx::D3DFMT_X8R8G8B8;
+        p.BackBufferCount = 1;
+        p.SwapEffect = gfx::D3DSWAPEFFECT_DISCARD;
+        p.hDeviceWindow = window_;
+        p.Windowed = 1;
+        p.EnableAutoDepthStencil = 1;
+        p.AutoDepthStencilFormat = gfx::D3DFMT_D16;
+        p.Flags = gfx::D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
+        if (window_ && d3d_)
+            d3d_->CreateDevice(0, gfx::D3DDEVTYPE_HAL, window_, gfx::D3DCREATE_HARDWARE_VERTEXPROCESSING,
+                               &p, &device_);
+    }
+    static void TearDownTestSuite() {
+        if (device_) device_->Release();
+        if (d3d_) d3d_->Release();
+        if (window_) win::DestroyWindow(window_);
+        device_ = nullptr;
+        d3d_ = nullptr;
+    }
+    void SetUp() override {
+        ASSERT_NE(device_, nullptr) << "no GL device (is an X server running?)";
+        // The engine's sampler defaults: linear filtering, wrap addressing.
+        for (gfx::DWORD s = 0; s < 2; ++s) {
+            device_->SetSamplerState(s, gfx::D3DSAMP_MINFILTER, gfx::D3DTEXF_LINEAR);
+            device_->SetSamplerState(s, gfx::D3DSAMP_MAGFILTER, gfx::D3DTEXF_LINEAR);
+            device_->SetSamplerState(s, gfx::D3DSAMP_MIPFILTER, gfx::D3DTEXF_LINEAR);
+            device_->SetSamplerState(s, gfx::D3DSAMP_ADDRESSU, gfx::D3DTADDRESS_WRAP);
+            device_->SetSamplerState(s, gfx::D3DSAMP_ADDRESSV, gfx::D3DTADDRESS_WRAP);
+        }
+    }
+
+    static gfx::ID3DXEffect* Create(const std::string& source, std::string* messages = nullptr) {
+        gfx::ID3DXEffect* e = nullptr;
+        gfx::ID3DXBuffer* errors = nullptr;
+        const gfx::HRESULT hr = gfx::D3DXCreateEffect(device_, source.data(),
+                                                      static_cast<gfx::UINT>(source.size()),
+                                                      nullptr, nullptr, 0, nullptr, &e, &errors);
+        std::string text;
+        if (errors) {
+            text = static_cast<const char*>(errors->GetBufferPointer());
+            errors->Release();
+        }
+        if (messages) *messages = text;
+        EXPECT_EQ(hr, gfx::D3D_OK) << text;
+        return gfx::Succeeded(hr) ? e : nullptr;
+    }
+
+    static gfx::IDirect3DTexture9* Upload(const Picture& p) {
+        gfx::IDirect3DTexture9* t = nullptr;
+        if (gfx::Failed(device_->CreateTexture(static_cast<gfx::UINT>(p.width), static_cast<gfx::UINT>(p.height), 1, 0,
+                                               gfx::D3DFMT_A8R8G8B8, gfx::D3DPOOL_MANAGED, &t, nullptr)))
+            return nullptr;
+        gfx::D3DLOCKED_RECT lr;
+        if (gfx::Failed(t->LockRect(0, &lr, nullptr, 0))) return t;
+        auto* bits = static_cast<std::uint8_t*>(lr.pBits.Bits());
+        auto byte = [](float v) { return static_cast<std::uint32_t>(std::clamp(v, 0.0f, 1.0f) * 255.0f + 0.5f); };
+        for (int y = 0; y < p.height; ++y) {
+            auto* row = reinterpret_cast<std::uint32_t*>(bits + y * lr.Pitch);
+            for (int x = 0; x < p.width; ++x) {
+                const float* c = p.at(x, y);
+                row[x] = byte(c[3]) << 24 | byte(c[0]) << 16 | byte(c[1]) << 8 | byte(c[2]);
+            }
+        }
+        t->UnlockRect(0);
+        return t;
+    }
+
+    // Runs every pass of the effect's current technique over the full-screen quad into a
+    // fresh kWidth x kHeight target cleared to black, as the engine's post-processing does,
+    // and returns the target as a picture.
+    static Picture Render(gfx::ID3DXEffect* effect, const float* quad = nullptr) {
+        static const float kQuad[20] = {-1, 1, 0, 0, 0, 1, 1, 0, 1, 0, -1, -1, 0, 0, 1, 1, -1, 0, 1, 1};
+        Picture out;
+        gfx::IDirect3DTexture9* target = nullptr;
+        if (gfx::Failed(gfx::D3DXCreateTexture(device_, kWidth, kHeight, 1, gfx::D3DUSAGE_RENDERTARGET,
+                                               gfx::D3DFMT_X8R8G8B8, gfx::D3DPOOL_DEFAULT, &target)))
+            return out;
+        gfx::IDirect3DSurface9* surface = nullptr;
+        target->GetSurfaceLevel(0, &surface);
+        gfx::ID3DXRenderToSurface* rts = nullptr;
+        gfx::D3DXCreateRenderToSurface(device_, kWidth, kHeight, gfx::D3DFMT_X8R8G8B8, 1, gfx::D3DFMT_D16, &rts);
+        gfx::IDirect3DVertexBuffer9* vb = nullptr;
+        device_->CreateVertexBuffer(80, 0, gfx::D3DFVF_XYZ | gfx::D3DFVF_TEX1, gfx::D3DPOOL_MANAGED, &vb, nullptr);
+        void* data = nullptr;
+        vb->Lock(0, 80, &data, 0);
+        std::memcpy(data, quad ? quad : kQuad, 80);
+        vb->Unlock();
+        gfx::D3DVIEWPORT9 vp{0, 0, kWidth, kHeight, 0.0f, 1.0f};
+        rts->BeginScene(surface, &vp);
+        device_->Clear(0, nullptr, gfx::D3DCLEAR_TARGET | gfx::D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+        gfx::UINT passes = 0;
+        effect->Begin(&passes, 0);
+        for (gfx::UINT i = 0; i < passes; ++i) {
+            effect->BeginPass(i);
+            device_->SetStreamSource(0, vb, 0, 20);
+            device_->SetFVF(gfx::D3DFVF_XYZ | gfx::D3DFVF_TEX1);
+            device_->DrawPrimitive(gfx::D3DPT_TRIANGLESTRIP, 0, 2);
+            effect->EndPass();
+        }
+        effect->End();
+        rts->EndScene(0);
+        std::vector<std::uint32_t> words(kWidth * kHeight);
+        gfx::RECT all{0, 0, kWidth, kHeight};
+        gfx::gl::ToGL(surface)->ReadPixels(all, words.data());
+        out = MakePicture(kWidth, kHeight, [&](int x, int y, float* c) {
+            const std::uint32_t w = words[static_cast<std::size_t>(y * kWidth + x)];
+            c[0] = ((w >> 16) & 0xFF) / 255.0f;
+            c[1] = ((w >> 8) & 0xFF) / 255.0f;
+            c[2] = (w & 0xFF) / 255.0f;
+            c[3] = 1.0f;
+        });
+        vb->Release();
+        rts->Release();
+        surface->Release();
+        target->Release();
+        return out;
+    }
+
+    static inline win::WindowHandle window_{};
+    static inline gfx::IDirect3D9* d3d_ = nullptr;
+    static inline gfx::IDirect3DDevice9* device_ = nullptr;
+};
+
+// --- every pass builds -------------------------------------------------------------------------
+
+TEST_F(FxGl, EveryCorpusPassCompilesAndLinks) {
+    const char* files[] = {"crystals.fx", "lighting.fx", "blur.fx", "transform.fx", "features.fx",
+                           "samples.fx"};
+    std::vector<std::string> paths;
+    for (const char* f : files) paths.push_back(std::string(FX_CORPUS_DIR) + "/" + f);
+    paths.push_back(FX_ASSETS_EFFECT);
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        const std::string source = ReadFile(path);
+        ASSERT_FALSE(source.empty());
+        gfx::ID3DXEffect* e = Create(source);
+        ASSERT_NE(e, nullptr);
+        int passes = 0;
+        for (const auto& t : e->Reflection().techniques) passes += static_cast<int>(t.passes.size());
+        EXPECT_GT(passes, 0);
+        e->Release();
+    }
+}
+
+TEST_F(FxGl, TechniqueSelectionValuesAndTexturesFollowTheEffectContract) {
+    gfx::ID3DXEffect* e = Create(ReadFile(std::string(FX_CORPUS_DIR) + "/blur.fx"));
+    ASSERT_NE(e, nullptr);
+    EXPECT_STREQ(e->GetCurrentTechnique(), "GaussianBlur");  // the first technique
+    EXPECT_EQ(e->SetTechnique("postFX"), gfx::D3DERR_INVALIDCALL);
+    EXPECT_STREQ(e->GetCurrentTechnique(), "GaussianBlur");
+    EXPECT_EQ(e->SetTechnique("TintOnly"), gfx::D3D_OK);
+    EXPECT_STREQ(e->GetCurrentTechnique(), "TintOnly");
+
+    const float v = 0.25f;
+    EXPECT_EQ(e->SetValue("Var1", &v, 4), gfx::D3DERR_INVALIDCALL);  // undeclared: no change
+    EXPECT_EQ(e->SetValue("Threshold", &v, 4), gfx::D3D_OK);
+    float back = 0;
+    EXPECT_EQ(e->GetValue("Threshold", &back, 4), gfx::D3D_OK);
+    EXPECT_EQ(back, 0.25f);
+    const float tooMany[3] = {1, 2, 3};
+    EXPECT_EQ(e->SetValue("Threshold", tooMany, 12), gfx::D3DERR_INVALIDCALL);
+    EXPECT_EQ(e->SetValue("SceneTexture", &v, 4), gfx::D3DERR_INVALIDCALL);
+
+    // The effect holds its own reference to a texture until the variable is set again.
+    Picture p = MakePicture(4, 4, [](int, int, float* c) { c[0] = c[1] = c[2] = c[3] = 1; });
+    gfx::IDirect3DTexture9* t = Upload(p);
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(e->SetTexture("SceneTexture", t), gfx::D3D_OK);
+    EXPECT_EQ(t->AddRef(), 3u);  // ours, the effect's, this one
+    t->Release();
+    EXPECT_EQ(e->SetTexture("Threshold", t), gfx::D3DERR_INVALIDCALL);
+    EXPECT_EQ(e->SetTexture("SceneTexture", nullptr), gfx::D3D_OK);
+    EXPECT_EQ(t->AddRef(), 2u);
+    t->Release();
+    t->Release();
+
+    // Begin reports the pass count; the pass's states are put back by End.
+    gfx::DWORD before = 0;
+    device_->SetRenderState(gfx::D3DRS_ALPHABLENDENABLE, 0);
+    gfx::UINT passes = 0;
+    ASSERT_EQ(e->Begin(&passes, 0), gfx::D3D_OK);
+    EXPECT_EQ(passes, 1u);
+    EXPECT_EQ(e->Begin(&passes, 0), gfx::D3DERR_INVALIDCALL);
+    ASSERT_EQ(e->BeginPass(0), gfx::D3D_OK);
+    device_->GetRenderState(gfx::D3DRS_ALPHABLENDENABLE, &before);
+    EXPECT_EQ(before, 1u);
+    EXPECT_EQ(e->EndPass(), gfx::D3D_OK);
+    EXPECT_EQ(e->End(), gfx::D3D_OK);
+    device_->GetRenderState(gfx::D3DRS_ALPHABLENDENABLE, &before);
+    EXPECT_EQ(before, 0u);
+    EXPECT_EQ(e->BeginPass(0), gfx::D3DERR_INVALIDCALL);  // not begun
+
+    // Lost and reset: the effect keeps working.
+    EXPECT_EQ(e->OnLostDevice(), gfx::D3D_OK);
+    EXPECT_EQ(e->OnResetDevice(), gfx::D3D_OK);
+    ASSERT_EQ(e->Begin(&passes, 0), gfx::D3D_OK);
+    EXPECT_EQ(e->BeginPass(0), gfx::D3D_OK);
+    e->EndPass();
+    e->End();
+    e->Release();
+}
+
+TEST_F(FxGl, CreateEffectRefusesBadCallsAndReportsCompileErrors) {
+    gfx::ID3DXEffect* e = nullptr;
+    gfx::ID3DXBuffer* errors = nullptr;
+    EXPECT_EQ(gfx::D3DXCreateEffect(device_, "", 0, nullptr, nullptr, 0, nullptr, &e, &errors),
+              gfx::D3DERR_INVALIDCALL);
+    EXPECT_EQ(gfx::D3DXCreateEffect(nullptr, "x", 1, nullptr, nullptr, 0, nullptr, &e, &errors),
+              gfx::D3DERR_INVALIDCALL);
+    const std::string bad =
+        "float4 main() : COLOR { return undefinedThing; }\n"
+        "technique T { pass P { PixelShader = compile ps_2_0 main(); } }\n";
+    EXPECT_EQ(gfx::D3DXCreateEffect(device_, bad.data(), static_cast<gfx::UINT>(bad.size()), nullptr,
+                                    nullptr, 0, nullptr, &e, &errors),
+              gfx::E_FAIL);
+    EXPECT_EQ(e, nullptr);
+    ASSERT_NE(errors, nullptr);
+    EXPECT_STREQ(static_cast<const char*>(errors->GetBufferPointer()),
+                 "(1,32): error: undeclared identifier 'undefinedThing'\n");
+    errors->Release();
+}
+
+// --- pixels against the CPU ---------------------------------------------------------------------
+
+// The crystals algorithm on the CPU: brightness and sample point for texture coordinate (u, v).
+struct Crystals {
+    double time = 0;
+    double resX = 933, resY = 511;
+    double col(double qx, double qy) const {
+        const double pi = 3.1415926535897932, dTheta = 2 * pi / 8;
+        double s = 0;
+        for (int i = 0; i < 3; ++i) {
+            const double th = dTheta * i;
+            const double ax = qx + std::cos(th) * time * 0.1 + time * 0.2;
+            const double ay = qy - (std::sin(th) * time * 0.1 - time * 0.4);
+            s += std::cos((ax * std::cos(th) - ay * std::sin(th)) * 6.0) * 3;
+        }
+        return std::cos(s);
+    }
+    void at(double u, double v, double& b, double& sx, double& sy) const {
+        const double px = u, py = 1 - v;
+        const double k = col(px, py);
+        const double dx = 0.4 * (k - col(px + resX / 30, py)) / 30;
+        const double dy = 0.4 * (k - col(px, py + resY / 30)) / 30;
+        sx = px + dx;
+        sy = -(py + dy);
+        b = 1 + dx * dy * 300;
+    }
+};
+
+double Wrap(double t) { return t - std::floor(t); }
+
+// Bilinear sample with wrap addressing, texel centres at (i + 0.5) / size.
+void SampleWrap(const Picture& p, double u, double v, float* out) {
+    const double x = Wrap(u) * p.width - 0.5, y = Wrap(v) * p.height - 0.5;
+    const int x0 = static_cast<int>(std::floor(x)), y0 = static_cast<int>(std::floor(y));
+    const double fx = x - x0, fy = y - y0;
+    for (int c = 0; c < 4; ++c) {
+        auto texel = [&](int xi, int yi) {
+            xi = ((xi % p.width) + p.width) % p.width;
+            yi = ((yi % p.height) + p.height) % p.height;
+            return static_cast<double>(p.at(xi, yi)[c]);
+        };
+        out[c] = static_cast<float>((texel(x0, y0) * (1 - fx) + texel(x0 + 1, y0) * fx) * (1 - fy) +
+                                    (texel(x0, y0 + 1) * (1 - fx) + texel(x0 + 1, y0 + 1) * fx) * fy);
+    }
+}
+
+TEST_F(FxGl, CrystalsScalesAConstantPictureWithinItsBrightnessRange) {
+    gfx::ID3DXEffect* e = Create(ReadFile(FX_ASSETS_EFFECT));
+    ASSERT_NE(e, nullptr);
+    const Picture grey = MakePicture(32, 32, [](int, int, float* c) { c[0] = c[1] = c[2] = 0.5f; c[3] = 1; });
+    gfx::IDirect3DTexture9* t = Upload(grey);
+    for (const float time : {0.0f, 1.7f, 12.25f}) {
+        SCOPED_TRACE(time);
+        e->SetFloat("time", time);
+        e->SetTexture("texture0", t);
+        const Picture out = Render(e);
+        Crystals cpu;
+        cpu.time = time;
+        float lo = 10, hi = -10;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) {
+                double b, sx, sy;
+                cpu.at((x + 0.5) / kWidth, (y + 0.5) / kHeight, b, sx, sy);
+                const float r = out.at(x, y)[0];
+                ASSERT_NEAR(r, 0.5 * b, 2.5 / 255) << "pixel " << x << "," << y;
+                lo = std::min(lo, r / 0.5f);
+                hi = std::max(hi, r / 0.5f);
+            }
+        EXPECT_GE(lo, 0.787f - 0.01f);
+        EXPECT_LE(hi, 1.213f + 0.01f);
+    }
+    t->Release();
+    e->Release();
+}
+
+TEST_F(FxGl, CrystalsDisplacesADetailedPictureByAtMostItsBound) {
+    gfx::ID3DXEffect* e = Create(ReadFile(FX_ASSETS_EFFECT));
+    ASSERT_NE(e, nullptr);
+    // Smooth periodic detail, so that bilinear filtering and wrapping agree with the CPU.
+    const int n = 64;
+    const Picture detail = MakePicture(n, n, [&](int x, int y, float* c) {
+        c[0] = 0.5f + 0.4f * static_cast<float>(std::sin(2 * M_PI * (x + 0.5) / n));
+        c[1] = 0.5f + 0.4f * static_cast<float>(std::cos(2 * M_PI * (y + 0.5) / n));
+        c[2] = 0.25f;
+        c[3] = 1;
+    });
+    gfx::IDirect3DTexture9* t = Upload(detail);
+    e->SetFloat("time", 3.5f);
+    e->SetTexture("texture0", t);
+    const Picture out = Render(e);
+    Crystals cpu;
+    cpu.time = 3.5;
+    int checked = 0;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            const double u = (x + 0.5) / kWidth, v = (y + 0.5) / kHeight;
+            double b, sx, sy;
+            cpu.at(u, v, b, sx, sy);
+            // The sample point wraps back to within 0.0267 of the pixel's own position.
+            const double du = Wrap(sx - u + 0.5) - 0.5, dv = Wrap(sy - v + 0.5) - 0.5;
+            ASSERT_LE(std::fabs(du), 0.0267);
+            ASSERT_LE(std::fabs(dv), 0.0267);
+            float expect[4];
+            SampleWrap(detail, sx, sy, expect);
+            for (int c = 0; c < 3; ++c)
+                ASSERT_NEAR(out.at(x, y)[c], std::min(1.0, expect[c] * b), 4.0 / 255)
+                    << "pixel " << x << "," << y << " channel " << c;
+            ++checked;
+        }
+    EXPECT_EQ(checked, kWidth * kHeight);
+    t->Release();
+    e->Release();
+}
+
+TEST_F(FxGl, BlurPassesMatchADiscreteConvolutionWithClampedEdges) {
+    gfx::ID3DXEffect* e = Create(ReadFile(std::string(FX_CORPUS_DIR) + "/blur.fx"));
+    ASSERT_NE(e, nullptr);
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> dist(0, 1);
+    // The source matches the target size, so texel offsets land on texel centres.
+    const Picture src = MakePicture(kWidth, kHeight, [&](int, int, float* c) {
+        c[0] = std::round(dist(rng) * 255) / 255;
+        c[1] = std::round(dist(rng) * 255) / 255;
+        c[2] = std::round(dist(rng) * 255) / 255;
+        c[3] = 1;
+    });
+    gfx::IDirect3DTexture9* t = Upload(src);
+    const float texel[2] = {1.0f / kWidth, 1.0f / kHeight};
+    ASSERT_EQ(e->SetValue("TexelSize", texel, 8), gfx::D3D_OK);
+    e->SetTexture("SceneTexture", t);
+    const float w[5] = {0.227027f, 0.1945946f, 0.1216216f, 0.054054f, 0.016216f};
+    // Both passes read the source and draw into the same target: the vertical one shows.
+    const Picture out = Render(e);
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            for (int c = 0; c < 3; ++c) {
+                double sum = src.at(x, y)[c] * w[0];
+                for (int i = 1; i < 5; ++i)
+                    sum += (src.at(x, std::min(y + i, kHeight - 1))[c] + src.at(x, std::max(y - i, 0))[c]) * w[i];
+                ASSERT_NEAR(out.at(x, y)[c], sum, 2.0 / 255) << x << "," << y << " channel " << c;
+            }
+    t->Release();
+    e->Release();
+}
+
+TEST_F(FxGl, BrightPassDiscardsPixelsBelowTheThreshold) {
+    gfx::ID3DXEffect* e = Create(ReadFile(std::string(FX_CORPUS_DIR) + "/blur.fx"));
+    ASSERT_NE(e, nullptr);
+    ASSERT_EQ(e->SetTechnique("BrightPass"), gfx::D3D_OK);
+    const Picture src = MakePicture(kWidth, kHeight, [&](int x, int, float* c) {
+        c[0] = c[1] = c[2] = static_cast<float>(x) / (kWidth - 1);
+        c[3] = 1;
+    });
+    gfx::IDirect3DTexture9* t = Upload(src);
+    e->SetTexture("SceneTexture", t);
+    e->SetFloat("Threshold", 0.5f);
+    const Picture out = Render(e);
+    for (int y = 0; y < kHeight; y += 7)
+        for (int x = 0; x < kWidth; ++x) {
+            const float v = src.at(x, y)[0];
+            ASSERT_NEAR(out.at(x, y)[1], v < 0.5f - 1e-3f ? 0.0f : v, 1.5 / 255) << x << "," << y;
+        }
+    t->Release();
+    e->Release();
+}
+
+TEST_F(FxGl, MatricesFollowRowVectorConventions) {
+    gfx::ID3DXEffect* e = Create(ReadFile(std::string(FX_CORPUS_DIR) + "/transform.fx"));
+    ASSERT_NE(e, nullptr);
+    constexpr int kSrc = 16;
+    const Picture src = MakePicture(kSrc, kSrc, [&](int x, int y, float* c) {
+        c[0] = static_cast<float>(x) / kSrc;
+        c[1] = static_cast<float>(y) / kSrc;
+        c[2] = 0.5f;
+        c[3] = 1;
+    });
+    gfx::IDirect3DTexture9* t = Upload(src);
+    e->SetTexture("Picture", t);
+    // Scale by one half and move right by 0.5 in clip space: row vectors, translation in row 3.
+    gfx::D3DXMATRIX m;
+    m.m[0][0] = 0.5f;
+    m.m[1][1] = 0.5f;
+    m.m[2][2] = 1;
+    m.m[3][0] = 0.5f;
+    m.m[3][3] = 1;
+    ASSERT_EQ(e->SetMatrix("Transform", &m), gfx::D3D_OK);
+    // Colour matrix rows: out = M * rgb with rgb a column: r' = g, g' = r, b' = r + b.
+    const float cm[9] = {0, 1, 0, 1, 0, 0, 1, 0, 1};
+    ASSERT_EQ(e->SetValue("ColorMatrix", cm, sizeof cm), gfx::D3D_OK);
+    const Picture out = Render(e);
+    // The quad covers x in [0.25, 0.75] of the width and y in [0.25, 0.75] of the height.
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            const double u = (x + 0.5) / kWidth, v = (y + 0.5) / kHeight;
+            const float* o = out.at(x, y);
+            if (u < 0.5 || u > 1.0 || v < 0.25 || v > 0.75) {
+                if (u < 0.49 || v < 0.24 || v > 0.76)
+                    ASSERT_EQ(o[0] + o[1] + o[2], 0.0f) << "outside " << x << "," << y;
+                continue;
+            }
+            if (u < 0.52 || u > 0.98 || v < 0.27 || v > 0.73) continue;  // edge pixels
+            // Point sampling: a coordinate on a texel boundary may land on either texel.
+            const double tu = (u - 0.5) * 2 * kSrc, tv = (v - 0.25) * 2 * kSrc;
+            bool matched = false;
+            for (double ex : {-0.01, 0.01})
+                for (double ey : {-0.01, 0.01}) {
+                    const int sx = std::clamp(static_cast<int>(std::floor(tu + ex)), 0, kSrc - 1);
+                    const int sy = std::clamp(static_cast<int>(std::floor(tv + ey)), 0, kSrc - 1);
+                    const float* s = src.at(sx, sy);
+                    matched = matched || (std::fabs(o[0] - s[1]) < 2.5 / 255 &&
+                                          std::fabs(o[1] - s[0]) < 2.5 / 255 &&
+                                          std::fabs(o[2] - std::min(1.0f, s[0] + s[2])) < 2.5 / 255);
+                }
+            ASSERT_TRUE(matched) << "pixel " << x << "," << y << " is " << o[0] << " " << o[1] << " " << o[2];
+        }
+    t->Release();
+    e->Release();
+}
+
+TEST_F(FxGl, LanguageTourComputesTheDirect3DValues) {
+    gfx::ID3DXEffect* e = Create(ReadFile(std::string(FX_CORPUS_DIR) + "/features.fx"));
+    ASSERT_NE(e, nullptr);
+    const Picture out = Render(e);
+    const float* c = out.at(kWidth / 2, kHeight / 2);
+    EXPECT_NEAR(c[0], 0.75f, 1.5 / 255);
+    EXPECT_NEAR(c[1], 0.175f, 1.5 / 255);
+    EXPECT_NEAR(c[2], 0.75f, 1.5 / 255);
+    e->Release();
+}
+
+}  // namespace
