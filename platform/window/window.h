@@ -264,9 +264,9 @@ struct WindowDesc {
 
 // Creates a window of a registered class: WM_NCCREATE (0 from the procedure refuses),
 // WM_CREATE (-1 refuses), WM_GETMINMAXINFO; shows it when the style holds WS_VISIBLE.
-// Every window can carry an OpenGL 3.3 core context. Returns 0 when the class is unknown,
-// the size is not positive, WS_CHILD is asked for, the procedure refuses, or the platform
-// cannot make the window.
+// Every window can carry an OpenGL 3.3 core context where the desktop has OpenGL. Returns 0
+// when the class is unknown, the size is not positive, WS_CHILD is asked for, the procedure
+// refuses, or the platform cannot make the window.
 WindowHandle CreateWindow(const WindowDesc& desc);
 
 // Destroys a window: WM_DESTROY, WM_NCDESTROY, then the platform window, its properties and

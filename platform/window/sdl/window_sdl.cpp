@@ -442,8 +442,12 @@ WindowHandle CreateWindow(const WindowDesc& desc) {
     if ((desc.exStyle & WS_EX_TOOLWINDOW) != 0) flags |= SDL_WINDOW_UTILITY;
     const int x = desc.x == CW_USEDEFAULT ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED) : desc.x;
     const int y = desc.y == CW_USEDEFAULT ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED) : desc.y;
-    SDL_Window* sdlWindow =
-        SDL_CreateWindow(desc.title ? desc.title : "", x, y, desc.width, desc.height, flags);
+    const char* title = desc.title ? desc.title : "";
+    SDL_Window* sdlWindow = SDL_CreateWindow(title, x, y, desc.width, desc.height, flags);
+    // A desktop without OpenGL still gets the window (messages, painting, moving); only a GL
+    // device cannot be made on it then.
+    if (sdlWindow == nullptr)
+        sdlWindow = SDL_CreateWindow(title, x, y, desc.width, desc.height, flags & ~SDL_WINDOW_OPENGL);
     if (sdlWindow == nullptr) return WindowHandle{};
     sdl::X11SetClassName(sdlWindow, cls->name.c_str());
 
