@@ -96,10 +96,6 @@ std::int32_t Queue(Sprite* sprite, std::int32_t x, std::int32_t y, std::int32_t 
 // Draws one command of "s" through its open batcher. "stepped" tells whether an animated
 // command of "s" has already advanced the animation in this flush.
 void DrawCommand(Sprite& s, const SpriteDrawCommand& c, bool& stepped) {
-    gfx::IDirect3DDevice9* device = engineState.device;
-    device->SetRenderState(gfx::D3DRS_SRCBLEND, c.srcBlend);
-    device->SetRenderState(gfx::D3DRS_DESTBLEND, c.destBlend);
-
     // With the draw centre subtracted first, scaling about the origin and translating by
     // position + centre * scale puts the top-left corner on (x, y) and grows the picture to the
     // right and down.
@@ -305,20 +301,43 @@ std::int32_t QueueSpriteRegion(Sprite* sprite, std::int32_t x, std::int32_t y,
 
 namespace {
 
+std::uint64_t batchesFlushed = 0;
+
+// Draws the commands of "s" in queue order, each with its own blend states and transform, and
+// unqueues them. Commands are handed to the batcher one by one; the batcher's queue is flushed
+// (one GL draw) whenever the next command needs other blend states, and at the end. The
+// batcher keeps the order of its quads within a draw, so a run of commands with equal blend
+// states draws the same picture as flushing after every command, at a fraction of the cost:
+// the scroller's ~800 one-pixel columns become one draw instead of ~800.
 void FlushOne(Sprite& s) {
     runtime::LinkedList* queue = engineState.spriteDrawQueue;
-    if (queue == nullptr || s.batcher == nullptr || engineState.device == nullptr) return;
+    gfx::IDirect3DDevice9* device = engineState.device;
+    if (queue == nullptr || s.batcher == nullptr || device == nullptr) return;
     s.batcher->Begin(s.batchFlags);
     bool stepped = false;
+    bool pending = false;  // the batcher holds quads drawn with the blend states below
+    std::uint32_t pendingSrc = 0, pendingDest = 0;
     runtime::RewindList(queue);
     while (void* record = runtime::AdvanceListItem(queue)) {
         auto* c = static_cast<SpriteDrawCommand*>(record);
-        if (c->sprite == &s) {
-            DrawCommand(s, *c, stepped);
-            // The next AdvanceListItem continues with the command after this one.
-            runtime::RemoveListItem(queue, 0);
+        if (c->sprite != &s) continue;
+        if (pending && (c->srcBlend != pendingSrc || c->destBlend != pendingDest)) {
+            s.batcher->Flush();
+            ++batchesFlushed;
+            pending = false;
         }
+        device->SetRenderState(gfx::D3DRS_SRCBLEND, c->srcBlend);
+        device->SetRenderState(gfx::D3DRS_DESTBLEND, c->destBlend);
+        DrawCommand(s, *c, stepped);
+        pending = true;
+        pendingSrc = c->srcBlend;
+        pendingDest = c->destBlend;
+        // The next AdvanceListItem continues with the command after this one.
+        runtime::RemoveListItem(queue, 0);
+    }
+    if (pending) {
         s.batcher->Flush();
+        ++batchesFlushed;
     }
     s.batcher->End();
 }
@@ -344,6 +363,8 @@ std::int32_t FlushSpriteQueue(Sprite* sprite) {
 // ---------------------------------------------------------------------------------------------
 // [SECTION] device reset
 // ---------------------------------------------------------------------------------------------
+
+std::uint64_t SpriteBatchesFlushed() { return batchesFlushed; }
 
 void OnLostDeviceSprites() {
     runtime::LinkedList* list = engineState.spriteList;

@@ -109,8 +109,14 @@ std::int32_t DestroySprite(Sprite* sprite);
 std::int32_t FlushAllSprites();
 
 // Draws and unqueues the commands of "sprite" in queue order through its batcher, each with
-// its own blend states and transform, stepping an animation at most once. Returns 0.
+// its own blend states and transform, stepping an animation at most once. Consecutive commands
+// with the same blend states share one batch (one GL draw); the picture is the one of drawing
+// them one by one. Returns 0.
 std::int32_t FlushSpriteQueue(Sprite* sprite);
+
+// The number of sprite batches flushed since the process started (each is one GL draw); for
+// measurements.
+std::uint64_t SpriteBatchesFlushed();
 
 // Around a device reset: every sprite's batcher lets go of, then takes back, its device
 // objects.

@@ -192,6 +192,24 @@ TEST_F(SpriteDraw, RegionDrawsTheRegionOnlyAndAlphaBlends) {
     EXPECT_EQ(blended & 0xFFFFu, 0u);
 }
 
+TEST_F(SpriteDraw, EachCommandKeepsItsBlendStatesWhenBatched) {
+    engine::Sprite* s = MakeSolidSprite(8, 8, 0xFF200000u);
+    const std::uint64_t before = engine::SpriteBatchesFlushed();
+    engine::PlaceSprite(s, 300, 300);
+    engine::PlaceSprite(s, 320, 300);  // same states: joins the first batch
+    s->srcBlend = gfx::D3DBLEND_ONE;   // additive from here on
+    s->destBlend = gfx::D3DBLEND_ONE;
+    engine::PlaceSprite(s, 304, 300);
+    engine::PlaceSprite(s, 304, 300);
+    DrawFrame(0xFF000040u);
+    EXPECT_EQ(engine::SpriteBatchesFlushed() - before, 2u);
+    const std::vector<std::uint32_t> px = ReadBackBuffer();
+    EXPECT_EQ(At(px, 301, 301), 0x200000u);  // the first draw replaced the background
+    EXPECT_EQ(At(px, 321, 301), 0x200000u);
+    EXPECT_EQ(At(px, 305, 301), 0x600000u);  // two additive draws over the first
+    EXPECT_EQ(At(px, 310, 301), 0x400040u);  // additive over the background only
+}
+
 TEST_F(SpriteDraw, DestroyedSpriteCommandsStayQueuedUndrawn) {
     engine::Sprite* keep = MakeSolidSprite(4, 4, 0xFFFFFFFFu);
     engine::Sprite* gone = MakeSolidSprite(4, 4, 0xFFFF0000u);
