@@ -15,6 +15,7 @@
 #include "runtime/chain.h"
 #include "runtime/colour.h"
 #include "runtime/data_area.h"
+#include "runtime/display.h"
 #include "runtime/date.h"
 #include "runtime/event.h"
 #include "runtime/window.h"
@@ -25,6 +26,11 @@ IntroScene scene;
 
 namespace {
 
+FrameStageHook g_stageHook = nullptr;
+inline void Stage(int stage) {
+    if (g_stageHook) g_stageHook(stage);
+}
+
 namespace pw = platform::window;
 
 // The intro's own first start-up step: its globals start from zero.
@@ -34,7 +40,7 @@ void ZeroIntroGlobals() { std::memset(static_cast<void*>(&scene), 0, sizeof scen
 // then the display table when the graphics system offers at least one display mode.
 void StartDisplay() {
     audio::CreateMultimediaWindow();
-    engine::StartDisplayLibrary();
+    runtime::StartDisplayLibrary();
 }
 
 void StartMusic() { audio::InitMusicLibrary(); }
@@ -129,6 +135,8 @@ void SetUp() {
     scene.postEffect = engine::CreateEffectFromSource(scene.effectSource);
 }
 
+void SetFrameStageHook(FrameStageHook hook) { g_stageHook = hook; }
+
 bool RunFrame() {
     // 1-2. The logo is the only sprite queued before the world pass; the scale set after
     // queueing applies from the next frame on.
@@ -153,14 +161,18 @@ bool RunFrame() {
     engine::SetEffectFloat(scene.postEffect, "Var3", static_cast<float>(scene.effectParam3));
     engine::SetEffectFloat(scene.postEffect, "postfx", static_cast<float>(scene.effectSwitch));
 
+    Stage(0);
+
     // 6-9. First layer: the world pass, then the frame through the effect and back.
     engine::RenderWorld();
+    Stage(1);
     engine::CopyBackBufferToTexture(scene.frameTexture);
     engine::SetEffectFloat(scene.postEffect, "postfx", static_cast<float>(scene.effectSwitch));
     engine::SetEffectTechnique(scene.postEffect, "postFX");
     engine::SetEffectTexture(scene.postEffect, "texture0", scene.frameTexture);
     engine::ApplyEffectToTexture(scene.frameTexture, scene.postEffect);
     engine::CopyTextureToBackBuffer(scene.frameTexture);
+    Stage(2);
 
     // 10-15. Second layer, undistorted. MakeColour gives 0x00BBGGRR while boxes read
     // 0xAARRGGBB, so (51, 51, 153) shows as red 153/51/51.
@@ -178,13 +190,17 @@ bool RunFrame() {
     engine::PlaceSprite(scene.infoPanelSprite, 239, 260);
     engine::SetSpriteDepth(scene.infoPanelSprite, 0.0f);
     engine::UpdateScrollText(scene.scrollNumber);
+    Stage(3);
 
     // 16. Frame end: sprites in creation order, then boxes, then texts; present.
     engine::FlushAllSprites();
-    engine::FlushBoxQueue();
+    engine::FlushBoxQueue(nullptr, engine::engineState.screenWidth,
+                          engine::engineState.screenHeight);
     engine::FlushTextQueue();
     engine::EndFrameScene();
+    Stage(4);
     engine::PresentFrame();
+    Stage(5);
     return true;
 }
 

@@ -44,6 +44,13 @@ std::intptr_t DragHook(platform::window::WindowHandle window, std::uint32_t mess
 // Runs the start-up chain and the set-up sequence.
 void SetUp();
 
+// Called between the stages of a frame when set (for measurements): 0 after the queueing of
+// the first layer, the poll and the effect variables, 1 after the world pass, 2 after the
+// post-processing, 3 after the second layer's queueing, 4 after the frame-end flushes, 5 after
+// the presentation.
+using FrameStageHook = void (*)(int stage);
+void SetFrameStageHook(FrameStageHook hook);
+
 // Runs one pass of the frame loop. Returns false once Escape was seen (after the fade-out).
 bool RunFrame();
 
