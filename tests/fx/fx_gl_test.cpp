@@ -490,8 +490,9 @@ TEST_F(FxGl, MatricesFollowRowVectorConventions) {
             const double u = (x + 0.5) / kWidth, v = (y + 0.5) / kHeight;
             const float* o = out.at(x, y);
             if (u < 0.5 || u > 1.0 || v < 0.25 || v > 0.75) {
-                if (u < 0.49 || v < 0.24 || v > 0.76)
+                if (u < 0.49 || v < 0.24 || v > 0.76) {
                     ASSERT_EQ(o[0] + o[1] + o[2], 0.0f) << "outside " << x << "," << y;
+                }
                 continue;
             }
             if (u < 0.52 || u > 0.98 || v < 0.27 || v > 0.73) continue;  // edge pixels
