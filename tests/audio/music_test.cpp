@@ -206,13 +206,15 @@ TEST_F(Music, RestartLeavesExactlyOneStreamThread) {
 
 TEST_F(Music, HaltOfAStoppedMusicReturnsAtOnce) {
     ASSERT_NE(Create(2), nullptr);
+    // A 10 ms poll in any one of the three calls would add up to at least a second; the bound
+    // leaves room for a busy machine.
     const auto t0 = std::chrono::steady_clock::now();
-    for (int i = 0; i < 50; ++i) {
+    for (int i = 0; i < 100; ++i) {
         audio::HaltMusicStream(2);    // ready, never started
         audio::HaltMusicStream(9);    // empty number
         audio::HaltMusicStream(-1);
     }
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(10));
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(500));
 }
 
 TEST_F(Music, HaltAllStopsEveryMusic) {
