@@ -2,6 +2,7 @@
 // capture of what the device played, and the dummy driver that plays into nothing.
 #include "tests/audio/audio_fixture.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -24,6 +25,11 @@ std::vector<std::int16_t> ReadSamples(const char* path) {
     return samples;
 }
 
+long FileBytes(const char* path) {
+    struct stat st {};
+    return stat(path, &st) == 0 ? static_cast<long>(st.st_size) : 0;
+}
+
 }  // namespace
 
 // The disk driver writes, in real time, exactly what the device plays. From the moment the
@@ -44,7 +50,10 @@ TEST_F(MusicSdl, DiskCaptureIsTheModuleAsRendered) {
         audio_test::ReferencePcm(image, (kSeconds + 1) * 44100 * 4);
     ASSERT_NE(audio::CreateMusicFromMemory(2, image.data(), static_cast<int>(image.size())), nullptr);
     ASSERT_EQ(audio::StartMusicStream(2), 1);
-    platform::sys::SleepMs((kSeconds + 1) * 1000 + 300);
+    // The driver writes at the device's pace, which a busy machine slows: wait for the file to
+    // hold a second more than the comparison needs (a minute at most).
+    const long wanted = FileBytes(path) + static_cast<long>((kSeconds + 1) * 44100 * 4);
+    for (int i = 0; i < 600 && FileBytes(path) < wanted; ++i) platform::sys::SleepMs(100);
     audio::HaltMusicStream(2);
     runtime::RunEndChain(audio_test::kAudioEndSteps);  // closes the device: the file is complete
     started_ = false;

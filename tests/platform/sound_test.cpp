@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/sound/null/backend_null.h"
@@ -529,7 +530,12 @@ TEST(SoundSdl, DiskDriverCapturesTheBufferBytes) {
         std::memcpy(p, pcm.data(), n);
         b->Unlock(p, n, nullptr, 0);
         ASSERT_EQ(b->Play(0, 0, snd::DSBPLAY_LOOPING), snd::DS_OK);
-        platform::sys::SleepMs(700);
+        // The driver writes at the device's pace: wait for 0.6 s more in the file (10 s at most).
+        struct stat st {};
+        const long wanted = (stat(path, &st) == 0 ? st.st_size : 0) + 44100 * 4 * 6 / 10;
+        for (int i = 0; i < 200 && !(stat(path, &st) == 0 && st.st_size >= wanted); ++i) {
+            platform::sys::SleepMs(50);
+        }
         b->Stop();
         b->Release();
     }
