@@ -426,6 +426,147 @@ TEST(FxGlsl, SemanticLocationsMatchTheGraphicsLayer) {
     }
 }
 
+// --- the language ------------------------------------------------------------------------------
+
+// Compiles "body" inside a pixel shader of a complete effect; returns the first error's id name,
+// or "ok" (warnings allowed), or "ok+warning" when a warning other than the pass's own came.
+std::string Judge(const std::string& globals, const std::string& body) {
+    const fx::CompileResult r = fx::Compile(globals + "\nfloat4 PS() : COLOR\n{\n" + body +
+                                            "\n    return 0;\n}\n"
+                                            "technique T { pass P { PixelShader = compile ps_3_0 PS(); } }\n");
+    if (const fx::Diagnostic* d = FirstError(r)) return fx::DiagName(d->id);
+    return r.diagnostics.empty() ? "ok" : "ok+" + std::string(fx::DiagName(r.diagnostics[0].id));
+}
+
+TEST(FxLanguage, ImplicitConversionsFollowHlsl) {
+    const struct {
+        const char* globals;
+        const char* body;
+        const char* verdict;
+    } rows[] = {
+        {"", "float4 a = 1;", "ok"},                                   // scalar promotion
+        {"", "float3 a = float4(1, 2, 3, 4);", "ok+ImplicitTruncation"},
+        {"", "float a = float2(1, 2);", "ok+ImplicitTruncation"},
+        {"", "float4 a = float3(1, 2, 3);", "TypeMismatch"},            // no widening
+        {"", "float3 a = (float3)float4(1, 2, 3, 4);", "ok"},           // explicit: no warning
+        {"", "int a = 2.5; bool b = 3; float c = true;", "ok"},         // base mixing
+        {"", "int3 a = float3(1, 2, 3) + int3(1, 1, 1);", "ok"},
+        {"", "float2x2 m = float3x3(1, 0, 0, 0, 1, 0, 0, 0, 1);", "ok+ImplicitTruncation"},
+        {"", "float3x3 m = float2x2(1, 0, 0, 1);", "TypeMismatch"},
+        {"", "float4x4 m; float3 v = mul(float3(1, 2, 3), (float3x3)m);", "ok"},
+        {"", "float4x4 m; float4 v = mul(float3(1, 2, 3), m);", "BadOperands"},
+        {"", "float4 a = float4(1, 2, 3, 4).xyzw.wzyx.rgba;", "ok"},
+        {"", "float4 a = float4(1, 2, 3, 4).xyrg;", "BadSwizzle"},    // mixed sets
+        {"", "float4 a = 1; a.xx = float2(1, 2);", "NotAssignable"},   // repeated component
+        {"", "const float c = 1; c = 2;", "NotAssignable"},
+        {"", "float a = 1 & 2.0;", "BadOperands"},
+        {"", "float4 a = float4(1, 2, 3, 4) < 2 ? 1 : 0;", "ok"},
+        {"", "float a = float2(1, 2) ? 1 : 0;", "ok+ImplicitTruncation"},  // a per-component select
+        {"", "float2 a = float3(1, 0, 1) ? float2(1, 2) : 0;", "TypeMismatch"},
+        {"struct S { float a; };", "S s; float b = s + 1;", "BadOperands"},
+        {"struct S { float a; };", "S s = (S)0; s.a = 2;", "ok"},
+        {"struct S { float a; };", "S s = (S)float2(0, 1);", "TypeMismatch"},
+        {"float f(float x) { return x; }", "float a = f(float2(1, 2));", "ok+ImplicitTruncation"},
+        {"void f(out float x) { x = 1; }", "int a; f(a);", "UnknownFunction"},  // out needs the exact type
+        {"void f(out float x) { x = 1; }", "f(1.0);", "NotAssignable"},
+        {"texture t; sampler s = sampler_state { Texture = <t>; };", "float4 c = tex2D(s, 0.5);", "ok"},
+        {"texture t; sampler3D s = sampler_state { Texture = <t>; };", "float4 c = tex2D(s, 0.5);", "TypeMismatch"},
+        {"", "float a = undefined_function(1);", "UnknownFunction"},
+        {"", "float a = dot(1, 2, 3);", "UnknownFunction"},
+        {"", "float a[2] = {1, 2, 3};", "BadInitializer"},
+        {"", "float a; float a;", "Redefinition"},
+        {"", "float a = 1; { float a = 2; }", "ok"},  // shadowing in an inner block
+        {"", "for (int i = 0; i < 3; i++) { } i = 2;", "UndeclaredName"},
+        {"", "void v;", "VoidVariable"},
+        {"", "sampler s;", "UnsupportedFeature"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(std::string(r.globals) + " | " + r.body);
+        EXPECT_EQ(Judge(r.globals, r.body), r.verdict);
+    }
+}
+
+TEST(FxLanguage, SyntaxOfTheEraIsAccepted) {
+    const char* sources[] = {
+        // vector<> and matrix<> templates, casts of matrices, attributes on loops and branches
+        "static vector<float, 3> a = 1; matrix<float, 2, 3> m; float4 PS() : COLOR { [unroll] for (int i = 0; i < 2; i++) { [branch] if (a.x > 0) a.x -= 1; } return float4(a, (float)m._m12); }",
+        // prototypes, void parameter lists, registers and packoffsets, inline
+        "float f(float x); inline float g(void) { return f(2); } float f(float x) { return x; } float4 k : register(c4); float4 PS() : COLOR { return g() * k; }",
+        // samplers declared without '= sampler_state', state names in any case, unnamed pass
+        "texture t; sampler s { texture = <t>; minfilter = linear; ADDRESSU = clamp; }; float4 PS(float2 uv : TEXCOORD0) : COLOR { return tex2D(s, uv); }",
+        // annotations of every kind, including on techniques and passes
+        "float4 c < string UIName = \"Colour\"; float2 Range = {0, 1}; bool Hidden = false; int N = -3; > = {1, 0, 0, 1}; float4 PS() : COLOR { return c; }",
+        // several declarators, semantics on struct members and parameters, half and double
+        "half a = 1.0h, b = 2; double d = 3.0L; struct V { float4 p : POSITION; half2 t : TEXCOORD0; }; float4 PS(V v) : COLOR { return a + b + d + v.t.x; }",
+        // comments of both kinds, line splices in macros, string concatenation
+        "/* block */ // line\n#define LONG(x) \\\n    ((x) + 1)\nfloat4 PS() : COLOR { return LONG(1); } // end",
+    };
+    for (const char* src : sources) {
+        SCOPED_TRACE(src);
+        std::string effect = src;
+        if (effect.find("technique") == std::string::npos)
+            effect += "\ntechnique < string Name = \"x\"; > { pass < int Order = 1; > { PixelShader = compile ps_2_0 PS(); } }";
+        const fx::CompileResult r = fx::Compile(effect);
+        EXPECT_TRUE(r.ok) << r.Messages();
+    }
+}
+
+TEST(FxLanguage, NumbersAndLiterals) {
+    const struct {
+        const char* decl;
+        float value;
+    } rows[] = {
+        {"float x = 1.;", 1}, {"float x = .5e1;", 5}, {"float x = 2.5e-1f;", 0.25f},
+        {"float x = 0x1F;", 31}, {"float x = 10u;", 10}, {"float x = 1.5h;", 1.5f},
+        {"float x = 3L;", 3}, {"int x = 0xFFFFFFFF;", -1}, {"float x = 1e40;", 1e40f},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.decl);
+        const std::vector<float> v = InitialValue(r.decl);
+        ASSERT_EQ(v.size(), 1u);
+        EXPECT_FLOAT_EQ(v[0], r.value);
+    }
+    EXPECT_EQ(FirstError(fx::Compile("float x = 1x;"))->id, fx::Diag::BadNumber);
+    EXPECT_EQ(FirstError(fx::Compile("string s = \"open;\n"))->id, fx::Diag::UnterminatedString);
+}
+
+TEST(FxGlsl, PassesWithoutAStageGetAGeneratedOne) {
+    // No vertex shader: positions are already clip space and the pixel inputs come from the
+    // attributes of the same semantics.
+    const fx::CompileResult ps = fx::Compile(
+        "float4 PS(float2 uv : TEXCOORD0, float4 c : COLOR0) : COLOR { return c * uv.x; }\n"
+        "technique T { pass P { PixelShader = compile ps_2_0 PS(); } }");
+    ASSERT_TRUE(ps.ok) << ps.Messages();
+    const fx::PassInfo& p = ps.techniques[0].passes[0];
+    ASSERT_EQ(p.inputs.size(), 3u);
+    EXPECT_EQ(p.inputs[0].semantic, "POSITION0");
+    EXPECT_EQ(p.inputs[1].semantic, "TEXCOORD0");
+    EXPECT_EQ(p.inputs[2].semantic, "COLOR0");
+    EXPECT_TRUE(p.vertexProfile.empty());
+    // No pixel shader: the vertex colour is the output.
+    const fx::CompileResult vs = fx::Compile(
+        "float4 VS(float4 p : POSITION, inout float4 c : COLOR0) : POSITION { c *= 2; return p; }\n"
+        "technique T { pass P { VertexShader = compile vs_1_1 VS(); } }");
+    ASSERT_TRUE(vs.ok) << vs.Messages();
+    EXPECT_NE(vs.techniques[0].passes[0].fragmentGlsl.find("fx_o_COLOR0 = fx_v_COLOR0"), std::string::npos);
+}
+
+TEST(FxGlsl, SourceNamesNeverCollideWithGlsl) {
+    // Names that are GLSL keywords or built-ins are fine in HLSL.
+    const fx::CompileResult r = fx::Compile(
+        "float texture = 1; float sample = 2; float input = 3; float output = 4; float half2x = 5;\n"
+        "float alf = 6;\n"
+        "float4 mix(float4 a) { return a; }\n"
+        "float4 main() : COLOR { float fx_tmp = texture + sample + input + output + half2x + alf; return mix(fx_tmp); }\n"
+        "technique T { pass P { PixelShader = compile ps_2_0 main(); } }");
+    ASSERT_TRUE(r.ok) << r.Messages();
+    const std::string& fs = r.techniques[0].passes[0].fragmentGlsl;
+    EXPECT_NE(fs.find("uniform float htexture;"), std::string::npos);
+    EXPECT_NE(fs.find("uniform float half_;"), std::string::npos);  // "h" + "alf" is reserved
+    EXPECT_NE(fs.find("vec4 hmix(vec4 ha)"), std::string::npos);
+    EXPECT_EQ(r.parameters[static_cast<std::size_t>(r.FindParameter("alf"))].glslName, "half");
+}
+
 // --- hostile input -------------------------------------------------------------------------------
 
 TEST(FxHostileInput, DeepNestingLongInputAndOddBytesFailCleanly) {
