@@ -294,6 +294,91 @@ TEST_F(FxGl, CreateEffectRefusesBadCallsAndReportsCompileErrors) {
     errors->Release();
 }
 
+TEST_F(FxGl, ParametersOfEveryKindReachTheShader) {
+    gfx::ID3DXEffect* e = Create(
+        "float4 Arr[3];\nint Count = 1;\nbool Flag;\nfloat3x3 M3;\nfloat2x4 Wide;\nfloat4x4 Full;\nfloat4 Vec;\n"
+        "float4 PS() : COLOR {\n"
+        "    float4 sum = 0;\n"
+        "    for (int i = 0; i < Count; i++) sum += Arr[i];\n"
+        "    float4 r;\n"
+        "    r.x = sum.x + Vec.w;\n"
+        "    r.y = Flag ? M3._m12 : -1;\n"
+        "    r.z = Wide._m13 + Full._m30;\n"
+        "    r.w = 0;\n"
+        "    return r * 0.1;\n"
+        "}\n"
+        "technique T { pass P { PixelShader = compile ps_3_0 PS(); } }\n");
+    ASSERT_NE(e, nullptr);
+    const float arr[12] = {1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0};
+    EXPECT_EQ(e->SetValue("Arr", arr, sizeof arr), gfx::D3D_OK);
+    EXPECT_EQ(e->SetFloat("Count", 3.7f), gfx::D3D_OK);  // an int parameter takes 3
+    gfx::INT count = 0;
+    EXPECT_EQ(e->GetValue("Count", &count, 4), gfx::D3D_OK);
+    EXPECT_EQ(count, 3);
+    EXPECT_EQ(e->SetBool("Flag", 1), gfx::D3D_OK);
+    float m3[9] = {};
+    m3[1 * 3 + 2] = 5;  // row 1, column 2
+    EXPECT_EQ(e->SetValue("M3", m3, sizeof m3), gfx::D3D_OK);
+    float wide[8] = {};
+    wide[1 * 4 + 3] = 2;
+    EXPECT_EQ(e->SetValue("Wide", wide, sizeof wide), gfx::D3D_OK);
+    gfx::D3DXMATRIX full;
+    full.m[3][0] = 1;
+    EXPECT_EQ(e->SetMatrix("Full", &full), gfx::D3D_OK);
+    EXPECT_EQ(e->SetMatrix("Vec", &full), gfx::D3DERR_INVALIDCALL);
+    const float vec[4] = {9, 9, 9, 0.5f};
+    EXPECT_EQ(e->SetVector("Vec", vec), gfx::D3D_OK);
+    const Picture out = Render(e);
+    const float* c = out.at(3, 3);
+    EXPECT_NEAR(c[0], 0.65f, 1.5 / 255);  // (1 + 2 + 3 + 0.5) / 10
+    EXPECT_NEAR(c[1], 0.5f, 1.5 / 255);
+    EXPECT_NEAR(c[2], 0.3f, 1.5 / 255);
+    e->Release();
+}
+
+TEST_F(FxGl, EachSamplerGetsItsTextureAndStatesWhichEndPutsBack) {
+    gfx::ID3DXEffect* e = Create(
+        "texture A; texture B; texture C;\n"
+        "sampler SA = sampler_state { Texture = <A>; MinFilter = POINT; MagFilter = POINT; };\n"
+        "sampler SB = sampler_state { Texture = <B>; };\n"
+        "sampler SC = sampler_state { Texture = <C>; AddressU = BORDER; AddressV = BORDER; BorderColor = 0xFF0000FF; };\n"
+        "float4 PS(float2 uv : TEXCOORD0) : COLOR {\n"
+        "    return tex2D(SA, uv) + tex2D(SB, uv) + tex2D(SC, uv + 2);\n"
+        "}\n"
+        "technique T { pass P { PixelShader = compile ps_2_0 PS(); } }\n");
+    ASSERT_NE(e, nullptr);
+    auto solid = [](float r, float g, float b) {
+        return MakePicture(4, 4, [=](int, int, float* c) { c[0] = r; c[1] = g; c[2] = b; c[3] = 1; });
+    };
+    gfx::IDirect3DTexture9* a = Upload(solid(1, 0, 0));
+    gfx::IDirect3DTexture9* b = Upload(solid(0, 1, 0));
+    gfx::IDirect3DTexture9* c = Upload(solid(0, 0, 0));
+    e->SetTexture("A", a);
+    e->SetTexture("B", b);
+    e->SetTexture("C", c);
+    const Picture out = Render(e);
+    const float* px = out.at(10, 10);
+    EXPECT_NEAR(px[0], 1.0f, 1.5 / 255);
+    EXPECT_NEAR(px[1], 1.0f, 1.5 / 255);
+    EXPECT_NEAR(px[2], 1.0f, 1.5 / 255);  // only the border colour gives blue
+    gfx::DWORD filter = 0;
+    device_->GetSamplerState(0, gfx::D3DSAMP_MINFILTER, &filter);
+    EXPECT_EQ(filter, static_cast<gfx::DWORD>(gfx::D3DTEXF_LINEAR));  // restored by End
+    // With D3DXFX_DONOTSAVESTATE the pass's states stay.
+    gfx::UINT passes = 0;
+    e->Begin(&passes, gfx::D3DXFX_DONOTSAVESTATE);
+    e->BeginPass(0);
+    e->EndPass();
+    e->End();
+    device_->GetSamplerState(0, gfx::D3DSAMP_MINFILTER, &filter);
+    EXPECT_EQ(filter, static_cast<gfx::DWORD>(gfx::D3DTEXF_POINT));
+    device_->SetSamplerState(0, gfx::D3DSAMP_MINFILTER, gfx::D3DTEXF_LINEAR);
+    e->Release();  // drops the effect's texture references
+    EXPECT_EQ(a->Release(), 0u);
+    EXPECT_EQ(b->Release(), 0u);
+    EXPECT_EQ(c->Release(), 0u);
+}
+
 // --- pixels against the CPU ---------------------------------------------------------------------
 
 // The crystals algorithm on the CPU: brightness and sample point for texture coordinate (u, v).

@@ -72,6 +72,41 @@ void Upload(GLint location, const ParameterInfo& p, const std::uint8_t* bytes) {
     }
 }
 
+// Configures a GL sampler object for a texture unit the device keeps no sampler state for:
+// Direct3D's creation defaults (point filtering, no mip filter, wrap) under the effect's
+// sampler_state values.
+void ConfigureSampler(GLuint object, const std::vector<fx::StateValue>& states) {
+    DWORD s[kSamplerStateCount] = {};
+    s[D3DSAMP_ADDRESSU] = s[D3DSAMP_ADDRESSV] = s[D3DSAMP_ADDRESSW] = D3DTADDRESS_WRAP;
+    s[D3DSAMP_MAGFILTER] = s[D3DSAMP_MINFILTER] = D3DTEXF_POINT;
+    s[D3DSAMP_MIPFILTER] = D3DTEXF_NONE;
+    for (const fx::StateValue& v : states)
+        if (v.state < kSamplerStateCount) s[v.state] = v.value;
+    auto address = [](DWORD mode) -> GLint {
+        switch (mode) {
+            case D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
+            case D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
+            case D3DTADDRESS_BORDER: return GL_CLAMP_TO_BORDER;
+            default: return GL_REPEAT;
+        }
+    };
+    const bool minLinear = s[D3DSAMP_MINFILTER] >= D3DTEXF_LINEAR;
+    GLint minFilter = minLinear ? GL_LINEAR : GL_NEAREST;
+    if (s[D3DSAMP_MIPFILTER] == D3DTEXF_POINT)
+        minFilter = minLinear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
+    if (s[D3DSAMP_MIPFILTER] >= D3DTEXF_LINEAR)
+        minFilter = minLinear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
+    glSamplerParameteri(object, GL_TEXTURE_MIN_FILTER, minFilter);
+    glSamplerParameteri(object, GL_TEXTURE_MAG_FILTER,
+                        s[D3DSAMP_MAGFILTER] >= D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST);
+    glSamplerParameteri(object, GL_TEXTURE_WRAP_S, address(s[D3DSAMP_ADDRESSU]));
+    glSamplerParameteri(object, GL_TEXTURE_WRAP_T, address(s[D3DSAMP_ADDRESSV]));
+    const D3DCOLOR c = s[D3DSAMP_BORDERCOLOR];
+    const float border[4] = {((c >> 16) & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f,
+                             (c & 0xFF) / 255.0f, ((c >> 24) & 0xFF) / 255.0f};
+    glSamplerParameterfv(object, GL_TEXTURE_BORDER_COLOR, border);
+}
+
 class EffectGL final : public gl::RefCounted<ID3DXEffect> {
 public:
     EffectGL(IDirect3DDevice9* device, fx::CompileResult result)
@@ -270,6 +305,14 @@ public:
             const ParameterInfo& sp = fx_.parameters[static_cast<std::size_t>(p.samplers[unit])];
             IDirect3DBaseTexture9* tex = sp.texture >= 0 ? textures_[static_cast<std::size_t>(sp.texture)] : nullptr;
             gl::BindSampler(device_, static_cast<DWORD>(unit), tex);
+            if (gl::ToGL(device_)->SamplerObject(static_cast<DWORD>(unit)) == 0) {
+                // The device keeps sampler state for the first registers only; the others
+                // get a sampler object of the effect.
+                if (extraSamplers_.size() <= unit) extraSamplers_.resize(unit + 1, 0);
+                if (!extraSamplers_[unit]) glGenSamplers(1, &extraSamplers_[unit]);
+                ConfigureSampler(extraSamplers_[unit], sp.samplerStates);
+                glBindSampler(static_cast<GLuint>(unit), extraSamplers_[unit]);
+            }
         }
         glUseProgram(pp.program);
         for (std::size_t k = 0; k < p.uniforms.size(); ++k) {
@@ -366,8 +409,11 @@ private:
     }
 
     void DeletePrograms() {
-        if (programs_.empty()) return;
+        if (programs_.empty() && extraSamplers_.empty()) return;
         gl::ToGL(device_)->MakeCurrent();
+        for (GLuint& sampler : extraSamplers_)
+            if (sampler) glDeleteSamplers(1, &sampler);
+        extraSamplers_.clear();
         for (auto& list : programs_)
             for (PassProgram& p : list)
                 if (p.program) glDeleteProgram(p.program);
@@ -380,6 +426,7 @@ private:
     std::vector<std::vector<std::uint8_t>> values_;    // per parameter, Direct3D byte layout
     std::vector<IDirect3DBaseTexture9*> textures_;     // per parameter, held references
     std::vector<std::vector<PassProgram>> programs_;   // [technique][pass]
+    std::vector<GLuint> extraSamplers_;                // per texture unit past the device's
     int technique_ = 0;
     int pass_ = -1;
     bool begun_ = false;
