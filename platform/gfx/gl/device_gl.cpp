@@ -518,6 +518,7 @@ void DeviceGL::SetDefaultStates() {
 
 HRESULT DeviceGL::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
     if (state >= kRenderStateCount) return D3DERR_INVALIDCALL;
+    if (renderStates_[state] == value) return D3D_OK;  // nothing to send to GL again
     renderStates_[state] = value;
     stateDirty_ = true;
     return D3D_OK;
