@@ -4,6 +4,7 @@
 
 #include <sys/wait.h>
 
+#include <cmath>
 #include <cstdio>
 #include <dirent.h>
 #include <fstream>
@@ -465,7 +466,9 @@ TEST(FxLanguage, ImplicitConversionsFollowHlsl) {
         {"", "float2 a = float3(1, 0, 1) ? float2(1, 2) : 0;", "TypeMismatch"},
         {"struct S { float a; };", "S s; float b = s + 1;", "BadOperands"},
         {"struct S { float a; };", "S s = (S)0; s.a = 2;", "ok"},
-        {"struct S { float a; };", "S s = (S)float2(0, 1);", "TypeMismatch"},
+        {"struct S { float a; };", "float x = 1; S s = (S)x;", "UnsupportedFeature"},
+        {"", "float a[2] = {0, 1}; int i = 0; a[i++] += 1;", "UnsupportedFeature"},
+        {"", "float2x2 m = 1; m = m % m;", "BadOperands"},
         {"float f(float x) { return x; }", "float a = f(float2(1, 2));", "ok+ImplicitTruncation"},
         {"void f(out float x) { x = 1; }", "int a; f(a);", "UnknownFunction"},  // out needs the exact type
         {"void f(out float x) { x = 1; }", "f(1.0);", "NotAssignable"},
@@ -589,6 +592,32 @@ TEST(FxHostileInput, DeepNestingLongInputAndOddBytesFailCleanly) {
         EXPECT_FALSE(r.ok);
         EXPECT_FALSE(r.diagnostics.empty());
     }
+}
+
+TEST(FxHostileInput, RepeatedSubexpressionsDoNotExplode) {
+    // Each of these doubles (or more) its work per level if a value is evaluated or emitted
+    // more than once; 60 levels would never finish.
+    std::string chain = "float g0 = 1;\n";
+    for (int i = 1; i <= 60; ++i)
+        chain += "float g" + std::to_string(i) + " = g" + std::to_string(i - 1) + " + g" + std::to_string(i - 1) + ";\n";
+    const fx::CompileResult globals = fx::Compile(WithPass(chain + "float4 PS() : COLOR { return g60; }"));
+    ASSERT_TRUE(globals.ok) << globals.Messages();
+    EXPECT_FLOAT_EQ(globals.parameters.back().initialValue[0], std::ldexp(1.0f, 60));
+
+    std::string swizzles = "float4x4 M;\nfloat4 PS() : COLOR { float4x4 m = M; ";
+    std::string e = "m";
+    for (int i = 0; i < 30; ++i) e = "float4x4(" + e + "._m00_m11_m22_m33, 0,0,0,0, 0,0,0,0, 0,0,0,0)";
+    swizzles += "return " + e + "[0]; }";
+    const fx::CompileResult sw = fx::Compile(WithPass(swizzles));
+    ASSERT_TRUE(sw.ok) << sw.Messages();
+    EXPECT_LT(sw.techniques[0].passes[0].fragmentGlsl.size(), 20000u);
+
+    std::string lods = "texture t; sampler s = sampler_state { Texture = <t>; };\nfloat4 PS() : COLOR { return ";
+    e = "float4(0, 0, 0, 0)";
+    for (int i = 0; i < 30; ++i) e = "tex2Dlod(s, " + e + ")";
+    const fx::CompileResult lod = fx::Compile(WithPass(lods + e + "; }"));
+    ASSERT_TRUE(lod.ok) << lod.Messages();
+    EXPECT_LT(lod.techniques[0].passes[0].fragmentGlsl.size(), 20000u);
 }
 
 TEST(FxHostileInput, FuzzerFindingsStayFixed) {

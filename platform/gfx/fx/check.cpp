@@ -266,6 +266,24 @@ private:
 
     // --- [expressions] ---
 
+    static bool isLiteral(const Expr* e) {
+        if (e->kind == ExprKind::Unary && (e->op == Tok::Minus || e->op == Tok::Plus))
+            return isLiteral(e->args[0]);
+        return e->kind == ExprKind::IntLit || e->kind == ExprKind::FloatLit ||
+               e->kind == ExprKind::BoolLit;
+    }
+
+    // Whether evaluating "e" changes something (an assignment, ++/-- or a call).
+    static bool hasSideEffects(const Expr* e) {
+        if (e->kind == ExprKind::Assign || e->kind == ExprKind::Postfix || e->kind == ExprKind::Call)
+            return true;
+        if (e->kind == ExprKind::Unary && (e->op == Tok::PlusPlus || e->op == Tok::MinusMinus))
+            return true;
+        for (const Expr* a : e->args)
+            if (hasSideEffects(a)) return true;
+        return false;
+    }
+
     static bool isLvalue(const Expr* e, std::string* why) {
         switch (e->kind) {
             case ExprKind::Name:
@@ -372,6 +390,10 @@ private:
                 const Type t = check(e->args[0]);
                 if (IsPoison(t)) return t;
                 Type to = e->castType;
+                if (to.base == Base::Struct && !isLiteral(e->args[0])) {
+                    report(Diag::UnsupportedFeature, e, "casting a value that is not a constant to a struct");
+                    return Poison();
+                }
                 if (ConversionCost(t, to, true) == kImpossible) {
                     report(Diag::TypeMismatch, e, TypeName(t), TypeName(to));
                     return Poison();
@@ -485,6 +507,10 @@ private:
                 coerce(b, common);
                 return common;
             default:  // + - * / %
+                if (op == Tok::Percent && common.rows > 0) {
+                    report(Diag::BadOperands, at, opName, TypeName(ta), " and '" + TypeName(tb) + "'");
+                    return Poison();
+                }
                 if (common.base == Base::Bool) common = WithBase(common, Base::Int);
                 coerce(a, common);
                 coerce(b, common);
@@ -527,6 +553,12 @@ private:
         if (IsPoison(t) || IsPoison(e->args[1]->type)) return Poison();
         if (!requireLvalue(e->args[0])) return Poison();
         if (e->op != Tok::Assign) {
+            // The target is evaluated twice in "t = t op v".
+            if (hasSideEffects(e->args[0])) {
+                report(Diag::UnsupportedFeature, e,
+                       "a compound assignment whose target has side effects");
+                return Poison();
+            }
             Expr* b = m_.make<Expr>();
             b->kind = ExprKind::Binary;
             b->op = compoundOperator(e->op);
@@ -1365,6 +1397,20 @@ public:
     }
 
 private:
+    // A global's constant value, computed once: expressions may name the same global many
+    // times, and a chain of such globals must not cost exponential time.
+    bool globalValue(const VarDecl* v, std::vector<double>& out) {
+        auto it = constCache_.find(v);
+        if (it != constCache_.end()) {
+            out = it->second.second;
+            return it->second.first;
+        }
+        constCache_[v] = {false, {}};  // a cycle through this global is not constant
+        const bool ok = evalConst(v->init, out);
+        constCache_[v] = {ok, ok ? out : std::vector<double>{}};
+        return ok;
+    }
+
     static double ParseNumber(std::string_view text, bool isFloat) {
         std::string s(text);
         while (!s.empty() && std::strchr("fFhHlLuU", s.back()) && !(s.size() > 1 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X') && std::isxdigit(static_cast<unsigned char>(s.back()))))
@@ -1382,7 +1428,7 @@ private:
             case ExprKind::BoolLit: out.push_back(e->text == "true" ? 1.0 : 0.0); return true;
             case ExprKind::Name:
                 if (!e->var || !e->var->isGlobal || !e->var->init) return false;
-                return evalConst(e->var->init, out);
+                return globalValue(e->var, out);
             case ExprKind::Unary: {
                 if (!evalConst(e->args[0], out)) return false;
                 for (double& v : out) {
@@ -2094,6 +2140,7 @@ private:
     int loops_ = 0;
     int depth_ = 0;
     int evalDepth_ = 0;
+    std::unordered_map<const VarDecl*, std::pair<bool, std::vector<double>>> constCache_;
 };
 
 void CollectMembers(const Type& t, std::string_view sem, IoVar base, std::vector<IoVar>& list) {

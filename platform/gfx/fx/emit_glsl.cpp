@@ -142,6 +142,7 @@ public:
 
     std::string stage(const EntryPoint& entry, bool vertex, const EntryPoint* other) {
         helpers_.clear();
+        dynamicHelpers_.clear();
         funcs_.clear();
         globals_.clear();
         std::string body;
@@ -160,6 +161,7 @@ public:
         std::string head = "#version 330 core\n";
         for (int h = 0; h < kHelperCount; ++h)
             if (helpers_.count(static_cast<Helper>(h))) head += HelperText(static_cast<Helper>(h));
+        for (const std::string& text : dynamicHelpers_) head += text;
         head += structs();
         head += globalsText(vertex);
         return head + body + mainText;
@@ -363,7 +365,6 @@ private:
         if (e->op == Tok::Star && ta.isMatrix() && b->type.isMatrix())
             return "matrixCompMult(" + expr(a) + ", " + expr(b) + ")";
         if (e->op == Tok::Percent && e->type.base == Base::Float) {
-            if (e->type.rows > 0) return "(" + expr(a) + " - " + expr(b) + " * trunc(" + expr(a) + " / " + expr(b) + "))";
             need(kHelperFmod);
             return "fx_fmod(" + expr(a) + ", " + expr(b) + ")";
         }
@@ -378,9 +379,21 @@ private:
                 return expr(base) + "[" + std::to_string(k / 4) + "][" + std::to_string(k % 4) + "]";
             };
             if (e->swizzleCount == 1) return element(e->swizzle[0]);
-            std::string s = "vec" + std::to_string(e->swizzleCount) + "(";
-            for (int i = 0; i < e->swizzleCount; ++i) s += (i ? ", " : "") + element(e->swizzle[i]);
-            return s + ")";
+            // Several elements: a helper takes the matrix once and picks them.
+            const std::string mat = GlslType(base->type);
+            const std::string vec = "vec" + std::to_string(e->swizzleCount);
+            const std::string ivec = "ivec" + std::to_string(e->swizzleCount);
+            const std::string name = "fx_pick_" + mat;
+            std::string body = vec + " " + name + "(" + mat + " m, " + ivec + " r, " + ivec + " c) { return " + vec + "(";
+            for (int i = 0; i < e->swizzleCount; ++i)
+                body += std::string(i ? ", " : "") + "m[r." + kComponents[i] + "][c." + kComponents[i] + "]";
+            dynamicHelpers_.insert(body + "); }\n");
+            std::string rows = ivec + "(", cols = ivec + "(";
+            for (int i = 0; i < e->swizzleCount; ++i) {
+                rows += (i ? ", " : "") + std::to_string(e->swizzle[i] / 4);
+                cols += (i ? ", " : "") + std::to_string(e->swizzle[i] % 4);
+            }
+            return name + "(" + expr(base) + ", " + rows + "), " + cols + "))";
         }
         if (base->type.isScalar()) {
             if (e->swizzleCount == 1) return expr(base);
@@ -401,43 +414,50 @@ private:
     }
 
     static std::string splatMatrix(const std::string& scalar, const Type& t) {
-        // GLSL's mat(s) is a diagonal; HLSL's is every element s.
-        const std::string column = "vec" + std::to_string(t.cols) + "(" + scalar + ")";
-        std::string s = GlslType(t) + "(";
+        // GLSL's mat(s) is a diagonal; HLSL's is every element s: scale a matrix of ones (the
+        // scalar's text appears once, however large it is).
+        const std::string column = "vec" + std::to_string(t.cols) + "(1.0)";
+        std::string s = "((" + scalar + ") * " + GlslType(t) + "(";
         for (int i = 0; i < t.rows; ++i) s += (i ? ", " : "") + column;
-        return s + ")";
+        return s + "))";
     }
 
     // --- intrinsics ---
 
     std::string call(const char* name, const Expr* e) { return std::string(name) + "(" + args(e) + ")"; }
 
+    // tex*lod / tex*bias / tex*proj read the coordinate's parts several times: a helper takes
+    // it once.
     std::string sample(const Expr* e, Dim dim, const char* kind) {
         const std::string s = expr(e->args[0]);
         const std::string c = expr(e->args[1]);
         const std::string k(kind);
-        if (dim == Dim::D1) {
-            if (k == "plain") {
+        if (k == "plain") {
+            if (dim == Dim::D1) {
                 if (e->args.size() == 4)
                     return "textureGrad(" + s + ", vec2(" + c + ", 0.5), vec2(" + expr(e->args[2]) +
                            ", 0.0), vec2(" + expr(e->args[3]) + ", 0.0))";
                 return "texture(" + s + ", vec2(" + c + ", 0.5))";
             }
-            if (k == "lod") return "textureLod(" + s + ", vec2((" + c + ").x, 0.5), (" + c + ").w)";
-            if (k == "bias") return "texture(" + s + ", vec2((" + c + ").x, 0.5), (" + c + ").w)";
-            return "texture(" + s + ", vec2((" + c + ").x / (" + c + ").w, 0.5))";
-        }
-        const std::string xyz = dim == Dim::D2 ? ".xy" : ".xyz";
-        if (k == "plain") {
             if (e->args.size() == 4)
-                return "textureGrad(" + s + ", " + c + ", " + expr(e->args[2]) + ", " +
-                       expr(e->args[3]) + ")";
+                return "textureGrad(" + s + ", " + c + ", " + expr(e->args[2]) + ", " + expr(e->args[3]) + ")";
             return "texture(" + s + ", " + c + ")";
         }
-        if (k == "lod") return "textureLod(" + s + ", (" + c + ")" + xyz + ", (" + c + ").w)";
-        if (k == "bias") return "texture(" + s + ", (" + c + ")" + xyz + ", (" + c + ").w)";
-        if (dim == Dim::Cube) return "texture(" + s + ", (" + c + ").xyz)";
-        return "textureProj(" + s + ", " + c + ")";
+        const std::string sampler = GlslType(e->args[0]->type);
+        const std::string name = "fx_" + k + "_" + sampler + (dim == Dim::D1 ? "_1d" : "");
+        std::string at;
+        switch (dim) {
+            case Dim::D1: at = k == "proj" ? "vec2(t.x / t.w, 0.5)" : "vec2(t.x, 0.5)"; break;
+            case Dim::D2: at = "t.xy"; break;
+            default: at = "t.xyz"; break;
+        }
+        std::string body = "vec4 " + name + "(" + sampler + " s, vec4 t) { return ";
+        if (k == "lod") body += "textureLod(s, " + at + ", t.w)";
+        else if (k == "bias") body += "texture(s, " + at + ", t.w)";
+        else if (dim == Dim::D1 || dim == Dim::Cube) body += "texture(s, " + at + ")";
+        else body += "textureProj(s, t)";
+        dynamicHelpers_.insert(body + "; }\n");
+        return name + "(" + s + ", " + c + ")";
     }
 
     std::string intrinsic(const Expr* e) {
@@ -855,6 +875,7 @@ private:
 
     PassInfo& out_;
     std::set<Helper> helpers_;
+    std::set<std::string> dynamicHelpers_;  // helpers made for the types in use
     std::vector<const FuncDecl*> funcs_;
     std::unordered_set<const FuncDecl*> visiting_;
     std::vector<const VarDecl*> globals_;
