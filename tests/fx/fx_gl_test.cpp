@@ -274,6 +274,23 @@ TEST_F(FxGl, TechniqueSelectionValuesAndTexturesFollowTheEffectContract) {
     e->Release();
 }
 
+TEST_F(FxGl, ATechniqueWithoutPassesDrawsNothing) {
+    gfx::ID3DXEffect* e = Create(
+        "float4 PS() : COLOR { return 1; }\n"
+        "technique Empty { }\n"
+        "technique White { pass P { PixelShader = compile ps_2_0 PS(); } }\n");
+    ASSERT_NE(e, nullptr);
+    gfx::UINT passes = 7;
+    ASSERT_EQ(e->Begin(&passes, 0), gfx::D3D_OK);
+    EXPECT_EQ(passes, 0u);
+    EXPECT_EQ(e->BeginPass(0), gfx::D3DERR_INVALIDCALL);
+    e->End();
+    EXPECT_EQ(Render(e).at(5, 5)[0], 0.0f);  // the target stays cleared to black
+    ASSERT_EQ(e->SetTechnique("White"), gfx::D3D_OK);
+    EXPECT_EQ(Render(e).at(5, 5)[0], 1.0f);
+    e->Release();
+}
+
 TEST_F(FxGl, CreateEffectRefusesBadCallsAndReportsCompileErrors) {
     gfx::ID3DXEffect* e = nullptr;
     gfx::ID3DXBuffer* errors = nullptr;
