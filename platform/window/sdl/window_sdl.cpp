@@ -85,6 +85,8 @@ bool EnsureVideo() {
     if (videoState == VideoState::Untried) {
         // A press on an inactive window must still reach it as WM_LBUTTONDOWN (the drag).
         SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+        // A compositor must keep composing our windows, or the blend has no effect.
+        SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
         // Close requests become WM_CLOSE; the program decides, not SDL's quit event.
         SDL_SetHint("SDL_QUIT_ON_LAST_WINDOW_CLOSE", "0");
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
