@@ -2170,11 +2170,9 @@ void CollectIo(const FuncDecl& func, const std::vector<Expr*>& bound, std::vecto
         if (p->storage & kStorageOut) {
             base.output = true;
             CollectMembers(p->type, p->semantic, base, outputs);
-            if (!(p->storage & kStorageIn) || p->storage == (kStorageIn | kStorageOut)) {
-                if ((p->storage & kStorageIn) == 0) continue;
-            }
+            if (!(p->storage & kStorageIn)) continue;
             base.output = false;
-            CollectMembers(p->type, p->semantic, base, inputs);  // inout
+            CollectMembers(p->type, p->semantic, base, inputs);  // inout: an input as well
         } else {
             CollectMembers(p->type, p->semantic, base, inputs);
         }
