@@ -616,6 +616,47 @@ TEST_F(FxGl, MatricesFollowRowVectorConventions) {
     e->Release();
 }
 
+TEST_F(FxGl, PerPixelLightingMatchesBlinnPhongOnTheCpu) {
+    gfx::ID3DXEffect* e = Create(ReadFile(std::string(FX_CORPUS_DIR) + "/lighting.fx"));
+    ASSERT_NE(e, nullptr);
+    ASSERT_EQ(e->SetTechnique("PerPixel"), gfx::D3D_OK);
+    gfx::D3DXMATRIX identity;
+    for (int i = 0; i < 4; ++i) identity.m[i][i] = 1;
+    e->SetMatrix("World", &identity);
+    e->SetMatrix("WorldViewProjection", &identity);
+    // A light shining along -z onto the quad, whose normal (the device's default) is +z.
+    const float dir[3] = {0, 0, -1};
+    ASSERT_EQ(e->SetValue("LightDirection", dir, sizeof dir), gfx::D3D_OK);
+    const Picture grey = MakePicture(8, 8, [](int, int, float* c) { c[0] = c[1] = c[2] = 0.5f; c[3] = 1; });
+    gfx::IDirect3DTexture9* t = Upload(grey);
+    e->SetTexture("DiffuseMap", t);
+    gfx::DWORD cull = 0;
+    device_->GetRenderState(gfx::D3DRS_CULLMODE, &cull);
+    const Picture out = Render(e);
+    const double light[3] = {1, 0.95, 0.9}, ambient[3] = {0.1, 0.1, 0.15};
+    for (int y = 2; y < kHeight; y += 5)
+        for (int x = 2; x < kWidth; x += 5) {
+            // World position of the pixel on the quad (z = 0), in Direct3D clip orientation.
+            const double wx = (x + 0.5) / kWidth * 2 - 1, wy = 1 - (y + 0.5) / kHeight * 2;
+            double toEye[3] = {-wx, -wy, -5};
+            const double le = std::sqrt(toEye[0] * toEye[0] + toEye[1] * toEye[1] + toEye[2] * toEye[2]);
+            for (double& v : toEye) v /= le;
+            double h[3] = {toEye[0], toEye[1], toEye[2] + 1};
+            const double lh = std::sqrt(h[0] * h[0] + h[1] * h[1] + h[2] * h[2]);
+            const double spec = std::pow(std::clamp(h[2] / lh, 0.0, 1.0), 32);
+            for (int c = 0; c < 3; ++c) {
+                const double expect = std::min(1.0, 0.5 * (ambient[c] + light[c]) + light[c] * spec);
+                ASSERT_NEAR(out.at(x, y)[c], expect, 2.5 / 255) << x << "," << y << " channel " << c;
+            }
+        }
+    // The pass's CullMode is put back by End.
+    gfx::DWORD after = 0;
+    device_->GetRenderState(gfx::D3DRS_CULLMODE, &after);
+    EXPECT_EQ(after, cull);
+    t->Release();
+    e->Release();
+}
+
 TEST_F(FxGl, LanguageTourComputesTheDirect3DValues) {
     gfx::ID3DXEffect* e = Create(ReadFile(std::string(FX_CORPUS_DIR) + "/features.fx"));
     ASSERT_NE(e, nullptr);
