@@ -5,17 +5,14 @@
 
 #include "audio/sound_device.h"
 #include "engine/box.h"
+#include "engine/effect.h"
 #include "engine/engine.h"
+#include "engine/render_texture.h"
 #include "engine/scroll_text.h"
 #include "engine/sprite.h"
 #include "engine/texture.h"
 #include "platform/sys/sys.h"
 #include "runtime/date.h"
-
-#if ENGINE_HAS_EFFECTS
-#include "engine/effect.h"
-#include "engine/render_texture.h"
-#endif
 
 namespace engine {
 
@@ -97,9 +94,7 @@ std::int32_t StartEngineServices() {
         engineState.spriteList = MakeList(sizeof(Sprite));
         engineState.spriteDrawQueue = MakeList(sizeof(SpriteDrawCommand));
         engineState.boxQueue = MakeList(sizeof(BoxCommand));
-#if ENGINE_HAS_EFFECTS
         engineState.effectList = MakeList(sizeof(Effect));
-#endif
         engineState.fontList = MakeList(sizeof(EngineFont));
         engineState.textQueue = MakeList(sizeof(QueuedText));
         engineState.cameraList = MakeList(64);
@@ -307,10 +302,8 @@ std::int32_t ResetEngineDevice(std::int32_t mode) {
         if (f.batcher) f.batcher->OnLostDevice();
     });
     OnLostDeviceSprites();
-#if ENGINE_HAS_EFFECTS
     LoseEffects();
     ReleaseRenderTextures();
-#endif
 
     engineState.lastPresentResult = device->Reset(&engineState.presentParams);
 
@@ -319,10 +312,8 @@ std::int32_t ResetEngineDevice(std::int32_t mode) {
         if (f.batcher) f.batcher->OnResetDevice();
     });
     OnResetDeviceSprites();
-#if ENGINE_HAS_EFFECTS
     RestoreEffects();
     RecreateRenderTextures();
-#endif
     ApplyDefaultRenderStates();
     return 1;
 }
