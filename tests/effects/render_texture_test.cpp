@@ -561,5 +561,39 @@ TEST_F(RenderTextureTest, IntroEffectScalesAConstantPictureWithinItsBounds) {
     }
 }
 
+TEST_F(RenderTextureTest, IntroEffectDisplacesDetailOnlySlightlyAndKeepsItUpright) {
+    engine::Effect* crystals = engine::CreateEffectFromSource(IntroEffectSource().c_str());
+    ASSERT_NE(crystals, nullptr) << Boxes().text;
+    engine::TextureRecord* frame = engine::CreateScreenTexture();
+    ASSERT_NE(frame, nullptr);
+    // A horizontal line near the top and a vertical one near the left, 4 pixels wide, on black.
+    // A picture turned upside down (or mirrored) on the way would put them far from here.
+    const gfx::RECT row{0, 100, kScreenWidth, 104}, column{200, 0, 204, kScreenHeight};
+    FillBackBuffer(nullptr, 0xFF000000u);
+    FillBackBuffer(&row, 0xFFFFFFFFu);
+    FillBackBuffer(&column, 0xFFFFFFFFu);
+    ASSERT_EQ(engine::SetEffectFloat(crystals, "time", 3.0f), 1);
+    ASSERT_EQ(engine::CopyBackBufferToTexture(frame), 1);
+    ASSERT_EQ(engine::SetEffectTexture(crystals, "texture0", frame), 1);
+    ASSERT_EQ(engine::ApplyEffectToTexture(frame, crystals), 1);
+    ASSERT_EQ(engine::CopyTextureToBackBuffer(frame), 1);
+    const auto pixels = ReadBackBuffer();
+    // Displacement stays within 0.0267 of the picture: 21.4 pixels across, 16 down.
+    int stray = 0, onRow = 0, onColumn = 0;
+    for (int y = 0; y < kScreenHeight; ++y) {
+        for (int x = 0; x < kScreenWidth; ++x) {
+            if ((At(pixels, x, y) & 0xFF) < 0x40) continue;
+            const bool nearRow = y >= 100 - 18 && y < 104 + 18;
+            const bool nearColumn = x >= 200 - 23 && x < 204 + 23;
+            if (!nearRow && !nearColumn) ++stray;
+            onRow += nearRow && !nearColumn;
+            onColumn += nearColumn && !nearRow;
+        }
+    }
+    EXPECT_EQ(stray, 0);
+    EXPECT_GT(onRow, 2 * (kScreenWidth - 50));
+    EXPECT_GT(onColumn, 2 * (kScreenHeight - 40));
+}
+
 }  // namespace
 }  // namespace effects_test
