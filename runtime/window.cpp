@@ -63,6 +63,17 @@ void Queue(std::int32_t code, ObjectNumber object, ObjectNumber window, std::int
     QueueEvent(code, object, window, type, 0, nullptr, 0);
 }
 
+// Releases the number of a window the platform has destroyed: its events, class and brush go.
+void ForgetDestroyedWindow(ObjectNumber number, WindowRecord* record) {
+    const pw::BrushHandle brush = record->backgroundBrush;
+    record->handle = 0;
+    RemoveQueuedEvents(-1, -1, number, -1);
+    // The class stays registered (the window still exists until this message returns); a
+    // window opened with the number again finds it ready.
+    pw::DeleteObject(brush);
+    ReleaseObject(windowTable, number);
+}
+
 // The runtime's own handling of one message; returns a result or NotHandled.
 std::intptr_t HandleMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                             std::intptr_t lParam, ObjectNumber number, WindowHandle top) {
@@ -173,6 +184,9 @@ std::intptr_t HandleMessage(WindowHandle window, std::uint32_t message, std::uin
         }
         case pw::WM_NCDESTROY:
             pw::RemoveProp(window, kFocusProperty);
+            // Still carrying its number, so the platform destroyed it without
+            // CloseNumberedWindow (its owner went): the number must not outlive the window.
+            if (itself) ForgetDestroyedWindow(number, record);
             return 1;
         default:
             return NotHandled;

@@ -223,6 +223,21 @@ TEST_F(RuntimeWindow, AutomaticAndReusedNumbers) {
     EXPECT_FALSE(runtime::GetWindowHandle(0));
 }
 
+TEST_F(RuntimeWindow, ClosingAnOwnerReleasesItsOwnedWindowsNumber) {
+    ASSERT_NE(0, runtime::CreateNumberedWindow(0, 0, 0, 100, 100, "", pw::WS_POPUP));
+    ASSERT_NE(0, runtime::CreateNumberedWindow(1, 0, 0, 50, 50, "", pw::WS_POPUP,
+                                               runtime::GetWindowHandle(0)));
+    const pw::WindowHandle owned = runtime::GetWindowHandle(1);
+    runtime::QueueEvent(runtime::TimerTick, 1, 1, 0, 0, nullptr, 0);
+    runtime::CloseNumberedWindow(0);
+    EXPECT_FALSE(pw::IsWindow(owned)) << "owned windows go with their owner";
+    EXPECT_FALSE(runtime::GetWindowHandle(1)) << "and so does their number";
+    EXPECT_EQ(0, runtime::QueuedEventCount());
+    runtime::CloseNumberedWindow(1);  // nothing left to do
+    ASSERT_NE(0, runtime::CreateNumberedWindow(1, 0, 0, 50, 50, "", pw::WS_POPUP))
+        << "the number opens again";
+}
+
 TEST_F(RuntimeWindow, EndChainClosesEveryWindow) {
     ASSERT_NE(0, runtime::CreateNumberedWindow(0, 0, 0, 50, 50, "", pw::WS_POPUP));
     ASSERT_NE(0, runtime::CreateNumberedWindow(7, 0, 0, 50, 50, "", pw::WS_POPUP));
