@@ -204,7 +204,6 @@ private:
                     other->definition = f;  // the prototype now points at its body
                     f->overloadIndex = other->overloadIndex;
                     std::replace(list.begin(), list.end(), other, f);
-                    protoOf_[other] = f;
                 } else {
                     f->definition = other;
                 }
@@ -367,7 +366,6 @@ private:
                 }
                 e->var = v;
                 e->ref = v->isGlobal ? Ref::Global : Ref::Local;
-                if (v->isGlobal) usedGlobals_.insert(v);
                 return v->type;
             }
             case ExprKind::Unary: return checkUnary(e);
@@ -1927,7 +1925,6 @@ private:
         out.func = chosen;
         out.boundArgs = bound;
         out.profile = profile;
-        markUsed(chosen);
         return true;
     }
 
@@ -1936,10 +1933,6 @@ private:
         for (const Expr* a : e->args)
             if (callsFunction(a)) return true;
         return false;
-    }
-
-    void markUsed(const FuncDecl* f) {
-        (void)f;  // reachability is computed by the emitter per pass
     }
 
     void checkTechniques() {
@@ -2132,9 +2125,7 @@ private:
     CheckedEffect& out_;
     std::unordered_map<std::string_view, VarDecl*> globals_;
     std::unordered_map<std::string_view, std::vector<FuncDecl*>> functions_;
-    std::unordered_map<const FuncDecl*, FuncDecl*> protoOf_;
     std::vector<std::vector<VarDecl*>> scopes_;
-    std::unordered_set<const VarDecl*> usedGlobals_;
     std::unordered_set<const FuncDecl*> recursive_, reportedRecursion_;
     FuncDecl* current_ = nullptr;
     int loops_ = 0;

@@ -244,7 +244,6 @@ public:
         if (begun_) return D3DERR_INVALIDCALL;
         const fx::TechniqueInfo& t = fx_.techniques[static_cast<std::size_t>(technique_)];
         begun_ = true;
-        saveFlags_ = flags;
         savedRender_.clear();
         savedSampler_.clear();
         if (!(flags & D3DXFX_DONOTSAVESTATE)) {
@@ -430,7 +429,6 @@ private:
     int technique_ = 0;
     int pass_ = -1;
     bool begun_ = false;
-    DWORD saveFlags_ = 0;
     std::vector<fx::StateValue> savedRender_;
     std::vector<SavedSampler> savedSampler_;
 };
