@@ -26,6 +26,16 @@
 //   - Samplers: one GLSL sampler uniform per effect sampler; a pass binds its samplers to
 //     texture units 0, 1, ... in the order of PassInfo::samplers.
 //
+// What it leaves out (each refused with a diagnostic, never miscompiled): #include (no include
+// handler), typedef, struct-typed effect parameters (static struct globals are fine), casts of
+// non-constant values to structs, compound assignments whose target has side effects, '%' on
+// matrices, comparisons of matrices, recursion, noise() and the Direct3D 10 syntax. Matrices
+// of int or bool are held as float matrices; a for-loop variable stays inside its loop.
+//
+// Limits: sources over CompileOptions::maxSourceBytes, nesting deeper than maxNesting and
+// macro expansions past a fixed token budget are refused, so hostile input costs bounded time
+// and stack.
+//
 // Threads: Compile() is a pure function of its arguments; call it from any thread.
 #pragma once
 
