@@ -626,6 +626,27 @@ TEST(FxHostileInput, FuzzerFindingsStayFixed) {
         SCOPED_TRACE(f);
         const fx::CompileResult r = fx::Compile(ReadFile(f));
         EXPECT_TRUE(r.ok || !r.diagnostics.empty());
+        for (const auto& d : r.diagnostics) EXPECT_NE(d.id, fx::Diag::InternalError) << d.message;
+    }
+}
+
+TEST(FxReflection, StateValuesMayCarryTheirDirect3DPrefix) {
+    const struct {
+        const char* value;
+        bool ok;
+        unsigned code;
+    } rows[] = {{"GREATER", true, 5}, {"D3DCMP_GREATER", true, 5}, {"greater", true, 5},
+                {"D3DCMP_GREATER_X", false, 0}, {"A_B_C", false, 0}, {"_", false, 0}, {"6", true, 6}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.value);
+        const fx::CompileResult c = fx::Compile(std::string("float4 PS() : COLOR { return 1; }\n"
+                                                            "technique T { pass P { AlphaFunc = ") +
+                                                r.value + "; PixelShader = compile ps_2_0 PS(); } }");
+        EXPECT_EQ(c.ok, r.ok) << c.Messages();
+        if (c.ok) {
+            ASSERT_EQ(c.techniques[0].passes[0].renderStates.size(), 1u);
+            EXPECT_EQ(c.techniques[0].passes[0].renderStates[0].value, r.code);
+        }
     }
 }
 

@@ -1627,7 +1627,8 @@ private:
                             out = v.value;
                             return true;
                         }
-                if (underscore == std::string_view::npos) break;
+                // A second look without the Direct3D prefix ("D3DBLEND_ONE" -> "ONE").
+                if (pass == 1 || underscore == std::string_view::npos) break;
                 name = name.substr(underscore + 1);
             }
             if (e->kind == ExprKind::Name && !lookupVar(e->text)) return false;

@@ -68,6 +68,10 @@ CompileResult Compile(std::string_view source, const CompileOptions& options) {
         Run(source, options, result);
     } catch (const std::bad_alloc&) {
         result.diagnostics.push_back(MakeDiagnostic(Diag::UnsupportedFeature, 1, 1, "an effect this large (out of memory)"));
+    } catch (const std::exception& e) {
+        // A fault of the compiler itself: reported, never thrown at the caller (the fuzz
+        // target treats this diagnostic as a finding).
+        result.diagnostics.push_back(MakeDiagnostic(Diag::InternalError, 1, 1, e.what()));
     }
     std::stable_sort(result.diagnostics.begin(), result.diagnostics.end(),
                      [](const Diagnostic& a, const Diagnostic& b) {

@@ -34,6 +34,7 @@ namespace platform::gfx::fx {
     X(BadArraySize, Error, "array size must be a positive integer constant (at most %s)")        \
     X(UnknownType, Error, "unknown type '%s'")                                                   \
     X(TooManyErrors, Error, "too many errors, compilation stopped")                              \
+    X(InternalError, Error, "internal compiler error: %s")                                       \
     /* checker: names and declarations */                                                        \
     X(UndeclaredName, Error, "undeclared identifier '%s'")                                       \
     X(Redefinition, Error, "redefinition of '%s'")                                               \

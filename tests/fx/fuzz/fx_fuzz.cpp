@@ -17,5 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else if (r.diagnostics.empty()) {
         std::abort();  // a failure always says why
     }
+    for (const auto& d : r.diagnostics)
+        if (d.id == platform::gfx::fx::Diag::InternalError) std::abort();
     return 0;
 }
