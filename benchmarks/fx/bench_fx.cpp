@@ -242,6 +242,7 @@ void BM_CrystalsPass800x600(benchmark::State& state) {
     state.counters["hand_const_ms"] = constantSeconds / n * 1e3;
     state.counters["ratio"] = uniformSeconds > 0 ? generatedSeconds / uniformSeconds : 0;
     state.counters["ratio_const"] = constantSeconds > 0 ? generatedSeconds / constantSeconds : 0;
+    device->SetStreamSource(0, nullptr, 0, 0);
     vb->Release();
     rts->Release();
     surface->Release();

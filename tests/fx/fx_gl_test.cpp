@@ -172,6 +172,7 @@ protected:
             effect->EndPass();
         }
         effect->End();
+        device_->SetStreamSource(0, nullptr, 0, 0);  // the device holds the stream's buffer
         rts->EndScene(0);
         std::vector<std::uint32_t> words(kWidth * kHeight);
         gfx::RECT all{0, 0, kWidth, kHeight};

@@ -104,6 +104,7 @@ protected:
         device_->DrawPrimitive(gfx::D3DPT_TRIANGLESTRIP, 0, 2);
         e->EndPass();
         e->End();
+        device_->SetStreamSource(0, nullptr, 0, 0);  // the device holds the stream's buffer
         rts_->EndScene(0);
         std::uint32_t pixel = 0;
         gfx::RECT one{1, 1, 2, 2};
