@@ -129,7 +129,9 @@ Point ClientOrigin(const WindowRecord& r) {
 }
 
 // Frame sizes the desktop adds around the client area (0 without a window manager).
+// A hidden window is not decorated yet, and asking for its frame could make SDL map it.
 Rect Borders(const WindowRecord& r) {
+    if (!r.visible) return Rect{};
     int top = 0, left = 0, bottom = 0, right = 0;
     if (SDL_GetWindowBordersSize(r.sdl, &top, &left, &bottom, &right) != 0) return Rect{};
     return Rect{left, top, right, bottom};
