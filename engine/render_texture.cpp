@@ -186,7 +186,10 @@ TextureRecord* CreateRenderTexture(std::int32_t width, std::int32_t height, std:
 
 TextureRecord* CreateScreenTexture() { return CreateRenderTexture(0, 0, 0, 0); }
 
-std::int32_t CopyBackBufferToTexture(TextureRecord* texture) {
+namespace {
+
+// Copies between the back buffer and level 0 of a render texture, in the direction asked.
+std::int32_t CopyWithBackBuffer(TextureRecord* texture, bool toTexture) {
     TextureRecord* record = FindUsableRecord(texture);
     if (record == nullptr) return 0;
     gfx::IDirect3DSurface9* backBuffer = AcquireBackBuffer();
@@ -196,26 +199,21 @@ std::int32_t CopyBackBufferToTexture(TextureRecord* texture) {
         backBuffer->Release();
         return 0;
     }
-    const std::int32_t result = CopyWholeSurface(level, backBuffer);
+    const std::int32_t result =
+        toTexture ? CopyWholeSurface(level, backBuffer) : CopyWholeSurface(backBuffer, level);
     level->Release();
     backBuffer->Release();
     return result;
 }
 
+}  // namespace
+
+std::int32_t CopyBackBufferToTexture(TextureRecord* texture) {
+    return CopyWithBackBuffer(texture, true);
+}
+
 std::int32_t CopyTextureToBackBuffer(TextureRecord* texture) {
-    TextureRecord* record = FindUsableRecord(texture);
-    if (record == nullptr) return 0;
-    gfx::IDirect3DSurface9* backBuffer = AcquireBackBuffer();
-    if (backBuffer == nullptr) return 0;
-    gfx::IDirect3DSurface9* level = nullptr;
-    if (gfx::Failed(record->texture->GetSurfaceLevel(0, &level)) || level == nullptr) {
-        backBuffer->Release();
-        return 0;
-    }
-    const std::int32_t result = CopyWholeSurface(backBuffer, level);
-    level->Release();
-    backBuffer->Release();
-    return result;
+    return CopyWithBackBuffer(texture, false);
 }
 
 std::int32_t ApplyEffectToTexture(TextureRecord* texture, Effect* effect) {
