@@ -8,6 +8,7 @@
 #include "platform/window/window.h"
 #include "runtime/heap.h"
 #include "runtime/list.h"
+#include "tests/engine_support/engine_window.h"
 
 namespace effects_test {
 
@@ -69,10 +70,6 @@ technique Twice
 
 namespace {
 
-win::LResult TestProc(win::WindowHandle w, std::uint32_t m, win::WParam wp, win::LParam lp) {
-    return win::DefWindowProc(w, m, wp, lp);
-}
-
 int RecordBox(win::WindowHandle, const char* text, const char* caption, std::uint32_t type) {
     MessageBoxLog& log = Boxes();
     ++log.calls;
@@ -107,25 +104,8 @@ std::string IntroEffectSource() {
 
 void EngineTest::SetUpTestSuite() {
     if (engineReady) return;
-    ASSERT_TRUE(runtime::CreateRuntimeHeap());
-    engine::InitEngineTables();
-    win::ClassDesc c;
-    c.name = "EffectTestClass";
-    c.proc = TestProc;
-    ASSERT_TRUE(win::RegisterClass(c));
-    win::WindowDesc d;
-    d.className = "EffectTestClass";
-    d.title = "effect test";
-    d.style = win::WS_POPUP | win::WS_VISIBLE;
-    d.x = 0;
-    d.y = 0;
-    d.width = kScreenWidth;
-    d.height = kScreenHeight;
-    const win::WindowHandle window = win::CreateWindow(d);
-    ASSERT_TRUE(window);
-    ASSERT_EQ(engine::AttachEngineToWindow(window), 1);
-    ASSERT_EQ(engineState.screenWidth, kScreenWidth);
-    ASSERT_EQ(engineState.screenHeight, kScreenHeight);
+    testsupport::AttachEngineToTestWindow("EffectTestClass", kScreenWidth, kScreenHeight);
+    if (::testing::Test::HasFatalFailure()) return;
     gfx::SetPresentPacing(false);
     engineReady = true;
 }

@@ -7,6 +7,7 @@
 #include "platform/window/window.h"
 #include "runtime/heap.h"
 #include "runtime/list.h"
+#include "tests/engine_support/engine_window.h"
 
 namespace sprites_test {
 
@@ -14,10 +15,6 @@ namespace win = platform::window;
 using engine::engineState;
 
 namespace {
-
-win::LResult TestProc(win::WindowHandle w, std::uint32_t m, win::WParam wp, win::LParam lp) {
-    return win::DefWindowProc(w, m, wp, lp);
-}
 
 bool engineReady = false;
 
@@ -36,25 +33,8 @@ std::vector<std::uint8_t> SolidPng(int width, int height, std::uint32_t argb) {
 
 void EngineTest::SetUpTestSuite() {
     if (engineReady) return;
-    ASSERT_TRUE(runtime::CreateRuntimeHeap());
-    engine::InitEngineTables();
-    win::ClassDesc c;
-    c.name = "SpriteTestClass";
-    c.proc = TestProc;
-    ASSERT_TRUE(win::RegisterClass(c));
-    win::WindowDesc d;
-    d.className = "SpriteTestClass";
-    d.title = "sprite test";
-    d.style = win::WS_POPUP | win::WS_VISIBLE;
-    d.x = 0;
-    d.y = 0;
-    d.width = kScreenWidth;
-    d.height = kScreenHeight;
-    const win::WindowHandle window = win::CreateWindow(d);
-    ASSERT_TRUE(window);
-    ASSERT_EQ(engine::AttachEngineToWindow(window), 1);
-    ASSERT_EQ(engineState.screenWidth, kScreenWidth);
-    ASSERT_EQ(engineState.screenHeight, kScreenHeight);
+    testsupport::AttachEngineToTestWindow("SpriteTestClass", kScreenWidth, kScreenHeight);
+    if (::testing::Test::HasFatalFailure()) return;
     engineReady = true;
 }
 
