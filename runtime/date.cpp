@@ -28,34 +28,28 @@ bool FieldsValid(int year, int month, int day, int hour, int minute, int second)
     return true;
 }
 
+// Days from 1 January 1970 to 1 January of "year" (1970 or later).
+std::int64_t DaysBeforeYear(int year) {
+    const auto leapYearsUpTo = [](int y) { return y / 4 - y / 100 + y / 400; };
+    return 365 * static_cast<std::int64_t>(year - 1970) + leapYearsUpTo(year - 1) - leapYearsUpTo(1969);
+}
+
+// Days of a common year before the first of each month.
+constexpr int kDaysBeforeMonth[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+
 std::int64_t g_countsPerMs = 0;
 
 }  // namespace
 
+// The value is the count of wall-clock seconds from the epoch to the fields, so it is pure
+// calendar arithmetic: no zone enters it. (Converting through the C library's local time and
+// adding the zone's offset at 1970 back is an hour off wherever that offset differs from the
+// offset of the date itself, e.g. Europe/London, which kept GMT+1 all through 1970.)
 DateValue DateFromFields(int year, int month, int day, int hour, int minute, int second) {
     if (!FieldsValid(year, month, day, hour, minute, second)) return kInvalidDate;
-    if (year == 1970 && month == 1 && day == 1) return (hour * 60 + minute) * 60 + second;
-
-    // The local reading of the epoch gives the zone's offset at that moment; mktime with the
-    // epoch's daylight flag then applies the same offset, so the sum is the wall-clock reading.
-    const std::time_t epoch = 0;
-    std::tm e{};
-    if (!localtime_r(&epoch, &e)) return kInvalidDate;
-    int offsetHours = e.tm_hour;
-    if (offsetHours > 11 && e.tm_mday == 31) offsetHours -= 24;
-
-    std::tm fields{};
-    fields.tm_year = year - 1900;
-    fields.tm_mon = month - 1;
-    fields.tm_mday = day;
-    fields.tm_hour = hour;
-    fields.tm_min = minute;
-    fields.tm_sec = second;
-    fields.tm_isdst = e.tm_isdst;
-    const std::time_t local = std::mktime(&fields);
-    if (local == static_cast<std::time_t>(-1)) return kInvalidDate;
-    const std::int64_t value =
-        (static_cast<std::int64_t>(offsetHours) * 60 + e.tm_min) * 60 + static_cast<std::int64_t>(local);
+    const std::int64_t days = DaysBeforeYear(year) + kDaysBeforeMonth[month - 1] +
+                              (month > 2 && IsLeapYear(year) ? 1 : 0) + (day - 1);
+    const std::int64_t value = ((days * 24 + hour) * 60 + minute) * 60 + second;
     if (value < 0 || value > INT32_MAX) return kInvalidDate;
     return static_cast<DateValue>(value);
 }

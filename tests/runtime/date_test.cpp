@@ -71,9 +71,16 @@ TEST(Date, FieldsAtTheEdgesOfTheRange) {
     }
 }
 
+// Zones given by rule strings keep one offset through the years; the named zones changed theirs
+// since 1970 (London kept GMT+1 all through 1970, Kathmandu moved from +5:30 to +5:45) or use
+// half-hour offsets with daylight saving (Adelaide, St John's).
+constexpr const char* kZones[] = {
+    "UTC0", "EST5EDT,M3.2.0,M11.1.0", "IST-5:30", "NST3:30NDT,M3.2.0,M11.1.0", "JST-9",
+    "CET-1CEST,M3.5.0,M10.5.0/3", "Europe/London", "Asia/Kolkata", "Asia/Kathmandu",
+    "Australia/Adelaide", "America/St_Johns"};
+
 TEST(Date, ValueIsTheWallClockReadingInEveryZone) {
-    for (const char* zone : {"UTC0", "EST5EDT,M3.2.0,M11.1.0", "IST-5:30", "NST3:30NDT,M3.2.0,M11.1.0",
-                             "JST-9", "CET-1CEST,M3.5.0,M10.5.0/3"}) {
+    for (const char* zone : kZones) {
         SCOPED_TRACE(zone);
         ZoneScope scope(zone);
         EXPECT_EQ(DateFromFields(2004, 7, 1, 12, 0, 0), 1088683200);  // summer
@@ -121,6 +128,24 @@ TEST(Date, MonthArithmeticClipsTheDayAndKeepsTheTime) {
     EXPECT_EQ(AddToDate(DateFromFields(2037, 12, 20, 0, 0, 0), runtime::kDateMonth, 1), -1);
     EXPECT_EQ(AddToDate(DateFromFields(2037, 12, 20, 0, 0, 0), runtime::kDateYear, INT32_MAX), -1);
     EXPECT_EQ(AddToDate(DateFromFields(2037, 12, 20, 0, 0, 0), runtime::kDateMonth, INT32_MIN), -1);
+}
+
+TEST(Date, MonthsAndYearsKeepTheTimeOfDayInEveryZone) {
+    for (const char* zone : kZones) {
+        SCOPED_TRACE(zone);
+        ZoneScope scope(zone);
+        // From winter to summer and back, across 1970 and the daylight-saving changes.
+        const runtime::DateValue from = DateFromFields(1970, 1, 31, 0, 30, 0);
+        int shifted = 0;
+        for (int months = 0; months < 12 * 68; months += 5) {
+            const runtime::DateValue d = AddToDate(from, runtime::kDateMonth, months);
+            if (d == -1 || d % 86400 != 30 * 60) ++shifted;
+        }
+        EXPECT_EQ(shifted, 0) << "months after which 00:30 became another time of day";
+        const runtime::DateValue noon = DateFromFields(2010, 3, 28, 12, 0, 0);
+        EXPECT_EQ(AddToDate(noon, runtime::kDateYear, -40), DateFromFields(1970, 3, 28, 12, 0, 0));
+        EXPECT_EQ(AddToDate(noon, runtime::kDateMonth, 7) - noon, 214 * 86400);
+    }
 }
 
 TEST(Date, CurrentDateMatchesTheLocalClock) {
