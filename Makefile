@@ -7,6 +7,8 @@
 #   make test SANITIZE=1 the same tests built with AddressSanitizer + UBSan, in build-asan/
 #   make test TSAN=1     the same tests built with ThreadSanitizer, in build-tsan/
 #   make bench           build and run the benchmark binaries
+#   make soak            build, then run the intro for ten minutes sampling memory, descriptors,
+#                        threads, frames and sound (scripts/soak; not part of make test)
 
 JOBS    ?= $(shell nproc)
 CMAKE_FLAGS ?=
@@ -29,7 +31,7 @@ else
   WITH_DISPLAY =
 endif
 
-.PHONY: all deps configure build test run bench clean
+.PHONY: all deps configure build test run bench soak clean
 
 all: build
 
@@ -52,6 +54,9 @@ run: build
 
 bench: build
 	@scripts/run-benchmarks $(BUILD)
+
+soak: build
+	@scripts/soak --build $(BUILD)
 
 clean:
 	rm -rf build build-asan build-tsan out

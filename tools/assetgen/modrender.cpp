@@ -1,9 +1,10 @@
 // tools/assetgen/modrender.cpp: renders a module with the music library and reports its levels.
 //
-//   modrender MODULE [OUT.wav]
+//   modrender [--seconds N] MODULE [OUT.wav]
 //
 // Plays the module once through (no looping) at 44100 Hz, 16-bit stereo, with the library's
-// default settings and master volume 512, as the intro does. Prints the duration, the peak,
+// default settings and master volume 512, as the intro does. With --seconds the module loops
+// endlessly, as the intro plays it, and exactly N seconds are rendered. Prints the duration, the peak,
 // the number of clipped samples, the loudness of every 16 rows (one bar at 127 BPM, tempo 5)
 // and the longest stretch of silence; writes the sound as a WAV file when OUT.wav is given.
 #include <libmodplug/modplug.h>
@@ -11,6 +12,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -62,8 +64,14 @@ bool WriteWav(const char* path, const std::vector<std::int16_t>& pcm) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: modrender MODULE [OUT.wav]\n");
+  long seconds = 0;  // 0: once through, at most 20 minutes
+  if (argc >= 3 && std::strcmp(argv[1], "--seconds") == 0) {
+    seconds = std::strtol(argv[2], nullptr, 10);
+    argc -= 2;
+    argv += 2;
+  }
+  if (argc < 2 || seconds < 0 || seconds > 20 * 60) {
+    std::fprintf(stderr, "usage: modrender [--seconds N (1-1200)] MODULE [OUT.wav]\n");
     return 2;
   }
   std::vector<unsigned char> bytes;
@@ -73,7 +81,7 @@ int main(int argc, char** argv) {
   }
   ModPlug_Settings settings;
   ModPlug_GetSettings(&settings);
-  settings.mLoopCount = 0;
+  settings.mLoopCount = seconds > 0 ? -1 : 0;
   ModPlug_SetSettings(&settings);
   ModPlugFile* file = ModPlug_Load(bytes.data(), static_cast<int>(bytes.size()));
   if (!file) {
@@ -84,8 +92,10 @@ int main(int argc, char** argv) {
   std::vector<std::int16_t> pcm;
   std::int16_t buf[8192];
   int got;
-  while ((got = ModPlug_Read(file, buf, sizeof buf)) > 0 && pcm.size() < 20u * 60 * kRate * 2)
+  const std::size_t limit = static_cast<std::size_t>(seconds > 0 ? seconds : 20 * 60) * kRate * 2;
+  while (pcm.size() < limit && (got = ModPlug_Read(file, buf, sizeof buf)) > 0)
     pcm.insert(pcm.end(), buf, buf + got / 2);
+  if (pcm.size() > limit) pcm.resize(limit);
   ModPlug_Unload(file);
 
   const std::size_t frames = pcm.size() / 2;
