@@ -37,6 +37,29 @@
 // and stack.
 //
 // Threads: Compile() is a pure function of its arguments; call it from any thread.
+//
+// Where things live (one phase or concern a file; compile.cpp runs them in this order):
+//   diag.h            every diagnostic, one row each (id, severity, message)
+//   lexer.*           tokens and their positions
+//   preprocessor.*    #define, #if and friends, macro expansion
+//   parser.*, ast.*   recursive descent to the syntax tree; the tree and its types
+//   check.h           the checker's interface: entry-point plans and reflection for the emitter
+//   checker.h         the checker's class, its members grouped by the file that defines them:
+//     check.cpp           the order of the checker's phases, diagnostics
+//     check_types.cpp     conversion costs, common types, inserted conversions
+//     check_scope.cpp     globals, overload sets and prototypes, local scopes, lookup
+//     check_decl.cpp      global declarations, initial values and brace lists, annotations
+//     check_expr.cpp      expression typing: operators, l-values, swizzles, calls
+//     check_intrinsic.cpp the signature of every intrinsic function (texture lookups, mul)
+//     check_stmt.cpp      statements, function bodies, the call graph
+//     check_const.cpp     constant evaluation (initial values, state values, annotations)
+//     check_state.cpp     render and sampler states, their value names and values
+//     check_entry.cpp     "compile" entry points, argument binding, the stage boundary
+//     check_pass.cpp      techniques and passes
+//     check_reflect.cpp   the parameter table
+//   emit_glsl.*       GLSL 3.30 from the checked tree
+//   compile.cpp       Compile(): the phases in turn, internal failures as diagnostics
+//   effect.h, gl/     the effect object over the GL backend
 #pragma once
 
 #include <cstdint>

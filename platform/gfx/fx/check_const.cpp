@@ -1,0 +1,189 @@
+// platform/gfx/fx/check_const.cpp: constant evaluation: the values of initial values, state values
+// and annotations, folded from literals, constructors, conversions, arithmetic and intrinsics.
+#include "platform/gfx/fx/checker.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace platform::gfx::fx {
+
+// Evaluates a checked expression built from literals, constructors, conversions,
+// arithmetic and other parameters' initial values; false when it is not constant.
+bool Checker::evalConst(const Expr* e, std::vector<double>& out) {
+    if (++evalDepth_ > 64) return false;
+    const bool ok = evalInner(e, out);
+    --evalDepth_;
+    return ok;
+}
+
+// A global's constant value, computed once: expressions may name the same global many
+// times, and a chain of such globals must not cost exponential time.
+bool Checker::globalValue(const VarDecl* v, std::vector<double>& out) {
+    auto it = constCache_.find(v);
+    if (it != constCache_.end()) {
+        out = it->second.second;
+        return it->second.first;
+    }
+    constCache_[v] = {false, {}};  // a cycle through this global is not constant
+    const bool ok = evalConst(v->init, out);
+    constCache_[v] = {ok, ok ? out : std::vector<double>{}};
+    return ok;
+}
+
+double Checker::ParseNumber(std::string_view text, bool isFloat) {
+    std::string s(text);
+    while (!s.empty() && std::strchr("fFhHlLuU", s.back()) && !(s.size() > 1 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X') && std::isxdigit(static_cast<unsigned char>(s.back()))))
+        s.pop_back();
+    if (isFloat) return std::strtod(s.c_str(), nullptr);
+    return static_cast<double>(static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(std::strtoull(s.c_str(), nullptr, 0))));
+}
+
+bool Checker::evalInner(const Expr* e, std::vector<double>& out) {
+    out.clear();
+    switch (e->kind) {
+        case ExprKind::IntLit: out.push_back(ParseNumber(e->text, false)); return true;
+        case ExprKind::FloatLit: out.push_back(ParseNumber(e->text, true)); return true;
+        case ExprKind::BoolLit: out.push_back(e->text == "true" ? 1.0 : 0.0); return true;
+        case ExprKind::Name:
+            if (!e->var || !e->var->isGlobal || !e->var->init) return false;
+            return globalValue(e->var, out);
+        case ExprKind::Unary: {
+            if (!evalConst(e->args[0], out)) return false;
+            for (double& v : out) {
+                if (e->op == Tok::Minus) v = -v;
+                else if (e->op == Tok::Bang) v = v == 0.0;
+                else if (e->op != Tok::Plus) return false;
+            }
+            return true;
+        }
+        case ExprKind::Binary: {
+            std::vector<double> b;
+            if (!evalConst(e->args[0], out) || !evalConst(e->args[1], b)) return false;
+            if (b.size() != out.size()) return false;
+            const bool integer = e->type.base != Base::Float;
+            for (std::size_t i = 0; i < out.size(); ++i) {
+                switch (e->op) {
+                    case Tok::Plus: out[i] += b[i]; break;
+                    case Tok::Minus: out[i] -= b[i]; break;
+                    case Tok::Star: out[i] *= b[i]; break;
+                    case Tok::Slash:
+                        if (integer && b[i] == 0.0) return false;
+                        out[i] /= b[i];
+                        if (integer) out[i] = std::trunc(out[i]);
+                        break;
+                    default: return false;
+                }
+            }
+            return true;
+        }
+        case ExprKind::Convert:
+        case ExprKind::Cast: {
+            if (!evalConst(e->args[0], out)) return false;
+            return convertValue(e->args[0]->type, e->type, out);
+        }
+        case ExprKind::Construct: {
+            if (e->type.base == Base::Struct) return false;
+            std::vector<double> part;
+            for (const Expr* a : e->args) {
+                if (!evalConst(a, part)) return false;
+                out.insert(out.end(), part.begin(), part.end());
+            }
+            if (out.size() == 1 && e->type.components() > 1 && !e->type.isArray())
+                out.assign(static_cast<std::size_t>(e->type.components()), out[0]);
+            if (e->type.base == Base::Int)
+                for (double& v : out) v = std::trunc(v);
+            if (e->type.base == Base::Bool)
+                for (double& v : out) v = v != 0.0;
+            return true;
+        }
+        case ExprKind::Call: return e->ref == Ref::Intrinsic && evalIntrinsic(e, out);
+        case ExprKind::Member: {
+            std::vector<double> base;
+            if (e->swizzleCount == 0 || e->matrixSwizzle || !evalConst(e->args[0], base))
+                return false;
+            for (int i = 0; i < e->swizzleCount; ++i) {
+                const auto k = static_cast<std::size_t>(e->swizzle[i]);
+                out.push_back(k < base.size() ? base[k] : base[0]);
+            }
+            return true;
+        }
+        default: return false;
+    }
+}
+
+// Constant folding of the float intrinsics that initial values use (an effect's initial
+// values are evaluated once, at creation).
+bool Checker::evalIntrinsic(const Expr* e, std::vector<double>& out) {
+    std::vector<std::vector<double>> a(e->args.size());
+    for (std::size_t i = 0; i < e->args.size(); ++i)
+        if (!evalConst(e->args[i], a[i]) || a[i].empty()) return false;
+    using I = Intrinsic;
+    const auto k = static_cast<I>(e->intrinsic);
+    auto each = [&](double (*f)(double)) {
+        for (double v : a[0]) out.push_back(f(v));
+        return true;
+    };
+    auto each2 = [&](double (*f)(double, double)) {
+        if (a.size() != 2 || a[1].size() != a[0].size()) return false;
+        for (std::size_t i = 0; i < a[0].size(); ++i) out.push_back(f(a[0][i], a[1][i]));
+        return true;
+    };
+    auto dot = [&]() {
+        double d = 0;
+        for (std::size_t i = 0; i < a[0].size() && i < a.back().size(); ++i) d += a[0][i] * a.back()[i];
+        return d;
+    };
+    switch (k) {
+        case I::k_abs: return each([](double v) { return std::fabs(v); });
+        case I::k_sqrt: return each([](double v) { return std::sqrt(v); });
+        case I::k_sin: return each([](double v) { return std::sin(v); });
+        case I::k_cos: return each([](double v) { return std::cos(v); });
+        case I::k_tan: return each([](double v) { return std::tan(v); });
+        case I::k_exp: return each([](double v) { return std::exp(v); });
+        case I::k_log: return each([](double v) { return std::log(v); });
+        case I::k_floor: return each([](double v) { return std::floor(v); });
+        case I::k_ceil: return each([](double v) { return std::ceil(v); });
+        case I::k_frac: return each([](double v) { return v - std::floor(v); });
+        case I::k_radians: return each([](double v) { return v * 3.14159265358979323846 / 180.0; });
+        case I::k_degrees: return each([](double v) { return v * 180.0 / 3.14159265358979323846; });
+        case I::k_saturate: return each([](double v) { return std::clamp(v, 0.0, 1.0); });
+        case I::k_min: return each2([](double x, double y) { return std::min(x, y); });
+        case I::k_max: return each2([](double x, double y) { return std::max(x, y); });
+        case I::k_pow: return each2([](double x, double y) { return std::pow(x, y); });
+        case I::k_dot: out.push_back(dot()); return true;
+        case I::k_length: out.push_back(std::sqrt(dot())); return true;
+        case I::k_normalize: {
+            const double len = std::sqrt(dot());
+            if (len == 0.0) return false;
+            for (double v : a[0]) out.push_back(v / len);
+            return true;
+        }
+        default: return false;
+    }
+}
+
+bool Checker::convertValue(const Type& from, const Type& to, std::vector<double>& v) {
+    if (to.base == Base::Struct || v.empty()) return false;
+    if (from.isScalar() && to.components() > 1) {
+        v.assign(static_cast<std::size_t>(to.components()), v[0]);
+    } else if (from.isMatrix() && to.isMatrix()) {
+        std::vector<double> r;
+        for (int i = 0; i < to.rows; ++i)
+            for (int j = 0; j < to.cols; ++j)
+                r.push_back(v[static_cast<std::size_t>(i * from.cols + j)]);
+        v = r;
+    } else {
+        v.resize(static_cast<std::size_t>(std::max(1, to.components())));
+    }
+    for (double& x : v) {
+        if (to.base == Base::Int || to.base == Base::Uint) x = std::trunc(x);
+        if (to.base == Base::Bool) x = x != 0.0;
+    }
+    return true;
+}
+
+}  // namespace platform::gfx::fx

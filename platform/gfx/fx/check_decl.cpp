@@ -1,0 +1,170 @@
+// platform/gfx/fx/check_decl.cpp: declarations: global variables and parameters, initial values
+// (brace lists built into constructors) and annotations.
+#include "platform/gfx/fx/checker.h"
+
+namespace platform::gfx::fx {
+
+// Gathers the leaves of a brace list in order.
+void Checker::leaves(Expr* brace, std::vector<Expr*>& out) {
+    for (Expr* a : brace->args) {
+        if (a->kind == ExprKind::Brace) {
+            leaves(a, out);
+        } else {
+            check(a);
+            out.push_back(a);
+        }
+    }
+}
+
+// Builds a value of type "t" from leaves[pos...]: a Construct node (or the leaf itself when
+// one leaf has the type). Returns null (reported) when the leaves do not fit.
+Expr* Checker::aggregate(const Type& t, const std::vector<Expr*>& ls, std::size_t& pos, Expr* at) {
+    if (pos >= ls.size()) {
+        report(Diag::BadInitializer, at, "", "too few values");
+        return nullptr;
+    }
+    Expr* first = ls[pos];
+    if (IsPoison(first->type)) return nullptr;
+    if (first->type == t) {
+        ++pos;
+        return first;
+    }
+    Expr* c = m_.make<Expr>();
+    c->kind = ExprKind::Construct;
+    c->line = first->line;
+    c->column = first->column;
+    c->castType = t;
+    c->type = t;
+    if (t.isArray() || t.base == Base::Struct) {
+        const int n = t.isArray() ? t.arraySize : static_cast<int>(t.st->members.size());
+        for (int i = 0; i < n; ++i) {
+            const Type et = t.isArray() ? t.element() : t.st->members[static_cast<std::size_t>(i)]->type;
+            Expr* part = aggregate(et, ls, pos, at);
+            if (!part) return nullptr;
+            c->args.push_back(part);
+        }
+        return c;
+    }
+    if (!t.isNumericValue()) {
+        report(Diag::BadInitializer, at, "", "a list cannot initialise '" + TypeName(t) + "'");
+        return nullptr;
+    }
+    int comps = 0;
+    while (comps < t.components()) {
+        if (pos >= ls.size()) {
+            report(Diag::BadInitializer, at, "", "too few values");
+            return nullptr;
+        }
+        Expr* l = ls[pos];
+        if (IsPoison(l->type)) return nullptr;
+        if (!l->type.isNumericValue()) {
+            report(Diag::TypeMismatch, l, TypeName(l->type), TypeName(t));
+            return nullptr;
+        }
+        comps += l->type.components();
+        Expr* arg = l;
+        if (t.rows > 0 && l->type.base != Base::Float) coerce(arg, WithBase(l->type, Base::Float));
+        if (t.rows == 0 && l->type.base != t.base) coerce(arg, WithBase(l->type, t.base));
+        c->args.push_back(arg);
+        ++pos;
+    }
+    if (comps != t.components()) {
+        report(Diag::BadInitializer, at, "", "values do not line up with the elements");
+        return nullptr;
+    }
+    if (c->args.size() == 1 && t.isScalar()) return c->args[0];
+    return c;
+}
+
+// Checks the initial value of "v" and converts it to the variable's type.
+void Checker::checkInitializer(VarDecl* v) {
+    if (!v->init) return;
+    if (v->init->kind == ExprKind::Brace) {
+        std::vector<Expr*> ls;
+        leaves(v->init, ls);
+        for (Expr* l : ls)
+            if (IsPoison(l->type)) {
+                v->init = nullptr;
+                return;
+            }
+        std::size_t pos = 0;
+        Expr* built = nullptr;
+        if (ls.size() == 1 && ls[0]->type.isScalar() && v->type.isNumericValue()) {
+            built = ls[0];
+            coerce(built, v->type);
+            pos = 1;
+        } else {
+            built = aggregate(v->type, ls, pos, v->init);
+        }
+        if (built && pos != ls.size()) {
+            report(Diag::BadInitializer, v->line, v->column, std::string(v->name),
+                   "too many values");
+            built = nullptr;
+        }
+        v->init = built;
+        return;
+    }
+    check(v->init);
+    if (IsPoison(v->init->type)) {
+        v->init = nullptr;
+        return;
+    }
+    if (!coerce(v->init, v->type)) v->init = nullptr;
+}
+
+void Checker::checkGlobal(VarDecl* g) {
+    if (g->type.base == Base::Void) {
+        report(Diag::VoidVariable, g->line, g->column, std::string(g->name));
+        return;
+    }
+    for (AnnotationDecl& a : g->annotations) checkAnnotation(a);
+    if (g->type.base == Base::Sampler) {
+        if (g->init)
+            report(Diag::BadInitializer, g->line, g->column, std::string(g->name),
+                   "a sampler takes a sampler_state block");
+        g->init = nullptr;
+        return;
+    }
+    if (g->hasSamplerState) {
+        report(Diag::BadInitializer, g->line, g->column, std::string(g->name),
+               "sampler_state initialises samplers only");
+        return;
+    }
+    if (g->type.base == Base::Texture) {
+        if (g->init)
+            report(Diag::BadInitializer, g->line, g->column, std::string(g->name),
+                   "a texture has no initial value");
+        g->init = nullptr;
+        return;
+    }
+    if (g->type.base == Base::Struct && !(g->storage & kStorageStatic)) {
+        report(Diag::UnsupportedFeature, g->line, g->column,
+               "a struct-typed effect parameter ('" + std::string(g->name) + "')");
+        return;
+    }
+    if (g->type.base == Base::String) {
+        if (g->init && g->init->kind != ExprKind::StringLit)
+            report(Diag::BadInitializer, g->line, g->column, std::string(g->name),
+                   "a string needs a string literal");
+        return;
+    }
+    checkInitializer(g);
+    if (g->init && !(g->storage & kStorageStatic)) {
+        std::vector<double> value;
+        evalDepth_ = 0;
+        if (!evalConst(g->init, value))
+            report(Diag::NotConstant, g->init, std::string(g->name));
+    }
+}
+
+void Checker::checkAnnotation(AnnotationDecl& a) {
+    if (!a.value) return;
+    if (a.value->kind == ExprKind::Brace) {
+        std::vector<Expr*> ls;
+        leaves(a.value, ls);
+        return;
+    }
+    check(a.value);
+}
+
+}  // namespace platform::gfx::fx

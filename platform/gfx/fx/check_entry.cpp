@@ -1,0 +1,239 @@
+// platform/gfx/fx/check_entry.cpp: entry points and the stage boundary: the shaders "compile"
+// names, how its arguments bind to the function's parameters, and the semantics crossing each
+// stage.
+#include "platform/gfx/fx/checker.h"
+
+#include <cctype>
+
+namespace platform::gfx::fx {
+
+namespace {
+
+void CollectMembers(const Type& t, std::string_view sem, IoVar base, std::vector<IoVar>& list) {
+    if (!sem.empty()) {
+        base.semantic = NormalizeSemantic(sem);
+        base.type = t;
+        list.push_back(base);
+        return;
+    }
+    if (t.base != Base::Struct || t.isArray()) return;
+    for (std::size_t i = 0; i < t.st->members.size(); ++i) {
+        IoVar m = base;
+        m.path.push_back(static_cast<int>(i));
+        CollectMembers(t.st->members[i]->type, t.st->members[i]->semantic, m, list);
+    }
+}
+
+}  // namespace
+
+std::string NormalizeSemantic(std::string_view semantic) {
+    std::string s;
+    for (char c : semantic) s += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (s == "SV_POSITION") s = "POSITION";
+    if (s.rfind("SV_TARGET", 0) == 0) s = "COLOR" + s.substr(9);
+    if (s == "SV_DEPTH") s = "DEPTH";
+    std::size_t digits = s.size();
+    while (digits > 0 && std::isdigit(static_cast<unsigned char>(s[digits - 1]))) --digits;
+    if (digits == s.size()) s += '0';
+    return s;
+}
+
+bool Checker::IsProfile(std::string_view p, bool vertex) {
+    static constexpr const char* kVertex[] = {"vs_1_1", "vs_2_0", "vs_2_a", "vs_2_sw",
+                                              "vs_3_0", "vs_3_sw"};
+    static constexpr const char* kPixel[] = {"ps_1_1", "ps_1_2", "ps_1_3", "ps_1_4",
+                                             "ps_2_0", "ps_2_a", "ps_2_b", "ps_2_sw",
+                                             "ps_3_0", "ps_3_sw"};
+    if (vertex) {
+        for (const char* k : kVertex)
+            if (p == k) return true;
+    } else {
+        for (const char* k : kPixel)
+            if (p == k) return true;
+    }
+    return false;
+}
+
+// Whether a parameter (or return value) of type "t" with semantic "sem" crosses the stage
+// boundary completely: its own semantic, or a struct whose members all have semantics.
+bool Checker::hasSemantics(const Type& t, std::string_view sem, std::string& missing,
+                           std::string_view name) {
+    if (!sem.empty()) return true;
+    if (t.base != Base::Struct || t.isArray()) {
+        missing = std::string(name);
+        return false;
+    }
+    for (const VarDecl* m : t.st->members)
+        if (!hasSemantics(m->type, m->semantic, missing, m->name)) return false;
+    return true;
+}
+
+bool Checker::checkEntry(StateAssign& a, bool vertex, EntryPoint& out) {
+    Expr* v = a.value;
+    if (v->kind != ExprKind::Compile) {
+        if ((v->kind == ExprKind::Name && EqualsNoCase(v->text, "NULL")) ||
+            (v->kind == ExprKind::IntLit && v->text == "0"))
+            return true;
+        report(Diag::BadStateValue, a.line, a.column, std::string(a.name));
+        return false;
+    }
+    const std::string profile(v->text);
+    if (!IsProfile(profile, vertex)) {
+        const bool other = IsProfile(profile, !vertex);
+        report(Diag::BadProfile, v->line, v->column, profile,
+               other ? (vertex ? "not a vertex shader profile" : "not a pixel shader profile")
+                     : "unsupported profile");
+        return false;
+    }
+    Expr* call = v->args[0];
+    scopes_.clear();
+    current_ = nullptr;
+    for (Expr* arg : call->args) check(arg);
+    for (Expr* arg : call->args)
+        if (IsPoison(arg->type)) return false;
+    auto it = functions_.find(call->text);
+    if (it == functions_.end()) {
+        report(Diag::UnknownFunction, call, std::string(call->text), "");
+        return false;
+    }
+    // Arguments go to the 'uniform' parameters in order, or to the leading parameters of a
+    // function that marks none.
+    auto binding = [&](const FuncDecl* f, std::vector<std::size_t>& slots) {
+        slots.clear();
+        for (std::size_t i = 0; i < f->params.size(); ++i) {
+            const VarDecl* p = f->params[i];
+            if (p->storage & kStorageOut) continue;
+            // Parameters marked 'uniform', and those without a semantic (which cannot be
+            // stage inputs), take the arguments of 'compile'.
+            if ((p->storage & kStorageUniform) ||
+                (p->semantic.empty() && p->type.base != Base::Struct))
+                slots.push_back(i);
+        }
+        if (slots.size() < call->args.size()) return false;
+        slots.resize(call->args.size());
+        for (std::size_t i = 0; i < call->args.size(); ++i)
+            if (ConversionCost(call->args[i]->type, f->params[slots[i]]->type, false) ==
+                kImpossible)
+                return false;
+        return true;
+    };
+    const FuncDecl* chosen = nullptr;
+    std::vector<std::size_t> slots;
+    for (const FuncDecl* f : it->second) {
+        const FuncDecl* def = f->definition ? f->definition : f;
+        if (binding(def, slots)) {
+            chosen = def;
+            break;
+        }
+    }
+    if (!chosen) {
+        report(Diag::UnknownFunction, call, std::string(call->text), " for these arguments");
+        return false;
+    }
+    if (recursive_.count(chosen)) return false;
+    for (Expr* arg : call->args)
+        if (callsFunction(arg)) {
+            report(Diag::BadEntryPoint, arg, std::string(chosen->name),
+                   "arguments of 'compile' must be constants or parameters");
+            return false;
+        }
+    std::vector<Expr*> bound(chosen->params.size(), nullptr);
+    for (std::size_t i = 0; i < call->args.size(); ++i) {
+        coerce(call->args[i], chosen->params[slots[i]]->type);
+        bound[slots[i]] = call->args[i];
+    }
+    const std::string fname(chosen->name);
+    bool ok = true;
+    for (std::size_t i = 0; i < chosen->params.size(); ++i) {
+        if (bound[i]) continue;
+        const VarDecl* p = chosen->params[i];
+        if ((p->storage & kStorageUniform) && !(p->storage & kStorageOut)) {
+            report(Diag::BadEntryPoint, call, fname,
+                   "uniform parameter '" + std::string(p->name) + "' has no value");
+            ok = false;
+            continue;
+        }
+        std::string missing;
+        if (!hasSemantics(p->type, p->semantic, missing, p->name)) {
+            report(Diag::MissingSemantic, call, fname, missing);
+            ok = false;
+        }
+        if (p->type.base == Base::Sampler || p->type.base == Base::Texture) {
+            report(Diag::BadEntryPoint, call, fname,
+                   "sampler parameter '" + std::string(p->name) + "' has no value");
+            ok = false;
+        }
+    }
+    if (chosen->ret.base != Base::Void) {
+        std::string missing;
+        if (!hasSemantics(chosen->ret, chosen->semantic, missing, "return value")) {
+            report(Diag::MissingSemantic, call, fname, missing);
+            ok = false;
+        }
+    }
+    if (!ok) return false;
+    std::vector<IoVar> ins, outs;
+    CollectIo(*chosen, bound, ins, outs);
+    bool found = false;
+    for (const IoVar& o : outs) {
+        if (vertex && o.semantic == "POSITION0") found = true;
+        if (!vertex && (o.semantic.rfind("COLOR", 0) == 0 || o.semantic == "DEPTH0"))
+            found = true;
+    }
+    if (!found) {
+        report(Diag::BadEntryPoint, call, fname,
+               vertex ? "a vertex shader must write POSITION"
+                      : "a pixel shader must write COLOR");
+        return false;
+    }
+    for (const IoVar& io : ins)
+        if (!io.type.isNumericValue() || io.type.rows > 0) {
+            report(Diag::BadEntryPoint, call, fname,
+                   "input '" + io.semantic + "' must be a scalar or vector");
+            return false;
+        }
+    for (const IoVar& io : outs)
+        if (!io.type.isNumericValue() || io.type.rows > 0) {
+            report(Diag::BadEntryPoint, call, fname,
+                   "output '" + io.semantic + "' must be a scalar or vector");
+            return false;
+        }
+    out.func = chosen;
+    out.boundArgs = bound;
+    out.profile = profile;
+    return true;
+}
+
+bool Checker::callsFunction(const Expr* e) {
+    if (e->kind == ExprKind::Call && e->ref == Ref::Function) return true;
+    for (const Expr* a : e->args)
+        if (callsFunction(a)) return true;
+    return false;
+}
+
+void CollectIo(const FuncDecl& func, const std::vector<Expr*>& bound, std::vector<IoVar>& inputs,
+               std::vector<IoVar>& outputs) {
+    for (std::size_t i = 0; i < func.params.size(); ++i) {
+        if (i < bound.size() && bound[i]) continue;
+        const VarDecl* p = func.params[i];
+        IoVar base;
+        base.param = static_cast<int>(i);
+        if (p->storage & kStorageOut) {
+            base.output = true;
+            CollectMembers(p->type, p->semantic, base, outputs);
+            if (!(p->storage & kStorageIn)) continue;
+            base.output = false;
+            CollectMembers(p->type, p->semantic, base, inputs);  // inout: an input as well
+        } else {
+            CollectMembers(p->type, p->semantic, base, inputs);
+        }
+    }
+    if (func.ret.base != Base::Void) {
+        IoVar base;
+        base.param = -1;
+        base.output = true;
+        CollectMembers(func.ret, func.semantic, base, outputs);
+    }
+}
+
+}  // namespace platform::gfx::fx

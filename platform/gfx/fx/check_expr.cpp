@@ -1,0 +1,542 @@
+// platform/gfx/fx/check_expr.cpp: expression typing: operators, assignments, l-values,
+// constructors, member access and swizzles, indexing, and calls of the effect's own functions
+// (overload resolution).
+#include "platform/gfx/fx/checker.h"
+
+#include <cstring>
+
+namespace platform::gfx::fx {
+
+bool Checker::isLiteral(const Expr* e) {
+    if (e->kind == ExprKind::Unary && (e->op == Tok::Minus || e->op == Tok::Plus))
+        return isLiteral(e->args[0]);
+    return e->kind == ExprKind::IntLit || e->kind == ExprKind::FloatLit ||
+           e->kind == ExprKind::BoolLit;
+}
+
+// Whether evaluating "e" changes something (an assignment, ++/-- or a call).
+bool Checker::hasSideEffects(const Expr* e) {
+    if (e->kind == ExprKind::Assign || e->kind == ExprKind::Postfix || e->kind == ExprKind::Call)
+        return true;
+    if (e->kind == ExprKind::Unary && (e->op == Tok::PlusPlus || e->op == Tok::MinusMinus))
+        return true;
+    for (const Expr* a : e->args)
+        if (hasSideEffects(a)) return true;
+    return false;
+}
+
+bool Checker::isLvalue(const Expr* e, std::string* why) {
+    switch (e->kind) {
+        case ExprKind::Name:
+            if (!e->var) return false;
+            if (e->var->storage & kStorageConst) {
+                *why = "'" + std::string(e->var->name) + "' is const";
+                return false;
+            }
+            if (e->var->isGlobal && !(e->var->storage & kStorageStatic)) {
+                *why = "'" + std::string(e->var->name) + "' is a uniform parameter";
+                return false;
+            }
+            if (e->var->type.base == Base::Sampler || e->var->type.base == Base::Texture)
+                return false;
+            return true;
+        case ExprKind::Member:
+            if (e->swizzleCount > 0) {
+                for (int i = 0; i < e->swizzleCount; ++i)
+                    for (int j = 0; j < i; ++j)
+                        if (e->swizzle[i] == e->swizzle[j]) {
+                            *why = "repeated swizzle component";
+                            return false;
+                        }
+                if (e->matrixSwizzle && e->swizzleCount > 1) {
+                    *why = "a matrix swizzle of several elements";
+                    return false;
+                }
+                if (e->args[0]->type.isScalar() && e->swizzleCount > 1) {
+                    *why = "a swizzle that widens a scalar";
+                    return false;
+                }
+            }
+            return isLvalue(e->args[0], why);
+        case ExprKind::Index: return isLvalue(e->args[0], why);
+        default: return false;
+    }
+}
+
+bool Checker::requireLvalue(const Expr* e) {
+    std::string why = "expression is not assignable";
+    if (isLvalue(e, &why)) return true;
+    report(Diag::NotAssignable, e, why);
+    return false;
+}
+
+Type Checker::check(Expr* e) {
+    if (++depth_ > 400) {  // the parser's limit keeps this far away; belt and braces
+        --depth_;
+        return e->type = Poison();
+    }
+    e->type = checkInner(e);
+    --depth_;
+    return e->type;
+}
+
+bool Checker::anyPoison(Expr* e) {
+    for (Expr* a : e->args)
+        if (IsPoison(a->type)) return true;
+    return false;
+}
+
+Type Checker::checkInner(Expr* e) {
+    switch (e->kind) {
+        case ExprKind::IntLit: return Type::Scalar(Base::Int);
+        case ExprKind::FloatLit: return Type::Scalar(Base::Float);
+        case ExprKind::BoolLit: return Type::Scalar(Base::Bool);
+        case ExprKind::StringLit: {
+            Type t{Base::String};
+            t.cols = 0;
+            return t;
+        }
+        case ExprKind::Name: {
+            const VarDecl* v = lookupVar(e->text);
+            if (!v) {
+                if (functions_.count(e->text) || IntrinsicNamed(e->text) >= 0) {
+                    report(Diag::UnsupportedFeature, e, "a function used as a value");
+                } else {
+                    report(Diag::UndeclaredName, e, std::string(e->text));
+                }
+                return Poison();
+            }
+            e->var = v;
+            e->ref = v->isGlobal ? Ref::Global : Ref::Local;
+            return v->type;
+        }
+        case ExprKind::Unary: return checkUnary(e);
+        case ExprKind::Postfix: {
+            const Type t = check(e->args[0]);
+            if (IsPoison(t)) return t;
+            if (!t.isNumericValue() || t.base == Base::Bool) {
+                report(Diag::BadOperands, e, TokenName(e->op), TypeName(t));
+                return Poison();
+            }
+            requireLvalue(e->args[0]);
+            return t;
+        }
+        case ExprKind::Binary: return checkBinary(e);
+        case ExprKind::Assign: return checkAssign(e);
+        case ExprKind::Ternary: return checkTernary(e);
+        case ExprKind::Call: return checkCall(e);
+        case ExprKind::Construct: return checkConstruct(e);
+        case ExprKind::Cast: {
+            const Type t = check(e->args[0]);
+            if (IsPoison(t)) return t;
+            Type to = e->castType;
+            if (to.base == Base::Struct && !isLiteral(e->args[0])) {
+                report(Diag::UnsupportedFeature, e, "casting a value that is not a constant to a struct");
+                return Poison();
+            }
+            if (ConversionCost(t, to, true) == kImpossible) {
+                report(Diag::TypeMismatch, e, TypeName(t), TypeName(to));
+                return Poison();
+            }
+            return to;
+        }
+        case ExprKind::Member: return checkMember(e);
+        case ExprKind::Index: {
+            const Type t = check(e->args[0]);
+            const Type it = check(e->args[1]);
+            if (IsPoison(t) || IsPoison(it)) return Poison();
+            if (!it.isScalar()) {
+                report(Diag::TypeMismatch, e->args[1], TypeName(it), "int");
+                return Poison();
+            }
+            coerce(e->args[1], Type::Scalar(Base::Int));
+            if (t.isArray()) return t.element();
+            if (t.isVector()) return Type::Scalar(t.base);
+            if (t.isMatrix()) return Type::Vector(Base::Float, t.cols);
+            report(Diag::NotIndexable, e, TypeName(t));
+            return Poison();
+        }
+        case ExprKind::Brace:
+            report(Diag::UnsupportedFeature, e, "an initializer list here");
+            return Poison();
+        case ExprKind::Comma: {
+            check(e->args[0]);
+            return check(e->args[1]);
+        }
+        case ExprKind::Compile:
+            report(Diag::UnsupportedFeature, e, "'compile' outside a pass");
+            return Poison();
+        case ExprKind::Convert: return e->type;
+    }
+    return Poison();
+}
+
+Type Checker::checkUnary(Expr* e) {
+    const Type t = check(e->args[0]);
+    if (IsPoison(t)) return t;
+    const char* op = TokenName(e->op);
+    if (!t.isNumericValue()) {
+        report(Diag::BadOperands, e, op, TypeName(t));
+        return Poison();
+    }
+    switch (e->op) {
+        case Tok::Minus:
+        case Tok::Plus:
+            if (t.base == Base::Bool) {
+                coerce(e->args[0], WithBase(t, Base::Int));
+                return e->args[0]->type;
+            }
+            return t;
+        case Tok::Bang:
+            coerce(e->args[0], BoolShaped(t));
+            return BoolShaped(t);
+        case Tok::Tilde:
+            if (t.base != Base::Int && t.base != Base::Uint) {
+                report(Diag::BadOperands, e, op, TypeName(t));
+                return Poison();
+            }
+            return t;
+        default:  // ++ --
+            if (t.base == Base::Bool) {
+                report(Diag::BadOperands, e, op, TypeName(t));
+                return Poison();
+            }
+            requireLvalue(e->args[0]);
+            return t;
+    }
+}
+
+// The type of "a op b" after converting both operands; converts them in place.
+Type Checker::binaryType(Expr* at, Tok op, Expr*& a, Expr*& b) {
+    const Type ta = a->type, tb = b->type;
+    if (IsPoison(ta) || IsPoison(tb)) return Poison();
+    Type common;
+    const std::string opName = TokenName(op);
+    if (!CommonType(ta, tb, common)) {
+        report(Diag::BadOperands, at, opName, TypeName(ta), " and '" + TypeName(tb) + "'");
+        return Poison();
+    }
+    switch (op) {
+        case Tok::AndAnd:
+        case Tok::OrOr: {
+            const Type bt = BoolShaped(common);
+            if (bt.rows > 0) {
+                report(Diag::BadOperands, at, opName, TypeName(ta), " and '" + TypeName(tb) + "'");
+                return Poison();
+            }
+            coerce(a, bt);
+            coerce(b, bt);
+            return bt;
+        }
+        case Tok::Less: case Tok::Greater: case Tok::LessEqual: case Tok::GreaterEqual:
+        case Tok::Equal: case Tok::NotEqual:
+            if (common.rows > 0) {
+                report(Diag::UnsupportedFeature, at, "comparing matrices");
+                return Poison();
+            }
+            coerce(a, common);
+            coerce(b, common);
+            return BoolShaped(common);
+        case Tok::Amp: case Tok::Pipe: case Tok::Caret: case Tok::Shl: case Tok::Shr:
+            if (common.base == Base::Float || common.rows > 0) {
+                report(Diag::BadOperands, at, opName, TypeName(ta), " and '" + TypeName(tb) + "'");
+                return Poison();
+            }
+            if (common.base == Base::Bool) common = WithBase(common, Base::Int);
+            coerce(a, common);
+            coerce(b, common);
+            return common;
+        default:  // + - * / %
+            if (op == Tok::Percent && common.rows > 0) {
+                report(Diag::BadOperands, at, opName, TypeName(ta), " and '" + TypeName(tb) + "'");
+                return Poison();
+            }
+            if (common.base == Base::Bool) common = WithBase(common, Base::Int);
+            coerce(a, common);
+            coerce(b, common);
+            return common;
+    }
+}
+
+Type Checker::checkBinary(Expr* e) {
+    check(e->args[0]);
+    check(e->args[1]);
+    if (anyPoison(e)) return Poison();
+    return binaryType(e, e->op, e->args[0], e->args[1]);
+}
+
+Tok Checker::compoundOperator(Tok k) {
+    switch (k) {
+        case Tok::PlusAssign: return Tok::Plus;
+        case Tok::MinusAssign: return Tok::Minus;
+        case Tok::StarAssign: return Tok::Star;
+        case Tok::SlashAssign: return Tok::Slash;
+        case Tok::PercentAssign: return Tok::Percent;
+        case Tok::ShlAssign: return Tok::Shl;
+        case Tok::ShrAssign: return Tok::Shr;
+        case Tok::AmpAssign: return Tok::Amp;
+        case Tok::PipeAssign: return Tok::Pipe;
+        case Tok::CaretAssign: return Tok::Caret;
+        default: return Tok::End;
+    }
+}
+
+// A compound assignment "t op= v" becomes "t = t op v" (args[1] is the binary node), so
+// the emitter writes plain assignments with HLSL's conversions explicit.
+Type Checker::checkAssign(Expr* e) {
+    const Type t = check(e->args[0]);
+    if (e->args[1]->kind == ExprKind::Brace) {
+        report(Diag::UnsupportedFeature, e->args[1], "an initializer list here");
+        return Poison();
+    }
+    check(e->args[1]);
+    if (IsPoison(t) || IsPoison(e->args[1]->type)) return Poison();
+    if (!requireLvalue(e->args[0])) return Poison();
+    if (e->op != Tok::Assign) {
+        // The target is evaluated twice in "t = t op v".
+        if (hasSideEffects(e->args[0])) {
+            report(Diag::UnsupportedFeature, e,
+                   "a compound assignment whose target has side effects");
+            return Poison();
+        }
+        Expr* b = m_.make<Expr>();
+        b->kind = ExprKind::Binary;
+        b->op = compoundOperator(e->op);
+        b->line = e->line;
+        b->column = e->column;
+        b->args = {e->args[0], e->args[1]};
+        b->type = binaryType(b, b->op, b->args[0], b->args[1]);
+        if (IsPoison(b->type)) return Poison();
+        e->args[1] = b;
+        e->op = Tok::Assign;
+    }
+    coerce(e->args[1], t);
+    return t;
+}
+
+Type Checker::checkTernary(Expr* e) {
+    const Type c = check(e->args[0]);
+    check(e->args[1]);
+    check(e->args[2]);
+    if (anyPoison(e)) return Poison();
+    const Type a = e->args[1]->type, b = e->args[2]->type;
+    Type common;
+    if (a == b) {
+        common = a;
+    } else if (!CommonType(a, b, common)) {
+        report(Diag::TypeMismatch, e->args[2], TypeName(b), TypeName(a));
+        return Poison();
+    }
+    if (!c.isNumericValue() || c.rows > 0) {
+        report(Diag::BadOperands, e, "?:", TypeName(c));
+        return Poison();
+    }
+    if (c.isVector()) {
+        if (!common.isNumericValue() || common.rows > 0) {
+            report(Diag::BadOperands, e, "?:", TypeName(c));
+            return Poison();
+        }
+        if (common.isScalar()) common = Type::Vector(common.base, c.cols);
+        if (common.cols != c.cols) {
+            report(Diag::TypeMismatch, e->args[0], TypeName(c), TypeName(BoolShaped(common)));
+            return Poison();
+        }
+        coerce(e->args[0], BoolShaped(common));
+    } else {
+        coerce(e->args[0], Type::Scalar(Base::Bool));
+    }
+    if (a != common) coerce(e->args[1], common);
+    if (b != common) coerce(e->args[2], common);
+    return common;
+}
+
+Type Checker::checkConstruct(Expr* e) {
+    const Type t = e->castType;
+    int comps = 0;
+    for (Expr*& a : e->args) {
+        check(a);
+        if (IsPoison(a->type)) return Poison();
+        if (!a->type.isNumericValue()) {
+            report(Diag::TypeMismatch, a, TypeName(a->type), TypeName(t));
+            return Poison();
+        }
+        comps += a->type.components();
+    }
+    if (!t.isNumericValue()) {
+        report(Diag::UnsupportedFeature, e, "a constructor of type '" + TypeName(t) + "'");
+        return Poison();
+    }
+    if (e->args.size() == 1 && e->args[0]->type.isScalar()) {
+        coerce(e->args[0], Type::Scalar(t.base == Base::Struct ? Base::Float : t.base));
+        return t;
+    }
+    if (comps != t.components()) {
+        report(Diag::ConstructorArguments, e, TypeName(t), std::to_string(t.components()),
+               std::to_string(comps));
+        return Poison();
+    }
+    // Matrices are float in GLSL; convert other bases component-wise into float vectors.
+    if (t.rows > 0)
+        for (Expr*& a : e->args)
+            if (a->type.base != Base::Float && a->type.rows == 0)
+                coerce(a, WithBase(a->type, Base::Float));
+    return t;
+}
+
+Type Checker::checkMember(Expr* e) {
+    const Type t = check(e->args[0]);
+    if (IsPoison(t)) return t;
+    const std::string_view name = e->text;
+    if (t.base == Base::Struct && !t.isArray()) {
+        for (std::size_t i = 0; i < t.st->members.size(); ++i)
+            if (t.st->members[i]->name == name) {
+                e->memberIndex = static_cast<int>(i);
+                return t.st->members[i]->type;
+            }
+        report(Diag::NoMember, e, TypeName(t), std::string(name));
+        return Poison();
+    }
+    if (!t.isNumericValue()) {
+        report(Diag::NoMember, e, TypeName(t), std::string(name));
+        return Poison();
+    }
+    if (t.isMatrix()) {
+        // _m<r><c> (0-based) or _<r><c> (1-based), repeated
+        std::size_t p = 0;
+        int n = 0;
+        while (p < name.size()) {
+            int r, c;
+            if (name.substr(p, 2) == "_m" && p + 3 < name.size() + 0 && p + 4 <= name.size()) {
+                r = name[p + 2] - '0';
+                c = name[p + 3] - '0';
+                p += 4;
+            } else if (name[p] == '_' && p + 3 <= name.size()) {
+                r = name[p + 1] - '1';
+                c = name[p + 2] - '1';
+                p += 3;
+            } else {
+                n = -1;
+                break;
+            }
+            if (r < 0 || r >= t.rows || c < 0 || c >= t.cols || n >= 4) {
+                n = -1;
+                break;
+            }
+            e->swizzle[n++] = r * 4 + c;
+        }
+        if (n <= 0) {
+            report(Diag::BadSwizzle, e, std::string(name.substr(0, 20)), TypeName(t));
+            return Poison();
+        }
+        e->swizzleCount = n;
+        e->matrixSwizzle = true;
+        return n == 1 ? Type::Scalar(Base::Float) : Type::Vector(Base::Float, n);
+    }
+    static constexpr const char* kSets[2] = {"xyzw", "rgba"};
+    const int size = t.cols;
+    bool ok = !name.empty() && name.size() <= 4;
+    for (int set = 0; ok && set < 2; ++set) {
+        bool all = true;
+        for (std::size_t i = 0; i < name.size() && all; ++i) {
+            const char* f = std::strchr(kSets[set], name[i]);
+            if (!f || name[i] == 0 || f - kSets[set] >= size) {
+                all = false;
+            } else {
+                e->swizzle[i] = static_cast<int>(f - kSets[set]);
+            }
+        }
+        if (all) {
+            e->swizzleCount = static_cast<int>(name.size());
+            return e->swizzleCount == 1 ? Type::Scalar(t.base)
+                                        : Type::Vector(t.base, e->swizzleCount);
+        }
+    }
+    report(Diag::BadSwizzle, e, std::string(name.substr(0, 20)), TypeName(t));
+    return Poison();
+}
+
+// Picks the overload of "name" for the checked arguments "args"; null when none fits
+// (reported). Default parameter values fill missing trailing arguments.
+const FuncDecl* Checker::resolve(const Expr* at, std::string_view name, std::vector<Expr*>& args) {
+    auto it = functions_.find(name);
+    if (it == functions_.end()) return nullptr;
+    const FuncDecl* best = nullptr;
+    int bestCost = 1 << 30;
+    bool ambiguous = false;
+    for (const FuncDecl* f : it->second) {
+        if (args.size() > f->params.size()) continue;
+        bool fits = true;
+        int cost = 0;
+        for (std::size_t i = 0; i < f->params.size() && fits; ++i) {
+            if (i >= args.size()) {
+                fits = f->params[i]->init != nullptr;
+                continue;
+            }
+            const int c = ConversionCost(args[i]->type, f->params[i]->type, false);
+            if (c == kImpossible) fits = false;
+            if ((f->params[i]->storage & kStorageOut) && c != kExact) fits = false;
+            cost += c;
+        }
+        if (!fits) continue;
+        if (cost < bestCost) {
+            best = f;
+            bestCost = cost;
+            ambiguous = false;
+        } else if (cost == bestCost) {
+            ambiguous = true;
+        }
+    }
+    if (!best) {
+        std::string sig = " for (";
+        for (std::size_t i = 0; i < args.size(); ++i)
+            sig += (i ? ", " : "") + TypeName(args[i]->type);
+        report(Diag::UnknownFunction, at, std::string(name), sig + ")");
+        return nullptr;
+    }
+    if (ambiguous) {
+        report(Diag::AmbiguousCall, at, std::string(name));
+        return nullptr;
+    }
+    return best;
+}
+
+Type Checker::checkCall(Expr* e) {
+    for (Expr* a : e->args) check(a);
+    if (anyPoison(e)) return Poison();
+    const std::string_view name = e->text;
+    if (functions_.count(name)) {
+        const FuncDecl* f = resolve(e, name, e->args);
+        if (!f) return Poison();
+        for (std::size_t i = e->args.size(); i < f->params.size(); ++i) {
+            Expr* d = f->params[i]->init;  // default values are constant expressions
+            check(d);
+            e->args.push_back(d);
+        }
+        for (std::size_t i = 0; i < f->params.size(); ++i) {
+            if (f->params[i]->storage & kStorageOut) {
+                requireLvalue(e->args[i]);
+            } else {
+                coerce(e->args[i], f->params[i]->type);
+            }
+        }
+        const FuncDecl* target = f->definition ? f->definition : f;
+        e->func = target;
+        e->ref = Ref::Function;
+        if (current_) current_->callees.push_back(target);
+        return f->ret;
+    }
+    const int intrinsic = IntrinsicNamed(name);
+    if (intrinsic < 0) {
+        if (lookupVar(name)) {
+            report(Diag::NotAFunction, e, std::string(name));
+        } else {
+            report(Diag::UnknownFunction, e, std::string(name), "");
+        }
+        return Poison();
+    }
+    e->intrinsic = intrinsic;
+    e->ref = Ref::Intrinsic;
+    return checkIntrinsic(e, static_cast<Intrinsic>(intrinsic));
+}
+
+}  // namespace platform::gfx::fx

@@ -1,0 +1,289 @@
+// platform/gfx/fx/check_intrinsic.cpp: intrinsic functions: the signature of each built-in
+// function (argument count, the conversions of its arguments, its result type), texture lookups
+// and mul().
+#include "platform/gfx/fx/checker.h"
+
+#include <algorithm>
+
+namespace platform::gfx::fx {
+
+namespace {
+
+constexpr const char* kIntrinsicNames[] = {
+#define FX_INTRINSIC_NAME(name) #name,
+    FX_INTRINSICS(FX_INTRINSIC_NAME)
+#undef FX_INTRINSIC_NAME
+};
+
+}  // namespace
+
+int IntrinsicNamed(std::string_view name) {
+    for (int i = 0; i < static_cast<int>(sizeof kIntrinsicNames / sizeof kIntrinsicNames[0]); ++i)
+        if (name == kIntrinsicNames[i]) return i;
+    return -1;
+}
+
+bool Checker::arity(Expr* e, std::size_t lo, std::size_t hi) {
+    if (e->args.size() >= lo && e->args.size() <= hi) return true;
+    report(Diag::UnknownFunction, e, std::string(e->text),
+           " taking " + std::to_string(e->args.size()) + " arguments");
+    return false;
+}
+
+// The common type of all arguments (float when "floatOnly"), converting them to it.
+Type Checker::unify(Expr* e, bool floatOnly) {
+    Type common = e->args[0]->type;
+    for (std::size_t i = 0; i < e->args.size(); ++i) {
+        const Type t = e->args[i]->type;
+        if (!t.isNumericValue()) {
+            report(Diag::TypeMismatch, e->args[i], TypeName(t), "float");
+            return Poison();
+        }
+        if (i > 0 && !CommonType(common, t, common)) {
+            report(Diag::BadOperands, e, std::string(e->text), TypeName(t));
+            return Poison();
+        }
+    }
+    if (floatOnly || common.base == Base::Bool) common = FloatShaped(common);
+    for (Expr*& a : e->args) coerce(a, common);
+    return common;
+}
+
+bool Checker::requireVector(Expr* e, const Type& t, int size) {
+    if (t.isVector() && (size == 0 || t.cols == size)) return true;
+    report(Diag::TypeMismatch, e, TypeName(t), size ? "float" + std::to_string(size) : "vector");
+    return false;
+}
+
+Type Checker::sampleTexture(Expr* e, Dim dim, int coords, int extraArgs) {
+    if (!arity(e, 2, 2 + extraArgs)) return Poison();
+    const Type s = e->args[0]->type;
+    if (s.base != Base::Sampler || s.isArray()) {
+        report(Diag::SamplerRequired, e, std::string(e->text));
+        return Poison();
+    }
+    if (s.dim != dim && !(dim == Dim::D1 && s.dim == Dim::D2)) {
+        report(Diag::TypeMismatch, e->args[0], TypeName(s),
+               dim == Dim::D3 ? "sampler3D" : dim == Dim::Cube ? "samplerCUBE" : "sampler2D");
+        return Poison();
+    }
+    for (std::size_t i = 1; i < e->args.size(); ++i) {
+        const int n = i == 1 ? coords : (coords == 4 ? 2 : coords);
+        coerce(e->args[i], MakeNumeric(Base::Float, 0, n));
+    }
+    return Type::Vector(Base::Float, 4);
+}
+
+bool Checker::outArgument(Expr*& arg, const Type& t) {
+    if (!requireLvalue(arg)) return false;
+    if (arg->type != t) {
+        report(Diag::TypeMismatch, arg, TypeName(arg->type), TypeName(t));
+        return false;
+    }
+    return true;
+}
+
+Type Checker::checkIntrinsic(Expr* e, Intrinsic k) {
+    using I = Intrinsic;
+    switch (k) {
+        // T f(T), float
+        case I::k_acos: case I::k_asin: case I::k_atan: case I::k_ceil: case I::k_cos:
+        case I::k_cosh: case I::k_degrees: case I::k_exp: case I::k_exp2: case I::k_floor:
+        case I::k_frac: case I::k_log: case I::k_log10: case I::k_log2: case I::k_radians:
+        case I::k_round: case I::k_rsqrt: case I::k_saturate: case I::k_sin: case I::k_sinh:
+        case I::k_sqrt: case I::k_tan: case I::k_tanh: case I::k_trunc: case I::k_ddx:
+        case I::k_ddy: case I::k_fwidth:
+            if (!arity(e, 1, 1)) return Poison();
+            return unify(e, true);
+        case I::k_normalize: {
+            if (!arity(e, 1, 1)) return Poison();
+            const Type t = unify(e, true);
+            if (!IsPoison(t) && !requireVector(e->args[0], t)) return Poison();
+            return t;
+        }
+        case I::k_abs:
+            if (!arity(e, 1, 1)) return Poison();
+            return unify(e, false);
+        case I::k_sign: {
+            if (!arity(e, 1, 1)) return Poison();
+            const Type t = unify(e, false);
+            return IsPoison(t) ? t : WithBase(t, Base::Int);
+        }
+        case I::k_atan2: case I::k_fmod: case I::k_pow: case I::k_step: case I::k_ldexp:
+            if (!arity(e, 2, 2)) return Poison();
+            return unify(e, true);
+        case I::k_reflect: {
+            if (!arity(e, 2, 2)) return Poison();
+            const Type t = unify(e, true);
+            if (!IsPoison(t) && !requireVector(e, t)) return Poison();
+            return t;
+        }
+        case I::k_max: case I::k_min:
+            if (!arity(e, 2, 2)) return Poison();
+            return unify(e, false);
+        case I::k_lerp: case I::k_smoothstep: case I::k_faceforward:
+            if (!arity(e, 3, 3)) return Poison();
+            return unify(e, true);
+        case I::k_clamp:
+            if (!arity(e, 3, 3)) return Poison();
+            return unify(e, false);
+        case I::k_refract: {
+            if (!arity(e, 3, 3)) return Poison();
+            std::vector<Expr*> saved = e->args;
+            e->args.resize(2);
+            const Type t = unify(e, true);
+            saved[0] = e->args[0];
+            saved[1] = e->args[1];
+            e->args = saved;
+            if (IsPoison(t) || !requireVector(e, t)) return Poison();
+            coerce(e->args[2], Type::Scalar(Base::Float));
+            return t;
+        }
+        case I::k_dot: case I::k_distance: {
+            if (!arity(e, 2, 2)) return Poison();
+            const Type t = unify(e, true);
+            if (IsPoison(t)) return t;
+            if (t.rows > 0) return requireVector(e, t), Poison();
+            return Type::Scalar(Base::Float);
+        }
+        case I::k_length: {
+            if (!arity(e, 1, 1)) return Poison();
+            const Type t = unify(e, true);
+            if (IsPoison(t)) return t;
+            if (t.rows > 0) return requireVector(e, t), Poison();
+            return Type::Scalar(Base::Float);
+        }
+        case I::k_cross:
+            if (!arity(e, 2, 2)) return Poison();
+            coerce(e->args[0], Type::Vector(Base::Float, 3));
+            coerce(e->args[1], Type::Vector(Base::Float, 3));
+            return Type::Vector(Base::Float, 3);
+        case I::k_all: case I::k_any: {
+            if (!arity(e, 1, 1)) return Poison();
+            const Type t = e->args[0]->type;
+            if (!t.isNumericValue() || t.rows > 0) {
+                report(Diag::TypeMismatch, e->args[0], TypeName(t), "vector");
+                return Poison();
+            }
+            coerce(e->args[0], BoolShaped(t));
+            return Type::Scalar(Base::Bool);
+        }
+        case I::k_isfinite: case I::k_isinf: case I::k_isnan: {
+            if (!arity(e, 1, 1)) return Poison();
+            const Type t = unify(e, true);
+            if (IsPoison(t) || t.rows > 0) return Poison();
+            return BoolShaped(t);
+        }
+        case I::k_determinant: case I::k_transpose: {
+            if (!arity(e, 1, 1)) return Poison();
+            const Type t = e->args[0]->type;
+            if (!t.isMatrix() || (k == I::k_determinant && t.rows != t.cols)) {
+                report(Diag::TypeMismatch, e->args[0], TypeName(t), "square matrix");
+                return Poison();
+            }
+            return k == I::k_determinant ? Type::Scalar(Base::Float)
+                                         : Type::Matrix(t.cols, t.rows);
+        }
+        case I::k_mul: return checkMul(e);
+        case I::k_lit:
+            if (!arity(e, 3, 3)) return Poison();
+            for (Expr*& a : e->args) coerce(a, Type::Scalar(Base::Float));
+            return Type::Vector(Base::Float, 4);
+        case I::k_D3DCOLORtoUBYTE4:
+            if (!arity(e, 1, 1)) return Poison();
+            coerce(e->args[0], Type::Vector(Base::Float, 4));
+            return Type::Vector(Base::Int, 4);
+        case I::k_clip:
+            if (!arity(e, 1, 1)) return Poison();
+            if (IsPoison(unify(e, true))) return Poison();
+            return Type{Base::Void, 0, 0};
+        case I::k_sincos: {
+            if (!arity(e, 3, 3)) return Poison();
+            Type t = e->args[0]->type;
+            if (!t.isNumericValue()) return unify(e, true);
+            t = FloatShaped(t);
+            coerce(e->args[0], t);
+            if (!outArgument(e->args[1], t) || !outArgument(e->args[2], t)) return Poison();
+            return Type{Base::Void, 0, 0};
+        }
+        case I::k_modf: case I::k_frexp: {
+            if (!arity(e, 2, 2)) return Poison();
+            Type t = e->args[0]->type;
+            if (!t.isNumericValue() || t.rows > 0) {
+                report(Diag::TypeMismatch, e->args[0], TypeName(t), "float");
+                return Poison();
+            }
+            t = FloatShaped(t);
+            coerce(e->args[0], t);
+            if (!outArgument(e->args[1], t)) return Poison();
+            return t;
+        }
+        case I::k_tex1D: return sampleTexture(e, Dim::D1, 1, 2);
+        case I::k_tex1Dlod: case I::k_tex1Dbias: case I::k_tex1Dproj:
+            return sampleTexture(e, Dim::D1, 4, 0);
+        case I::k_tex1Dgrad: return sampleTexture(e, Dim::D1, 1, 2);
+        case I::k_tex2D: return sampleTexture(e, Dim::D2, 2, 2);
+        case I::k_tex2Dlod: case I::k_tex2Dbias: case I::k_tex2Dproj:
+            return sampleTexture(e, Dim::D2, 4, 0);
+        case I::k_tex2Dgrad:
+            if (!arity(e, 4, 4)) return Poison();
+            return sampleTexture(e, Dim::D2, 2, 2);
+        case I::k_tex3D: return sampleTexture(e, Dim::D3, 3, 2);
+        case I::k_tex3Dlod: case I::k_tex3Dbias: case I::k_tex3Dproj:
+            return sampleTexture(e, Dim::D3, 4, 0);
+        case I::k_texCUBE: return sampleTexture(e, Dim::Cube, 3, 2);
+        case I::k_texCUBElod: case I::k_texCUBEbias: case I::k_texCUBEproj:
+            return sampleTexture(e, Dim::Cube, 4, 0);
+    }
+    return Poison();
+}
+
+// mul(a, b): scalar products, vector x matrix (row vector), matrix x vector (column
+// vector), matrix x matrix and vector . vector, with HLSL's truncation of the longer side.
+Type Checker::checkMul(Expr* e) {
+    if (!arity(e, 2, 2)) return Poison();
+    Type a = e->args[0]->type, b = e->args[1]->type;
+    if (!a.isNumericValue() || !b.isNumericValue()) {
+        report(Diag::BadOperands, e, "mul", TypeName(a), " and '" + TypeName(b) + "'");
+        return Poison();
+    }
+    const Base base = BaseRank(a.base) >= BaseRank(b.base) ? a.base : b.base;
+    const Base fb = base == Base::Bool ? Base::Int : base;
+    if (a.isScalar() || b.isScalar()) {
+        Type r;
+        CommonType(a, b, r);
+        r = WithBase(r, fb);
+        coerce(e->args[0], a.isScalar() ? Type::Scalar(r.base) : r);
+        coerce(e->args[1], b.isScalar() ? Type::Scalar(r.base) : r);
+        return r;
+    }
+    if (a.isVector() && b.isVector()) {
+        const int n = std::min(a.cols, b.cols);
+        coerce(e->args[0], Type::Vector(Base::Float, n));
+        coerce(e->args[1], Type::Vector(Base::Float, n));
+        return Type::Scalar(Base::Float);
+    }
+    if (a.isVector() && b.isMatrix()) {
+        if (a.cols < b.rows) {
+            report(Diag::BadOperands, e, "mul", TypeName(a), " and '" + TypeName(b) + "'");
+            return Poison();
+        }
+        coerce(e->args[0], Type::Vector(Base::Float, b.rows));
+        return Type::Vector(Base::Float, b.cols);
+    }
+    if (a.isMatrix() && b.isVector()) {
+        if (b.cols < a.cols) {
+            report(Diag::BadOperands, e, "mul", TypeName(a), " and '" + TypeName(b) + "'");
+            return Poison();
+        }
+        coerce(e->args[1], Type::Vector(Base::Float, a.cols));
+        return Type::Vector(Base::Float, a.rows);
+    }
+    if (a.cols != b.rows) {
+        report(Diag::BadOperands, e, "mul", TypeName(a), " and '" + TypeName(b) + "'");
+        return Poison();
+    }
+    return MakeNumeric(Base::Float, a.rows, b.cols);
+}
+
+}  // namespace platform::gfx::fx

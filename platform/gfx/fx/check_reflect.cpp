@@ -1,0 +1,119 @@
+// platform/gfx/fx/check_reflect.cpp: reflection: the parameter table (types, sizes, initial
+// values, annotations, sampler states) the effect object reads.
+#include "platform/gfx/fx/checker.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+namespace platform::gfx::fx {
+
+ParamType Checker::ObjectType(const Type& t) {
+    if (t.base == Base::Texture) {
+        switch (t.dim) {
+            case Dim::D1: return ParamType::Texture1D;
+            case Dim::D2: return ParamType::Texture2D;
+            case Dim::D3: return ParamType::Texture3D;
+            case Dim::Cube: return ParamType::TextureCube;
+            default: return ParamType::Texture;
+        }
+    }
+    switch (t.dim) {
+        case Dim::D1: return ParamType::Sampler1D;
+        case Dim::D3: return ParamType::Sampler3D;
+        case Dim::Cube: return ParamType::SamplerCube;
+        default: return ParamType::Sampler2D;
+    }
+}
+
+AnnotationInfo Checker::annotationInfo(const AnnotationDecl& a) {
+    AnnotationInfo info;
+    info.name = a.name;
+    info.type = a.type;
+    if (!a.value) return info;
+    if (a.value->kind == ExprKind::StringLit) {
+        std::string_view s = a.value->text;
+        if (s.size() >= 2) s = s.substr(1, s.size() - 2);
+        info.value = std::string(s);
+        return info;
+    }
+    std::vector<Expr*> ls;
+    if (a.value->kind == ExprKind::Brace) {
+        std::vector<Expr*> stack = {a.value};
+        std::function<void(Expr*)> walk = [&](Expr* e) {
+            if (e->kind == ExprKind::Brace) {
+                for (Expr* c : e->args) walk(c);
+            } else {
+                ls.push_back(e);
+            }
+        };
+        walk(a.value);
+    } else {
+        ls.push_back(a.value);
+    }
+    for (Expr* l : ls) {
+        std::vector<double> v;
+        evalDepth_ = 0;
+        if (IsPoison(l->type) || !evalConst(l, v)) continue;
+        for (double d : v) {
+            info.numbers.push_back(static_cast<float>(d));
+            char buf[32];
+            std::snprintf(buf, sizeof buf, "%g", d);
+            if (!info.value.empty()) info.value += ' ';
+            info.value += buf;
+        }
+    }
+    return info;
+}
+
+void Checker::buildReflection() {
+    for (VarDecl* g : m_.globals) {
+        if (g->storage & kStorageStatic) continue;
+        if (globals_[g->name] != g) continue;  // a redefinition, already reported
+        if (g->type.base == Base::Void || g->type.base == Base::Struct) continue;
+        ParameterInfo p;
+        p.name = std::string(g->name);
+        p.semantic = std::string(g->semantic);
+        p.typeName = TypeName(g->type.element());
+        p.elements = g->type.arraySize;
+        p.isShared = (g->storage & kStorageShared) != 0;
+        const Type t = g->type.element();
+        if (t.isNumeric()) {
+            p.glslName = "h" + p.name;
+            p.paramClass = t.isScalar()   ? ParamClass::Scalar
+                           : t.isVector() ? ParamClass::Vector
+                                          : ParamClass::MatrixRows;
+            p.type = t.base == Base::Bool  ? ParamType::Bool
+                     : t.base == Base::Float ? ParamType::Float
+                                             : ParamType::Int;
+            p.rows = t.rows > 0 ? t.rows : 1;
+            p.columns = t.cols;
+            p.sizeBytes = p.rows * p.columns * 4 * std::max(1, p.elements);
+            if (g->init) {
+                std::vector<double> v;
+                evalDepth_ = 0;
+                if (evalConst(g->init, v))
+                    for (double d : v) p.initialValue.push_back(static_cast<float>(d));
+            }
+        } else if (t.base == Base::String) {
+            p.paramClass = ParamClass::Object;
+            p.type = ParamType::String;
+            p.rows = p.columns = 1;
+        } else {
+            p.paramClass = ParamClass::Object;
+            p.type = ObjectType(t);
+            p.rows = p.columns = 1;
+            if (t.base == Base::Sampler) p.glslName = "h" + p.name;
+        }
+        for (const AnnotationDecl& a : g->annotations) p.annotations.push_back(annotationInfo(a));
+        g->reflectIndex = static_cast<int>(out_.parameters.size());
+        out_.parameters.push_back(std::move(p));
+        out_.parameterDecls.push_back(g);
+    }
+    for (std::size_t i = 0; i < out_.parameterDecls.size(); ++i) {
+        VarDecl* g = const_cast<VarDecl*>(out_.parameterDecls[i]);
+        if (g->type.base == Base::Sampler) checkSamplerStates(g, out_.parameters[i]);
+    }
+}
+
+}  // namespace platform::gfx::fx

@@ -1,0 +1,79 @@
+// platform/gfx/fx/check_scope.cpp: names and scopes: global parameters, function overload sets and
+// prototypes, local scopes and name lookup.
+#include "platform/gfx/fx/checker.h"
+
+#include <algorithm>
+
+namespace platform::gfx::fx {
+
+void Checker::registerGlobals() {
+    for (VarDecl* g : m_.globals) {
+        if (globals_.count(g->name)) {
+            report(Diag::Redefinition, g->line, g->column, std::string(g->name));
+            continue;
+        }
+        globals_[g->name] = g;
+    }
+}
+
+bool Checker::SameSignature(const FuncDecl* a, const FuncDecl* b) {
+    if (a->params.size() != b->params.size()) return false;
+    for (std::size_t i = 0; i < a->params.size(); ++i)
+        if (a->params[i]->type != b->params[i]->type) return false;
+    return true;
+}
+
+void Checker::registerFunctions() {
+    for (FuncDecl* f : m_.functions) {
+        if (globals_.count(f->name)) {
+            report(Diag::Redefinition, f->line, f->column, std::string(f->name));
+            continue;
+        }
+        for (VarDecl* p : f->params)
+            if (p->type.base == Base::Void)
+                report(Diag::VoidVariable, p->line, p->column, std::string(p->name));
+        auto& list = functions_[f->name];
+        bool merged = false;
+        for (FuncDecl* other : list) {
+            if (!SameSignature(other, f)) continue;
+            merged = true;
+            if (other->body && f->body) {
+                report(Diag::Redefinition, f->line, f->column, std::string(f->name));
+            } else if (f->body) {
+                other->definition = f;  // the prototype now points at its body
+                f->overloadIndex = other->overloadIndex;
+                std::replace(list.begin(), list.end(), other, f);
+            } else {
+                f->definition = other;
+            }
+            break;
+        }
+        if (!merged) {
+            f->overloadIndex = static_cast<int>(list.size());
+            list.push_back(f);
+        }
+    }
+    for (FuncDecl* f : m_.functions)
+        if (!f->body && !f->definition)
+            report(Diag::UnknownFunction, f->line, f->column, std::string(f->name),
+                   " (declared but never defined)");
+}
+
+const VarDecl* Checker::lookupVar(std::string_view name) const {
+    for (auto s = scopes_.rbegin(); s != scopes_.rend(); ++s)
+        for (auto v = s->rbegin(); v != s->rend(); ++v)
+            if ((*v)->name == name) return *v;
+    auto g = globals_.find(name);
+    return g == globals_.end() ? nullptr : g->second;
+}
+
+void Checker::declareLocal(VarDecl* v) {
+    for (const VarDecl* other : scopes_.back())
+        if (other->name == v->name) {
+            report(Diag::Redefinition, v->line, v->column, std::string(v->name));
+            return;
+        }
+    scopes_.back().push_back(v);
+}
+
+}  // namespace platform::gfx::fx

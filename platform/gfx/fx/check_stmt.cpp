@@ -1,0 +1,161 @@
+// platform/gfx/fx/check_stmt.cpp: statements and function bodies: scopes of blocks and loops,
+// conditions, returns, and the call graph (recursion is refused).
+#include "platform/gfx/fx/checker.h"
+
+#include <functional>
+#include <unordered_map>
+
+namespace platform::gfx::fx {
+
+void Checker::checkFunction(FuncDecl* f) {
+    current_ = f;
+    scopes_.assign(1, {});
+    for (VarDecl* p : f->params) {
+        if (p->init) {
+            check(p->init);
+            if (!IsPoison(p->init->type)) coerce(p->init, p->type);
+        }
+        declareLocal(p);
+    }
+    checkBlock(f->body, false);
+    if (f->ret.base != Base::Void && !IsPoison(f->ret) && !returns(f->body))
+        report(Diag::MissingReturn, f->line, f->column, std::string(f->name));
+    scopes_.clear();
+    current_ = nullptr;
+}
+
+bool Checker::returns(const Stmt* s) {
+    if (!s) return false;
+    switch (s->kind) {
+        case StmtKind::Return: case StmtKind::Discard: return true;
+        case StmtKind::Block:
+            for (const Stmt* b : s->body)
+                if (returns(b)) return true;
+            return false;
+        case StmtKind::If: return returns(s->then) && returns(s->otherwise);
+        case StmtKind::Do: return returns(s->then);
+        default: return false;
+    }
+}
+
+void Checker::checkBlock(Stmt* s, bool newScope) {
+    if (newScope) scopes_.emplace_back();
+    for (Stmt* b : s->body) checkStmt(b);
+    if (newScope) scopes_.pop_back();
+}
+
+void Checker::checkCondition(Expr*& e) {
+    check(e);
+    if (IsPoison(e->type)) return;
+    if (!e->type.isScalar()) {
+        if (e->type.isVector()) {
+            report(Diag::ImplicitTruncation, e);
+            coerce(e, Type::Scalar(Base::Bool), true);
+            return;
+        }
+        report(Diag::TypeMismatch, e, TypeName(e->type), "bool");
+        return;
+    }
+    coerce(e, Type::Scalar(Base::Bool));
+}
+
+void Checker::checkStmt(Stmt* s) {
+    switch (s->kind) {
+        case StmtKind::Block: checkBlock(s, true); break;
+        case StmtKind::Expr: check(s->expr); break;
+        case StmtKind::Decl:
+            for (VarDecl* v : s->decls) {
+                if (v->type.base == Base::Void) {
+                    report(Diag::VoidVariable, v->line, v->column, std::string(v->name));
+                    continue;
+                }
+                if (v->type.base == Base::Sampler || v->type.base == Base::Texture ||
+                    v->type.base == Base::String || v->hasSamplerState) {
+                    report(Diag::UnsupportedFeature, v->line, v->column,
+                           "a local variable of type '" + TypeName(v->type) + "'");
+                    continue;
+                }
+                checkInitializer(v);
+                declareLocal(v);
+            }
+            break;
+        case StmtKind::If:
+            checkCondition(s->expr);
+            checkNested(s->then);
+            if (s->otherwise) checkNested(s->otherwise);
+            break;
+        case StmtKind::While:
+        case StmtKind::Do:
+            checkCondition(s->expr);
+            ++loops_;
+            checkNested(s->then);
+            --loops_;
+            break;
+        case StmtKind::For:
+            scopes_.emplace_back();
+            if (s->init) checkStmt(s->init);
+            if (s->expr) checkCondition(s->expr);
+            if (s->step) check(s->step);
+            ++loops_;
+            checkNested(s->then);
+            --loops_;
+            scopes_.pop_back();
+            break;
+        case StmtKind::Break:
+        case StmtKind::Continue:
+            if (loops_ == 0)
+                report(Diag::BadStatement, s->line, s->column,
+                       s->kind == StmtKind::Break ? "break" : "continue",
+                       "is only allowed inside a loop");
+            break;
+        case StmtKind::Return: {
+            const Type ret = current_->ret;
+            if (!s->expr) {
+                if (ret.base != Base::Void)
+                    report(Diag::BadReturn, s->line, s->column, "a value is required");
+                break;
+            }
+            check(s->expr);
+            if (IsPoison(s->expr->type)) break;
+            if (ret.base == Base::Void) {
+                report(Diag::BadReturn, s->line, s->column, "a void function returns no value");
+                break;
+            }
+            coerce(s->expr, ret);
+            break;
+        }
+        case StmtKind::Discard:
+        case StmtKind::Empty: break;
+    }
+}
+
+void Checker::checkNested(Stmt* s) {
+    scopes_.emplace_back();
+    checkStmt(s);
+    scopes_.pop_back();
+}
+
+void Checker::checkRecursion() {
+    // 0 = unvisited, 1 = on the stack, 2 = done
+    std::unordered_map<const FuncDecl*, int> state;
+    std::function<void(const FuncDecl*)> visit = [&](const FuncDecl* f) {
+        state[f] = 1;
+        for (const FuncDecl* c : f->callees) {
+            if (state[c] == 1) {
+                if (!reportedRecursion_.count(c)) {
+                    reportedRecursion_.insert(c);
+                    report(Diag::RecursiveCall, c->line, c->column, std::string(c->name));
+                }
+                recursive_.insert(c);
+                recursive_.insert(f);
+            } else if (state[c] == 0) {
+                visit(c);
+            }
+        }
+        state[f] = 2;
+    };
+    for (const FuncDecl* f : m_.functions)
+        if (f->body && state[f] == 0) visit(f);
+}
+
+}  // namespace platform::gfx::fx

@@ -1,0 +1,114 @@
+// platform/gfx/fx/check_types.cpp: types and implicit conversions: what converting one value type
+// into another costs, the common type of two operands, and the Convert nodes the checker inserts.
+#include "platform/gfx/fx/checker.h"
+
+#include <algorithm>
+
+namespace platform::gfx::fx {
+
+Type Poison() {
+    Type t;
+    t.rows = -1;
+    return t;
+}
+bool IsPoison(const Type& t) { return t.base == Base::Void && t.rows == -1; }
+
+int BaseRank(Base b) {
+    switch (b) {
+        case Base::Bool: return 0;
+        case Base::Int: return 1;
+        case Base::Uint: return 2;
+        default: return 3;
+    }
+}
+
+Type WithBase(Type t, Base b) {
+    t.base = t.rows > 0 ? Base::Float : b;
+    return t;
+}
+
+// What converting a value of "from" into "to" costs, or kImpossible. Explicit casts also allow
+// a scalar into a struct (zero initialisation).
+int ConversionCost(const Type& from, const Type& to, bool explicitCast) {
+    if (from == to) return kExact;
+    if (from.base == Base::Sampler && to.base == Base::Sampler && !from.isArray() &&
+        !to.isArray() && (from.dim == to.dim))
+        return kExact;
+    if (from.base == Base::Texture && to.base == Base::Texture) return kExact;
+    if (explicitCast && to.base == Base::Struct && !to.isArray() && from.isScalar()) return kSplat;
+    if (!from.isNumericValue() || !to.isNumericValue()) return kImpossible;
+    const int base = from.base == to.base || from.rows > 0 ? 0 : kBase;
+    if (from.isScalar()) return to.isScalar() ? base : kSplat + base;
+    if (from.isVector()) {
+        if (to.isVector() && to.cols == from.cols) return base;
+        if (to.isVector() && to.cols < from.cols) return kTruncate + base;
+        if (to.isScalar()) return kTruncate + base;
+        return kImpossible;
+    }
+    // matrix
+    if (to.isMatrix() && to.rows == from.rows && to.cols == from.cols) return base;
+    if (to.isMatrix() && to.rows <= from.rows && to.cols <= from.cols) return kTruncate;
+    if (to.isScalar()) return kTruncate;
+    return kImpossible;
+}
+
+// The type both operands of an arithmetic or comparison operator are converted to.
+bool CommonType(const Type& a, const Type& b, Type& out) {
+    if (!a.isNumericValue() || !b.isNumericValue()) return false;
+    const Base base = BaseRank(a.base) >= BaseRank(b.base) ? a.base : b.base;
+    if (a.isScalar()) {
+        out = WithBase(b, base);
+    } else if (b.isScalar()) {
+        out = WithBase(a, base);
+    } else if (a.isVector() && b.isVector()) {
+        out = Type::Vector(base, std::min(a.cols, b.cols));
+    } else if (a.isMatrix() && b.isMatrix()) {
+        out = Type::Matrix(std::min(a.rows, b.rows), std::min(a.cols, b.cols));
+    } else {
+        return false;
+    }
+    if (out.rows > 0) out.base = Base::Float;
+    return true;
+}
+
+Type BoolShaped(const Type& t) {
+    Type r = t;
+    if (r.rows > 0) {  // comparisons of matrices give float-typed masks here
+        r.base = Base::Float;
+        return r;
+    }
+    r.base = Base::Bool;
+    return r;
+}
+
+Type FloatShaped(const Type& t) {
+    Type r = t;
+    r.base = Base::Float;
+    return r;
+}
+
+Expr* Checker::makeConvert(Expr* e, const Type& to) {
+    Expr* c = m_.make<Expr>();
+    c->kind = ExprKind::Convert;
+    c->line = e->line;
+    c->column = e->column;
+    c->type = to;
+    c->args = {e};
+    return c;
+}
+
+// Converts the value in "slot" to "to", inserting a Convert node; reports failures.
+bool Checker::coerce(Expr*& slot, const Type& to, bool explicitCast) {
+    const Type& from = slot->type;
+    if (IsPoison(from) || IsPoison(to)) return false;
+    const int cost = ConversionCost(from, to, explicitCast);
+    if (cost == kImpossible) {
+        report(Diag::TypeMismatch, slot, TypeName(from), TypeName(to));
+        return false;
+    }
+    if (cost >= kTruncate && !explicitCast) report(Diag::ImplicitTruncation, slot);
+    if (from != to) slot = makeConvert(slot, to);
+    return true;
+}
+
+}  // namespace platform::gfx::fx

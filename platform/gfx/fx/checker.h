@@ -1,0 +1,178 @@
+// platform/gfx/fx/checker.h: the checker's class, shared by its files and by nothing else
+// (the rest of the compiler includes check.h). Each group of members below is defined in the
+// file its comment names.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "platform/gfx/fx/check.h"
+
+namespace platform::gfx::fx {
+
+// --- types and conversions (check_types.cpp) ---
+
+// A type that stands for an expression already reported as wrong: it silences follow-on errors.
+Type Poison();
+bool IsPoison(const Type& t);
+int BaseRank(Base b);
+Type WithBase(Type t, Base b);
+enum Cost { kImpossible = -1, kExact = 0, kBase = 1, kSplat = 2, kTruncate = 4 };
+int ConversionCost(const Type& from, const Type& to, bool explicitCast);
+bool CommonType(const Type& a, const Type& b, Type& out);
+Type BoolShaped(const Type& t);
+Type FloatShaped(const Type& t);
+
+// The Intrinsic with this HLSL name, or -1 (check_intrinsic.cpp).
+int IntrinsicNamed(std::string_view name);
+// ASCII comparison ignoring case (check_state.cpp).
+bool EqualsNoCase(std::string_view a, std::string_view b);
+
+class Checker {
+public:
+    Checker(Module& m, std::vector<Diagnostic>& diags, CheckedEffect& out)
+        : m_(m), diags_(diags), out_(out) {}
+
+    // Checks the module: every phase in order (check.cpp).
+    void run();
+
+private:
+    // --- the checker's driver (check.cpp) ---
+
+    void report(Diag id, int line, int column, const std::string& a = {},
+                const std::string& b = {}, const std::string& c = {});
+    void report(Diag id, const Expr* at, const std::string& a = {}, const std::string& b = {},
+                const std::string& c = {});
+
+    // --- types and implicit conversions (check_types.cpp) ---
+
+    Expr* makeConvert(Expr* e, const Type& to);
+    bool coerce(Expr*& slot, const Type& to, bool explicitCast = false);
+
+    // --- names and scopes (check_scope.cpp) ---
+
+    void registerGlobals();
+    static bool SameSignature(const FuncDecl* a, const FuncDecl* b);
+    void registerFunctions();
+    const VarDecl* lookupVar(std::string_view name) const;
+    void declareLocal(VarDecl* v);
+
+    // --- expression typing (check_expr.cpp) ---
+
+    static bool isLiteral(const Expr* e);
+    static bool hasSideEffects(const Expr* e);
+    static bool isLvalue(const Expr* e, std::string* why);
+    bool requireLvalue(const Expr* e);
+    Type check(Expr* e);
+    bool anyPoison(Expr* e);
+    Type checkInner(Expr* e);
+    Type checkUnary(Expr* e);
+    Type binaryType(Expr* at, Tok op, Expr*& a, Expr*& b);
+    Type checkBinary(Expr* e);
+    static Tok compoundOperator(Tok k);
+    Type checkAssign(Expr* e);
+    Type checkTernary(Expr* e);
+    Type checkConstruct(Expr* e);
+    Type checkMember(Expr* e);
+    const FuncDecl* resolve(const Expr* at, std::string_view name, std::vector<Expr*>& args);
+    Type checkCall(Expr* e);
+
+    // --- intrinsic functions (check_intrinsic.cpp) ---
+
+    bool arity(Expr* e, std::size_t lo, std::size_t hi);
+    Type unify(Expr* e, bool floatOnly);
+    bool requireVector(Expr* e, const Type& t, int size = 0);
+    Type sampleTexture(Expr* e, Dim dim, int coords, int extraArgs);
+    bool outArgument(Expr*& arg, const Type& t);
+    Type checkIntrinsic(Expr* e, Intrinsic k);
+    Type checkMul(Expr* e);
+
+    // --- declarations (check_decl.cpp) ---
+
+    void leaves(Expr* brace, std::vector<Expr*>& out);
+    Expr* aggregate(const Type& t, const std::vector<Expr*>& ls, std::size_t& pos, Expr* at);
+    void checkInitializer(VarDecl* v);
+    void checkGlobal(VarDecl* g);
+    void checkAnnotation(AnnotationDecl& a);
+
+    // --- statements and function bodies (check_stmt.cpp) ---
+
+    void checkFunction(FuncDecl* f);
+    static bool returns(const Stmt* s);
+    void checkBlock(Stmt* s, bool newScope);
+    void checkCondition(Expr*& e);
+    void checkStmt(Stmt* s);
+    void checkNested(Stmt* s);
+    void checkRecursion();
+
+    // --- constant evaluation (check_const.cpp) ---
+
+    bool evalConst(const Expr* e, std::vector<double>& out);
+    bool globalValue(const VarDecl* v, std::vector<double>& out);
+    static double ParseNumber(std::string_view text, bool isFloat);
+    bool evalInner(const Expr* e, std::vector<double>& out);
+    bool evalIntrinsic(const Expr* e, std::vector<double>& out);
+    static bool convertValue(const Type& from, const Type& to, std::vector<double>& v);
+
+    // --- effect states (check_state.cpp) ---
+
+    struct EnumValue {
+        const char* name;
+        std::uint32_t value;
+    };
+    enum class ValueKind { Bool, ZBuffer, Fill, Shade, Blend, BlendOp, Cull, Cmp, Int, Float,
+                           Filter, Address, Colour };
+    struct StateRow {
+        const char* name;
+        std::uint32_t code;  // D3DRS_* or D3DSAMP_*; 0 = known but not supported
+        ValueKind kind;
+    };
+
+    static const std::vector<EnumValue>& Values(ValueKind k);
+    bool stateValue(Expr* e, ValueKind kind, std::uint32_t& out);
+    static const StateRow* findState(const std::vector<StateRow>& rows, std::string_view name);
+    static const std::vector<StateRow>& SamplerStates();
+    static const std::vector<StateRow>& RenderStates();
+    int parameterIndexOf(const VarDecl* v) const;
+    void checkSamplerStates(VarDecl* s, ParameterInfo& info);
+
+    // --- entry points and the stage boundary (check_entry.cpp) ---
+
+    static bool IsProfile(std::string_view p, bool vertex);
+    bool hasSemantics(const Type& t, std::string_view sem, std::string& missing,
+                      std::string_view name);
+    bool checkEntry(StateAssign& a, bool vertex, EntryPoint& out);
+    static bool callsFunction(const Expr* e);
+
+    // --- techniques and passes (check_pass.cpp) ---
+
+    void checkTechniques();
+
+    // --- reflection (check_reflect.cpp) ---
+
+    static ParamType ObjectType(const Type& t);
+    AnnotationInfo annotationInfo(const AnnotationDecl& a);
+    void buildReflection();
+
+    // --- state ---
+
+    Module& m_;
+    std::vector<Diagnostic>& diags_;
+    CheckedEffect& out_;
+    std::unordered_map<std::string_view, VarDecl*> globals_;
+    std::unordered_map<std::string_view, std::vector<FuncDecl*>> functions_;
+    std::vector<std::vector<VarDecl*>> scopes_;
+    std::unordered_set<const FuncDecl*> recursive_, reportedRecursion_;
+    FuncDecl* current_ = nullptr;
+    int loops_ = 0;
+    int depth_ = 0;
+    int evalDepth_ = 0;
+    std::unordered_map<const VarDecl*, std::pair<bool, std::vector<double>>> constCache_;
+};
+
+}  // namespace platform::gfx::fx
