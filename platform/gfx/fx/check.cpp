@@ -3,10 +3,14 @@
 
 namespace platform::gfx::fx {
 
+// Checks "module" and fills "out"; see check.h.
 void Check(Module& module, std::vector<Diagnostic>& diagnostics, CheckedEffect& out) {
     Checker(module, diagnostics, out).run();
 }
 
+// The phases in order: names first (so bodies may call functions defined later), then
+// declarations, bodies, the call graph, the parameter table and last the techniques, whose
+// state values may name parameters.
 void Checker::run() {
     registerGlobals();
     registerFunctions();
@@ -18,11 +22,13 @@ void Checker::run() {
     checkTechniques();
 }
 
+// Records diagnostic "id" at a position, with up to three message arguments.
 void Checker::report(Diag id, int line, int column, const std::string& a,
                      const std::string& b, const std::string& c) {
     diags_.push_back(MakeDiagnostic(id, line, column, a, b, c));
 }
 
+// Records diagnostic "id" at the position of expression "at".
 void Checker::report(Diag id, const Expr* at, const std::string& a, const std::string& b,
                      const std::string& c) {
     report(id, at->line, at->column, a, b, c);

@@ -33,6 +33,8 @@ bool Checker::globalValue(const VarDecl* v, std::vector<double>& out) {
     return ok;
 }
 
+// The value of a numeric literal: suffixes f h l u (any case) are dropped, except hex digits
+// of a 0x literal; integers wrap to 32-bit signed as the hardware holds them.
 double Checker::ParseNumber(std::string_view text, bool isFloat) {
     std::string s(text);
     while (!s.empty() && std::strchr("fFhHlLuU", s.back()) && !(s.size() > 1 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X') && std::isxdigit(static_cast<unsigned char>(s.back()))))
@@ -42,6 +44,10 @@ double Checker::ParseNumber(std::string_view text, bool isFloat) {
         static_cast<std::uint32_t>(std::strtoull(s.c_str(), nullptr, 0))));
 }
 
+// constant := literal | global-with-initial-value | unary(- + !) constant
+//           | constant (+ - * /) constant | conversion | cast | constructor
+//           | intrinsic(constant...) | constant.swizzle
+// Integer division truncates and refuses a zero divisor.
 bool Checker::evalInner(const Expr* e, std::vector<double>& out) {
     out.clear();
     switch (e->kind) {
@@ -166,6 +172,9 @@ bool Checker::evalIntrinsic(const Expr* e, std::vector<double>& out) {
     }
 }
 
+// Converts a constant value between types as an implicit conversion would: a scalar splats,
+// a matrix keeps its top-left part, a vector keeps its leading components; int truncates and
+// bool tests against zero.
 bool Checker::convertValue(const Type& from, const Type& to, std::vector<double>& v) {
     if (to.base == Base::Struct || v.empty()) return false;
     if (from.isScalar() && to.components() > 1) {

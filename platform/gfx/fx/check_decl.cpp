@@ -112,6 +112,9 @@ void Checker::checkInitializer(VarDecl* v) {
     if (!coerce(v->init, v->type)) v->init = nullptr;
 }
 
+// global := type name [: semantic] [< annotations >] [= initial-value | sampler_state {...}] ;
+// Samplers take only sampler_state blocks, textures no value, strings a string literal;
+// a parameter's initial value must be constant (static globals may compute theirs).
 void Checker::checkGlobal(VarDecl* g) {
     if (g->type.base == Base::Void) {
         report(Diag::VoidVariable, g->line, g->column, std::string(g->name));
@@ -157,6 +160,7 @@ void Checker::checkGlobal(VarDecl* g) {
     }
 }
 
+// annotation := type name = value ;  (the value is a constant, a string or a brace list)
 void Checker::checkAnnotation(AnnotationDecl& a) {
     if (!a.value) return;
     if (a.value->kind == ExprKind::Brace) {

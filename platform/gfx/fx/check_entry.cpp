@@ -9,6 +9,8 @@ namespace platform::gfx::fx {
 
 namespace {
 
+// Appends the stage values of a value of type "t": itself when it has a semantic, else each
+// member of a struct in turn (members without one are left out).
 void CollectMembers(const Type& t, std::string_view sem, IoVar base, std::vector<IoVar>& list) {
     if (!sem.empty()) {
         base.semantic = NormalizeSemantic(sem);
@@ -26,6 +28,8 @@ void CollectMembers(const Type& t, std::string_view sem, IoVar base, std::vector
 
 }  // namespace
 
+// Semantics compare upper-case with an index: "texcoord" is TEXCOORD0; the Direct3D 10
+// spellings SV_Position, SV_TargetN and SV_Depth map to POSITION0, COLORN and DEPTH0.
 std::string NormalizeSemantic(std::string_view semantic) {
     std::string s;
     for (char c : semantic) s += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -38,6 +42,7 @@ std::string NormalizeSemantic(std::string_view semantic) {
     return s;
 }
 
+// Whether "p" names a shader model 1.1 to 3.0 profile of the vertex (or pixel) stage.
 bool Checker::IsProfile(std::string_view p, bool vertex) {
     static constexpr const char* kVertex[] = {"vs_1_1", "vs_2_0", "vs_2_a", "vs_2_sw",
                                               "vs_3_0", "vs_3_sw"};
@@ -68,6 +73,10 @@ bool Checker::hasSemantics(const Type& t, std::string_view sem, std::string& mis
     return true;
 }
 
+// shader-state := (VertexShader | PixelShader) = compile profile function ( args ) ;
+//               | (VertexShader | PixelShader) = NULL | 0 ;
+// Binds the arguments, checks every remaining parameter crosses the stage boundary with a
+// semantic, and that a vertex stage writes POSITION and a pixel stage COLOR or DEPTH.
 bool Checker::checkEntry(StateAssign& a, bool vertex, EntryPoint& out) {
     Expr* v = a.value;
     if (v->kind != ExprKind::Compile) {
@@ -204,6 +213,7 @@ bool Checker::checkEntry(StateAssign& a, bool vertex, EntryPoint& out) {
     return true;
 }
 
+// Whether "e" calls one of the effect's own functions.
 bool Checker::callsFunction(const Expr* e) {
     if (e->kind == ExprKind::Call && e->ref == Ref::Function) return true;
     for (const Expr* a : e->args)

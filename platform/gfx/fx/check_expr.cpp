@@ -7,6 +7,7 @@
 
 namespace platform::gfx::fx {
 
+// literal := [+|-] (int-literal | float-literal | true | false)
 bool Checker::isLiteral(const Expr* e) {
     if (e->kind == ExprKind::Unary && (e->op == Tok::Minus || e->op == Tok::Plus))
         return isLiteral(e->args[0]);
@@ -25,6 +26,9 @@ bool Checker::hasSideEffects(const Expr* e) {
     return false;
 }
 
+// l-value := variable (not const, not a uniform parameter, not an object)
+//          | l-value . member | l-value . swizzle (no repeated component) | l-value [ index ]
+// "why" receives the reason when it is not.
 bool Checker::isLvalue(const Expr* e, std::string* why) {
     switch (e->kind) {
         case ExprKind::Name:
@@ -63,6 +67,7 @@ bool Checker::isLvalue(const Expr* e, std::string* why) {
     }
 }
 
+// Reports "e" when it cannot be assigned to.
 bool Checker::requireLvalue(const Expr* e) {
     std::string why = "expression is not assignable";
     if (isLvalue(e, &why)) return true;
@@ -70,6 +75,8 @@ bool Checker::requireLvalue(const Expr* e) {
     return false;
 }
 
+// Types expression "e" (and its operands), storing and returning the type; Poison when wrong
+// (reported once).
 Type Checker::check(Expr* e) {
     if (++depth_ > 400) {  // the parser's limit keeps this far away; belt and braces
         --depth_;
@@ -80,12 +87,15 @@ Type Checker::check(Expr* e) {
     return e->type;
 }
 
+// Whether an operand of "e" is already wrong.
 bool Checker::anyPoison(Expr* e) {
     for (Expr* a : e->args)
         if (IsPoison(a->type)) return true;
     return false;
 }
 
+// expression := literal | name | unary | postfix | binary | assignment | ?: | call
+//             | constructor | cast | member | index | expression , expression
 Type Checker::checkInner(Expr* e) {
     switch (e->kind) {
         case ExprKind::IntLit: return Type::Scalar(Base::Int);
@@ -171,6 +181,9 @@ Type Checker::checkInner(Expr* e) {
     return Poison();
 }
 
+// unary := (- | + | ! | ~ | ++ | --) expression
+// - and + make bool int; ! gives bool of the same shape; ~ needs an integer; ++ and -- an
+// assignable number.
 Type Checker::checkUnary(Expr* e) {
     const Type t = check(e->args[0]);
     if (IsPoison(t)) return t;
@@ -258,6 +271,7 @@ Type Checker::binaryType(Expr* at, Tok op, Expr*& a, Expr*& b) {
     }
 }
 
+// binary := expression op expression
 Type Checker::checkBinary(Expr* e) {
     check(e->args[0]);
     check(e->args[1]);
@@ -265,6 +279,7 @@ Type Checker::checkBinary(Expr* e) {
     return binaryType(e, e->op, e->args[0], e->args[1]);
 }
 
+// The operator of a compound assignment ("+=" -> "+"), or End for plain "=".
 Tok Checker::compoundOperator(Tok k) {
     switch (k) {
         case Tok::PlusAssign: return Tok::Plus;
@@ -314,6 +329,8 @@ Type Checker::checkAssign(Expr* e) {
     return t;
 }
 
+// conditional := condition ? a : b
+// A vector condition picks per component and needs a and b of its width (scalars splat).
 Type Checker::checkTernary(Expr* e) {
     const Type c = check(e->args[0]);
     check(e->args[1]);
@@ -350,6 +367,8 @@ Type Checker::checkTernary(Expr* e) {
     return common;
 }
 
+// constructor := type ( expression, ... )
+// One scalar splats; otherwise the components of the arguments must add up to the type's.
 Type Checker::checkConstruct(Expr* e) {
     const Type t = e->castType;
     int comps = 0;
@@ -383,6 +402,9 @@ Type Checker::checkConstruct(Expr* e) {
     return t;
 }
 
+// member := expression . name
+// Structs name members; vectors and scalars take xyzw or rgba swizzles of up to four;
+// matrices take _m<row><col> (from 0) or _<row><col> (from 1) swizzles.
 Type Checker::checkMember(Expr* e) {
     const Type t = check(e->args[0]);
     if (IsPoison(t)) return t;
@@ -500,6 +522,9 @@ const FuncDecl* Checker::resolve(const Expr* at, std::string_view name, std::vec
     return best;
 }
 
+// call := name ( arguments )
+// The effect's own functions are resolved among their overloads, defaults fill missing
+// trailing arguments, out parameters need l-values; other names are intrinsics.
 Type Checker::checkCall(Expr* e) {
     for (Expr* a : e->args) check(a);
     if (anyPoison(e)) return Poison();

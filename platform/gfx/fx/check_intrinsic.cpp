@@ -23,6 +23,7 @@ int IntrinsicNamed(std::string_view name) {
     return -1;
 }
 
+// Whether the call has "lo" to "hi" arguments; reported when not.
 bool Checker::arity(Expr* e, std::size_t lo, std::size_t hi) {
     if (e->args.size() >= lo && e->args.size() <= hi) return true;
     report(Diag::UnknownFunction, e, std::string(e->text),
@@ -49,12 +50,16 @@ Type Checker::unify(Expr* e, bool floatOnly) {
     return common;
 }
 
+// Whether "t" is a vector (of "size" components when not 0); reported when not.
 bool Checker::requireVector(Expr* e, const Type& t, int size) {
     if (t.isVector() && (size == 0 || t.cols == size)) return true;
     report(Diag::TypeMismatch, e, TypeName(t), size ? "float" + std::to_string(size) : "vector");
     return false;
 }
 
+// texNNN(sampler, coords [, extra...]): the sampler must have dimension "dim" (a 2D sampler
+// also serves 1D lookups); "coords" components of texture coordinate, and the extra
+// arguments (gradients) as wide as the coordinates.
 Type Checker::sampleTexture(Expr* e, Dim dim, int coords, int extraArgs) {
     if (!arity(e, 2, 2 + extraArgs)) return Poison();
     const Type s = e->args[0]->type;
@@ -74,6 +79,7 @@ Type Checker::sampleTexture(Expr* e, Dim dim, int coords, int extraArgs) {
     return Type::Vector(Base::Float, 4);
 }
 
+// An out argument of an intrinsic: assignable and exactly of type "t".
 bool Checker::outArgument(Expr*& arg, const Type& t) {
     if (!requireLvalue(arg)) return false;
     if (arg->type != t) {
@@ -83,6 +89,7 @@ bool Checker::outArgument(Expr*& arg, const Type& t) {
     return true;
 }
 
+// The signature of each intrinsic: how many arguments, what they convert to, what it returns.
 Type Checker::checkIntrinsic(Expr* e, Intrinsic k) {
     using I = Intrinsic;
     switch (k) {

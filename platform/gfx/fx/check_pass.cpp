@@ -6,6 +6,10 @@
 
 namespace platform::gfx::fx {
 
+// technique := technique [name] [< annotations >] { pass... }
+// pass := pass [name] [< annotations >] { state = value; ... }
+// A pass sets its shaders and render states; every pixel-stage input must be written by the
+// vertex stage (VPOS, VFACE and POSITION come from the rasteriser).
 void Checker::checkTechniques() {
     if (m_.techniques.empty()) {
         report(Diag::NoTechnique, m_.endLine, m_.endColumn);

@@ -8,6 +8,7 @@
 
 namespace platform::gfx::fx {
 
+// The reflected type of a texture or sampler parameter.
 ParamType Checker::ObjectType(const Type& t) {
     if (t.base == Base::Texture) {
         switch (t.dim) {
@@ -26,6 +27,8 @@ ParamType Checker::ObjectType(const Type& t) {
     }
 }
 
+// An annotation as the reflection shows it: a string's text, or the constant numbers of a
+// value or brace list.
 AnnotationInfo Checker::annotationInfo(const AnnotationDecl& a) {
     AnnotationInfo info;
     info.name = a.name;
@@ -66,6 +69,8 @@ AnnotationInfo Checker::annotationInfo(const AnnotationDecl& a) {
     return info;
 }
 
+// One ParameterInfo per uniform global, in declaration order: class, type, sizes, initial
+// value, annotations; then the sampler states, which may name texture parameters.
 void Checker::buildReflection() {
     for (VarDecl* g : m_.globals) {
         if (g->storage & kStorageStatic) continue;

@@ -6,6 +6,7 @@
 
 namespace platform::gfx::fx {
 
+// Enters every global variable in the global scope; a second definition is reported.
 void Checker::registerGlobals() {
     for (VarDecl* g : m_.globals) {
         if (globals_.count(g->name)) {
@@ -16,6 +17,7 @@ void Checker::registerGlobals() {
     }
 }
 
+// Whether two functions take the same parameter types (a prototype and its body).
 bool Checker::SameSignature(const FuncDecl* a, const FuncDecl* b) {
     if (a->params.size() != b->params.size()) return false;
     for (std::size_t i = 0; i < a->params.size(); ++i)
@@ -23,6 +25,8 @@ bool Checker::SameSignature(const FuncDecl* a, const FuncDecl* b) {
     return true;
 }
 
+// Builds the overload sets: a body joins its prototype, a new signature makes a new
+// overload; a name that is also a global, or a prototype never defined, is reported.
 void Checker::registerFunctions() {
     for (FuncDecl* f : m_.functions) {
         if (globals_.count(f->name)) {
@@ -59,6 +63,7 @@ void Checker::registerFunctions() {
                    " (declared but never defined)");
 }
 
+// The innermost variable called "name": local scopes from the inside out, then globals.
 const VarDecl* Checker::lookupVar(std::string_view name) const {
     for (auto s = scopes_.rbegin(); s != scopes_.rend(); ++s)
         for (auto v = s->rbegin(); v != s->rend(); ++v)
@@ -67,6 +72,7 @@ const VarDecl* Checker::lookupVar(std::string_view name) const {
     return g == globals_.end() ? nullptr : g->second;
 }
 
+// Enters "v" in the innermost scope; a second one of that name in the same scope is reported.
 void Checker::declareLocal(VarDecl* v) {
     for (const VarDecl* other : scopes_.back())
         if (other->name == v->name) {

@@ -17,6 +17,8 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+// The names a state value of kind "k" may use (D3DBLEND, D3DCMP, D3DTADDRESS... without
+// their prefix) and their Direct3D values.
 const std::vector<Checker::EnumValue>& Checker::Values(ValueKind k) {
     static const std::vector<EnumValue> kBool = {{"TRUE", 1}, {"FALSE", 0}};
     static const std::vector<EnumValue> kZ = {{"TRUE", 1}, {"FALSE", 0}, {"USEW", 2}};
@@ -98,12 +100,14 @@ bool Checker::stateValue(Expr* e, ValueKind kind, std::uint32_t& out) {
     return true;
 }
 
+// The row of state "name" (any case), or null.
 const Checker::StateRow* Checker::findState(const std::vector<StateRow>& rows, std::string_view name) {
     for (const StateRow& r : rows)
         if (EqualsNoCase(name, r.name)) return &r;
     return nullptr;
 }
 
+// sampler_state { name = value; ... }: the D3DSAMP_* states.
 const std::vector<Checker::StateRow>& Checker::SamplerStates() {
     static const std::vector<StateRow> rows = {
         {"AddressU", 1, ValueKind::Address},     {"AddressV", 2, ValueKind::Address},
@@ -116,6 +120,8 @@ const std::vector<Checker::StateRow>& Checker::SamplerStates() {
     return rows;
 }
 
+// The D3DRS_* states a pass may set, then the fixed-function ones a pass may name but that
+// mean nothing to programmable passes (reported as ignored).
 const std::vector<Checker::StateRow>& Checker::RenderStates() {
     static const std::vector<StateRow> rows = {
         {"ZEnable", 7, ValueKind::ZBuffer},          {"FillMode", 8, ValueKind::Fill},
@@ -174,6 +180,7 @@ const std::vector<Checker::StateRow>& Checker::RenderStates() {
 
 int Checker::parameterIndexOf(const VarDecl* v) const { return v ? v->reflectIndex : -1; }
 
+// sampler_state := { Texture = <tex> | (tex) | tex ; state = value ; ... }
 void Checker::checkSamplerStates(VarDecl* s, ParameterInfo& info) {
     for (StateAssign& a : s->samplerStates) {
         if (EqualsNoCase(a.name, "Texture")) {

@@ -7,6 +7,8 @@
 
 namespace platform::gfx::fx {
 
+// function := type name ( parameters ) [: semantic] { statements }
+// Parameters form the outer scope; a non-void function must return on every path.
 void Checker::checkFunction(FuncDecl* f) {
     current_ = f;
     scopes_.assign(1, {});
@@ -24,6 +26,7 @@ void Checker::checkFunction(FuncDecl* f) {
     current_ = nullptr;
 }
 
+// Whether every path through "s" ends in return or discard.
 bool Checker::returns(const Stmt* s) {
     if (!s) return false;
     switch (s->kind) {
@@ -38,12 +41,15 @@ bool Checker::returns(const Stmt* s) {
     }
 }
 
+// block := { statement... }
 void Checker::checkBlock(Stmt* s, bool newScope) {
     if (newScope) scopes_.emplace_back();
     for (Stmt* b : s->body) checkStmt(b);
     if (newScope) scopes_.pop_back();
 }
 
+// The condition of if, while, do and for: a scalar converted to bool (a vector is truncated
+// to its first component, with a warning).
 void Checker::checkCondition(Expr*& e) {
     check(e);
     if (IsPoison(e->type)) return;
@@ -59,6 +65,8 @@ void Checker::checkCondition(Expr*& e) {
     coerce(e, Type::Scalar(Base::Bool));
 }
 
+// statement := block | expression ; | declaration | if | while | do | for | break | continue
+//            | return | discard | ;
 void Checker::checkStmt(Stmt* s) {
     switch (s->kind) {
         case StmtKind::Block: checkBlock(s, true); break;
@@ -129,12 +137,15 @@ void Checker::checkStmt(Stmt* s) {
     }
 }
 
+// The body of if or a loop: a scope of its own even when it is not a block.
 void Checker::checkNested(Stmt* s) {
     scopes_.emplace_back();
     checkStmt(s);
     scopes_.pop_back();
 }
 
+// Reports every function that calls itself, directly or through others (shaders cannot
+// recurse); such functions are never compiled into a stage.
 void Checker::checkRecursion() {
     // 0 = unvisited, 1 = on the stack, 2 = done
     std::unordered_map<const FuncDecl*, int> state;

@@ -13,6 +13,7 @@ Type Poison() {
 }
 bool IsPoison(const Type& t) { return t.base == Base::Void && t.rows == -1; }
 
+// The order of scalar types in mixed arithmetic: bool < int < uint < float.
 int BaseRank(Base b) {
     switch (b) {
         case Base::Bool: return 0;
@@ -22,6 +23,7 @@ int BaseRank(Base b) {
     }
 }
 
+// "t" with scalar type "b" (matrices stay float).
 Type WithBase(Type t, Base b) {
     t.base = t.rows > 0 ? Base::Float : b;
     return t;
@@ -71,6 +73,7 @@ bool CommonType(const Type& a, const Type& b, Type& out) {
     return true;
 }
 
+// The result type of a comparison of values of type "t".
 Type BoolShaped(const Type& t) {
     Type r = t;
     if (r.rows > 0) {  // comparisons of matrices give float-typed masks here
@@ -81,12 +84,14 @@ Type BoolShaped(const Type& t) {
     return r;
 }
 
+// "t" with float components.
 Type FloatShaped(const Type& t) {
     Type r = t;
     r.base = Base::Float;
     return r;
 }
 
+// A Convert node that turns "e" into type "to".
 Expr* Checker::makeConvert(Expr* e, const Type& to) {
     Expr* c = m_.make<Expr>();
     c->kind = ExprKind::Convert;
