@@ -4,10 +4,12 @@
 //     that differs, so the core always mixes in that one format)
 // [X] SDL's audio thread pulls from the core's mix function, one period at a time
 // [X] SDL's driver choice holds (SDL_AUDIODRIVER=disk / dummy for captures and silent runs)
+// [X] ALSA's error lines stay off stderr while SDL probes for a device (alsa_quiet.h)
 // [ ] device hot-plug: a lost device is not reopened
 #include <SDL.h>
 
 #include "platform/sound/backend.h"
+#include "platform/sound/sdl/alsa_quiet.h"
 #include "platform/sound/sound.h"
 
 namespace platform::sound {
@@ -57,7 +59,10 @@ private:
 
 class SdlBackend final : public Backend {
 public:
-    bool Start() override { return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0; }
+    bool Start() override {
+        sdl::QuietAlsaErrors();
+        return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    }
     void Stop() override { SDL_QuitSubSystem(SDL_INIT_AUDIO); }
     std::unique_ptr<BackendStream> OpenStream(MixFunction mix, void* context) override {
         auto stream = std::make_unique<SdlStream>(mix, context);
