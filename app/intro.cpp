@@ -31,6 +31,11 @@ inline void Stage(int stage) {
     if (g_stageHook) g_stageHook(stage);
 }
 
+SetUpStageHook g_setUpHook = nullptr;
+inline void SetUpStage(int stage) {
+    if (g_setUpHook) g_setUpHook(stage);
+}
+
 namespace pw = platform::window;
 
 // The intro's own first start-up step: its globals start from zero.
@@ -88,15 +93,18 @@ void SetUp() {
     // 1. The runtime and every library.
     runtime::SetDataArea(assets::kDataArea, assets::kDataAreaBytes);
     runtime::RunStartupChain(kUpperStartSteps);
+    SetUpStage(0);
 
     // 2. The music loops from here until the end chain.
     audio::CreateMusicFromMemory(2, DataAt(assets::kModule), Bytes(assets::kModule));
     audio::StartMusicStream(2);
+    SetUpStage(1);
 
     // 3-5. Window 0: borderless (popup), hidden, centred, black; the engine attached to it.
     runtime::CreateNumberedWindow(0, 0, 0, 800, 600, " ", 0x90000001);
     runtime::SetWindowBackground(0, runtime::MakeColour(0, 0, 0));
     engine::AttachEngineToWindow(runtime::GetWindowHandle(0));
+    SetUpStage(2);
 
     // 6. The scroller: font, text, bounds, wave.
     engine::LoadFontFromMemory(scene.scrollNumber, DataAt(assets::kFont), Bytes(assets::kFont));
@@ -104,6 +112,7 @@ void SetUp() {
     engine::InitScrollText(scene.scrollNumber, scene.scrollNumber, scene.scrollNumber, 450, -10,
                            860);
     engine::SetScrollTextWave(scene.scrollNumber, 0, 0, 82, -7.0f);
+    SetUpStage(3);
 
     // 7. Sprites; their creation order is their drawing order.
     scene.infoPanelSprite =
@@ -113,6 +122,7 @@ void SetUp() {
         engine::CreateSpriteFromMemory(DataAt(assets::kLogoDots), Bytes(assets::kLogoDots));
     scene.edgeShadeSprite =
         engine::CreateSpriteFromMemory(DataAt(assets::kEdgeShade), Bytes(assets::kEdgeShade));
+    SetUpStage(4);
 
     // 8. The caption animation starts four whole seconds from now.
     scene.captionAnimStart = runtime::AddToDate(runtime::CurrentDate(), 6, 4);
@@ -123,17 +133,22 @@ void SetUp() {
     scene.captionAnimSprite =
         engine::CreateSpriteFromMemory(DataAt(assets::kCaptionAnim), Bytes(assets::kCaptionAnim));
     engine::SetSpriteAnimation(scene.captionAnimSprite, 250, 20, 159, 14);
+    SetUpStage(5);
 
     // 11-13. Dragging, the 800 ms fade-in, the show.
     runtime::InstallWindowCallback(DragHook);
     pw::AnimateWindow(runtime::GetWindowHandle(0), 800, pw::AW_BLEND);
     runtime::ShowNumberedWindow(0, 0, 0);
+    SetUpStage(6);
 
     // 14-15. The frame texture and the post-processing effect.
     scene.frameTexture = engine::CreateScreenTexture();
     AssembleEffectSource();
     scene.postEffect = engine::CreateEffectFromSource(scene.effectSource);
+    SetUpStage(7);
 }
+
+void SetSetUpStageHook(SetUpStageHook hook) { g_setUpHook = hook; }
 
 void SetFrameStageHook(FrameStageHook hook) { g_stageHook = hook; }
 

@@ -41,6 +41,13 @@ extern IntroScene scene;
 std::intptr_t DragHook(platform::window::WindowHandle window, std::uint32_t message,
                        std::uintptr_t wParam, std::intptr_t lParam);
 
+// Called after each group of set-up steps when set (for measurements): 0 after the start-up
+// chain, 1 after the music's start, 2 after the window and the engine's attachment, 3 after
+// the scroller, 4 after the four sprites, 5 after the caption sprites, 6 after the fade-in and
+// the show, 7 after the frame texture and the effect. Set it before SetUp.
+using SetUpStageHook = void (*)(int stage);
+void SetSetUpStageHook(SetUpStageHook hook);
+
 // Runs the start-up chain and the set-up sequence.
 void SetUp();
 
