@@ -209,8 +209,7 @@ bool RunFrame() {
 
     // 16. Frame end: sprites in creation order, then boxes, then texts; present.
     engine::FlushAllSprites();
-    engine::FlushBoxQueue(nullptr, engine::engineState.screenWidth,
-                          engine::engineState.screenHeight);
+    engine::FlushBoxQueue(nullptr, engine::ScreenWidth(), engine::ScreenHeight());
     engine::FlushTextQueue();
     engine::EndFrameScene();
     Stage(4);

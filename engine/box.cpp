@@ -7,6 +7,7 @@
 
 #include "engine/box_internal.h"
 #include "engine/engine.h"
+#include "engine/state_internal.h"
 #include "runtime/list.h"
 
 namespace engine {
@@ -121,7 +122,7 @@ void DrawBox(BoxTarget& target, const BoxCommand& box) {
 
 std::int32_t QueueBox(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
                       std::uint32_t colour, std::int32_t filled) {
-    runtime::LinkedList* queue = engineState.boxQueue;
+    runtime::LinkedList* queue = engineLists.boxQueue;
     if (queue == nullptr) return 0;
     // Appended after the last entry, so the queue keeps the order of the calls.
     runtime::GoToLastItem(queue);
@@ -138,10 +139,10 @@ std::int32_t QueueBox(std::int32_t x, std::int32_t y, std::int32_t width, std::i
 
 std::int32_t FlushBoxQueue(gfx::IDirect3DSurface9* target, std::int32_t clipWidth,
                            std::int32_t clipHeight) {
-    runtime::LinkedList* queue = engineState.boxQueue;
+    runtime::LinkedList* queue = engineLists.boxQueue;
     if (queue == nullptr || runtime::CountListItems(queue) == 0) return 0;
 
-    gfx::IDirect3DDevice9* device = engineState.device;
+    gfx::IDirect3DDevice9* device = deviceState.device;
     gfx::IDirect3DSurface9* surface = nullptr;
     if (target != nullptr) {
         // The caller keeps its own reference; the flush holds one of its own meanwhile.

@@ -1,4 +1,4 @@
-// engine/device.cpp: the engine's state, start-up, device creation, fixed device state, frame
+// engine/device.cpp: the engine's start-up, device creation, fixed device state, frame
 // end, presentation and device reset.
 
 #include <cstring>
@@ -10,6 +10,7 @@
 #include "engine/render_texture.h"
 #include "engine/scroll_text.h"
 #include "engine/sprite.h"
+#include "engine/state_internal.h"
 #include "engine/texture.h"
 #include "platform/sys/sys.h"
 #include "runtime/date.h"
@@ -18,8 +19,6 @@ namespace engine {
 
 namespace gfx = platform::gfx;
 namespace input = platform::input;
-
-EngineState engineState{};
 
 namespace {
 
@@ -89,32 +88,32 @@ void InitEngineTables() { InitScrollTextTables(); }
 
 std::int32_t StartEngineServices() {
     // The lists are made once and kept: the engine has no shutdown that would free them.
-    if (engineState.textureList == nullptr) {
-        engineState.textureList = MakeList(sizeof(TextureRecord));
-        engineState.spriteList = MakeList(sizeof(Sprite));
-        engineState.spriteDrawQueue = MakeList(sizeof(SpriteDrawCommand));
-        engineState.boxQueue = MakeList(sizeof(BoxCommand));
-        engineState.effectList = MakeList(sizeof(Effect));
-        engineState.fontList = MakeList(sizeof(EngineFont));
-        engineState.textQueue = MakeList(sizeof(QueuedText));
-        engineState.cameraList = MakeList(64);
-        engineState.entityList = MakeList(64);
-        engineState.lightList = MakeList(64);
-        engineState.emitterList = MakeList(64);
+    if (engineLists.textureList == nullptr) {
+        engineLists.textureList = MakeList(sizeof(TextureRecord));
+        engineLists.spriteList = MakeList(sizeof(Sprite));
+        engineLists.spriteDrawQueue = MakeList(sizeof(SpriteDrawCommand));
+        engineLists.boxQueue = MakeList(sizeof(BoxCommand));
+        engineLists.effectList = MakeList(sizeof(Effect));
+        engineLists.fontList = MakeList(sizeof(EngineFont));
+        engineLists.textQueue = MakeList(sizeof(QueuedText));
+        engineLists.cameraList = MakeList(64);
+        engineLists.entityList = MakeList(64);
+        engineLists.lightList = MakeList(64);
+        engineLists.emitterList = MakeList(64);
     }
-    std::memset(engineState.keyState, 0, sizeof(engineState.keyState));
-    engineState.frameSeconds = kFirstFrameSeconds;
-    engineState.lastFrameTime = ReadInterruptTime();
+    std::memset(inputState.keyState, 0, sizeof(inputState.keyState));
+    frameClock.frameSeconds = kFirstFrameSeconds;
+    frameClock.lastFrameTime = ReadInterruptTime();
     runtime::SetTimerResolution(10000);
-    if (engineState.direct3d == nullptr) engineState.direct3d = gfx::Direct3DCreate9(0x80000020u);
-    if (engineState.direct3d == nullptr) return 2;
-    if (engineState.directInput == nullptr &&
+    if (deviceState.direct3d == nullptr) deviceState.direct3d = gfx::Direct3DCreate9(0x80000020u);
+    if (deviceState.direct3d == nullptr) return 2;
+    if (inputState.directInput == nullptr &&
         input::DirectInput8Create(nullptr, input::DIRECTINPUT_VERSION, input::IID_IDirectInput8A,
-                                  &engineState.directInput, nullptr) != input::DI_OK) {
-        engineState.directInput = nullptr;
+                                  &inputState.directInput, nullptr) != input::DI_OK) {
+        inputState.directInput = nullptr;
         return 3;
     }
-    if (audio::InitSoundDevice() == nullptr) engineState.lastError = Code(EngineResult::kDirectSound);
+    if (audio::InitSoundDevice() == nullptr) deviceState.lastError = Code(EngineResult::kDirectSound);
     return 1;
 }
 
@@ -124,8 +123,8 @@ std::int32_t StartEngineServices() {
 
 std::int32_t AttachEngineToWindow(platform::window::WindowHandle window) {
     StartEngineServices();
-    gfx::IDirect3D9* d3d = engineState.direct3d;
-    if (d3d == nullptr || engineState.device != nullptr) return Code(EngineResult::kNoDirect3D);
+    gfx::IDirect3D9* d3d = deviceState.direct3d;
+    if (d3d == nullptr || deviceState.device != nullptr) return Code(EngineResult::kNoDirect3D);
     gfx::D3DDISPLAYMODE mode;
     if (gfx::Failed(d3d->GetAdapterDisplayMode(gfx::D3DADAPTER_DEFAULT, &mode))) {
         return Code(EngineResult::kDisplayAdapter);
@@ -146,7 +145,7 @@ std::int32_t AttachEngineToWindow(platform::window::WindowHandle window) {
     const gfx::DWORD behaviour = caps.VertexProcessingCaps != 0 ? gfx::D3DCREATE_HARDWARE_VERTEXPROCESSING
                                                                 : gfx::D3DCREATE_SOFTWARE_VERTEXPROCESSING;
 
-    gfx::D3DPRESENT_PARAMETERS& p = engineState.presentParams;
+    gfx::D3DPRESENT_PARAMETERS& p = deviceState.presentParams;
     p = gfx::D3DPRESENT_PARAMETERS{};
     p.BackBufferWidth = 0;
     p.BackBufferHeight = 0;
@@ -168,8 +167,8 @@ std::int32_t AttachEngineToWindow(platform::window::WindowHandle window) {
         device == nullptr) {
         return Code(EngineResult::kDeviceNotCreated);
     }
-    engineState.device = device;
-    engineState.lastPresentResult = 0;
+    deviceState.device = device;
+    deviceState.lastPresentResult = 0;
     ApplyDefaultRenderStates();
 
     const platform::window::WindowHandle top = FindTopLevelWindow(window);
@@ -177,7 +176,7 @@ std::int32_t AttachEngineToWindow(platform::window::WindowHandle window) {
     OpenMouseDevice(top, input::DISCL_NONEXCLUSIVE | input::DISCL_BACKGROUND);
     OpenJoystickDevice(top, input::DISCL_EXCLUSIVE | input::DISCL_BACKGROUND);
 
-    auto* font = static_cast<EngineFont*>(Append(engineState.fontList));
+    auto* font = static_cast<EngineFont*>(Append(engineLists.fontList));
     if (font == nullptr) return Code(EngineResult::kDefaultFont);
     gfx::D3DXCreateSprite(device, &font->batcher);
     gfx::D3DXFONT_DESCA& d = font->description;
@@ -194,19 +193,19 @@ std::int32_t AttachEngineToWindow(platform::window::WindowHandle window) {
     if (gfx::Failed(gfx::D3DXCreateFontIndirectA(device, &d, &font->font)) || font->font == nullptr) {
         // No half-made font stays in the list for the flushes and resets to trip over.
         if (font->batcher) font->batcher->Release();
-        runtime::RemoveListItem(engineState.fontList, 0);
+        runtime::RemoveListItem(engineLists.fontList, 0);
         return Code(EngineResult::kDefaultFont);
     }
 
     gfx::D3DVIEWPORT9 vp;
     device->GetViewport(&vp);
-    engineState.screenWidth = static_cast<std::int32_t>(vp.Width) - static_cast<std::int32_t>(vp.X);
-    engineState.screenHeight = static_cast<std::int32_t>(vp.Height) - static_cast<std::int32_t>(vp.Y);
+    deviceState.screenWidth = static_cast<std::int32_t>(vp.Width) - static_cast<std::int32_t>(vp.X);
+    deviceState.screenHeight = static_cast<std::int32_t>(vp.Height) - static_cast<std::int32_t>(vp.Y);
     return Code(EngineResult::kAllOkay);
 }
 
 void ApplyDefaultRenderStates() {
-    gfx::IDirect3DDevice9* d = engineState.device;
+    gfx::IDirect3DDevice9* d = deviceState.device;
     if (d == nullptr) return;
     static constexpr struct { gfx::D3DRENDERSTATETYPE state; gfx::DWORD value; } kStates[] = {
         {gfx::D3DRS_ZENABLE, 1},
@@ -248,8 +247,8 @@ void ApplyDefaultRenderStates() {
 // ---------------------------------------------------------------------------------------------
 
 void FlushTextQueue() {
-    runtime::LinkedList* fonts = engineState.fontList;
-    runtime::LinkedList* queue = engineState.textQueue;
+    runtime::LinkedList* fonts = engineLists.fontList;
+    runtime::LinkedList* queue = engineLists.textQueue;
     if (fonts == nullptr || queue == nullptr) return;
     ForEach<EngineFont>(fonts, [&](EngineFont& f) {
         if (f.batcher == nullptr) return;
@@ -272,32 +271,32 @@ void FlushTextQueue() {
 }
 
 void EndFrameScene() {
-    if (engineState.device != nullptr) engineState.device->EndScene();
+    if (deviceState.device != nullptr) deviceState.device->EndScene();
 }
 
 void PresentFrame() {
-    if (engineState.mouseDevice != nullptr) {
-        engineState.mouseDevice->GetDeviceState(sizeof(engineState.mouseState), engineState.mouseState);
+    if (inputState.mouseDevice != nullptr) {
+        inputState.mouseDevice->GetDeviceState(sizeof(inputState.mouseState), inputState.mouseState);
     }
-    if (engineState.joystickDevice != nullptr) {
-        engineState.joystickDevice->GetDeviceState(sizeof(engineState.joystickState), engineState.joystickState);
+    if (inputState.joystickDevice != nullptr) {
+        inputState.joystickDevice->GetDeviceState(sizeof(inputState.joystickState), inputState.joystickState);
     }
     const std::int64_t now = ReadInterruptTime();
-    engineState.frameSeconds = static_cast<float>(static_cast<double>(now - engineState.lastFrameTime) * 1.0e-7);
-    engineState.lastFrameTime = now;
-    if (engineState.device == nullptr) return;
-    engineState.lastPresentResult = engineState.device->Present(nullptr, nullptr, {}, nullptr);
-    if (engineState.lastPresentResult != 0) ResetEngineDevice(5);
+    frameClock.frameSeconds = static_cast<float>(static_cast<double>(now - frameClock.lastFrameTime) * 1.0e-7);
+    frameClock.lastFrameTime = now;
+    if (deviceState.device == nullptr) return;
+    deviceState.lastPresentResult = deviceState.device->Present(nullptr, nullptr, {}, nullptr);
+    if (deviceState.lastPresentResult != 0) ResetEngineDevice(5);
 }
 
 std::int32_t ResetEngineDevice(std::int32_t mode) {
-    gfx::IDirect3DDevice9* device = engineState.device;
+    gfx::IDirect3DDevice9* device = deviceState.device;
     if (mode != 5 || device == nullptr) return 0;
-    engineState.presentParams.MultiSampleType = gfx::D3DMULTISAMPLE_NONE;
-    engineState.presentParams.Flags = gfx::D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
+    deviceState.presentParams.MultiSampleType = gfx::D3DMULTISAMPLE_NONE;
+    deviceState.presentParams.Flags = gfx::D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
     platform::sys::SleepMs(kResetDelayMs);
 
-    ForEach<EngineFont>(engineState.fontList, [](EngineFont& f) {
+    ForEach<EngineFont>(engineLists.fontList, [](EngineFont& f) {
         if (f.font) f.font->OnLostDevice();
         if (f.batcher) f.batcher->OnLostDevice();
     });
@@ -305,9 +304,9 @@ std::int32_t ResetEngineDevice(std::int32_t mode) {
     LoseEffects();
     ReleaseRenderTextures();
 
-    engineState.lastPresentResult = device->Reset(&engineState.presentParams);
+    deviceState.lastPresentResult = device->Reset(&deviceState.presentParams);
 
-    ForEach<EngineFont>(engineState.fontList, [](EngineFont& f) {
+    ForEach<EngineFont>(engineLists.fontList, [](EngineFont& f) {
         if (f.font) f.font->OnResetDevice();
         if (f.batcher) f.batcher->OnResetDevice();
     });

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/engine.h"
+#include "engine/state_internal.h"
 #include "platform/gfx/fx/effect.h"
 #include "platform/window/window.h"
 #include "runtime/list.h"
@@ -27,7 +28,7 @@ std::string MessageText(gfx::ID3DXBuffer* messages) {
 }
 
 Effect* AppendEffectRecord() {
-    runtime::LinkedList* list = engineState.effectList;
+    runtime::LinkedList* list = engineLists.effectList;
     if (list == nullptr) return nullptr;
     // After the last record, whatever walk last moved the cursor: the list stays in creation
     // order.
@@ -37,13 +38,13 @@ Effect* AppendEffectRecord() {
 
 void RemoveEffectRecord(Effect* record) {
     if (FindEffect(record) == nullptr) return;  // leaves the cursor on the record
-    runtime::RemoveListItem(engineState.effectList, 0);
+    runtime::RemoveListItem(engineLists.effectList, 0);
 }
 
 }  // namespace
 
 Effect* FindEffect(Effect* effect) {
-    runtime::LinkedList* list = engineState.effectList;
+    runtime::LinkedList* list = engineLists.effectList;
     if (effect == nullptr || list == nullptr) return nullptr;
     runtime::RewindList(list);
     while (void* record = runtime::AdvanceListItem(list)) {
@@ -59,14 +60,14 @@ Effect* CreateEffectFromSource(const char* source) {
 
     gfx::ID3DXBuffer* messages = nullptr;
     const gfx::HRESULT hr = gfx::D3DXCreateEffect(
-        engineState.device, source, static_cast<gfx::UINT>(std::strlen(source)), nullptr,
+        deviceState.device, source, static_cast<gfx::UINT>(std::strlen(source)), nullptr,
         nullptr, 0, nullptr, &record->effect, &messages);
     if (gfx::Succeeded(hr) && record->effect != nullptr) {
         if (messages != nullptr) messages->Release();  // warnings only
         return record;
     }
 
-    engineState.lastError = kErrorEffectNotCompiled;
+    deviceState.lastError = kErrorEffectNotCompiled;
     const std::string text = MessageText(messages);
     if (messages != nullptr) messages->Release();
     if (record->effect != nullptr) record->effect->Release();
@@ -105,7 +106,7 @@ std::int32_t SetEffectTexture(Effect* effect, const char* name, TextureRecord* t
 }
 
 void LoseEffects() {
-    runtime::LinkedList* list = engineState.effectList;
+    runtime::LinkedList* list = engineLists.effectList;
     if (list == nullptr) return;
     runtime::RewindList(list);
     while (void* item = runtime::AdvanceListItem(list)) {
@@ -115,7 +116,7 @@ void LoseEffects() {
 }
 
 void RestoreEffects() {
-    runtime::LinkedList* list = engineState.effectList;
+    runtime::LinkedList* list = engineLists.effectList;
     if (list == nullptr) return;
     runtime::RewindList(list);
     while (void* item = runtime::AdvanceListItem(list)) {

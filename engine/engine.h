@@ -1,4 +1,4 @@
-// engine/engine.h: the render engine's state, result codes, lists and frame cycle; its world
+// engine/engine.h: the render engine's result codes, start-up, device and frame cycle; its world
 // pass, keyboard and clock.
 //
 // The engine renders into a window the program opened; it does not own it. Use:
@@ -10,8 +10,7 @@
 //     RenderWorld();                                   // clear, flush what was queued, close
 //     post-processing                                  // engine/render_texture.h
 //     queue more draws
-//     FlushAllSprites(); FlushBoxQueue(nullptr, engineState.screenWidth,
-//                                      engineState.screenHeight);
+//     FlushAllSprites(); FlushBoxQueue(nullptr, ScreenWidth(), ScreenHeight());
 //     FlushTextQueue(); EndFrameScene(); PresentFrame();
 //
 // Presentation waits for the display's retrace (or is paced to its refresh rate), so the frame
@@ -29,7 +28,6 @@
 #include "platform/gfx/gfx.h"
 #include "platform/input/input.h"
 #include "platform/window/window.h"
-#include "runtime/list.h"
 
 namespace engine {
 
@@ -38,7 +36,7 @@ namespace engine {
 // ---------------------------------------------------------------------------------------------
 
 // The engine's numbered results. AttachEngineToWindow returns one; failing load and start
-// steps store theirs in EngineState::lastError.
+// steps store theirs as the engine's last error.
 enum class EngineResult : std::int32_t {
     kAllOkay = 1,
     kDeviceNotCreated = 2,
@@ -69,61 +67,13 @@ const char* EngineResultText(std::int32_t code);
 // ---------------------------------------------------------------------------------------------
 // State
 // ---------------------------------------------------------------------------------------------
+//
+// The engine keeps its state to itself (engine/state_internal.h); programs read it here.
 
-inline constexpr int kKeyStateBytes = 257;
-
-// The engine's process-wide state. The lists are runtime lists made by StartEngineServices.
-struct EngineState {
-    platform::gfx::IDirect3D9* direct3d;        // made once; never released
-    platform::gfx::IDirect3DDevice9* device;    // null until AttachEngineToWindow succeeds
-    platform::gfx::D3DPRESENT_PARAMETERS presentParams;
-    std::int32_t screenWidth, screenHeight;     // back-buffer size
-    std::int32_t lastPresentResult;             // 0: the device is usable
-    float frameSeconds;                         // last frame's duration; 1/60 until measured
-    std::int64_t lastFrameTime;                 // interrupt time of the last PresentFrame
-    std::int32_t lastError;                     // last EngineResult stored by a failing step
-    std::uint32_t clearColour;                  // the world pass's clear colour: 0
-    platform::input::IDirectInput8* directInput;
-    platform::input::IDirectInputDevice8* keyboardDevice;
-    platform::input::IDirectInputDevice8* mouseDevice;
-    platform::input::IDirectInputDevice8* joystickDevice;
-    std::uint8_t mouseState[16];
-    std::uint8_t joystickState[80];
-    std::uint8_t keyState[kKeyStateBytes];
-    // Lists (ordered runtime lists; see runtime/list.h).
-    runtime::LinkedList* textureList;      // TextureRecord (engine/texture.h)
-    runtime::LinkedList* spriteList;       // Sprite (engine/sprite.h)
-    runtime::LinkedList* spriteDrawQueue;  // SpriteDrawCommand
-    runtime::LinkedList* boxQueue;         // BoxCommand (engine/box.h)
-    runtime::LinkedList* effectList;       // Effect (engine/effect.h)
-    runtime::LinkedList* fontList;         // EngineFont
-    runtime::LinkedList* textQueue;        // QueuedText
-    // The world renderer's lists (cameras, entities, lights, emitters): nothing in this system
-    // adds to them.
-    runtime::LinkedList* cameraList;
-    runtime::LinkedList* entityList;
-    runtime::LinkedList* lightList;
-    runtime::LinkedList* emitterList;
-};
-
-extern EngineState engineState;
-
-// One entry of fontList: a font and the batcher it draws with.
-struct EngineFont {
-    platform::gfx::ID3DXFont* font;
-    platform::gfx::ID3DXSprite* batcher;
-    platform::gfx::D3DXFONT_DESCA description;
-};
-
-// One entry of textQueue: a text waiting for the frame's text flush.
-struct QueuedText {
-    platform::gfx::ID3DXFont* font;  // the font it is drawn with
-    char text[256];
-    float x, y;                      // placement (translation of the batcher's transform)
-    float scaleX, scaleY;
-    std::uint32_t format;            // DrawText format flags
-    std::uint32_t colour;            // D3DCOLOR
-};
+// The back buffer's size in pixels, taken from the device's viewport when AttachEngineToWindow
+// succeeded; 0 before. This is the clip size a program passes to FlushBoxQueue.
+std::int32_t ScreenWidth();
+std::int32_t ScreenHeight();
 
 // ---------------------------------------------------------------------------------------------
 // Start-up and device

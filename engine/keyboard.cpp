@@ -4,6 +4,7 @@
 #include <array>
 
 #include "engine/engine.h"
+#include "engine/state_internal.h"
 #include "platform/sys/sys.h"
 
 namespace engine {
@@ -62,9 +63,9 @@ std::int32_t OpenDevice(const input::GUID& guid, const input::DIDATAFORMAT& form
     }
     // Without the input object no device can be made: it stays closed, as after a failed
     // creation.
-    if (engineState.directInput == nullptr) return 5;
+    if (inputState.directInput == nullptr) return 5;
     input::IDirectInputDevice8* device = nullptr;
-    if (engineState.directInput->CreateDevice(guid, &device, nullptr) != input::DI_OK || device == nullptr) {
+    if (inputState.directInput->CreateDevice(guid, &device, nullptr) != input::DI_OK || device == nullptr) {
         return 5;
     }
     std::int32_t failed = 0;
@@ -86,29 +87,29 @@ std::int32_t OpenDevice(const input::GUID& guid, const input::DIDATAFORMAT& form
 }  // namespace
 
 std::int32_t OpenKeyboardDevice(platform::window::WindowHandle window, std::uint32_t flags) {
-    return OpenDevice(input::GUID_SysKeyboard, c_dfDIKeyboard, window, flags, &engineState.keyboardDevice);
+    return OpenDevice(input::GUID_SysKeyboard, c_dfDIKeyboard, window, flags, &inputState.keyboardDevice);
 }
 
 std::int32_t OpenMouseDevice(platform::window::WindowHandle window, std::uint32_t flags) {
-    return OpenDevice(input::GUID_SysMouse, c_dfDIMouse, window, flags, &engineState.mouseDevice);
+    return OpenDevice(input::GUID_SysMouse, c_dfDIMouse, window, flags, &inputState.mouseDevice);
 }
 
 std::int32_t OpenJoystickDevice(platform::window::WindowHandle window, std::uint32_t flags) {
-    return OpenDevice(input::GUID_Joystick, c_dfDIJoystick, window, flags, &engineState.joystickDevice);
+    return OpenDevice(input::GUID_Joystick, c_dfDIJoystick, window, flags, &inputState.joystickDevice);
 }
 
 std::int32_t IsKeyDown(std::int32_t key) {
-    if (engineState.keyboardDevice == nullptr) return 0;
+    if (inputState.keyboardDevice == nullptr) return 0;
     // Codes outside the table are refused before anything is read.
     if (key < -1 || key > 255) return 0;
-    if (engineState.keyboardDevice->GetDeviceState(256, engineState.keyState) != input::DI_OK) return 0;
+    if (inputState.keyboardDevice->GetDeviceState(256, inputState.keyState) != input::DI_OK) return 0;
     if (key == -1) {
         for (int k = 0; k < 256; ++k) {
-            if (engineState.keyState[k] != 0) return 1;
+            if (inputState.keyState[k] != 0) return 1;
         }
         return 0;
     }
-    return engineState.keyState[key] != 0 ? 1 : 0;
+    return inputState.keyState[key] != 0 ? 1 : 0;
 }
 
 platform::window::WindowHandle FindTopLevelWindow(platform::window::WindowHandle window) {

@@ -6,6 +6,7 @@
 
 #include "engine/engine.h"
 #include "engine/render_texture_internal.h"
+#include "engine/state_internal.h"
 #include "platform/gfx/fx/effect.h"
 #include "runtime/list.h"
 
@@ -65,9 +66,9 @@ TextureRecord* FindUsableRecord(TextureRecord* texture) {
 
 // Back buffer 0 of the engine's device, or null.
 gfx::IDirect3DSurface9* AcquireBackBuffer() {
-    if (engineState.device == nullptr) return nullptr;
+    if (deviceState.device == nullptr) return nullptr;
     gfx::IDirect3DSurface9* surface = nullptr;
-    if (gfx::Failed(detail::Calls().getBackBuffer(engineState.device, &surface))) {
+    if (gfx::Failed(detail::Calls().getBackBuffer(deviceState.device, &surface))) {
         ReleaseAndClear(surface);
         return nullptr;
     }
@@ -93,7 +94,7 @@ gfx::D3DMATRIX Identity() {
 void DrawEffectPass(gfx::IDirect3DSurface9* target, gfx::ID3DXRenderToSurface* renderToSurface,
                     gfx::IDirect3DVertexBuffer9* quad, gfx::UINT width, gfx::UINT height,
                     Effect* effectHandle) {
-    gfx::IDirect3DDevice9* device = engineState.device;
+    gfx::IDirect3DDevice9* device = deviceState.device;
     gfx::D3DMATRIX savedProjection, savedWorld;
     device->GetTransform(gfx::D3DTS_PROJECTION, &savedProjection);
     device->GetTransform(gfx::D3DTS_WORLD, &savedWorld);
@@ -144,7 +145,7 @@ TextureRecord* CreateRenderTexture(std::int32_t width, std::int32_t height, std:
     const auto fail = [record]() -> TextureRecord* {
         ReleaseAndClear(record->texture);
         RemoveTextureRecord(record);
-        engineState.lastError = kErrorTextureNotLoaded;
+        deviceState.lastError = kErrorTextureNotLoaded;
         return nullptr;
     };
 
@@ -169,7 +170,7 @@ TextureRecord* CreateRenderTexture(std::int32_t width, std::int32_t height, std:
     // A side of 0 or less would reach the platform as an enormous unsigned size.
     if (useWidth <= 0 || useHeight <= 0) return fail();
     if (gfx::Failed(detail::Calls().createTexture(
-            engineState.device, static_cast<gfx::UINT>(useWidth),
+            deviceState.device, static_cast<gfx::UINT>(useWidth),
             static_cast<gfx::UINT>(useHeight), 1, gfx::D3DUSAGE_RENDERTARGET,
             static_cast<gfx::D3DFORMAT>(useFormat), gfx::D3DPOOL_DEFAULT, &record->texture)) ||
         record->texture == nullptr) {
@@ -218,14 +219,14 @@ std::int32_t CopyTextureToBackBuffer(TextureRecord* texture) {
 
 std::int32_t ApplyEffectToTexture(TextureRecord* texture, Effect* effect) {
     TextureRecord* record = FindUsableRecord(texture);
-    if (record == nullptr || engineState.device == nullptr) return 0;
+    if (record == nullptr || deviceState.device == nullptr) return 0;
     gfx::D3DSURFACE_DESC sourceDesc;
     if (gfx::Failed(record->texture->GetLevelDesc(0, &sourceDesc))) return 0;
     const gfx::UINT width = sourceDesc.Width;
     const gfx::UINT height = sourceDesc.Height;
 
     gfx::IDirect3DTexture9* target = nullptr;
-    if (gfx::Failed(detail::Calls().createTexture(engineState.device, width, height, 1,
+    if (gfx::Failed(detail::Calls().createTexture(deviceState.device, width, height, 1,
                                                   gfx::D3DUSAGE_RENDERTARGET,
                                                   gfx::D3DFMT_X8R8G8B8, gfx::D3DPOOL_DEFAULT,
                                                   &target)) ||
@@ -250,14 +251,14 @@ std::int32_t ApplyEffectToTexture(TextureRecord* texture, Effect* effect) {
         releaseAll();
         return kApplyNoRenderToSurface;
     }
-    if (gfx::Failed(detail::Calls().createRenderToSurface(engineState.device, width, height,
+    if (gfx::Failed(detail::Calls().createRenderToSurface(deviceState.device, width, height,
                                                           gfx::D3DFMT_X8R8G8B8, 1,
                                                           gfx::D3DFMT_D16, &renderToSurface)) ||
         renderToSurface == nullptr) {
         releaseAll();
         return kApplyNoRenderToSurface;
     }
-    if (gfx::Failed(detail::Calls().createVertexBuffer(engineState.device, detail::kQuadBytes,
+    if (gfx::Failed(detail::Calls().createVertexBuffer(deviceState.device, detail::kQuadBytes,
                                                        gfx::D3DUSAGE_WRITEONLY, detail::kQuadFvf,
                                                        gfx::D3DPOOL_MANAGED, &quad)) ||
         quad == nullptr) {
@@ -278,7 +279,7 @@ std::int32_t ApplyEffectToTexture(TextureRecord* texture, Effect* effect) {
 }
 
 void ReleaseRenderTextures() {
-    runtime::LinkedList* list = engineState.textureList;
+    runtime::LinkedList* list = engineLists.textureList;
     if (list == nullptr) return;
     runtime::RewindList(list);
     while (void* item = runtime::AdvanceListItem(list)) {
@@ -288,17 +289,17 @@ void ReleaseRenderTextures() {
 }
 
 void RecreateRenderTextures() {
-    runtime::LinkedList* list = engineState.textureList;
+    runtime::LinkedList* list = engineLists.textureList;
     if (list == nullptr) return;
     runtime::RewindList(list);
     while (void* item = runtime::AdvanceListItem(list)) {
         auto* record = static_cast<TextureRecord*>(item);
         if (record->isRenderTarget == 0) continue;
         ReleaseAndClear(record->texture);  // a texture that was never released: not leaked
-        if (engineState.device == nullptr || record->width <= 0 || record->height <= 0) continue;
+        if (deviceState.device == nullptr || record->width <= 0 || record->height <= 0) continue;
         gfx::IDirect3DTexture9* texture = nullptr;
         if (gfx::Failed(detail::Calls().createTexture(
-                engineState.device, static_cast<gfx::UINT>(record->width),
+                deviceState.device, static_cast<gfx::UINT>(record->width),
                 static_cast<gfx::UINT>(record->height), 1, gfx::D3DUSAGE_RENDERTARGET,
                 static_cast<gfx::D3DFORMAT>(record->format), gfx::D3DPOOL_DEFAULT, &texture))) {
             ReleaseAndClear(texture);

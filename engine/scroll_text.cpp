@@ -6,6 +6,7 @@
 
 #include "engine/engine.h"
 #include "engine/scroll_text_internal.h"
+#include "engine/state_internal.h"
 #include "runtime/date.h"
 
 namespace engine {
@@ -75,8 +76,8 @@ void InitScrollTextTables() {
 }
 
 void CacheScreenSize() {
-    cachedWidth = engineState.screenWidth;
-    cachedHeight = engineState.screenHeight;
+    cachedWidth = deviceState.screenWidth;
+    cachedHeight = deviceState.screenHeight;
 }
 
 std::int32_t CachedScreenWidth() { return cachedWidth; }

@@ -10,6 +10,7 @@
 
 #include "engine/box.h"
 #include "engine/engine.h"
+#include "engine/state_internal.h"
 #include "runtime/list.h"
 
 namespace engine {
@@ -24,7 +25,7 @@ namespace {
 
 // "sprite" if it is in `spriteList`, else null. Handles are compared, never dereferenced.
 Sprite* FindSprite(Sprite* sprite) {
-    runtime::LinkedList* list = engineState.spriteList;
+    runtime::LinkedList* list = engineLists.spriteList;
     if (sprite == nullptr || list == nullptr) return nullptr;
     runtime::RewindList(list);
     while (void* record = runtime::AdvanceListItem(list)) {
@@ -71,7 +72,7 @@ std::int32_t Queue(Sprite* sprite, std::int32_t x, std::int32_t y, std::int32_t 
                    std::int32_t frame, const gfx::RECT* region) {
     Sprite* s = FindSprite(sprite);
     if (s == nullptr) return 0;
-    auto* c = static_cast<SpriteDrawCommand*>(Append(engineState.spriteDrawQueue));
+    auto* c = static_cast<SpriteDrawCommand*>(Append(engineLists.spriteDrawQueue));
     if (c == nullptr) return 0;
     c->sprite = s;
     c->x = static_cast<float>(x);
@@ -117,7 +118,7 @@ void DrawCommand(Sprite& s, const SpriteDrawCommand& c, bool& stepped) {
         sourcePtr = &source;
         if (!stepped) {
             stepped = true;
-            s.frameTimer += engineState.frameSeconds * 60.0f;
+            s.frameTimer += frameClock.frameSeconds * 60.0f;
             if (s.frameTimer > 60.0f / s.frameRate) {
                 s.currentFrame += s.frameStep;
                 if (s.currentFrame > s.lastFrame) s.currentFrame = 0;
@@ -155,7 +156,7 @@ Sprite* CreateSpriteFromMemory(const void* bytes, std::uint32_t sizeBytes) {
 
 Sprite* CreateSpriteFromTexture(TextureRecord* texture) {
     TextureRecord* record = FindTextureRecord(texture);
-    gfx::IDirect3DDevice9* device = engineState.device;
+    gfx::IDirect3DDevice9* device = deviceState.device;
     if (record == nullptr || record->texture == nullptr || device == nullptr) return nullptr;
 
     // Level 0 goes through a PNG file in memory and back, which gives a managed 32-bit ARGB
@@ -181,7 +182,7 @@ Sprite* CreateSpriteFromTexture(TextureRecord* texture) {
     record->texture->Release();
     record->texture = copy;
 
-    auto* s = static_cast<Sprite*>(Append(engineState.spriteList));
+    auto* s = static_cast<Sprite*>(Append(engineLists.spriteList));
     if (s == nullptr) return nullptr;
     gfx::D3DXCreateSprite(device, &s->batcher);
     s->texture = record;
@@ -205,7 +206,7 @@ std::int32_t DestroySprite(Sprite* sprite) {
     Sprite* s = FindSprite(sprite);  // leaves the list's cursor on it
     if (s == nullptr) return 0;
     if (s->batcher != nullptr) s->batcher->Release();
-    runtime::RemoveListItem(engineState.spriteList, 0);
+    runtime::RemoveListItem(engineLists.spriteList, 0);
     return 1;
 }
 
@@ -251,8 +252,8 @@ std::int32_t SetSpriteDepth(Sprite* sprite, float z) {
     }
     gfx::D3DXMATRIX projection;
     gfx::D3DXMatrixIdentity(&projection);
-    if (engineState.device != nullptr) {
-        engineState.device->GetTransform(gfx::D3DTS_PROJECTION, &projection);
+    if (deviceState.device != nullptr) {
+        deviceState.device->GetTransform(gfx::D3DTS_PROJECTION, &projection);
     }
     const gfx::D3DXVECTOR3 point{0.0f, 0.0f, z};
     gfx::D3DXVECTOR3 out;
@@ -310,8 +311,8 @@ std::uint64_t batchesFlushed = 0;
 // states draws the same picture as flushing after every command, at a fraction of the cost:
 // the scroller's ~800 one-pixel columns become one draw instead of ~800.
 void FlushOne(Sprite& s) {
-    runtime::LinkedList* queue = engineState.spriteDrawQueue;
-    gfx::IDirect3DDevice9* device = engineState.device;
+    runtime::LinkedList* queue = engineLists.spriteDrawQueue;
+    gfx::IDirect3DDevice9* device = deviceState.device;
     if (queue == nullptr || s.batcher == nullptr || device == nullptr) return;
     s.batcher->Begin(s.batchFlags);
     bool stepped = false;
@@ -345,7 +346,7 @@ void FlushOne(Sprite& s) {
 }  // namespace
 
 std::int32_t FlushAllSprites() {
-    runtime::LinkedList* list = engineState.spriteList;
+    runtime::LinkedList* list = engineLists.spriteList;
     if (list == nullptr) return 0;
     runtime::RewindList(list);
     while (void* record = runtime::AdvanceListItem(list)) {
@@ -367,7 +368,7 @@ std::int32_t FlushSpriteQueue(Sprite* sprite) {
 std::uint64_t SpriteBatchesFlushed() { return batchesFlushed; }
 
 void OnLostDeviceSprites() {
-    runtime::LinkedList* list = engineState.spriteList;
+    runtime::LinkedList* list = engineLists.spriteList;
     if (list == nullptr) return;
     runtime::RewindList(list);
     while (void* record = runtime::AdvanceListItem(list)) {
@@ -377,7 +378,7 @@ void OnLostDeviceSprites() {
 }
 
 void OnResetDeviceSprites() {
-    runtime::LinkedList* list = engineState.spriteList;
+    runtime::LinkedList* list = engineLists.spriteList;
     if (list == nullptr) return;
     runtime::RewindList(list);
     while (void* record = runtime::AdvanceListItem(list)) {

@@ -3,6 +3,7 @@
 #include "engine/texture.h"
 
 #include "engine/engine.h"
+#include "engine/state_internal.h"
 #include "runtime/list.h"
 
 namespace engine {
@@ -25,7 +26,7 @@ std::int32_t LevelZeroSize(TextureRecord* handle, bool width) {
 }  // namespace
 
 TextureRecord* FindTextureRecord(TextureRecord* texture) {
-    runtime::LinkedList* list = engineState.textureList;
+    runtime::LinkedList* list = engineLists.textureList;
     if (texture == nullptr || list == nullptr) return nullptr;
     runtime::RewindList(list);
     while (void* record = runtime::AdvanceListItem(list)) {
@@ -35,7 +36,7 @@ TextureRecord* FindTextureRecord(TextureRecord* texture) {
 }
 
 TextureRecord* AppendTextureRecord(float eighthFactor) {
-    runtime::LinkedList* list = engineState.textureList;
+    runtime::LinkedList* list = engineLists.textureList;
     if (list == nullptr) return nullptr;
     // New records go after the last one, so the list stays in creation order whatever walk
     // last moved its cursor.
@@ -48,7 +49,7 @@ TextureRecord* AppendTextureRecord(float eighthFactor) {
 }
 
 void RemoveTextureRecord(TextureRecord* record) {
-    runtime::LinkedList* list = engineState.textureList;
+    runtime::LinkedList* list = engineLists.textureList;
     if (FindTextureRecord(record) == nullptr) return;  // leaves the cursor on the record
     runtime::RemoveListItem(list, 0);
 }
@@ -68,16 +69,16 @@ TextureRecord* LoadTextureFromMemory(const void* bytes, std::uint32_t sizeBytes,
 
     gfx::IDirect3DTexture9* texture = nullptr;
     const gfx::HRESULT hr =
-        engineState.device == nullptr
+        deviceState.device == nullptr
             ? gfx::D3DERR_INVALIDCALL
             : gfx::D3DXCreateTextureFromFileInMemoryEx(
-                  engineState.device, bytes, sizeBytes, info.Width, info.Height,
+                  deviceState.device, bytes, sizeBytes, info.Width, info.Height,
                   static_cast<gfx::UINT>(mipLevels), 0, gfx::D3DFMT_A8R8G8B8,
                   gfx::D3DPOOL_MANAGED, gfx::D3DX_FILTER_TRIANGLE, gfx::D3DX_FILTER_NONE,
                   kColourKey, &info, nullptr, &texture);
     if (gfx::Failed(hr) || texture == nullptr) {
         RemoveTextureRecord(record);
-        engineState.lastError = kErrorTextureNotLoaded;
+        deviceState.lastError = kErrorTextureNotLoaded;
         return nullptr;
     }
     record->texture = texture;

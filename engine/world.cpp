@@ -7,16 +7,17 @@
 #include "engine/box.h"
 #include "engine/engine.h"
 #include "engine/sprite.h"
+#include "engine/state_internal.h"
 
 namespace engine {
 
 namespace gfx = platform::gfx;
 
 void RenderWorld() {
-    gfx::IDirect3DDevice9* d = engineState.device;
+    gfx::IDirect3DDevice9* d = deviceState.device;
     // A lost device draws nothing until a reset succeeds; queued items wait for the frame end.
-    if (d == nullptr || engineState.lastPresentResult != 0) return;
-    d->Clear(0, nullptr, gfx::D3DCLEAR_TARGET | gfx::D3DCLEAR_ZBUFFER, engineState.clearColour, 1.0f, 0);
+    if (d == nullptr || deviceState.lastPresentResult != 0) return;
+    d->Clear(0, nullptr, gfx::D3DCLEAR_TARGET | gfx::D3DCLEAR_ZBUFFER, deviceState.clearColour, 1.0f, 0);
     d->BeginScene();
 
     // World-stage states. Z writes and the blend factors are put back as they were found.
@@ -42,7 +43,7 @@ void RenderWorld() {
 
     FlushAllSprites();
     FlushTextQueue();
-    FlushBoxQueue(nullptr, engineState.screenWidth, engineState.screenHeight);
+    FlushBoxQueue(nullptr, deviceState.screenWidth, deviceState.screenHeight);
     EndFrameScene();
 }
 

@@ -48,7 +48,7 @@ bool Attach() {
 void EmptyFrame() {
     engine::RenderWorld();
     engine::FlushAllSprites();
-    engine::FlushBoxQueue(nullptr, engine::engineState.screenWidth, engine::engineState.screenHeight);
+    engine::FlushBoxQueue(nullptr, engine::ScreenWidth(), engine::ScreenHeight());
     engine::FlushTextQueue();
     engine::EndFrameScene();
     engine::PresentFrame();

@@ -25,6 +25,7 @@
 #include "engine/engine.h"
 #include "engine/scroll_text.h"
 #include "engine/sprite.h"
+#include "engine/state_internal.h"
 #include "platform/gfx/image_png.h"
 #include "platform/window/window.h"
 #include "runtime/heap.h"
@@ -34,7 +35,8 @@ namespace {
 
 namespace gfx = platform::gfx;
 namespace win = platform::window;
-using engine::engineState;
+using engine::deviceState;
+using engine::engineLists;
 
 win::LResult BenchProc(win::WindowHandle w, std::uint32_t m, win::WParam wp, win::LParam lp) {
     return win::DefWindowProc(w, m, wp, lp);
@@ -101,7 +103,7 @@ void QueueScrollerFrame() {
 
 void SyncGpu() {
     gfx::IDirect3DSurface9* back = nullptr;
-    if (gfx::Failed(engineState.device->GetBackBuffer(0, 0, gfx::D3DBACKBUFFER_TYPE_MONO, &back))) return;
+    if (gfx::Failed(deviceState.device->GetBackBuffer(0, 0, gfx::D3DBACKBUFFER_TYPE_MONO, &back))) return;
     gfx::D3DLOCKED_RECT lr;
     const gfx::RECT one{0, 0, 1, 1};
     if (gfx::Succeeded(back->LockRect(&lr, &one, gfx::D3DLOCK_READONLY))) {
@@ -121,8 +123,8 @@ void BM_ScrollerQueue(benchmark::State& state) {
     for (auto _ : state) {
         QueueScrollerFrame();
         state.PauseTiming();
-        commands = runtime::CountListItems(engineState.spriteDrawQueue);
-        runtime::EmptyList(engineState.spriteDrawQueue);
+        commands = runtime::CountListItems(engineLists.spriteDrawQueue);
+        runtime::EmptyList(engineLists.spriteDrawQueue);
         state.ResumeTiming();
     }
     SetCounters(state, commands, 0);
@@ -133,15 +135,15 @@ void BM_ScrollerQueueWalk(benchmark::State& state) {
     QueueScrollerFrame();
     // Hand every command to a sprite that is no longer in the list: the walks find nothing to
     // draw and the queue stays as it is.
-    runtime::RewindList(engineState.spriteDrawQueue);
-    while (void* r = runtime::AdvanceListItem(engineState.spriteDrawQueue)) {
+    runtime::RewindList(engineLists.spriteDrawQueue);
+    while (void* r = runtime::AdvanceListItem(engineLists.spriteDrawQueue)) {
         static_cast<engine::SpriteDrawCommand*>(r)->sprite = orphan;
     }
-    const double commands = runtime::CountListItems(engineState.spriteDrawQueue);
-    engineState.device->BeginScene();
+    const double commands = runtime::CountListItems(engineLists.spriteDrawQueue);
+    deviceState.device->BeginScene();
     for (auto _ : state) engine::FlushAllSprites();
-    engineState.device->EndScene();
-    runtime::EmptyList(engineState.spriteDrawQueue);
+    deviceState.device->EndScene();
+    runtime::EmptyList(engineLists.spriteDrawQueue);
     SetCounters(state, commands, 0);
 }
 BENCHMARK(BM_ScrollerQueueWalk)->Unit(benchmark::kMicrosecond);
@@ -149,18 +151,18 @@ BENCHMARK(BM_ScrollerQueueWalk)->Unit(benchmark::kMicrosecond);
 void FlushFrames(benchmark::State& state, bool finish) {
     double commands = 0;
     std::uint64_t batches = 0;
-    engineState.device->BeginScene();
+    deviceState.device->BeginScene();
     for (auto _ : state) {
         state.PauseTiming();
         QueueScrollerFrame();
-        commands = runtime::CountListItems(engineState.spriteDrawQueue);
+        commands = runtime::CountListItems(engineLists.spriteDrawQueue);
         const std::uint64_t before = engine::SpriteBatchesFlushed();
         state.ResumeTiming();
         engine::FlushAllSprites();
         if (finish) SyncGpu();
         batches = engine::SpriteBatchesFlushed() - before;
     }
-    engineState.device->EndScene();
+    deviceState.device->EndScene();
     SetCounters(state, commands, static_cast<double>(batches));
 }
 

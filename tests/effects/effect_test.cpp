@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "engine/state_internal.h"
 #include "platform/gfx/fx/effect.h"
 #include "platform/window/window.h"
 #include "tests/effects/effect_test_util.h"
@@ -10,7 +11,8 @@
 namespace effects_test {
 namespace {
 
-using engine::engineState;
+using engine::deviceState;
+using engine::engineLists;
 
 // A screen texture holding the quadrant picture, bound to "effect" as "texture0", run through
 // the effect and copied back; returns the back buffer.
@@ -54,12 +56,12 @@ class EffectCreation : public EngineTest {};
 // ---------------------------------------------------------------------------------------------
 
 TEST_F(EffectCreation, EmptySourceCreatesNothing) {
-    const int before = CountItems(engineState.effectList);
+    const int before = CountItems(engineLists.effectList);
     EXPECT_EQ(engine::CreateEffectFromSource(""), nullptr);
     EXPECT_EQ(engine::CreateEffectFromSource(nullptr), nullptr);
-    EXPECT_EQ(CountItems(engineState.effectList), before);
+    EXPECT_EQ(CountItems(engineLists.effectList), before);
     EXPECT_EQ(Boxes().calls, 0);
-    EXPECT_EQ(engineState.lastError, 0);
+    EXPECT_EQ(deviceState.lastError, 0);
 }
 
 TEST_F(EffectCreation, CompileErrorShowsCompilerTextOnceAndLeavesNoRecord) {
@@ -75,8 +77,8 @@ TEST_F(EffectCreation, CompileErrorShowsCompilerTextOnceAndLeavesNoRecord) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         Boxes().Reset();
-        engineState.lastError = 0;
-        const int before = CountItems(engineState.effectList);
+        deviceState.lastError = 0;
+        const int before = CountItems(engineLists.effectList);
 
         // What the compiler itself reports for this source: the box's body.
         platform::gfx::ID3DXBuffer* messages = nullptr;
@@ -94,8 +96,8 @@ TEST_F(EffectCreation, CompileErrorShowsCompilerTextOnceAndLeavesNoRecord) {
         EXPECT_EQ(Boxes().caption, "Error CreateEffect!");
         EXPECT_EQ(Boxes().type, platform::window::MB_OK);
         EXPECT_EQ(Boxes().text, expected);
-        EXPECT_EQ(engineState.lastError, 17);
-        EXPECT_EQ(CountItems(engineState.effectList), before);
+        EXPECT_EQ(deviceState.lastError, 17);
+        EXPECT_EQ(CountItems(engineLists.effectList), before);
     }
 }
 

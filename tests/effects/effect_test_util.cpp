@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "assets/data_area.h"
+#include "engine/state_internal.h"
 #include "platform/window/window.h"
 #include "runtime/heap.h"
 #include "runtime/list.h"
@@ -13,7 +14,8 @@
 namespace effects_test {
 
 namespace win = platform::window;
-using engine::engineState;
+using engine::deviceState;
+using engine::engineLists;
 
 const char* const kTestEffect = R"(// test effect: a few one-line pixel stages over a texture
 texture texture0;
@@ -117,17 +119,17 @@ void EngineTest::SetUp() {
     engine::render_texture_detail::Calls() = engine::render_texture_detail::DefaultCalls();
     gfx::InjectPresentFailures(0, 0);
     gfx::InjectResetFailures(0);
-    engineState.lastError = 0;
-    runtime::EmptyList(engineState.spriteDrawQueue);
-    runtime::EmptyList(engineState.boxQueue);
+    deviceState.lastError = 0;
+    runtime::EmptyList(engineLists.spriteDrawQueue);
+    runtime::EmptyList(engineLists.boxQueue);
 }
 
 void EngineTest::TearDown() {
     engine::render_texture_detail::Calls() = engine::render_texture_detail::DefaultCalls();
     win::SetMessageBoxHook(nullptr);
     if (!engineReady) return;
-    runtime::EmptyList(engineState.spriteDrawQueue);
-    runtime::EmptyList(engineState.boxQueue);
+    runtime::EmptyList(engineLists.spriteDrawQueue);
+    runtime::EmptyList(engineLists.boxQueue);
 }
 
 void EngineTest::FillBackBuffer(const gfx::RECT* rect, std::uint32_t argb) {

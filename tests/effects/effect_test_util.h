@@ -12,6 +12,7 @@
 #include "engine/engine.h"
 #include "engine/render_texture.h"
 #include "engine/render_texture_internal.h"
+#include "engine/state_internal.h"
 #include "platform/gfx/gfx.h"
 
 namespace effects_test {
@@ -51,7 +52,7 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    static gfx::IDirect3DDevice9* Device() { return engine::engineState.device; }
+    static gfx::IDirect3DDevice9* Device() { return engine::deviceState.device; }
 
     // Fills "rect" of the back buffer (null: all of it) with "argb".
     static void FillBackBuffer(const gfx::RECT* rect, std::uint32_t argb);

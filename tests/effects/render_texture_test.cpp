@@ -5,6 +5,7 @@
 
 #include "engine/box.h"
 #include "engine/sprite.h"
+#include "engine/state_internal.h"
 #include "platform/gfx/image_png.h"
 #include "runtime/list.h"
 #include "tests/effects/effect_test_util.h"
@@ -12,7 +13,8 @@
 namespace effects_test {
 namespace {
 
-using engine::engineState;
+using engine::deviceState;
+using engine::engineLists;
 namespace detail = engine::render_texture_detail;
 
 gfx::D3DMATRIX Matrix(float seed) {
@@ -28,7 +30,7 @@ bool SameMatrix(const gfx::D3DMATRIX& a, const gfx::D3DMATRIX& b) {
 
 gfx::D3DMATRIX Transform(gfx::D3DTRANSFORMSTATETYPE which) {
     gfx::D3DMATRIX m;
-    EXPECT_EQ(engine::engineState.device->GetTransform(which, &m), gfx::D3D_OK);
+    EXPECT_EQ(engine::deviceState.device->GetTransform(which, &m), gfx::D3D_OK);
     return m;
 }
 
@@ -173,12 +175,12 @@ TEST_F(RenderTextureTest, SizeModesAndFormats) {
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(testing::Message() << r.width << " x " << r.height << " mode " << r.sizeMode);
-        const int before = CountItems(engineState.textureList);
+        const int before = CountItems(engineLists.textureList);
         engine::TextureRecord* record =
             engine::CreateRenderTexture(r.width, r.height, r.sizeMode, r.format);
         ASSERT_NE(record, nullptr);
-        EXPECT_EQ(CountItems(engineState.textureList), before + 1);
-        EXPECT_EQ(runtime::GoToLastItem(engineState.textureList), record);
+        EXPECT_EQ(CountItems(engineLists.textureList), before + 1);
+        EXPECT_EQ(runtime::GoToLastItem(engineLists.textureList), record);
         EXPECT_EQ(record->isRenderTarget, 1);
         EXPECT_EQ(record->width, r.wantWidth);
         EXPECT_EQ(record->height, r.wantHeight);
@@ -191,7 +193,7 @@ TEST_F(RenderTextureTest, SizeModesAndFormats) {
         EXPECT_EQ(level.Usage & gfx::D3DUSAGE_RENDERTARGET, gfx::D3DUSAGE_RENDERTARGET);
         EXPECT_EQ(record->texture->GetLevelCount(), 1u);
     }
-    EXPECT_EQ(engineState.lastError, 0);
+    EXPECT_EQ(deviceState.lastError, 0);
 }
 
 TEST_F(RenderTextureTest, RefusedCreationLeavesNoRecordAndStoresError18) {
@@ -207,12 +209,12 @@ TEST_F(RenderTextureTest, RefusedCreationLeavesNoRecordAndStoresError18) {
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
-        engineState.lastError = 0;
+        deviceState.lastError = 0;
         detail::Calls().getBackBuffer = r.noBackBuffer ? FailingGetBackBuffer : CountingGetBackBuffer;
-        const int before = CountItems(engineState.textureList);
+        const int before = CountItems(engineLists.textureList);
         EXPECT_EQ(engine::CreateRenderTexture(r.width, r.height, r.sizeMode, r.format), nullptr);
-        EXPECT_EQ(CountItems(engineState.textureList), before);
-        EXPECT_EQ(engineState.lastError, 18);
+        EXPECT_EQ(CountItems(engineLists.textureList), before);
+        EXPECT_EQ(deviceState.lastError, 18);
     }
 }
 
@@ -432,7 +434,7 @@ TEST_F(PostProcessTest, RenderTexturesAreUsableAfterAnInjectedDeviceLoss) {
     ASSERT_NE(small, nullptr);
     gfx::InjectPresentFailures(1, gfx::D3DERR_DEVICELOST);
     engine::PresentFrame();  // fails, then resets the device
-    ASSERT_EQ(engineState.lastPresentResult, 0);
+    ASSERT_EQ(deviceState.lastPresentResult, 0);
 
     ASSERT_NE(frame_->texture, nullptr);
     ASSERT_NE(small->texture, nullptr);
@@ -503,7 +505,7 @@ TEST_F(PostProcessTest, OnlyWhatWasQueuedBeforeTheWorldPassIsProcessed) {
     ASSERT_EQ(engine::CopyTextureToBackBuffer(frame_), 1);
     ASSERT_EQ(engine::PlaceSprite(after, 300, 300), 1);
     engine::FlushAllSprites();
-    engine::FlushBoxQueue(nullptr, engineState.screenWidth, engineState.screenHeight);
+    engine::FlushBoxQueue(nullptr, deviceState.screenWidth, deviceState.screenHeight);
     engine::FlushTextQueue();
     engine::EndFrameScene();
     const auto pixels = ReadBackBuffer();

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/state_internal.h"
 #include "platform/gfx/gfx.h"
 #include "runtime/chain.h"
 #include "tests/engine/xtest_keys.h"
@@ -21,7 +22,10 @@ namespace {
 
 namespace gfx = platform::gfx;
 namespace win = platform::window;
-using engine::engineState;
+using engine::deviceState;
+using engine::inputState;
+using engine::frameClock;
+using engine::engineLists;
 
 constexpr int kWidth = 320, kHeight = 240;
 
@@ -67,18 +71,18 @@ win::WindowHandle g_window{};
 // The engine attached to a window of its own, once per process.
 void AttachEngine() {
     StartRuntime();
-    if (engineState.device) return;
+    if (deviceState.device) return;
     gfx::InjectCreationFault(gfx::CreationFault::kNone);
     g_window = MakeWindow("engine test");
     ASSERT_TRUE(g_window);
     ASSERT_EQ(engine::AttachEngineToWindow(g_window), 1);
-    ASSERT_NE(engineState.device, nullptr);
+    ASSERT_NE(deviceState.device, nullptr);
 }
 
 std::vector<std::uint32_t> ReadBackBuffer() {
     std::vector<std::uint32_t> out;
     gfx::IDirect3DSurface9* bb = nullptr;
-    if (gfx::Failed(engineState.device->GetBackBuffer(0, 0, gfx::D3DBACKBUFFER_TYPE_MONO, &bb))) return out;
+    if (gfx::Failed(deviceState.device->GetBackBuffer(0, 0, gfx::D3DBACKBUFFER_TYPE_MONO, &bb))) return out;
     gfx::D3DLOCKED_RECT lr;
     if (bb->LockRect(&lr, nullptr, gfx::D3DLOCK_READONLY) == gfx::D3D_OK) {
         const auto* bits = static_cast<const std::uint8_t*>(lr.pBits.Bits());
@@ -94,14 +98,14 @@ std::vector<std::uint32_t> ReadBackBuffer() {
 
 void FillBackBuffer(std::uint32_t colour) {
     gfx::IDirect3DSurface9* bb = nullptr;
-    engineState.device->GetBackBuffer(0, 0, gfx::D3DBACKBUFFER_TYPE_MONO, &bb);
-    engineState.device->ColorFill(bb, nullptr, colour);
+    deviceState.device->GetBackBuffer(0, 0, gfx::D3DBACKBUFFER_TYPE_MONO, &bb);
+    deviceState.device->ColorFill(bb, nullptr, colour);
     bb->Release();
 }
 
 gfx::DWORD State(gfx::D3DRENDERSTATETYPE s) {
     gfx::DWORD v = 0xDEADBEEF;
-    engineState.device->GetRenderState(s, &v);
+    deviceState.device->GetRenderState(s, &v);
     return v;
 }
 
@@ -111,7 +115,7 @@ gfx::DWORD State(gfx::D3DRENDERSTATETYPE s) {
 
 TEST(EngineAttach, EachFailingStepReportsItsCodeAndLeavesNoDevice) {
     StartRuntime();
-    if (engineState.device) GTEST_SKIP() << "a device exists already in this process";
+    if (deviceState.device) GTEST_SKIP() << "a device exists already in this process";
     win::WindowHandle w = MakeWindow("attach failures");
     const struct { gfx::CreationFault fault; std::int32_t code; } rows[] = {
         {gfx::CreationFault::kDisplayMode, 5}, {gfx::CreationFault::kDeviceType, 4},
@@ -122,7 +126,7 @@ TEST(EngineAttach, EachFailingStepReportsItsCodeAndLeavesNoDevice) {
         SCOPED_TRACE(r.code);
         gfx::InjectCreationFault(r.fault);
         EXPECT_EQ(engine::AttachEngineToWindow(w), r.code);
-        EXPECT_EQ(engineState.device, nullptr);
+        EXPECT_EQ(deviceState.device, nullptr);
     }
     gfx::InjectCreationFault(gfx::CreationFault::kNone);
     // Without a device the frame operations do nothing and crash nothing.
@@ -134,7 +138,7 @@ TEST(EngineAttach, EachFailingStepReportsItsCodeAndLeavesNoDevice) {
     // A dead window cannot carry a device.
     win::DestroyWindow(w);
     EXPECT_EQ(engine::AttachEngineToWindow(w), 2);
-    EXPECT_EQ(engineState.device, nullptr);
+    EXPECT_EQ(deviceState.device, nullptr);
 
     // Without hardware vertex processing the device is made with software processing.
     gfx::InjectCreationFault(gfx::CreationFault::kNoVertexProcessing);
@@ -147,14 +151,14 @@ TEST(EngineAttach, EachFailingStepReportsItsCodeAndLeavesNoDevice) {
 
 TEST(EngineAttach, SuccessSetsScreenSizeDefaultFontAndInputDevices) {
     AttachEngine();
-    EXPECT_EQ(engineState.screenWidth, kWidth);
-    EXPECT_EQ(engineState.screenHeight, kHeight);
-    EXPECT_EQ(engineState.presentParams.AutoDepthStencilFormat, gfx::D3DFMT_D16);
-    EXPECT_EQ(engineState.presentParams.Flags, gfx::D3DPRESENTFLAG_LOCKABLE_BACKBUFFER);
-    EXPECT_NE(engineState.keyboardDevice, nullptr);
-    EXPECT_NE(engineState.mouseDevice, nullptr);
-    ASSERT_EQ(runtime::CountListItems(engineState.fontList), 1);
-    auto* font = static_cast<engine::EngineFont*>(runtime::GoToFirstItem(engineState.fontList));
+    EXPECT_EQ(deviceState.screenWidth, kWidth);
+    EXPECT_EQ(deviceState.screenHeight, kHeight);
+    EXPECT_EQ(deviceState.presentParams.AutoDepthStencilFormat, gfx::D3DFMT_D16);
+    EXPECT_EQ(deviceState.presentParams.Flags, gfx::D3DPRESENTFLAG_LOCKABLE_BACKBUFFER);
+    EXPECT_NE(inputState.keyboardDevice, nullptr);
+    EXPECT_NE(inputState.mouseDevice, nullptr);
+    ASSERT_EQ(runtime::CountListItems(engineLists.fontList), 1);
+    auto* font = static_cast<engine::EngineFont*>(runtime::GoToFirstItem(engineLists.fontList));
     ASSERT_NE(font->font, nullptr);
     ASSERT_NE(font->batcher, nullptr);
     EXPECT_EQ(font->description.Height, 16);
@@ -210,13 +214,13 @@ TEST(EngineStates, DefaultTableThenWorldPassChanges) {
         for (const auto& s : samplers) {
             SCOPED_TRACE(testing::Message() << "sampler " << sampler << " state " << s.t);
             gfx::DWORD v = 0;
-            engineState.device->GetSamplerState(sampler, s.t, &v);
+            deviceState.device->GetSamplerState(sampler, s.t, &v);
             EXPECT_EQ(v, s.v);
         }
     }
 
     // The world pass puts Z writes and the blend factors back as it found them.
-    gfx::IDirect3DDevice9* d = engineState.device;
+    gfx::IDirect3DDevice9* d = deviceState.device;
     d->SetRenderState(gfx::D3DRS_ZWRITEENABLE, 0);
     d->SetRenderState(gfx::D3DRS_SRCBLEND, gfx::D3DBLEND_SRCALPHA);
     d->SetRenderState(gfx::D3DRS_DESTBLEND, gfx::D3DBLEND_INVSRCALPHA);
@@ -250,16 +254,16 @@ TEST(EngineWorld, ClearsToTransparentBlackWithDepthOne) {
     // The depth left is 1.0: a quad at z 1.0 fails a LESS test and passes LESSEQUAL; one just
     // in front of it passes LESS.
     gfx::IDirect3DTexture9* white = nullptr;
-    ASSERT_EQ(gfx::D3DXCreateTexture(engineState.device, 1, 1, 1, 0, gfx::D3DFMT_A8R8G8B8, gfx::D3DPOOL_MANAGED, &white),
+    ASSERT_EQ(gfx::D3DXCreateTexture(deviceState.device, 1, 1, 1, 0, gfx::D3DFMT_A8R8G8B8, gfx::D3DPOOL_MANAGED, &white),
               gfx::D3D_OK);
     gfx::D3DLOCKED_RECT lr;
     white->LockRect(0, &lr, nullptr, 0);
     *static_cast<std::uint32_t*>(lr.pBits.Bits()) = 0xFFFFFFFFu;
     white->UnlockRect(0);
     gfx::ID3DXSprite* sprite = nullptr;
-    gfx::D3DXCreateSprite(engineState.device, &sprite);
+    gfx::D3DXCreateSprite(deviceState.device, &sprite);
     auto drawAt = [&](float x, float z, gfx::DWORD func) {
-        engineState.device->SetRenderState(gfx::D3DRS_ZFUNC, func);
+        deviceState.device->SetRenderState(gfx::D3DRS_ZFUNC, func);
         sprite->Begin(0);
         const gfx::D3DXVECTOR3 pos{x, 10.0f, z};
         sprite->Draw(white, nullptr, nullptr, &pos, 0xFFFFFFFFu);
@@ -268,7 +272,7 @@ TEST(EngineWorld, ClearsToTransparentBlackWithDepthOne) {
     drawAt(10.0f, 1.0f, gfx::D3DCMP_LESS);
     drawAt(20.0f, 1.0f, gfx::D3DCMP_LESSEQUAL);
     drawAt(30.0f, 0.999f, gfx::D3DCMP_LESS);
-    engineState.device->SetRenderState(gfx::D3DRS_ZFUNC, gfx::D3DCMP_LESSEQUAL);
+    deviceState.device->SetRenderState(gfx::D3DRS_ZFUNC, gfx::D3DCMP_LESSEQUAL);
     sprite->Release();
     white->Release();
     const auto after = ReadBackBuffer();
@@ -286,13 +290,13 @@ TEST(EngineFrame, FirstFrameIsMeasuredFromEngineStart) {
     gfx::SetPresentPacing(false);
     engine::PresentFrame();         // the first swap of a window can be slow; not measured here
     engine::StartEngineServices();  // the engine's start: the clock begins here
-    EXPECT_FLOAT_EQ(engineState.frameSeconds, 0.016666668f);
+    EXPECT_FLOAT_EQ(frameClock.frameSeconds, 0.016666668f);
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
     engine::PresentFrame();
-    EXPECT_GE(engineState.frameSeconds, 0.149f);
-    EXPECT_LT(engineState.frameSeconds, 0.5f);
+    EXPECT_GE(frameClock.frameSeconds, 0.149f);
+    EXPECT_LT(frameClock.frameSeconds, 0.5f);
     engine::PresentFrame();  // the next frame is measured from the previous one
-    EXPECT_LT(engineState.frameSeconds, 0.1f);
+    EXPECT_LT(frameClock.frameSeconds, 0.1f);
     gfx::SetPresentPacing(true);
 }
 
@@ -306,7 +310,7 @@ TEST(EngineFrame, LostDeviceDrawsNothingRetriesEvery100MsAndRecovers) {
     engine::PresentFrame();  // fails, and the reset that follows it fails too
     double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_GE(took, 0.099);
-    EXPECT_NE(engineState.lastPresentResult, 0);
+    EXPECT_NE(deviceState.lastPresentResult, 0);
 
     // While lost the world pass leaves the back buffer alone and the keyboard still answers.
     engine::RenderWorld();
@@ -317,18 +321,18 @@ TEST(EngineFrame, LostDeviceDrawsNothingRetriesEvery100MsAndRecovers) {
     engine::PresentFrame();  // still lost; this reset succeeds
     took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_GE(took, 0.099);
-    EXPECT_EQ(engineState.lastPresentResult, 0);
+    EXPECT_EQ(deviceState.lastPresentResult, 0);
 
     // Drawing and the bound objects work again.
     engine::RenderWorld();
     EXPECT_EQ(ReadBackBuffer()[0], 0x00000000u);
     EXPECT_EQ(State(gfx::D3DRS_CULLMODE), static_cast<gfx::DWORD>(gfx::D3DCULL_NONE));
-    auto* font = static_cast<engine::EngineFont*>(runtime::GoToFirstItem(engineState.fontList));
+    auto* font = static_cast<engine::EngineFont*>(runtime::GoToFirstItem(engineLists.fontList));
     ASSERT_NE(font, nullptr);
     EXPECT_EQ(font->batcher->Begin(gfx::D3DXSPRITE_ALPHABLEND), gfx::D3D_OK);
     EXPECT_EQ(font->batcher->End(), gfx::D3D_OK);
     engine::PresentFrame();
-    EXPECT_EQ(engineState.lastPresentResult, 0);
+    EXPECT_EQ(deviceState.lastPresentResult, 0);
     EXPECT_EQ(engine::ResetEngineDevice(4), 0);  // only mode 5 exists
     gfx::SetPresentPacing(true);
 }
@@ -340,7 +344,7 @@ TEST(EngineFrame, EmptyTextQueueAndSecondSceneCloseChangeNothing) {
     engine::FlushTextQueue();
     engine::EndFrameScene();  // the world pass closed the scene already
     EXPECT_EQ(ReadBackBuffer()[5], 0xFF123456u);
-    EXPECT_EQ(runtime::CountListItems(engineState.textQueue), 0);
+    EXPECT_EQ(runtime::CountListItems(engineLists.textQueue), 0);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -387,7 +391,7 @@ TEST(EngineKeyboard, EachFailingOpeningStepLeavesTheKeyboardClosed) {
         SCOPED_TRACE(r.code);
         platform::input::InjectInputFault(r.fault);
         EXPECT_EQ(engine::OpenKeyboardDevice(g_window, 10), r.code);
-        EXPECT_EQ(engineState.keyboardDevice, nullptr);
+        EXPECT_EQ(inputState.keyboardDevice, nullptr);
         EXPECT_EQ(engine::IsKeyDown(-1), 0);
     }
     platform::input::InjectInputFault(platform::input::InputFault::kNone);

@@ -37,8 +37,8 @@ void AttachEngineToTestWindow(const char* className, int width, int height) {
     const win::WindowHandle window = win::CreateWindow(d);
     ASSERT_TRUE(window);
     ASSERT_EQ(engine::AttachEngineToWindow(window), 1);
-    ASSERT_EQ(engine::engineState.screenWidth, width);
-    ASSERT_EQ(engine::engineState.screenHeight, height);
+    ASSERT_EQ(engine::ScreenWidth(), width);
+    ASSERT_EQ(engine::ScreenHeight(), height);
 }
 
 }  // namespace testsupport

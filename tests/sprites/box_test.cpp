@@ -6,13 +6,15 @@
 #include <vector>
 
 #include "engine/box_internal.h"
+#include "engine/state_internal.h"
 #include "runtime/list.h"
 #include "tests/sprites/sprite_test_util.h"
 
 namespace sprites_test {
 namespace {
 
-using engine::engineState;
+using engine::deviceState;
+using engine::engineLists;
 
 constexpr std::uint32_t kClear = 0x102030u;
 constexpr std::uint32_t kBar = 0x00993333u;  // the intro's bar colour value
@@ -32,7 +34,7 @@ TEST_F(Boxes, FilledBarCoversExactlyItsRowsOverSprites) {
         EXPECT_EQ(At(px, 799, y), bar ? kBar : kClear);
         EXPECT_EQ(At(px, 110, y), bar ? kBar : 0x00FF00u);
     }
-    EXPECT_EQ(runtime::CountListItems(engineState.boxQueue), 0);
+    EXPECT_EQ(runtime::CountListItems(engineLists.boxQueue), 0);
 }
 
 TEST_F(Boxes, OutlineIncludesTheFarRowAndColumnAndRespectsTheClip) {
@@ -58,9 +60,9 @@ TEST_F(Boxes, OutlineIncludesTheFarRowAndColumnAndRespectsTheClip) {
     // A smaller clip size cuts the outline: pixels at x >= 35 or y >= 24 are skipped.
     engine::QueueBox(10, 20, 30, 5, 0xFF00FF00u, 0);
     gfx::IDirect3DSurface9* back = nullptr;
-    engineState.device->BeginScene();
+    deviceState.device->BeginScene();
     engine::FlushBoxQueue(back, 35, 24);
-    engineState.device->EndScene();
+    deviceState.device->EndScene();
     px = ReadBackBuffer();
     EXPECT_EQ(At(px, 34, 20), 0x00FF00u);
     EXPECT_EQ(At(px, 35, 20), 0xFFFFFFu);  // the earlier white outline, untouched
@@ -71,7 +73,7 @@ TEST_F(Boxes, OutlineIncludesTheFarRowAndColumnAndRespectsTheClip) {
 // A lockable managed texture of "w" x "h" in "format".
 gfx::IDirect3DTexture9* MakeTarget(gfx::D3DFORMAT format, int w, int h) {
     gfx::IDirect3DTexture9* t = nullptr;
-    EXPECT_EQ(engineState.device->CreateTexture(w, h, 1, 0, format, gfx::D3DPOOL_MANAGED, &t, nullptr),
+    EXPECT_EQ(deviceState.device->CreateTexture(w, h, 1, 0, format, gfx::D3DPOOL_MANAGED, &t, nullptr),
               gfx::D3D_OK);
     return t;
 }
@@ -95,7 +97,7 @@ TEST_F(Boxes, OutlineOnA16BitTargetUsesThePackingFormula) {
     ASSERT_NE(t, nullptr);
     gfx::IDirect3DSurface9* surface = nullptr;
     ASSERT_EQ(t->GetSurfaceLevel(0, &surface), gfx::D3D_OK);
-    engineState.device->ColorFill(surface, nullptr, 0);
+    deviceState.device->ColorFill(surface, nullptr, 0);
     engine::QueueBox(1, 1, 3, 2, kBar, 0);
     engine::QueueBox(6, 1, 2, 2, 0xFF0000FFu, 0);
     // A clip larger than the target: pixels beyond the target are skipped, not written.
@@ -119,7 +121,7 @@ TEST_F(Boxes, OutlineOnA16BitTargetUsesThePackingFormula) {
 TEST_F(Boxes, UnlockableTargetGetsEveryPixelAsAFill) {
     constexpr int w = 32, h = 16;
     gfx::IDirect3DTexture9* rt = nullptr;
-    ASSERT_EQ(engineState.device->CreateTexture(w, h, 1, gfx::D3DUSAGE_RENDERTARGET,
+    ASSERT_EQ(deviceState.device->CreateTexture(w, h, 1, gfx::D3DUSAGE_RENDERTARGET,
                                                 gfx::D3DFMT_X8R8G8B8, gfx::D3DPOOL_DEFAULT, &rt,
                                                 nullptr),
               gfx::D3D_OK);
@@ -127,7 +129,7 @@ TEST_F(Boxes, UnlockableTargetGetsEveryPixelAsAFill) {
     ASSERT_EQ(rt->GetSurfaceLevel(0, &target), gfx::D3D_OK);
     gfx::D3DLOCKED_RECT probe;
     ASSERT_NE(target->LockRect(&probe, nullptr, 0), gfx::D3D_OK) << "needs an unlockable target";
-    engineState.device->ColorFill(target, nullptr, 0xFF000000u);
+    deviceState.device->ColorFill(target, nullptr, 0xFF000000u);
     engine::QueueBox(2, 3, 5, 4, 0xFFFFFF00u, 0);
     engine::QueueBox(20, 2, 4, 3, 0xFF00FFFFu, 1);
     engine::FlushBoxQueue(target, w, h);
@@ -160,11 +162,11 @@ TEST_F(Boxes, UnlockableTargetGetsEveryPixelAsAFill) {
 
 TEST_F(Boxes, FlushWithoutATargetEmptiesTheQueueAndPackColourKeepsLowBytes) {
     engine::QueueBox(0, 0, 10, 10, kBar, 1);
-    gfx::IDirect3DDevice9* device = engineState.device;
-    engineState.device = nullptr;  // no back buffer to be had
+    gfx::IDirect3DDevice9* device = deviceState.device;
+    deviceState.device = nullptr;  // no back buffer to be had
     EXPECT_EQ(engine::FlushBoxQueue(nullptr, 800, 600), 0);
-    engineState.device = device;
-    EXPECT_EQ(runtime::CountListItems(engineState.boxQueue), 0);
+    deviceState.device = device;
+    EXPECT_EQ(runtime::CountListItems(engineLists.boxQueue), 0);
 
     const struct {
         std::int32_t a, r, g, b;

@@ -4,17 +4,20 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/state_internal.h"
 #include "runtime/list.h"
 #include "tests/sprites/sprite_test_util.h"
 
 namespace sprites_test {
 namespace {
 
-using engine::engineState;
+using engine::deviceState;
+using engine::frameClock;
+using engine::engineLists;
 
 constexpr std::uint32_t kClear = 0x102030u;
 
-std::int32_t TextureCount() { return runtime::CountListItems(engineState.textureList); }
+std::int32_t TextureCount() { return runtime::CountListItems(engineLists.textureList); }
 
 // ---------------------------------------------------------------------------------------------
 // Loading
@@ -45,17 +48,17 @@ TEST_F(SpriteLoad, RefusesWhatIsNotAPngAndLeavesNoRecord) {
 }
 
 TEST_F(SpriteLoad, UnreadableHeaderKeepsTheErrorCodeAndUndecodableDataSetsEighteen) {
-    engineState.lastError = 0;
+    deviceState.lastError = 0;
     const std::vector<std::uint8_t> notPng(64, 0x42);
     EXPECT_EQ(engine::LoadTextureFromMemory(notPng.data(), 64, 1), nullptr);
-    EXPECT_EQ(engineState.lastError, 0);
+    EXPECT_EQ(deviceState.lastError, 0);
     // A header that reads well followed by broken image data: the texture cannot be made.
     std::vector<std::uint8_t> broken = SolidPng(16, 16, 0xFF00FF00u);
     ASSERT_GT(broken.size(), 40u);
     for (size_t i = broken.size() - 20; i + 12 < broken.size(); ++i) broken[i] ^= 0x5A;
     EXPECT_EQ(engine::LoadTextureFromMemory(broken.data(), static_cast<std::uint32_t>(broken.size()), 1),
               nullptr);
-    EXPECT_EQ(engineState.lastError, engine::kErrorTextureNotLoaded);
+    EXPECT_EQ(deviceState.lastError, engine::kErrorTextureNotLoaded);
 }
 
 TEST_F(SpriteLoad, ClampsMipLevelsAndSpriteCopyKeepsOneLevelOfLevelZeroSize) {
@@ -231,18 +234,18 @@ TEST_F(SpriteDraw, DestroyedSpriteCommandsStayQueuedUndrawn) {
 TEST_F(SpriteDraw, DepthIsProjectedUnlessZero) {
     engine::Sprite* s = MakeSolidSprite(2, 2, 0xFFFFFFFFu);
     gfx::D3DXMATRIX saved, projection;
-    engineState.device->GetTransform(gfx::D3DTS_PROJECTION, &saved);
+    deviceState.device->GetTransform(gfx::D3DTS_PROJECTION, &saved);
     gfx::D3DXMatrixIdentity(&projection);
     projection.m[2][2] = 0.5f;
     projection.m[3][2] = 0.25f;
     projection.m[2][3] = 0.5f;  // w = 0.5 z + 1
-    engineState.device->SetTransform(gfx::D3DTS_PROJECTION, &projection);
+    deviceState.device->SetTransform(gfx::D3DTS_PROJECTION, &projection);
     EXPECT_EQ(engine::SetSpriteDepth(s, 2.0f), 1);
     EXPECT_FLOAT_EQ(s->depth, (2.0f * 0.5f + 0.25f) / 2.0f);
     engine::PlaceSprite(s, 0, 0);
     EXPECT_EQ(engine::SetSpriteDepth(s, 0.0f), 1);
     EXPECT_EQ(s->depth, 0.0f);
-    engineState.device->SetTransform(gfx::D3DTS_PROJECTION, &saved);
+    deviceState.device->SetTransform(gfx::D3DTS_PROJECTION, &saved);
     const auto queued = QueuedCommands();
     ASSERT_EQ(queued.size(), 1u);
     EXPECT_FLOAT_EQ(queued[0].depth, 0.625f);
@@ -268,7 +271,7 @@ protected:
 TEST_F(SpriteAnimation, ThreeDrawsInOneFlushStepOnceAfterTheFirst) {
     engine::Sprite* s = Strip(3);
     ASSERT_EQ(engine::SetSpriteAnimation(s, 3, 20, 1, 2), 1);
-    engineState.frameSeconds = 0.06f;  // 3.6 sixtieths > 60 / 20
+    frameClock.frameSeconds = 0.06f;  // 3.6 sixtieths > 60 / 20
     engine::PlaceSprite(s, 10, 10);
     engine::PlaceSprite(s, 20, 10);
     engine::PlaceSprite(s, 30, 10);
@@ -285,7 +288,7 @@ TEST_F(SpriteAnimation, ThreeDrawsInOneFlushStepOnceAfterTheFirst) {
 TEST_F(SpriteAnimation, StepsOnlyAfterMoreThanOneFrameTimeGathered) {
     engine::Sprite* s = Strip(4);
     ASSERT_EQ(engine::SetSpriteAnimation(s, 4, 20, 1, 2), 1);
-    engineState.frameSeconds = 1.0f / 60.0f;
+    frameClock.frameSeconds = 1.0f / 60.0f;
     std::vector<std::int32_t> frames;
     for (int flush = 0; flush < 9; ++flush) {
         engine::PlaceSprite(s, 0, 0);
@@ -302,7 +305,7 @@ TEST_F(SpriteAnimation, StepsOnlyAfterMoreThanOneFrameTimeGathered) {
 TEST_F(SpriteAnimation, TwoHundredFiftyFramesWrapToFrameZero) {
     engine::Sprite* s = Strip(260);
     ASSERT_EQ(engine::SetSpriteAnimation(s, 250, 20, 1, 2), 1);
-    engineState.frameSeconds = 0.1f;  // every flush steps
+    frameClock.frameSeconds = 0.1f;  // every flush steps
     for (int flush = 0; flush < 249; ++flush) {
         engine::PlaceSprite(s, 0, 0);
         engine::FlushAllSprites();
@@ -317,7 +320,7 @@ TEST_F(SpriteAnimation, TwoHundredFiftyFramesWrapToFrameZero) {
 TEST_F(SpriteAnimation, FrameOffsetsAndRegionsPickFramesSafely) {
     engine::Sprite* s = Strip(5);
     ASSERT_EQ(engine::SetSpriteAnimation(s, 5, 20, 1, 2), 1);  // lastFrame 4
-    engineState.frameSeconds = 0.0f;
+    frameClock.frameSeconds = 0.0f;
     const struct {
         std::int32_t offset;
         int frame;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "engine/state_internal.h"
 #include "platform/gfx/image_png.h"
 #include "platform/window/window.h"
 #include "runtime/heap.h"
@@ -12,7 +13,9 @@
 namespace sprites_test {
 
 namespace win = platform::window;
-using engine::engineState;
+using engine::deviceState;
+using engine::frameClock;
+using engine::engineLists;
 
 namespace {
 
@@ -40,18 +43,18 @@ void EngineTest::SetUpTestSuite() {
 
 void EngineTest::SetUp() {
     ASSERT_TRUE(engineReady);
-    runtime::EmptyList(engineState.spriteDrawQueue);
-    runtime::EmptyList(engineState.boxQueue);
-    engineState.frameSeconds = 1.0f / 60.0f;
-    engineState.lastError = 0;
+    runtime::EmptyList(engineLists.spriteDrawQueue);
+    runtime::EmptyList(engineLists.boxQueue);
+    frameClock.frameSeconds = 1.0f / 60.0f;
+    deviceState.lastError = 0;
 }
 
 void EngineTest::TearDown() {
     for (engine::Sprite* s : sprites_) engine::DestroySprite(s);
     sprites_.clear();
     if (!engineReady) return;
-    runtime::EmptyList(engineState.spriteDrawQueue);
-    runtime::EmptyList(engineState.boxQueue);
+    runtime::EmptyList(engineLists.spriteDrawQueue);
+    runtime::EmptyList(engineLists.boxQueue);
 }
 
 engine::Sprite* EngineTest::MakeSprite(const std::vector<std::uint8_t>& png) {
@@ -67,18 +70,18 @@ engine::Sprite* EngineTest::MakeSolidSprite(int width, int height, std::uint32_t
 }
 
 void EngineTest::DrawFrame(std::uint32_t clear) {
-    gfx::IDirect3DDevice9* device = engineState.device;
+    gfx::IDirect3DDevice9* device = deviceState.device;
     device->Clear(0, nullptr, gfx::D3DCLEAR_TARGET | gfx::D3DCLEAR_ZBUFFER, clear, 1.0f, 0);
     device->BeginScene();
     engine::FlushAllSprites();
-    engine::FlushBoxQueue(nullptr, engineState.screenWidth, engineState.screenHeight);
+    engine::FlushBoxQueue(nullptr, deviceState.screenWidth, deviceState.screenHeight);
     device->EndScene();
 }
 
 std::vector<std::uint32_t> EngineTest::ReadBackBuffer() {
     std::vector<std::uint32_t> out;
     gfx::IDirect3DSurface9* back = nullptr;
-    if (gfx::Failed(engineState.device->GetBackBuffer(0, 0, gfx::D3DBACKBUFFER_TYPE_MONO, &back))) {
+    if (gfx::Failed(deviceState.device->GetBackBuffer(0, 0, gfx::D3DBACKBUFFER_TYPE_MONO, &back))) {
         ADD_FAILURE() << "no back buffer";
         return out;
     }
@@ -99,7 +102,7 @@ std::vector<std::uint32_t> EngineTest::ReadBackBuffer() {
 
 std::vector<engine::SpriteDrawCommand> EngineTest::QueuedCommands() {
     std::vector<engine::SpriteDrawCommand> out;
-    runtime::LinkedList* queue = engineState.spriteDrawQueue;
+    runtime::LinkedList* queue = engineLists.spriteDrawQueue;
     runtime::RewindList(queue);
     while (void* record = runtime::AdvanceListItem(queue)) {
         out.push_back(*static_cast<const engine::SpriteDrawCommand*>(record));

@@ -1,0 +1,89 @@
+// engine/state_internal.h: the engine's process-wide state, split by concern, for the engine's
+// own files and its tests.
+//
+// Programs read what they need through engine/engine.h (ScreenWidth, ScreenHeight); only the
+// engine writes these records. Each record is one concern: the device and what presenting
+// reported, the input devices and their state buffers, the frame clock, the lists.
+//
+// Threads: main thread only, like the rest of the engine.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/gfx/gfx.h"
+#include "platform/input/input.h"
+#include "runtime/list.h"
+
+namespace engine {
+
+// The Direct3D objects, the parameters they were made with, and the results the engine keeps.
+struct DeviceState {
+    platform::gfx::IDirect3D9* direct3d;      // made once; never released
+    platform::gfx::IDirect3DDevice9* device;  // null until AttachEngineToWindow succeeds
+    platform::gfx::D3DPRESENT_PARAMETERS presentParams;  // kept for every later Reset
+    std::int32_t screenWidth, screenHeight;   // back-buffer size
+    std::int32_t lastPresentResult;           // 0: the device is usable
+    std::int32_t lastError;                   // last EngineResult stored by a failing step
+    std::uint32_t clearColour;                // the world pass's clear colour: 0
+};
+
+inline constexpr int kKeyStateBytes = 257;
+
+// The input object, the three devices (each null when its opening failed) and the buffers their
+// states are read into.
+struct InputState {
+    platform::input::IDirectInput8* directInput;
+    platform::input::IDirectInputDevice8* keyboardDevice;
+    platform::input::IDirectInputDevice8* mouseDevice;
+    platform::input::IDirectInputDevice8* joystickDevice;
+    std::uint8_t mouseState[16];     // read by every PresentFrame (standard mouse layout)
+    std::uint8_t joystickState[80];  // read by every PresentFrame (standard joystick layout)
+    std::uint8_t keyState[kKeyStateBytes];
+};
+
+// The frame clock: what the sprite animation steps by.
+struct FrameClock {
+    float frameSeconds;         // last frame's duration; 1/60 until measured
+    std::int64_t lastFrameTime;  // interrupt time of the last PresentFrame, or of start-up
+};
+
+// The engine's ordered runtime lists (runtime/list.h), made once by StartEngineServices.
+struct EngineLists {
+    runtime::LinkedList* textureList;      // TextureRecord (engine/texture.h)
+    runtime::LinkedList* spriteList;       // Sprite (engine/sprite.h)
+    runtime::LinkedList* spriteDrawQueue;  // SpriteDrawCommand
+    runtime::LinkedList* boxQueue;         // BoxCommand (engine/box.h)
+    runtime::LinkedList* effectList;       // Effect (engine/effect.h)
+    runtime::LinkedList* fontList;         // EngineFont
+    runtime::LinkedList* textQueue;        // QueuedText
+    // The world renderer's lists (cameras, entities, lights, emitters): nothing in this system
+    // adds to them.
+    runtime::LinkedList* cameraList;
+    runtime::LinkedList* entityList;
+    runtime::LinkedList* lightList;
+    runtime::LinkedList* emitterList;
+};
+
+extern DeviceState deviceState;
+extern InputState inputState;
+extern FrameClock frameClock;
+extern EngineLists engineLists;
+
+// One entry of fontList: a font and the batcher it draws with.
+struct EngineFont {
+    platform::gfx::ID3DXFont* font;
+    platform::gfx::ID3DXSprite* batcher;
+    platform::gfx::D3DXFONT_DESCA description;
+};
+
+// One entry of textQueue: a text waiting for the frame's text flush.
+struct QueuedText {
+    platform::gfx::ID3DXFont* font;  // the font it is drawn with
+    char text[256];
+    float x, y;                      // placement (translation of the batcher's transform)
+    float scaleX, scaleY;
+    std::uint32_t format;            // DrawText format flags
+    std::uint32_t colour;            // D3DCOLOR
+};
+
+}  // namespace engine
