@@ -68,6 +68,11 @@ Type MakeNumeric(Base base, int rows, int cols);
 // Returns false for names that are not built-in type names.
 bool BuiltinTypeNamed(std::string_view name, Type& out);
 
+// The value of a literal: "kind" is IntLit, FloatLit or BoolLit and "text" its spelling with
+// any suffix ("1.5f", "0x10u", "2h", "true"). Integers wrap to 32 bits as the compiler's did.
+enum class ExprKind;
+double LiteralValue(ExprKind kind, std::string_view text);
+
 // The HLSL spelling of "t" ("float4", "float4x4", "int[3]", "S"), for messages and reflection.
 std::string TypeName(const Type& t);
 

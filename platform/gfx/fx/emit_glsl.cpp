@@ -71,15 +71,7 @@ std::string FormatFloat(double v) {
     return s;
 }
 
-double LiteralValue(const Expr* e) {
-    std::string s(e->text);
-    const bool hex = s.size() > 1 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
-    while (!s.empty() && std::strchr(hex ? "uUlL" : "fFhHlLuU", s.back())) s.pop_back();
-    if (e->kind == ExprKind::FloatLit) return std::strtod(s.c_str(), nullptr);
-    if (e->kind == ExprKind::BoolLit) return e->text == "true" ? 1.0 : 0.0;
-    return static_cast<double>(
-        static_cast<std::int32_t>(static_cast<std::uint32_t>(std::strtoull(s.c_str(), nullptr, 0))));
-}
+double LiteralValue(const Expr* e) { return fx::LiteralValue(e->kind, e->text); }
 
 constexpr char kComponents[] = "xyzw";
 
@@ -155,6 +147,8 @@ public:
                     if (p->init) collectGlobals(p->init);
         }
         closeGlobals();
+        written_.clear();
+        for (const FuncDecl* f : funcs_) collectWrites(f->body);
         // Function bodies first, so that helper and global use is known for the header.
         for (const FuncDecl* f : funcs_) body += function(f);
         const std::string mainText = vertex ? vertexMain(entry, other) : fragmentMain(entry, other);
@@ -200,6 +194,70 @@ private:
         if (globalSet_.count(v)) return;
         globalSet_.insert(v);
         globals_.push_back(v);
+    }
+
+    // --- writes to parameters ---
+
+    // The variable an l-value "e" writes to (through members, indices and swizzles), or null.
+    static const VarDecl* writtenVariable(const Expr* e) {
+        while (e->kind == ExprKind::Member || e->kind == ExprKind::Index) e = e->args[0];
+        return e->kind == ExprKind::Name ? e->var : nullptr;
+    }
+
+    void noteWrite(const Expr* target) {
+        if (target->kind == ExprKind::Construct) {
+            for (const Expr* part : target->args) noteWrite(part);
+            return;
+        }
+        const VarDecl* v = writtenVariable(target);
+        if (v && v->isGlobal && !(v->storage & kStorageStatic)) written_.insert(v);
+    }
+
+    // Finds the uniform parameters a stage writes: HLSL lets a shader change a parameter for
+    // the rest of its invocation, GLSL does not, so each becomes a private copy.
+    void collectWrites(const Expr* e) {
+        if (!e) return;
+        switch (e->kind) {
+            case ExprKind::Assign: case ExprKind::Postfix: noteWrite(e->args[0]); break;
+            case ExprKind::Unary:
+                if (e->op == Tok::PlusPlus || e->op == Tok::MinusMinus) noteWrite(e->args[0]);
+                break;
+            case ExprKind::Call:
+                for (std::size_t i = 0; i < e->args.size(); ++i)
+                    if (writesArgument(e, i)) noteWrite(e->args[i]);
+                break;
+            default: break;
+        }
+        for (const Expr* a : e->args) collectWrites(a);
+    }
+
+    void collectWrites(const Stmt* s) {
+        if (!s) return;
+        collectWrites(s->expr);
+        collectWrites(s->step);
+        collectWrites(s->init);
+        collectWrites(s->then);
+        collectWrites(s->otherwise);
+        for (const Stmt* b : s->body) collectWrites(b);
+        for (const VarDecl* v : s->decls) collectWrites(v->init);
+    }
+
+    // Whether call "e" writes its argument "i" (an out or inout parameter).
+    static bool writesArgument(const Expr* e, std::size_t i) {
+        if (e->ref == Ref::Function)
+            return i < e->func->params.size() && (e->func->params[i]->storage & kStorageOut);
+        if (e->ref != Ref::Intrinsic) return false;
+        switch (static_cast<Intrinsic>(e->intrinsic)) {
+            case Intrinsic::k_sincos: return i >= 1;
+            case Intrinsic::k_modf: case Intrinsic::k_frexp: return i == 1;
+            default: return false;
+        }
+    }
+
+    // The GLSL name of variable "v" in this stage.
+    std::string variableName(const VarDecl* v) const {
+        if (written_.count(v)) return "fx_w_" + std::string(v->name);
+        return UserName(v->name);
     }
 
     // Static globals' initialisers may name further globals.
@@ -253,6 +311,8 @@ private:
             const bool isStatic = (g->storage & kStorageStatic) != 0;
             s += (isStatic ? "" : "uniform ") + GlslType(g->type.element()) + " " +
                  UserName(g->name) + ArraySuffix(g->type) + ";\n";
+            if (written_.count(g))
+                s += GlslType(g->type.element()) + " " + variableName(g) + ArraySuffix(g->type) + ";\n";
             if (!isStatic && g->reflectIndex >= 0) {
                 auto& list = g->type.base == Base::Sampler ? out_.samplers : out_.uniforms;
                 if (std::find(list.begin(), list.end(), g->reflectIndex) == list.end())
@@ -264,6 +324,8 @@ private:
 
     std::string staticInits() {
         std::string s;
+        for (const VarDecl* g : globals_)
+            if (written_.count(g)) s += "    " + variableName(g) + " = " + UserName(g->name) + ";\n";
         for (const VarDecl* g : globals_) {
             if (!(g->storage & kStorageStatic)) continue;
             s += "    " + UserName(g->name) + " = " +
@@ -323,7 +385,7 @@ private:
             case ExprKind::FloatLit: return FormatFloat(LiteralValue(e));
             case ExprKind::BoolLit: return e->text == "true" ? "true" : "false";
             case ExprKind::StringLit: return "0";
-            case ExprKind::Name: return e->var ? UserName(e->var->name) : UserName(e->text);
+            case ExprKind::Name: return e->var ? variableName(e->var) : UserName(e->text);
             case ExprKind::Unary: {
                 const Type& t = e->args[0]->type;
                 if (e->op == Tok::Bang && t.isVector()) return "not(" + expr(e->args[0]) + ")";
@@ -331,7 +393,9 @@ private:
             }
             case ExprKind::Postfix: return "(" + expr(e->args[0]) + TokenName(e->op) + ")";
             case ExprKind::Binary: return binary(e);
-            case ExprKind::Assign: return "(" + expr(e->args[0]) + " = " + expr(e->args[1]) + ")";
+            case ExprKind::Assign:
+                if (e->args[0]->kind == ExprKind::Construct) return assignParts(e);
+                return "(" + expr(e->args[0]) + " = " + expr(e->args[1]) + ")";
             case ExprKind::Ternary:
                 if (e->args[0]->type.isVector())
                     return "mix(" + expr(e->args[2]) + ", " + expr(e->args[1]) + ", " +
@@ -402,6 +466,43 @@ private:
         std::string s = expr(base) + ".";
         for (int i = 0; i < e->swizzleCount; ++i) s += kComponents[e->swizzle[i]];
         return s;
+    }
+
+    // "float4(a, b) = v" assigns the parts of v to a and b in order: a helper takes the parts
+    // as out parameters and returns v, so the assignment stays one expression.
+    std::string assignParts(const Expr* e) {
+        const Expr* target = e->args[0];
+        std::string name = "fx_parts_" + GlslType(target->type);
+        for (const Expr* part : target->args) name += "_" + GlslType(part->type);
+        std::string body = GlslType(target->type) + " " + name + "(";
+        std::string assigns;
+        int from = 0;
+        for (std::size_t i = 0; i < target->args.size(); ++i) {
+            const Type& t = target->args[i]->type;
+            body += "out " + GlslType(t) + " p" + std::to_string(i) + ", ";
+            const int n = t.components();
+            assigns += " p" + std::to_string(i) + " = " + GlslType(t) + "(";
+            for (int k = 0; k < n; ++k) assigns += std::string(k ? ", " : "") + "f[" + std::to_string(from + k) + "]";
+            assigns += ");";
+            from += n;
+        }
+        // The value's components, flattened (matrices by GLSL column, i.e. HLSL row).
+        std::string flat = "float f[" + std::to_string(from) + "] = float[](";
+        for (int k = 0; k < from; ++k) {
+            flat += k ? ", " : "";
+            if (target->type.rows > 0) {
+                flat += "float(v[" + std::to_string(k / target->type.cols) + "][" + std::to_string(k % target->type.cols) + "])";
+            } else if (target->type.cols > 1) {
+                flat += "float(v[" + std::to_string(k) + "])";
+            } else {
+                flat += "float(v)";
+            }
+        }
+        body += GlslType(target->type) + " v) { " + flat + ");" + assigns + " return v; }\n";
+        dynamicHelpers_.insert(body);
+        std::string call = name + "(";
+        for (const Expr* part : target->args) call += expr(part) + ", ";
+        return call + expr(e->args[1]) + ")";
     }
 
     std::string construct(const Expr* e) {
@@ -880,6 +981,7 @@ private:
     std::unordered_set<const FuncDecl*> visiting_;
     std::vector<const VarDecl*> globals_;
     std::unordered_set<const VarDecl*> globalSet_;
+    std::unordered_set<const VarDecl*> written_;  // uniform parameters the stage writes
     std::vector<std::string> writtenVaryings_;
     int indent_ = 0;
 };

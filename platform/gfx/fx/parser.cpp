@@ -3,6 +3,7 @@
 // Index: [helpers] [types] [top level] [annotations and states] [statements] [expressions]
 #include "platform/gfx/fx/parser.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <string>
 
@@ -216,30 +217,110 @@ private:
         }
     }
 
-    // arraySuffix -> ('[' INT ']')?
-    void arraySuffix(Type& t) {
+    // arraySuffix -> ('[' constant_expr? ']')?
+    // An empty size ("float a[] = {...}") is left at -1 for the initializer to settle.
+    void arraySuffix(Type& t, bool unsizedAllowed = false) {
         if (!accept(Tok::LBracket)) return;
         const Token at = tok();
-        long v = 0;
-        bool known = at.kind == Tok::IntLit;
-        if (known) v = std::strtol(std::string(at.text).c_str(), nullptr, 0);
-        if (at.kind == Tok::Identifier) {
-            // A size may name a 'static const int' declared with a literal value before.
-            for (const auto& c : constants_)
-                if (c.first == at.text) {
-                    v = c.second;
-                    known = true;
-                }
+        long v = -1;
+        if (at.kind != Tok::RBracket || !unsizedAllowed) {
+            double value = 0;
+            if (!constantValue(ternary(), value) || value != static_cast<double>(static_cast<long>(value)) ||
+                value < 1 || value > kMaxArraySize)
+                fail(MakeDiagnostic(Diag::BadArraySize, at.line, at.column,
+                                    std::to_string(kMaxArraySize)));
+            v = static_cast<long>(value);
         }
-        if (!known || v < 1 || v > kMaxArraySize)
-            fail(MakeDiagnostic(Diag::BadArraySize, at.line, at.column,
-                                std::to_string(kMaxArraySize)));
-        advance();
         expect(Tok::RBracket);
-        if (t.isArray() || t.base == Base::Void)
+        if (t.isArray() || t.arraySize < 0 || t.base == Base::Void)
             fail(MakeDiagnostic(Diag::UnsupportedFeature, at.line, at.column,
                                 "an array of this type"));
         t.arraySize = static_cast<int>(v);
+    }
+
+    // The value of a constant expression the parser must know (array sizes): literals, names
+    // of constants declared before with a constant value, and arithmetic, comparison, logic
+    // and conditional operators on them. False when the expression is not such a constant.
+    bool constantValue(const Expr* e, double& out) const {
+        double a = 0, b = 0;
+        switch (e->kind) {
+            case ExprKind::IntLit: case ExprKind::FloatLit: case ExprKind::BoolLit:
+                out = LiteralValue(e->kind, e->text);
+                return true;
+            case ExprKind::Name:
+                for (auto c = constants_.rbegin(); c != constants_.rend(); ++c)
+                    if (c->first == e->text) {
+                        out = c->second;
+                        return true;
+                    }
+                return false;
+            case ExprKind::Cast: case ExprKind::Construct:
+                if (e->args.size() != 1 || !e->castType.isScalar() ||
+                    !constantValue(e->args[0], out))
+                    return false;
+                if (e->castType.base == Base::Int || e->castType.base == Base::Uint) out = std::trunc(out);
+                if (e->castType.base == Base::Bool) out = out != 0;
+                return true;
+            case ExprKind::Unary:
+                if (!constantValue(e->args[0], a)) return false;
+                switch (e->op) {
+                    case Tok::Minus: out = -a; return true;
+                    case Tok::Plus: out = a; return true;
+                    case Tok::Bang: out = a == 0; return true;
+                    case Tok::Tilde: out = ~static_cast<long>(a); return true;
+                    default: return false;
+                }
+            case ExprKind::Ternary:
+                if (!constantValue(e->args[0], a)) return false;
+                return constantValue(e->args[a != 0 ? 1 : 2], out);
+            case ExprKind::Binary: {
+                if (!constantValue(e->args[0], a) || !constantValue(e->args[1], b)) return false;
+                const bool integers = a == std::trunc(a) && b == std::trunc(b) &&
+                                      !HasFloat(e->args[0]) && !HasFloat(e->args[1]);
+                const long ia = static_cast<long>(a), ib = static_cast<long>(b);
+                switch (e->op) {
+                    case Tok::Plus: out = a + b; return true;
+                    case Tok::Minus: out = a - b; return true;
+                    case Tok::Star: out = a * b; return true;
+                    case Tok::Slash:
+                        if (b == 0) return false;
+                        out = integers ? static_cast<double>(ia / ib) : a / b;
+                        return true;
+                    case Tok::Percent:
+                        if (b == 0) return false;
+                        out = integers ? static_cast<double>(ia % ib) : std::fmod(a, b);
+                        return true;
+                    case Tok::Shl: out = static_cast<double>(ia << (ib & 31)); return true;
+                    case Tok::Shr: out = static_cast<double>(ia >> (ib & 31)); return true;
+                    case Tok::Amp: out = static_cast<double>(ia & ib); return true;
+                    case Tok::Pipe: out = static_cast<double>(ia | ib); return true;
+                    case Tok::Caret: out = static_cast<double>(ia ^ ib); return true;
+                    case Tok::Less: out = a < b; return true;
+                    case Tok::Greater: out = a > b; return true;
+                    case Tok::LessEqual: out = a <= b; return true;
+                    case Tok::GreaterEqual: out = a >= b; return true;
+                    case Tok::Equal: out = a == b; return true;
+                    case Tok::NotEqual: out = a != b; return true;
+                    case Tok::AndAnd: out = a != 0 && b != 0; return true;
+                    case Tok::OrOr: out = a != 0 || b != 0; return true;
+                    default: return false;
+                }
+            }
+            default: return false;
+        }
+    }
+
+    // Whether a float literal takes part in "e" (integer division then does not truncate).
+    bool HasFloat(const Expr* e) const {
+        if (e->kind == ExprKind::FloatLit) return true;
+        if (e->kind == ExprKind::Name)
+            for (auto c = constants_.rbegin(); c != constants_.rend(); ++c)
+                if (c->first == e->text) return c->second != std::trunc(c->second);
+        if (e->kind == ExprKind::Cast || e->kind == ExprKind::Construct)
+            return e->castType.base == Base::Float;
+        for (const Expr* a : e->args)
+            if (HasFloat(a)) return true;
+        return false;
     }
 
     // semantics -> (':' (SEMANTIC | 'register' '(' ... ')' | 'packoffset' '(' ... ')'))*
@@ -346,11 +427,31 @@ private:
         (void)typeTok;
     }
 
+    // A constant declared with a constant value ("static const int N = 4 * 2;", "const float
+    // K = 0.5;") can size later arrays.
     void rememberConstant(const VarDecl* v) {
-        if ((v->storage & kStorageConst) && (v->storage & kStorageStatic) && v->init &&
-            v->init->kind == ExprKind::IntLit && v->type.isScalar() && v->type.base == Base::Int)
-            constants_.emplace_back(v->name,
-                                    std::strtol(std::string(v->init->text).c_str(), nullptr, 0));
+        double value = 0;
+        if ((v->storage & kStorageConst) && v->init && v->type.isScalar() &&
+            constantValue(v->init, value))
+            constants_.emplace_back(v->name, value);
+    }
+
+    // An unsized array takes its size from a brace initializer: one element per top-level
+    // item, or, for a flat list of scalars, the scalar count over the element's size.
+    void sizeFromInitializer(VarDecl* v, const Token& at) {
+        if (v->type.arraySize >= 0) return;
+        const Expr* init = v->init;
+        if (!init || init->kind != ExprKind::Brace)
+            fail(MakeDiagnostic(Diag::BadArraySize, at.line, at.column,
+                                std::to_string(kMaxArraySize)));
+        const int per = v->type.element().components();
+        int count = static_cast<int>(init->args.size());
+        bool flat = per > 1;
+        for (const Expr* a : init->args)
+            flat = flat && (a->kind == ExprKind::IntLit || a->kind == ExprKind::FloatLit ||
+                            a->kind == ExprKind::BoolLit || a->kind == ExprKind::Unary);
+        if (flat && count % per == 0) count /= per;
+        v->type.arraySize = count;
     }
 
     // variable_rest -> array? semantics annotations? ('=' initializer)?
@@ -361,7 +462,7 @@ private:
         v->type = t;
         v->storage = st;
         v->isGlobal = global;
-        arraySuffix(v->type);
+        arraySuffix(v->type, true);
         v->semantic = semantics();
         if (tok().kind == Tok::Less) v->annotations = annotations();
         if (accept(Tok::Assign)) {
@@ -377,6 +478,7 @@ private:
             v->hasSamplerState = true;
             v->samplerStates = stateBlock();
         }
+        sizeFromInitializer(v, at);
         return v;
     }
 
@@ -690,6 +792,7 @@ private:
                 const Token nt = tok();
                 const std::string_view n = expectName();
                 s->decls.push_back(variableRest(st, t, n, nt, false));
+                rememberConstant(s->decls.back());
             } while (accept(Tok::Comma));
             return s;
         }
@@ -941,7 +1044,7 @@ private:
     std::vector<Diagnostic>& diags_;
     ParseLimits limits_;
     std::size_t pos_ = 0;
-    std::vector<std::pair<std::string_view, long>> constants_;
+    std::vector<std::pair<std::string_view, double>> constants_;
     int depth_ = 0;
     int errors_ = 0;
 };
