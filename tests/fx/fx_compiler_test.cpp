@@ -257,7 +257,7 @@ TEST(FxReflection, TheIntrosEffectDeclaresItsParametersInOrder) {
         std::vector<float> initial;
     } rows[] = {
         {"texture0", "texture", 0, {}},
-        {"tex0", "sampler2D", 0, {}},
+        {"tex0", "sampler", 0, {}},
         {"time", "float", 4, {}},
         {"resolution", "float2", 8, {933, 511}},
         {"PI", "float", 4, {3.14159265f}},
@@ -455,7 +455,11 @@ TEST(FxLanguage, ImplicitConversionsFollowHlsl) {
         {"", "float2x2 m = float3x3(1, 0, 0, 0, 1, 0, 0, 0, 1);", "ok+ImplicitTruncation"},
         {"", "float3x3 m = float2x2(1, 0, 0, 1);", "TypeMismatch"},
         {"", "float4x4 m; float3 v = mul(float3(1, 2, 3), (float3x3)m);", "ok"},
-        {"", "float4x4 m; float4 v = mul(float3(1, 2, 3), m);", "BadOperands"},
+        {"", "float4x4 m; float4 v = mul(float3(1, 2, 3), m);", "ok+ImplicitTruncation"},  // m's rows 0-2
+        {"", "float4x4 m; float4 v = mul(m, float3(1, 2, 3));", "ok+ImplicitTruncation"},  // m's columns 0-2
+        {"", "float3x4 m; float4 v = mul(float4(1, 2, 3, 4), m);", "ok+ImplicitTruncation"},
+        {"", "float2x4 a; float3x3 b; float2x3 c = mul(a, b);", "ok+ImplicitTruncation"},
+        {"", "float a = dot(float4(1, 2, 3, 4), float3(1, 2, 3));", "ok+ImplicitTruncation"},
         {"", "float4 a = float4(1, 2, 3, 4).xyzw.wzyx.rgba;", "ok"},
         {"", "float4 a = float4(1, 2, 3, 4).xyrg;", "BadSwizzle"},    // mixed sets
         {"", "float4 a = 1; a.xx = float2(1, 2);", "NotAssignable"},   // repeated component
@@ -479,7 +483,14 @@ TEST(FxLanguage, ImplicitConversionsFollowHlsl) {
         {"", "float a[2] = {1, 2, 3};", "BadInitializer"},
         {"", "float a; float a;", "Redefinition"},
         {"", "float a = 1; { float a = 2; }", "ok"},  // shadowing in an inner block
-        {"", "for (int i = 0; i < 3; i++) { } i = 2;", "UndeclaredName"},
+        {"", "for (int i = 0; i < 3; i++) { } i = 2;", "ok"},  // the loop's variable outlives it
+        {"", "for (int i = 0; i < 3; i++) { } for (int i = 0; i < 2; i++) { }", "ok+LoopVariableRedeclared"},
+        {"", "for (int i = 0; i < 3; i++) { } int i = 2;", "Redefinition"},
+        {"", "if (true) for (int i = 0; i < 3; i++) { } i = 2;", "UndeclaredName"},
+        {"sampler s;", "float4 c = tex2D(s, 0.5) + texCUBE(s, 0.5);", "SamplerKindConflict"},
+        {"sampler s;", "float4 c = tex1D(s, 0.5) + tex2Dlod(s, 0.5);", "ok"},
+        {"float4 f(sampler t) { return texCUBE(t, 1); } samplerCUBE c; sampler2D d;", "float4 a = f(c);", "ok"},
+        {"float4 f(sampler t) { return texCUBE(t, 1); } samplerCUBE c; sampler2D d;", "float4 a = f(d);", "TypeMismatch"},
         {"", "void v;", "VoidVariable"},
         {"", "sampler s;", "UnsupportedFeature"},
     };

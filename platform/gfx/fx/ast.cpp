@@ -26,7 +26,7 @@ bool BuiltinTypeNamed(std::string_view name, Type& out) {
         {"texture2D", Base::Texture, Dim::D2},     {"Texture2D", Base::Texture, Dim::D2},
         {"texture3D", Base::Texture, Dim::D3},     {"Texture3D", Base::Texture, Dim::D3},
         {"textureCUBE", Base::Texture, Dim::Cube}, {"TextureCube", Base::Texture, Dim::Cube},
-        {"sampler", Base::Sampler, Dim::D2},       {"sampler1D", Base::Sampler, Dim::D1},
+        {"sampler", Base::Sampler, Dim::None},       {"sampler1D", Base::Sampler, Dim::D1},
         {"sampler2D", Base::Sampler, Dim::D2},     {"sampler3D", Base::Sampler, Dim::D3},
         {"samplerCUBE", Base::Sampler, Dim::Cube}, {"string", Base::String, Dim::None},
         {"void", Base::Void, Dim::None},
@@ -103,8 +103,8 @@ std::string TypeName(const Type& t) {
                 : t.dim == Dim::D3 ? "texture3D" : t.dim == Dim::Cube ? "textureCUBE" : "texture";
             break;
         case Base::Sampler:
-            s = t.dim == Dim::D1 ? "sampler1D" : t.dim == Dim::D3 ? "sampler3D"
-                : t.dim == Dim::Cube ? "samplerCUBE" : "sampler2D";
+            s = t.dim == Dim::D1 ? "sampler1D" : t.dim == Dim::D2 ? "sampler2D"
+                : t.dim == Dim::D3 ? "sampler3D" : t.dim == Dim::Cube ? "samplerCUBE" : "sampler";
             break;
     }
     if (t.isNumeric()) {

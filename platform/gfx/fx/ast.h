@@ -22,6 +22,8 @@ struct FuncDecl;
 // ---------------------------------------------------------------------------------------------
 
 enum class Base : unsigned char { Void, Bool, Int, Uint, Float, Struct, Texture, Sampler, String };
+// The dimension of a texture or sampler; None for the untyped "texture" and "sampler" (a
+// sampler's kind then comes from the lookups that use it).
 enum class Dim : unsigned char { None, D1, D2, D3, Cube };
 
 // A value type. Scalars have rows 0 and cols 1, vectors rows 0 and cols 2..4, matrices rows
@@ -167,6 +169,7 @@ struct VarDecl {
     bool isGlobal = false;
     bool isParameter = false;  // a function parameter
     int reflectIndex = -1;     // index in the reflection's parameter list, or -1
+    int rename = 0;            // >0: a loop variable declared again, emitted as NAME_r<rename>
 };
 
 struct StructDecl {

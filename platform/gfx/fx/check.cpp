@@ -20,6 +20,7 @@ void Checker::run() {
     checkRecursion();
     buildReflection();
     checkTechniques();
+    settleSamplerKinds();
 }
 
 // Records diagnostic "id" at a position, with up to three message arguments.

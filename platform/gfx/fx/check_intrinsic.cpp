@@ -67,7 +67,9 @@ Type Checker::sampleTexture(Expr* e, Dim dim, int coords, int extraArgs) {
         report(Diag::SamplerRequired, e, std::string(e->text));
         return Poison();
     }
-    if (s.dim != dim && !(dim == Dim::D1 && s.dim == Dim::D2)) {
+    if (s.dim == Dim::None) {
+        if (!useSamplerAs(e->args[0], dim)) return Poison();
+    } else if (s.dim != dim && !(dim == Dim::D1 && s.dim == Dim::D2)) {
         report(Diag::TypeMismatch, e->args[0], TypeName(s),
                dim == Dim::D3 ? "sampler3D" : dim == Dim::Cube ? "samplerCUBE" : "sampler2D");
         return Poison();
@@ -77,6 +79,43 @@ Type Checker::sampleTexture(Expr* e, Dim dim, int coords, int extraArgs) {
         coerce(e->args[i], MakeNumeric(Base::Float, 0, n));
     }
     return Type::Vector(Base::Float, 4);
+}
+
+// The kind of texture a lookup family reads; 1D lookups read 2D samplers too.
+Dim SamplerKind(Dim d) { return d == Dim::D1 ? Dim::D2 : d; }
+
+const char* SamplerTypeName(Dim d) {
+    return d == Dim::D3 ? "sampler3D" : d == Dim::Cube ? "samplerCUBE" : "sampler2D";
+}
+
+// An untyped 'sampler' (a global or a parameter, "s") takes its kind from the first lookup
+// that uses it; a use as another kind is an error naming both.
+bool Checker::useSamplerAs(Expr* s, Dim dim) {
+    const Expr* root = s;
+    while (root->kind == ExprKind::Index || root->kind == ExprKind::Member) root = root->args[0];
+    s->type.dim = dim;
+    if (root->kind != ExprKind::Name || !root->var) return true;
+    auto [use, fresh] = samplerUses_.try_emplace(root->var, SamplerUse{dim, s->line, s->column});
+    if (fresh || SamplerKind(use->second.dim) == SamplerKind(dim)) return true;
+    report(Diag::SamplerKindConflict, s, std::string(root->var->name),
+           SamplerTypeName(use->second.dim),
+           SamplerTypeName(dim) + std::string(" (first used at (") +
+               std::to_string(use->second.line) + "," + std::to_string(use->second.column) + "))");
+    return false;
+}
+
+// The kind an untyped sampler variable has been used as, or None.
+Dim Checker::samplerUse(const VarDecl* v) const {
+    if (v->type.dim != Dim::None) return v->type.dim;
+    auto it = samplerUses_.find(v);
+    return it == samplerUses_.end() ? Dim::None : it->second.dim;
+}
+
+// Untyped samplers keep their declared type for reflection; the GLSL declares each with the
+// kind its uses gave it (a 2D sampler when unused).
+void Checker::settleSamplerKinds() {
+    for (const auto& [v, use] : samplerUses_)
+        if (v->type.dim == Dim::None) const_cast<VarDecl*>(v)->type.dim = use.dim;
 }
 
 // An out argument of an intrinsic: assignable and exactly of type "t".
@@ -270,26 +309,22 @@ Type Checker::checkMul(Expr* e) {
         coerce(e->args[1], Type::Vector(Base::Float, n));
         return Type::Scalar(Base::Float);
     }
-    if (a.isVector() && b.isMatrix()) {
-        if (a.cols < b.rows) {
-            report(Diag::BadOperands, e, "mul", TypeName(a), " and '" + TypeName(b) + "'");
-            return Poison();
-        }
-        coerce(e->args[0], Type::Vector(Base::Float, b.rows));
-        return Type::Vector(Base::Float, b.cols);
+    // The inner dimensions (a's columns, b's rows) must agree; where they differ, the larger
+    // side is truncated to the smaller with a warning, as Direct3D 9's compiler does:
+    // mul(float3, float4x4) uses the matrix's first three rows, mul(float4x4, float3) its
+    // first three columns, mul(float4, float3x4) the vector's first three components.
+    const int inner = std::min(a.cols, b.isVector() ? b.cols : b.rows);
+    if (a.isVector()) {
+        coerce(e->args[0], Type::Vector(Base::Float, inner));
+    } else if (a.cols != inner) {
+        coerce(e->args[0], Type::Matrix(a.rows, inner));
     }
-    if (a.isMatrix() && b.isVector()) {
-        if (b.cols < a.cols) {
-            report(Diag::BadOperands, e, "mul", TypeName(a), " and '" + TypeName(b) + "'");
-            return Poison();
-        }
-        coerce(e->args[1], Type::Vector(Base::Float, a.cols));
+    if (b.isVector()) {
+        coerce(e->args[1], Type::Vector(Base::Float, inner));
         return Type::Vector(Base::Float, a.rows);
     }
-    if (a.cols != b.rows) {
-        report(Diag::BadOperands, e, "mul", TypeName(a), " and '" + TypeName(b) + "'");
-        return Poison();
-    }
+    if (b.rows != inner) coerce(e->args[1], Type::Matrix(inner, b.cols));
+    if (a.isVector()) return Type::Vector(Base::Float, b.cols);
     return MakeNumeric(Base::Float, a.rows, b.cols);
 }
 

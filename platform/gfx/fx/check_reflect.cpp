@@ -20,6 +20,7 @@ ParamType Checker::ObjectType(const Type& t) {
         }
     }
     switch (t.dim) {
+        case Dim::None: return ParamType::Sampler;
         case Dim::D1: return ParamType::Sampler1D;
         case Dim::D3: return ParamType::Sampler3D;
         case Dim::Cube: return ParamType::SamplerCube;

@@ -72,13 +72,20 @@ const VarDecl* Checker::lookupVar(std::string_view name) const {
     return g == globals_.end() ? nullptr : g->second;
 }
 
-// Enters "v" in the innermost scope; a second one of that name in the same scope is reported.
+// Enters "v" in the innermost scope; a second one of that name in the same scope is reported,
+// except from a loop initialiser (the old compiler warned and let the newer declaration win;
+// the newer one gets its own name in the output).
 void Checker::declareLocal(VarDecl* v) {
-    for (const VarDecl* other : scopes_.back())
-        if (other->name == v->name) {
+    for (auto other = scopes_.back().rbegin(); other != scopes_.back().rend(); ++other) {
+        if ((*other)->name != v->name) continue;
+        if (!forInit_) {
             report(Diag::Redefinition, v->line, v->column, std::string(v->name));
             return;
         }
+        report(Diag::LoopVariableRedeclared, v->line, v->column, std::string(v->name));
+        v->rename = (*other)->rename + 1;
+        break;
+    }
     scopes_.back().push_back(v);
 }
 

@@ -100,14 +100,18 @@ void Checker::checkStmt(Stmt* s) {
             --loops_;
             break;
         case StmtKind::For:
-            scopes_.emplace_back();
-            if (s->init) checkStmt(s->init);
+            // Direct3D 9's scoping: a variable declared in the initialiser belongs to the
+            // enclosing block, so it is still visible after the loop.
+            if (s->init) {
+                forInit_ = true;
+                checkStmt(s->init);
+                forInit_ = false;
+            }
             if (s->expr) checkCondition(s->expr);
             if (s->step) check(s->step);
             ++loops_;
             checkNested(s->then);
             --loops_;
-            scopes_.pop_back();
             break;
         case StmtKind::Break:
         case StmtKind::Continue:

@@ -34,7 +34,7 @@ Type WithBase(Type t, Base b) {
 int ConversionCost(const Type& from, const Type& to, bool explicitCast) {
     if (from == to) return kExact;
     if (from.base == Base::Sampler && to.base == Base::Sampler && !from.isArray() &&
-        !to.isArray() && (from.dim == to.dim))
+        !to.isArray() && (from.dim == to.dim || from.dim == Dim::None || to.dim == Dim::None))
         return kExact;
     if (from.base == Base::Texture && to.base == Base::Texture) return kExact;
     if (explicitCast && to.base == Base::Struct && !to.isArray() && from.isScalar()) return kSplat;

@@ -30,6 +30,10 @@ Type FloatShaped(const Type& t);
 
 // The Intrinsic with this HLSL name, or -1 (check_intrinsic.cpp).
 int IntrinsicNamed(std::string_view name);
+// The kind of texture a lookup of dimension "d" reads (1D lookups read 2D samplers too) and
+// the sampler type that names it (check_intrinsic.cpp).
+Dim SamplerKind(Dim d);
+const char* SamplerTypeName(Dim d);
 // ASCII comparison ignoring case (check_state.cpp).
 bool EqualsNoCase(std::string_view a, std::string_view b);
 
@@ -89,6 +93,9 @@ private:
     bool requireVector(Expr* e, const Type& t, int size = 0);
     Type sampleTexture(Expr* e, Dim dim, int coords, int extraArgs);
     bool outArgument(Expr*& arg, const Type& t);
+    bool useSamplerAs(Expr* s, Dim dim);
+    Dim samplerUse(const VarDecl* v) const;
+    void settleSamplerKinds();
     Type checkIntrinsic(Expr* e, Intrinsic k);
     Type checkMul(Expr* e);
 
@@ -169,6 +176,12 @@ private:
     std::vector<std::vector<VarDecl*>> scopes_;
     std::unordered_set<const FuncDecl*> recursive_, reportedRecursion_;
     FuncDecl* current_ = nullptr;
+    bool forInit_ = false;
+    struct SamplerUse {
+        Dim dim;
+        int line, column;
+    };
+    std::unordered_map<const VarDecl*, SamplerUse> samplerUses_;  // untyped samplers' kinds  // declaring the variables of a for-loop initialiser
     int loops_ = 0;
     int depth_ = 0;
     int evalDepth_ = 0;

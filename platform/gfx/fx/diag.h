@@ -58,7 +58,9 @@ namespace platform::gfx::fx {
     X(BadReturn, Error, "return: %s")                                                            \
     X(BadStatement, Error, "'%s' %s")                                                            \
     X(ImplicitTruncation, Warning, "implicit truncation of vector type")                         \
+    X(LoopVariableRedeclared, Warning, "'%s': loop control variable conflicts with a previous declaration in the outer scope; most recent declaration will be used") \
     X(SamplerRequired, Error, "'%s': argument 1 must be a sampler")                              \
+    X(SamplerKindConflict, Error, "sampler '%s' is used as %s and as %s")                        \
     /* checker: effect level */                                                                  \
     X(BadSamplerState, Error, "sampler_state: %s")                                               \
     X(UnknownState, Error, "unknown state '%s'")                                                 \

@@ -257,6 +257,7 @@ private:
     // The GLSL name of variable "v" in this stage.
     std::string variableName(const VarDecl* v) const {
         if (written_.count(v)) return "fx_w_" + std::string(v->name);
+        if (v->rename > 0) return UserName(v->name) + "_r" + std::to_string(v->rename);
         return UserName(v->name);
     }
 
@@ -743,7 +744,7 @@ private:
     std::string pad() const { return std::string(static_cast<std::size_t>(indent_) * 4, ' '); }
 
     std::string declaration(const VarDecl* v) {
-        std::string s = GlslType(v->type.element()) + " " + UserName(v->name) + ArraySuffix(v->type);
+        std::string s = GlslType(v->type.element()) + " " + variableName(v) + ArraySuffix(v->type);
         if (v->init) s += " = " + expr(v->init);
         return s;
     }
@@ -756,7 +757,7 @@ private:
                 if (i == 0) {
                     out += declaration(v);
                 } else {
-                    out += ", " + UserName(v->name) + ArraySuffix(v->type);
+                    out += ", " + variableName(v) + ArraySuffix(v->type);
                     if (v->init) out += " = " + expr(v->init);
                 }
             }
@@ -790,6 +791,11 @@ private:
             case StmtKind::Do:
                 return pad() + "do\n" + nested(s->then) + pad() + "while (" + expr(s->expr) + ");\n";
             case StmtKind::For:
+                // A variable the initialiser declares outlives the loop (HLSL's scoping), so
+                // the declaration goes before it.
+                if (s->init && s->init->kind == StmtKind::Decl)
+                    return stmt(s->init) + pad() + "for (; " + (s->expr ? expr(s->expr) : "") + "; " +
+                           (s->step ? expr(s->step) : "") + ")\n" + nested(s->then);
                 return pad() + "for (" + (s->init ? simple(s->init) : "") + "; " +
                        (s->expr ? expr(s->expr) : "") + "; " + (s->step ? expr(s->step) : "") +
                        ")\n" + nested(s->then);
@@ -805,6 +811,12 @@ private:
 
     std::string nested(const Stmt* s) {
         if (s->kind == StmtKind::Block) return stmt(s);
+        if (s->kind == StmtKind::For && s->init && s->init->kind == StmtKind::Decl)
+            return pad() + "{\n" + indented(s) + pad() + "}\n";  // keeps the hoisted declaration inside
+        return indented(s);
+    }
+
+    std::string indented(const Stmt* s) {
         ++indent_;
         std::string out = stmt(s);
         --indent_;
