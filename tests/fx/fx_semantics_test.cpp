@@ -3,6 +3,7 @@
 // precision and writes white per matching component.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -221,6 +222,81 @@ TEST_F(FxSemantics, ConversionsOperatorsAndStatements) {
         {"#define CUBE(x) ((x) * (x) * (x))", "float4 v = float4(CUBE(2), CUBE(1 + 1), 0, 0x10);", "float4(8, 8, 0, 16)"},
         {"", "float2 t = float2(3, 4); float4 v = float4(t, t).wzyx;", "float4(4, 3, 4, 3)"},
         {"", "float4 c = float4(0.25, 0.5, 0.75, 1); float4 v = c.bgra + c.rrrr;", "float4(1, 0.75, 0.5, 1.25)"},
+    }, &Evaluate);
+}
+
+
+
+// --- Direct3D 9 constructs of the era, checked against a CPU evaluation ------------------------
+
+// The matrix the rows below declare as "M": rows (1, 2, 3, 4), (5, 6, 7, 8), ...
+constexpr const char* kMatrixM = "float4x4 M = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};";
+float M(int r, int c) { return static_cast<float>(1 + r * 4 + c); }
+
+std::string Float4(const float v[4]) {
+    char buf[128];
+    std::snprintf(buf, sizeof buf, "float4(%.9g, %.9g, %.9g, %.9g)", v[0], v[1], v[2], v[3]);
+    return buf;
+}
+
+// mul(row vector "x" of "n" components, M): the matrix's first n rows.
+std::string RowTimesM(const float* x, int n) {
+    float r[4] = {};
+    for (int c = 0; c < 4; ++c)
+        for (int k = 0; k < n; ++k) r[c] += x[k] * M(k, c);
+    return Float4(r);
+}
+
+// mul(M, column vector "x" of "n" components): the matrix's first n columns.
+std::string MTimesColumn(const float* x, int n) {
+    float r[4] = {};
+    for (int row = 0; row < 4; ++row)
+        for (int k = 0; k < n; ++k) r[row] += M(row, k) * x[k];
+    return Float4(r);
+}
+
+
+TEST_F(FxSemantics, TruncatingMulAndDotMatchTheCpu) {
+    const float x[3] = {1, -1, 2};
+    // mul(float2x4 A, float3x3 B): A's first three columns times B (both cut from M).
+    float c[2][3] = {};
+    for (int i = 0; i < 2; ++i)
+        for (int j = 0; j < 3; ++j)
+            for (int k = 0; k < 3; ++k) c[i][j] += M(i, k) * M(k, j);
+    const float product[4] = {c[0][0], c[0][1], c[1][1], c[1][2]};
+    const std::string rowTimesM = RowTimesM(x, 3), mTimesColumn = MTimesColumn(x, 3);
+    const std::string productText = Float4(product);
+    RunRows({
+        {kMatrixM, "float4 v = mul(float3(1, -1, 2), M);", rowTimesM.c_str()},
+        {kMatrixM, "float4 v = mul(M, float3(1, -1, 2));", mTimesColumn.c_str()},
+        {kMatrixM, "float3x4 N = (float3x4)M; float4 v = mul(float4(1, -1, 2, 100), N);", rowTimesM.c_str()},
+        {kMatrixM, "float4x3 N = (float4x3)M; float4 v = mul(N, float4(1, -1, 2, 100));", mTimesColumn.c_str()},
+        {kMatrixM, "float2x4 A = (float2x4)M; float3x3 B = (float3x3)M; float2x3 C = mul(A, B); float4 v = float4(C[0].xy, C[1].yz);",
+         productText.c_str()},
+        {"", "float4 v = float4(dot(float4(1, 2, 3, 4), float3(1, 1, 1)), dot(float2(2, 3), float4(1, 1, 9, 9)), 0, 1);",
+         "float4(6, 5, 0, 1)"},
+    }, &Evaluate);
+}
+
+TEST_F(FxSemantics, LegacyScopingConstructorTargetsAndParameterWrites) {
+    RunRows({
+        // A loop's variable outlives the loop; a later loop may declare it again.
+        {"", "float4 v = 0; for (int i = 0; i < 3; i++) v.x += i; v.y = i; for (i = 5; i < 7; i++) v.z += i; "
+             "for (int i = 1; i < 3; i++) v.w += i * 10;",
+         "float4(3, 3, 11, 30)"},
+        // A constructor as a target takes the value's components in order.
+        {"", "float2 a, b; float4(a, b) = float4(1, 2, 3, 4) * 2; float c; float3(c, a) = float3(7, 8, 9); "
+             "float4 v = float4(a, b.y, c);",
+         "float4(8, 9, 8, 7)"},
+        {"", "float2 a = 1, b = 2; float4(a, b) += float4(1, 2, 3, 4); float4 v = float4(a, b);", "float4(2, 3, 5, 6)"},
+        // A shader may write a parameter; the write lasts for the invocation.
+        {"float G = 2; float4 H[2] = {1, 2, 3, 4, 5, 6, 7, 8}; void Bump(inout float x) { x += 1; }",
+         "G *= 3; Bump(G); H[1].x = 50; float4 v = float4(G, H[1].x, H[1].y, H[0].w);", "float4(7, 50, 6, 4)"},
+        // half is float; sizes are constant expressions.
+        {"", "half4 h = half4(1.5h, 2, 3, 4); half2x2 m = {1, 2, 3, 4}; float4 v = h * (half)2 + float4(m[1], m._m00, 0);",
+         "float4(6, 8, 7, 8)"},
+        {"static const int N = 3;\n#define K 2\n", "float a[N * K - 1] = {1, 2, 3, 4, 5}; float b[] = {1, 2, 3}; float4 v = float4(a[4], b[2], N, 0);",
+         "float4(5, 3, 3, 0)"},
     }, &Evaluate);
 }
 

@@ -37,10 +37,8 @@ bool Checker::isLvalue(const Expr* e, std::string* why) {
                 *why = "'" + std::string(e->var->name) + "' is const";
                 return false;
             }
-            if (e->var->isGlobal && !(e->var->storage & kStorageStatic)) {
-                *why = "'" + std::string(e->var->name) + "' is a uniform parameter";
-                return false;
-            }
+            // A shader may write a uniform parameter: the change lasts for the rest of that
+            // invocation only (the emitter gives the stage a private copy).
             if (e->var->type.base == Base::Sampler || e->var->type.base == Base::Texture)
                 return false;
             return true;
@@ -63,6 +61,17 @@ bool Checker::isLvalue(const Expr* e, std::string* why) {
             }
             return isLvalue(e->args[0], why);
         case ExprKind::Index: return isLvalue(e->args[0], why);
+        case ExprKind::Construct: {
+            // "float4(a, b) = v" assigns v's components to the parts in order.
+            int parts = 0;
+            for (const Expr* a : e->args) {
+                if (!isLvalue(a, why)) return false;
+                parts += a->type.components();
+            }
+            if (parts == e->type.components() && e->type.isNumericValue()) return true;
+            *why = "a constructor that does not list every component";
+            return false;
+        }
         default: return false;
     }
 }
