@@ -8,7 +8,6 @@
 #include "engine/box_internal.h"
 #include "engine/engine.h"
 #include "engine/state_internal.h"
-#include "runtime/list.h"
 
 namespace engine {
 
@@ -122,11 +121,7 @@ void DrawBox(BoxTarget& target, const BoxCommand& box) {
 
 std::int32_t QueueBox(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
                       std::uint32_t colour, std::int32_t filled) {
-    runtime::LinkedList* queue = engineLists.boxQueue;
-    if (queue == nullptr) return 0;
-    // Appended after the last entry, so the queue keeps the order of the calls.
-    runtime::GoToLastItem(queue);
-    auto* box = static_cast<BoxCommand*>(runtime::InsertListItem(queue));
+    BoxCommand* box = engineLists.boxQueue.Insert();
     if (box == nullptr) return 0;
     box->left = x;
     box->top = y;
@@ -139,8 +134,8 @@ std::int32_t QueueBox(std::int32_t x, std::int32_t y, std::int32_t width, std::i
 
 std::int32_t FlushBoxQueue(gfx::IDirect3DSurface9* target, std::int32_t clipWidth,
                            std::int32_t clipHeight) {
-    runtime::LinkedList* queue = engineLists.boxQueue;
-    if (queue == nullptr || runtime::CountListItems(queue) == 0) return 0;
+    RecordList<BoxCommand>& queue = engineLists.boxQueue;
+    if (queue.Count() == 0) return 0;
 
     gfx::IDirect3DDevice9* device = deviceState.device;
     gfx::IDirect3DSurface9* surface = nullptr;
@@ -154,19 +149,16 @@ std::int32_t FlushBoxQueue(gfx::IDirect3DSurface9* target, std::int32_t clipWidt
     }
     if (surface == nullptr || device == nullptr) {
         if (surface != nullptr) surface->Release();
-        runtime::EmptyList(queue);
+        queue.Empty();
         return 0;
     }
 
     {
         BoxTarget out(device, surface, clipWidth, clipHeight);
-        runtime::RewindList(queue);
-        while (void* record = runtime::AdvanceListItem(queue)) {
-            DrawBox(out, *static_cast<const BoxCommand*>(record));
-        }
+        queue.ForEach([&](const BoxCommand& box) { DrawBox(out, box); });
     }
     surface->Release();
-    runtime::EmptyList(queue);
+    queue.Empty();
     return 0;
 }
 

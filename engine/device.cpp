@@ -54,25 +54,6 @@ constexpr std::uint32_t kResetDelayMs = 100;
 
 std::int32_t Code(EngineResult r) { return static_cast<std::int32_t>(r); }
 
-runtime::LinkedList* MakeList(std::int32_t record_bytes) {
-    return runtime::CreateLinkedList(record_bytes, nullptr, nullptr, 0);
-}
-
-// Appends a zero-filled record at the end of "list".
-void* Append(runtime::LinkedList* list) {
-    if (list == nullptr) return nullptr;
-    runtime::GoToLastItem(list);
-    return runtime::InsertListItem(list);
-}
-
-// Calls "visit" for every record of "list" from its head.
-template <class Record, class Visit>
-void ForEach(runtime::LinkedList* list, Visit&& visit) {
-    if (list == nullptr) return;
-    runtime::RewindList(list);
-    while (void* item = runtime::AdvanceListItem(list)) visit(*static_cast<Record*>(item));
-}
-
 }  // namespace
 
 const char* EngineResultText(std::int32_t code) {
@@ -88,19 +69,18 @@ void InitEngineTables() { InitScrollTextTables(); }
 
 std::int32_t StartEngineServices() {
     // The lists are made once and kept: the engine has no shutdown that would free them.
-    if (engineLists.textureList == nullptr) {
-        engineLists.textureList = MakeList(sizeof(TextureRecord));
-        engineLists.spriteList = MakeList(sizeof(Sprite));
-        engineLists.spriteDrawQueue = MakeList(sizeof(SpriteDrawCommand));
-        engineLists.boxQueue = MakeList(sizeof(BoxCommand));
-        engineLists.effectList = MakeList(sizeof(Effect));
-        engineLists.fontList = MakeList(sizeof(EngineFont));
-        engineLists.textQueue = MakeList(sizeof(QueuedText));
-        engineLists.cameraList = MakeList(64);
-        engineLists.entityList = MakeList(64);
-        engineLists.lightList = MakeList(64);
-        engineLists.emitterList = MakeList(64);
-    }
+    EngineLists& l = engineLists;
+    l.textureList.Create();
+    l.spriteList.Create();
+    l.spriteDrawQueue.Create();
+    l.boxQueue.Create();
+    l.effectList.Create();
+    l.fontList.Create();
+    l.textQueue.Create();
+    l.cameraList.Create();
+    l.entityList.Create();
+    l.lightList.Create();
+    l.emitterList.Create();
     std::memset(inputState.keyState, 0, sizeof(inputState.keyState));
     frameClock.frameSeconds = kFirstFrameSeconds;
     frameClock.lastFrameTime = ReadInterruptTime();
@@ -176,7 +156,7 @@ std::int32_t AttachEngineToWindow(platform::window::WindowHandle window) {
     OpenMouseDevice(top, input::DISCL_NONEXCLUSIVE | input::DISCL_BACKGROUND);
     OpenJoystickDevice(top, input::DISCL_EXCLUSIVE | input::DISCL_BACKGROUND);
 
-    auto* font = static_cast<EngineFont*>(Append(engineLists.fontList));
+    EngineFont* font = engineLists.fontList.Insert();
     if (font == nullptr) return Code(EngineResult::kDefaultFont);
     gfx::D3DXCreateSprite(device, &font->batcher);
     gfx::D3DXFONT_DESCA& d = font->description;
@@ -193,7 +173,7 @@ std::int32_t AttachEngineToWindow(platform::window::WindowHandle window) {
     if (gfx::Failed(gfx::D3DXCreateFontIndirectA(device, &d, &font->font)) || font->font == nullptr) {
         // No half-made font stays in the list for the flushes and resets to trip over.
         if (font->batcher) font->batcher->Release();
-        runtime::RemoveListItem(engineLists.fontList, 0);
+        engineLists.fontList.Remove(font);
         return Code(EngineResult::kDefaultFont);
     }
 
@@ -247,27 +227,23 @@ void ApplyDefaultRenderStates() {
 // ---------------------------------------------------------------------------------------------
 
 void FlushTextQueue() {
-    runtime::LinkedList* fonts = engineLists.fontList;
-    runtime::LinkedList* queue = engineLists.textQueue;
-    if (fonts == nullptr || queue == nullptr) return;
-    ForEach<EngineFont>(fonts, [&](EngineFont& f) {
+    RecordList<QueuedText>& queue = engineLists.textQueue;
+    engineLists.fontList.ForEach([&](EngineFont& f) {
         if (f.batcher == nullptr) return;
         f.batcher->Begin(gfx::D3DXSPRITE_ALPHABLEND);
-        runtime::RewindList(queue);
-        while (void* item = runtime::AdvanceListItem(queue)) {
-            auto& t = *static_cast<QueuedText*>(item);
-            if (t.font != f.font) continue;
+        queue.ForEach([&](QueuedText& t) {
+            if (t.font != f.font) return WalkStep::kKeep;
             gfx::D3DXMATRIX m;
             const gfx::D3DXVECTOR2 scaling{t.scaleX, t.scaleY}, translation{t.x, t.y};
             gfx::D3DXMatrixTransformation2D(&m, nullptr, 0.0f, &scaling, nullptr, 0.0f, &translation);
             f.batcher->SetTransform(&m);
             t.text[sizeof(t.text) - 1] = '\0';
             if (f.font) f.font->DrawTextA(f.batcher, t.text, -1, nullptr, t.format, t.colour);
-            runtime::RemoveListItem(queue, 0);
-        }
+            return WalkStep::kRemove;
+        });
         f.batcher->End();
     });
-    runtime::GoToFirstItem(fonts);
+    engineLists.fontList.GoToFirst();
 }
 
 void EndFrameScene() {
@@ -296,7 +272,7 @@ std::int32_t ResetEngineDevice(std::int32_t mode) {
     deviceState.presentParams.Flags = gfx::D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
     platform::sys::SleepMs(kResetDelayMs);
 
-    ForEach<EngineFont>(engineLists.fontList, [](EngineFont& f) {
+    engineLists.fontList.ForEach([](EngineFont& f) {
         if (f.font) f.font->OnLostDevice();
         if (f.batcher) f.batcher->OnLostDevice();
     });
@@ -306,7 +282,7 @@ std::int32_t ResetEngineDevice(std::int32_t mode) {
 
     deviceState.lastPresentResult = device->Reset(&deviceState.presentParams);
 
-    ForEach<EngineFont>(engineLists.fontList, [](EngineFont& f) {
+    engineLists.fontList.ForEach([](EngineFont& f) {
         if (f.font) f.font->OnResetDevice();
         if (f.batcher) f.batcher->OnResetDevice();
     });

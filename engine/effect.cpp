@@ -9,7 +9,6 @@
 #include "engine/state_internal.h"
 #include "platform/gfx/fx/effect.h"
 #include "platform/window/window.h"
-#include "runtime/list.h"
 
 namespace engine {
 
@@ -27,35 +26,13 @@ std::string MessageText(gfx::ID3DXBuffer* messages) {
     return std::string(text, end != nullptr ? static_cast<const char*>(end) - text : size);
 }
 
-Effect* AppendEffectRecord() {
-    runtime::LinkedList* list = engineLists.effectList;
-    if (list == nullptr) return nullptr;
-    // After the last record, whatever walk last moved the cursor: the list stays in creation
-    // order.
-    runtime::GoToLastItem(list);
-    return static_cast<Effect*>(runtime::InsertListItem(list));
-}
-
-void RemoveEffectRecord(Effect* record) {
-    if (FindEffect(record) == nullptr) return;  // leaves the cursor on the record
-    runtime::RemoveListItem(engineLists.effectList, 0);
-}
-
 }  // namespace
 
-Effect* FindEffect(Effect* effect) {
-    runtime::LinkedList* list = engineLists.effectList;
-    if (effect == nullptr || list == nullptr) return nullptr;
-    runtime::RewindList(list);
-    while (void* record = runtime::AdvanceListItem(list)) {
-        if (record == effect) return effect;
-    }
-    return nullptr;
-}
+Effect* FindEffect(Effect* effect) { return engineLists.effectList.Find(effect); }
 
 Effect* CreateEffectFromSource(const char* source) {
     if (source == nullptr || source[0] == '\0') return nullptr;
-    Effect* record = AppendEffectRecord();
+    Effect* record = engineLists.effectList.Insert();
     if (record == nullptr) return nullptr;
 
     gfx::ID3DXBuffer* messages = nullptr;
@@ -73,7 +50,7 @@ Effect* CreateEffectFromSource(const char* source) {
     if (record->effect != nullptr) record->effect->Release();
     platform::window::MessageBox(platform::window::WindowHandle{}, text.c_str(),
                                  kEffectErrorCaption, platform::window::MB_OK);
-    RemoveEffectRecord(record);
+    engineLists.effectList.Remove(record);
     return nullptr;
 }
 
@@ -106,23 +83,15 @@ std::int32_t SetEffectTexture(Effect* effect, const char* name, TextureRecord* t
 }
 
 void LoseEffects() {
-    runtime::LinkedList* list = engineLists.effectList;
-    if (list == nullptr) return;
-    runtime::RewindList(list);
-    while (void* item = runtime::AdvanceListItem(list)) {
-        auto* record = static_cast<Effect*>(item);
-        if (record->effect != nullptr) record->effect->OnLostDevice();
-    }
+    engineLists.effectList.ForEach([](Effect& record) {
+        if (record.effect != nullptr) record.effect->OnLostDevice();
+    });
 }
 
 void RestoreEffects() {
-    runtime::LinkedList* list = engineLists.effectList;
-    if (list == nullptr) return;
-    runtime::RewindList(list);
-    while (void* item = runtime::AdvanceListItem(list)) {
-        auto* record = static_cast<Effect*>(item);
-        if (record->effect != nullptr) record->effect->OnResetDevice();
-    }
+    engineLists.effectList.ForEach([](Effect& record) {
+        if (record.effect != nullptr) record.effect->OnResetDevice();
+    });
 }
 
 }  // namespace engine

@@ -36,9 +36,9 @@ inline constexpr std::int32_t kErrorEffectNotCompiled = 17;
 // The caption of the box that shows the compiler's messages.
 inline constexpr const char* kEffectErrorCaption = "Error CreateEffect!";
 
-// Compiles "source" (zero-terminated effect source) on the engine's device and appends its
-// record. Returns the handle, or 0: for a null or empty text (nothing else happens), or when
-// the source does not compile. A failed compile stores 17 in `lastError`, shows a modal box
+// Compiles "source" (zero-terminated effect source) on the engine's device and inserts its
+// record after the current one of `effectList`. Returns the handle, or 0: for a null or empty
+// text (nothing else happens), or when the source does not compile. A failed compile stores 17 in `lastError`, shows a modal box
 // captioned "Error CreateEffect!" with the compiler's messages as its body (the call returns
 // when the box is closed) and leaves no record.
 Effect* CreateEffectFromSource(const char* source);

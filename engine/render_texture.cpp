@@ -8,7 +8,6 @@
 #include "engine/render_texture_internal.h"
 #include "engine/state_internal.h"
 #include "platform/gfx/fx/effect.h"
-#include "runtime/list.h"
 
 namespace engine {
 
@@ -140,7 +139,7 @@ void DrawEffectPass(gfx::IDirect3DSurface9* target, gfx::ID3DXRenderToSurface* r
 
 TextureRecord* CreateRenderTexture(std::int32_t width, std::int32_t height, std::int32_t sizeMode,
                                    std::int32_t format) {
-    TextureRecord* record = AppendTextureRecord(kRenderTextureFactor);
+    TextureRecord* record = InsertTextureRecord(kRenderTextureFactor);
     if (record == nullptr) return nullptr;
     const auto fail = [record]() -> TextureRecord* {
         ReleaseAndClear(record->texture);
@@ -279,34 +278,26 @@ std::int32_t ApplyEffectToTexture(TextureRecord* texture, Effect* effect) {
 }
 
 void ReleaseRenderTextures() {
-    runtime::LinkedList* list = engineLists.textureList;
-    if (list == nullptr) return;
-    runtime::RewindList(list);
-    while (void* item = runtime::AdvanceListItem(list)) {
-        auto* record = static_cast<TextureRecord*>(item);
-        if (record->isRenderTarget != 0) ReleaseAndClear(record->texture);
-    }
+    engineLists.textureList.ForEach([](TextureRecord& record) {
+        if (record.isRenderTarget != 0) ReleaseAndClear(record.texture);
+    });
 }
 
 void RecreateRenderTextures() {
-    runtime::LinkedList* list = engineLists.textureList;
-    if (list == nullptr) return;
-    runtime::RewindList(list);
-    while (void* item = runtime::AdvanceListItem(list)) {
-        auto* record = static_cast<TextureRecord*>(item);
-        if (record->isRenderTarget == 0) continue;
-        ReleaseAndClear(record->texture);  // a texture that was never released: not leaked
-        if (deviceState.device == nullptr || record->width <= 0 || record->height <= 0) continue;
+    engineLists.textureList.ForEach([](TextureRecord& record) {
+        if (record.isRenderTarget == 0) return;
+        ReleaseAndClear(record.texture);  // a texture that was never released: not leaked
+        if (deviceState.device == nullptr || record.width <= 0 || record.height <= 0) return;
         gfx::IDirect3DTexture9* texture = nullptr;
         if (gfx::Failed(detail::Calls().createTexture(
-                deviceState.device, static_cast<gfx::UINT>(record->width),
-                static_cast<gfx::UINT>(record->height), 1, gfx::D3DUSAGE_RENDERTARGET,
-                static_cast<gfx::D3DFORMAT>(record->format), gfx::D3DPOOL_DEFAULT, &texture))) {
+                deviceState.device, static_cast<gfx::UINT>(record.width),
+                static_cast<gfx::UINT>(record.height), 1, gfx::D3DUSAGE_RENDERTARGET,
+                static_cast<gfx::D3DFORMAT>(record.format), gfx::D3DPOOL_DEFAULT, &texture))) {
             ReleaseAndClear(texture);
-            continue;  // left empty: every operation on the record now returns 0
+            return;  // left empty: every operation on the record now returns 0
         }
-        record->texture = texture;
-    }
+        record.texture = texture;
+    });
 }
 
 }  // namespace engine

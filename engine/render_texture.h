@@ -36,7 +36,7 @@ inline constexpr std::int32_t kApplyNoRenderToSurface = 3;   // render-to-surfac
 inline constexpr std::int32_t kApplyVertexBufferLock = 4;    // quad buffer not locked
 inline constexpr std::int32_t kApplyNoVertexBuffer = 5;      // quad buffer not created
 
-// Appends a render texture. Its size is the back buffer's; with "sizeMode" non-zero each side
+// Inserts a render texture into `textureList`. Its size is the back buffer's; with "sizeMode" non-zero each side
 // is the smaller of the argument and the back buffer's side. Its format is the back buffer's;
 // with "sizeMode" 2 it is "format" (a Direct3D format code). Returns the handle, or 0 with
 // `lastError` 18 and no record left when the back buffer is not available or the texture

@@ -1,6 +1,6 @@
 // engine/sprite.cpp: sprites, their draw queue and the sprite flush.
 //
-// [SECTION] lookup helpers
+// [SECTION] helpers
 // [SECTION] creation and destruction
 // [SECTION] settings
 // [SECTION] queueing
@@ -11,7 +11,6 @@
 #include "engine/box.h"
 #include "engine/engine.h"
 #include "engine/state_internal.h"
-#include "runtime/list.h"
 
 namespace engine {
 
@@ -20,27 +19,10 @@ namespace gfx = platform::gfx;
 namespace {
 
 // ---------------------------------------------------------------------------------------------
-// [SECTION] lookup helpers
+// [SECTION] helpers
 // ---------------------------------------------------------------------------------------------
 
-// "sprite" if it is in `spriteList`, else null. Handles are compared, never dereferenced.
-Sprite* FindSprite(Sprite* sprite) {
-    runtime::LinkedList* list = engineLists.spriteList;
-    if (sprite == nullptr || list == nullptr) return nullptr;
-    runtime::RewindList(list);
-    while (void* record = runtime::AdvanceListItem(list)) {
-        if (record == sprite) return sprite;
-    }
-    return nullptr;
-}
-
-// Appends an entry after the last one of "list", so queues keep the order of the calls and
-// `spriteList` the order of creation whatever walk last moved the cursor.
-void* Append(runtime::LinkedList* list) {
-    if (list == nullptr) return nullptr;
-    runtime::GoToLastItem(list);
-    return runtime::InsertListItem(list);
-}
+Sprite* FindSprite(Sprite* sprite) { return engineLists.spriteList.Find(sprite); }
 
 // The source rectangle of frame "f" of an animated sprite.
 gfx::RECT FrameRect(const Sprite& s, std::int32_t f) {
@@ -72,7 +54,7 @@ std::int32_t Queue(Sprite* sprite, std::int32_t x, std::int32_t y, std::int32_t 
                    std::int32_t frame, const gfx::RECT* region) {
     Sprite* s = FindSprite(sprite);
     if (s == nullptr) return 0;
-    auto* c = static_cast<SpriteDrawCommand*>(Append(engineLists.spriteDrawQueue));
+    SpriteDrawCommand* c = engineLists.spriteDrawQueue.Insert();
     if (c == nullptr) return 0;
     c->sprite = s;
     c->x = static_cast<float>(x);
@@ -182,7 +164,7 @@ Sprite* CreateSpriteFromTexture(TextureRecord* texture) {
     record->texture->Release();
     record->texture = copy;
 
-    auto* s = static_cast<Sprite*>(Append(engineLists.spriteList));
+    Sprite* s = engineLists.spriteList.Insert();
     if (s == nullptr) return nullptr;
     gfx::D3DXCreateSprite(device, &s->batcher);
     s->texture = record;
@@ -203,10 +185,10 @@ Sprite* CreateSpriteFromTexture(TextureRecord* texture) {
 }
 
 std::int32_t DestroySprite(Sprite* sprite) {
-    Sprite* s = FindSprite(sprite);  // leaves the list's cursor on it
+    Sprite* s = FindSprite(sprite);
     if (s == nullptr) return 0;
     if (s->batcher != nullptr) s->batcher->Release();
-    runtime::RemoveListItem(engineLists.spriteList, 0);
+    engineLists.spriteList.Remove(s);
     return 1;
 }
 
@@ -311,31 +293,27 @@ std::uint64_t batchesFlushed = 0;
 // states draws the same picture as flushing after every command, at a fraction of the cost:
 // the scroller's ~800 one-pixel columns become one draw instead of ~800.
 void FlushOne(Sprite& s) {
-    runtime::LinkedList* queue = engineLists.spriteDrawQueue;
     gfx::IDirect3DDevice9* device = deviceState.device;
-    if (queue == nullptr || s.batcher == nullptr || device == nullptr) return;
+    if (s.batcher == nullptr || device == nullptr) return;
     s.batcher->Begin(s.batchFlags);
     bool stepped = false;
     bool pending = false;  // the batcher holds quads drawn with the blend states below
     std::uint32_t pendingSrc = 0, pendingDest = 0;
-    runtime::RewindList(queue);
-    while (void* record = runtime::AdvanceListItem(queue)) {
-        auto* c = static_cast<SpriteDrawCommand*>(record);
-        if (c->sprite != &s) continue;
-        if (pending && (c->srcBlend != pendingSrc || c->destBlend != pendingDest)) {
+    engineLists.spriteDrawQueue.ForEach([&](SpriteDrawCommand& c) {
+        if (c.sprite != &s) return WalkStep::kKeep;
+        if (pending && (c.srcBlend != pendingSrc || c.destBlend != pendingDest)) {
             s.batcher->Flush();
             ++batchesFlushed;
             pending = false;
         }
-        device->SetRenderState(gfx::D3DRS_SRCBLEND, c->srcBlend);
-        device->SetRenderState(gfx::D3DRS_DESTBLEND, c->destBlend);
-        DrawCommand(s, *c, stepped);
+        device->SetRenderState(gfx::D3DRS_SRCBLEND, c.srcBlend);
+        device->SetRenderState(gfx::D3DRS_DESTBLEND, c.destBlend);
+        DrawCommand(s, c, stepped);
         pending = true;
-        pendingSrc = c->srcBlend;
-        pendingDest = c->destBlend;
-        // The next AdvanceListItem continues with the command after this one.
-        runtime::RemoveListItem(queue, 0);
-    }
+        pendingSrc = c.srcBlend;
+        pendingDest = c.destBlend;
+        return WalkStep::kRemove;
+    });
     if (pending) {
         s.batcher->Flush();
         ++batchesFlushed;
@@ -346,12 +324,7 @@ void FlushOne(Sprite& s) {
 }  // namespace
 
 std::int32_t FlushAllSprites() {
-    runtime::LinkedList* list = engineLists.spriteList;
-    if (list == nullptr) return 0;
-    runtime::RewindList(list);
-    while (void* record = runtime::AdvanceListItem(list)) {
-        FlushOne(*static_cast<Sprite*>(record));
-    }
+    engineLists.spriteList.ForEach([](Sprite& s) { FlushOne(s); });
     return 0;
 }
 
@@ -368,23 +341,15 @@ std::int32_t FlushSpriteQueue(Sprite* sprite) {
 std::uint64_t SpriteBatchesFlushed() { return batchesFlushed; }
 
 void OnLostDeviceSprites() {
-    runtime::LinkedList* list = engineLists.spriteList;
-    if (list == nullptr) return;
-    runtime::RewindList(list);
-    while (void* record = runtime::AdvanceListItem(list)) {
-        auto* s = static_cast<Sprite*>(record);
-        if (s->batcher != nullptr) s->batcher->OnLostDevice();
-    }
+    engineLists.spriteList.ForEach([](Sprite& s) {
+        if (s.batcher != nullptr) s.batcher->OnLostDevice();
+    });
 }
 
 void OnResetDeviceSprites() {
-    runtime::LinkedList* list = engineLists.spriteList;
-    if (list == nullptr) return;
-    runtime::RewindList(list);
-    while (void* record = runtime::AdvanceListItem(list)) {
-        auto* s = static_cast<Sprite*>(record);
-        if (s->batcher != nullptr) s->batcher->OnResetDevice();
-    }
+    engineLists.spriteList.ForEach([](Sprite& s) {
+        if (s.batcher != nullptr) s.batcher->OnResetDevice();
+    });
 }
 
 }  // namespace engine

@@ -4,9 +4,14 @@
 // A draw call only appends a `SpriteDrawCommand` to `spriteDrawQueue`, capturing the sprite's
 // scale, depth and blend modes at that moment; a change made after the call affects only later
 // calls. The queue is drawn at the frame's flush points (`RenderWorld` and the frame end):
-// `FlushAllSprites` walks `spriteList` in creation order and draws each sprite's commands
-// through the sprite's own batcher, so the sprite created first is drawn below the others
+// `FlushAllSprites` walks `spriteList` in list order and draws each sprite's commands through
+// the sprite's own batcher, so a sprite earlier in the list is drawn below the later ones
 // whatever the order of the calls.
+//
+// A new sprite goes into `spriteList` right after the list's current record: after the last
+// one when the last operation on the list was a walk or a creation (so creation order is
+// drawing order), after the sprite found when it was a lookup (any call given a sprite), and in
+// the place of a destroyed sprite when it was DestroySprite.
 //
 // Handles are record addresses (0 = none); an operation given a sprite that is not in
 // `spriteList` does nothing and returns 0. Scales are given in percent (100.0 = natural size);
@@ -64,7 +69,7 @@ struct SpriteDrawCommand {
 Sprite* CreateSpriteFromMemory(const void* bytes, std::uint32_t sizeBytes);
 
 // Replaces the record's texture by a 32-bit ARGB copy of its level 0 at exactly that size
-// (opaque black transparent), then appends a sprite drawing it. 0 for a record not in
+// (opaque black transparent), then inserts a sprite drawing it into `spriteList`. 0 for a record not in
 // `textureList`, or when the copy cannot be made (the record then keeps its texture).
 Sprite* CreateSpriteFromTexture(TextureRecord* texture);
 

@@ -10,9 +10,13 @@
 
 #include <cstdint>
 
+#include "engine/box.h"
+#include "engine/effect.h"
+#include "engine/record_list.h"
+#include "engine/sprite.h"
+#include "engine/texture.h"
 #include "platform/gfx/gfx.h"
 #include "platform/input/input.h"
-#include "runtime/list.h"
 
 namespace engine {
 
@@ -47,28 +51,6 @@ struct FrameClock {
     std::int64_t lastFrameTime;  // interrupt time of the last PresentFrame, or of start-up
 };
 
-// The engine's ordered runtime lists (runtime/list.h), made once by StartEngineServices.
-struct EngineLists {
-    runtime::LinkedList* textureList;      // TextureRecord (engine/texture.h)
-    runtime::LinkedList* spriteList;       // Sprite (engine/sprite.h)
-    runtime::LinkedList* spriteDrawQueue;  // SpriteDrawCommand
-    runtime::LinkedList* boxQueue;         // BoxCommand (engine/box.h)
-    runtime::LinkedList* effectList;       // Effect (engine/effect.h)
-    runtime::LinkedList* fontList;         // EngineFont
-    runtime::LinkedList* textQueue;        // QueuedText
-    // The world renderer's lists (cameras, entities, lights, emitters): nothing in this system
-    // adds to them.
-    runtime::LinkedList* cameraList;
-    runtime::LinkedList* entityList;
-    runtime::LinkedList* lightList;
-    runtime::LinkedList* emitterList;
-};
-
-extern DeviceState deviceState;
-extern InputState inputState;
-extern FrameClock frameClock;
-extern EngineLists engineLists;
-
 // One entry of fontList: a font and the batcher it draws with.
 struct EngineFont {
     platform::gfx::ID3DXFont* font;
@@ -85,5 +67,32 @@ struct QueuedText {
     std::uint32_t format;            // DrawText format flags
     std::uint32_t colour;            // D3DCOLOR
 };
+
+// A record of the world renderer's lists; nothing in this system makes one.
+struct WorldRecord {
+    std::uint8_t bytes[64];
+};
+
+// The engine's ordered lists (engine/record_list.h), made once by StartEngineServices.
+struct EngineLists {
+    RecordList<TextureRecord> textureList;
+    RecordList<Sprite> spriteList;
+    RecordList<SpriteDrawCommand> spriteDrawQueue;
+    RecordList<BoxCommand> boxQueue;
+    RecordList<Effect> effectList;
+    RecordList<EngineFont> fontList;
+    RecordList<QueuedText> textQueue;
+    // The world renderer's lists (cameras, entities, lights, emitters): nothing in this system
+    // adds to them.
+    RecordList<WorldRecord> cameraList;
+    RecordList<WorldRecord> entityList;
+    RecordList<WorldRecord> lightList;
+    RecordList<WorldRecord> emitterList;
+};
+
+extern DeviceState deviceState;
+extern InputState inputState;
+extern FrameClock frameClock;
+extern EngineLists engineLists;
 
 }  // namespace engine

@@ -4,7 +4,6 @@
 
 #include "engine/engine.h"
 #include "engine/state_internal.h"
-#include "runtime/list.h"
 
 namespace engine {
 
@@ -26,38 +25,23 @@ std::int32_t LevelZeroSize(TextureRecord* handle, bool width) {
 }  // namespace
 
 TextureRecord* FindTextureRecord(TextureRecord* texture) {
-    runtime::LinkedList* list = engineLists.textureList;
-    if (texture == nullptr || list == nullptr) return nullptr;
-    runtime::RewindList(list);
-    while (void* record = runtime::AdvanceListItem(list)) {
-        if (record == texture) return texture;
-    }
-    return nullptr;
+    return engineLists.textureList.Find(texture);
 }
 
-TextureRecord* AppendTextureRecord(float eighthFactor) {
-    runtime::LinkedList* list = engineLists.textureList;
-    if (list == nullptr) return nullptr;
-    // New records go after the last one, so the list stays in creation order whatever walk
-    // last moved its cursor.
-    runtime::GoToLastItem(list);
-    auto* record = static_cast<TextureRecord*>(runtime::InsertListItem(list));
+TextureRecord* InsertTextureRecord(float eighthFactor) {
+    TextureRecord* record = engineLists.textureList.Insert();
     if (record == nullptr) return nullptr;
     for (int i = 0; i < 7; ++i) record->factors[i] = 1.0f;
     record->factors[7] = eighthFactor;
     return record;
 }
 
-void RemoveTextureRecord(TextureRecord* record) {
-    runtime::LinkedList* list = engineLists.textureList;
-    if (FindTextureRecord(record) == nullptr) return;  // leaves the cursor on the record
-    runtime::RemoveListItem(list, 0);
-}
+void RemoveTextureRecord(TextureRecord* record) { engineLists.textureList.Remove(record); }
 
 TextureRecord* LoadTextureFromMemory(const void* bytes, std::uint32_t sizeBytes,
                                      std::int32_t mipLevels) {
     if (mipLevels < 0 || mipLevels > kMaxMipLevels) mipLevels = 0;
-    TextureRecord* record = AppendTextureRecord(kImageTextureFactor);
+    TextureRecord* record = InsertTextureRecord(kImageTextureFactor);
     if (record == nullptr) return nullptr;
 
     gfx::D3DXIMAGE_INFO info;

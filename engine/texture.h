@@ -15,7 +15,7 @@
 
 namespace engine {
 
-// One entry of `textureList`. Records are zero-filled when appended and live until the process
+// One entry of `textureList`. Records are zero-filled when inserted and live until the process
 // ends (a failed creation removes its record again).
 struct TextureRecord {
     platform::gfx::IDirect3DTexture9* texture;  // owned; null after a failed re-creation
@@ -37,7 +37,7 @@ inline constexpr std::int32_t kErrorTextureNotLoaded = 18;
 
 // Decodes the PNG file "bytes" ("sizeBytes" long) into a new managed A8R8G8B8 texture with
 // "mipLevels" levels (values outside 0-10 mean 0, a full chain) and opaque black made
-// transparent, and appends its record. Returns the record's handle, or 0: for bytes that are not
+// transparent, and inserts its record into `textureList`. Returns the record's handle, or 0: for bytes that are not
 // a readable image (nothing else changes), or when the texture cannot be created (`lastError`
 // becomes 18). No record is left behind on failure.
 TextureRecord* LoadTextureFromMemory(const void* bytes, std::uint32_t sizeBytes,
@@ -52,9 +52,9 @@ std::int32_t GetTextureHeight(TextureRecord* texture);
 // For the engine's texture owners (sprites, render textures)
 // ---------------------------------------------------------------------------------------------
 
-// Appends a zero-filled record after the last one with the factors 1.0 x 7 and "eighthFactor".
-// Null without memory or before the engine's lists exist.
-TextureRecord* AppendTextureRecord(float eighthFactor);
+// Inserts a zero-filled record after the list's current one (engine/record_list.h) with the
+// factors 1.0 x 7 and "eighthFactor". Null without memory or before the engine's lists exist.
+TextureRecord* InsertTextureRecord(float eighthFactor);
 
 // Removes "record" from `textureList` (it must be in it) without releasing its texture.
 void RemoveTextureRecord(TextureRecord* record);

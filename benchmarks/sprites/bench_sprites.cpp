@@ -123,8 +123,8 @@ void BM_ScrollerQueue(benchmark::State& state) {
     for (auto _ : state) {
         QueueScrollerFrame();
         state.PauseTiming();
-        commands = runtime::CountListItems(engineLists.spriteDrawQueue);
-        runtime::EmptyList(engineLists.spriteDrawQueue);
+        commands = engineLists.spriteDrawQueue.Count();
+        engineLists.spriteDrawQueue.Empty();
         state.ResumeTiming();
     }
     SetCounters(state, commands, 0);
@@ -135,15 +135,12 @@ void BM_ScrollerQueueWalk(benchmark::State& state) {
     QueueScrollerFrame();
     // Hand every command to a sprite that is no longer in the list: the walks find nothing to
     // draw and the queue stays as it is.
-    runtime::RewindList(engineLists.spriteDrawQueue);
-    while (void* r = runtime::AdvanceListItem(engineLists.spriteDrawQueue)) {
-        static_cast<engine::SpriteDrawCommand*>(r)->sprite = orphan;
-    }
-    const double commands = runtime::CountListItems(engineLists.spriteDrawQueue);
+    engineLists.spriteDrawQueue.ForEach([](engine::SpriteDrawCommand& c) { c.sprite = orphan; });
+    const double commands = engineLists.spriteDrawQueue.Count();
     deviceState.device->BeginScene();
     for (auto _ : state) engine::FlushAllSprites();
     deviceState.device->EndScene();
-    runtime::EmptyList(engineLists.spriteDrawQueue);
+    engineLists.spriteDrawQueue.Empty();
     SetCounters(state, commands, 0);
 }
 BENCHMARK(BM_ScrollerQueueWalk)->Unit(benchmark::kMicrosecond);
@@ -155,7 +152,7 @@ void FlushFrames(benchmark::State& state, bool finish) {
     for (auto _ : state) {
         state.PauseTiming();
         QueueScrollerFrame();
-        commands = runtime::CountListItems(engineLists.spriteDrawQueue);
+        commands = engineLists.spriteDrawQueue.Count();
         const std::uint64_t before = engine::SpriteBatchesFlushed();
         state.ResumeTiming();
         engine::FlushAllSprites();

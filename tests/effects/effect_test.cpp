@@ -56,10 +56,10 @@ class EffectCreation : public EngineTest {};
 // ---------------------------------------------------------------------------------------------
 
 TEST_F(EffectCreation, EmptySourceCreatesNothing) {
-    const int before = CountItems(engineLists.effectList);
+    const int before = engineLists.effectList.Count();
     EXPECT_EQ(engine::CreateEffectFromSource(""), nullptr);
     EXPECT_EQ(engine::CreateEffectFromSource(nullptr), nullptr);
-    EXPECT_EQ(CountItems(engineLists.effectList), before);
+    EXPECT_EQ(engineLists.effectList.Count(), before);
     EXPECT_EQ(Boxes().calls, 0);
     EXPECT_EQ(deviceState.lastError, 0);
 }
@@ -78,7 +78,7 @@ TEST_F(EffectCreation, CompileErrorShowsCompilerTextOnceAndLeavesNoRecord) {
         SCOPED_TRACE(row.name);
         Boxes().Reset();
         deviceState.lastError = 0;
-        const int before = CountItems(engineLists.effectList);
+        const int before = engineLists.effectList.Count();
 
         // What the compiler itself reports for this source: the box's body.
         platform::gfx::ID3DXBuffer* messages = nullptr;
@@ -97,7 +97,7 @@ TEST_F(EffectCreation, CompileErrorShowsCompilerTextOnceAndLeavesNoRecord) {
         EXPECT_EQ(Boxes().type, platform::window::MB_OK);
         EXPECT_EQ(Boxes().text, expected);
         EXPECT_EQ(deviceState.lastError, 17);
-        EXPECT_EQ(CountItems(engineLists.effectList), before);
+        EXPECT_EQ(engineLists.effectList.Count(), before);
     }
 }
 

@@ -120,16 +120,16 @@ void EngineTest::SetUp() {
     gfx::InjectPresentFailures(0, 0);
     gfx::InjectResetFailures(0);
     deviceState.lastError = 0;
-    runtime::EmptyList(engineLists.spriteDrawQueue);
-    runtime::EmptyList(engineLists.boxQueue);
+    engineLists.spriteDrawQueue.Empty();
+    engineLists.boxQueue.Empty();
 }
 
 void EngineTest::TearDown() {
     engine::render_texture_detail::Calls() = engine::render_texture_detail::DefaultCalls();
     win::SetMessageBoxHook(nullptr);
     if (!engineReady) return;
-    runtime::EmptyList(engineLists.spriteDrawQueue);
-    runtime::EmptyList(engineLists.boxQueue);
+    engineLists.spriteDrawQueue.Empty();
+    engineLists.boxQueue.Empty();
 }
 
 void EngineTest::FillBackBuffer(const gfx::RECT* rect, std::uint32_t argb) {

@@ -66,8 +66,6 @@ protected:
 
     // Level-0 description of a record's current texture.
     static gfx::D3DSURFACE_DESC LevelDesc(const engine::TextureRecord* record);
-
-    static int CountItems(runtime::LinkedList* list) { return runtime::CountListItems(list); }
 };
 
 // Channel-wise closeness of two 0x00RRGGBB words.

@@ -175,12 +175,12 @@ TEST_F(RenderTextureTest, SizeModesAndFormats) {
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(testing::Message() << r.width << " x " << r.height << " mode " << r.sizeMode);
-        const int before = CountItems(engineLists.textureList);
+        const int before = engineLists.textureList.Count();
         engine::TextureRecord* record =
             engine::CreateRenderTexture(r.width, r.height, r.sizeMode, r.format);
         ASSERT_NE(record, nullptr);
-        EXPECT_EQ(CountItems(engineLists.textureList), before + 1);
-        EXPECT_EQ(runtime::GoToLastItem(engineLists.textureList), record);
+        EXPECT_EQ(engineLists.textureList.Count(), before + 1);
+        EXPECT_EQ(engineLists.textureList.GoToLast(), record);
         EXPECT_EQ(record->isRenderTarget, 1);
         EXPECT_EQ(record->width, r.wantWidth);
         EXPECT_EQ(record->height, r.wantHeight);
@@ -211,9 +211,9 @@ TEST_F(RenderTextureTest, RefusedCreationLeavesNoRecordAndStoresError18) {
         SCOPED_TRACE(r.name);
         deviceState.lastError = 0;
         detail::Calls().getBackBuffer = r.noBackBuffer ? FailingGetBackBuffer : CountingGetBackBuffer;
-        const int before = CountItems(engineLists.textureList);
+        const int before = engineLists.textureList.Count();
         EXPECT_EQ(engine::CreateRenderTexture(r.width, r.height, r.sizeMode, r.format), nullptr);
-        EXPECT_EQ(CountItems(engineLists.textureList), before);
+        EXPECT_EQ(engineLists.textureList.Count(), before);
         EXPECT_EQ(deviceState.lastError, 18);
     }
 }

@@ -157,8 +157,8 @@ TEST(EngineAttach, SuccessSetsScreenSizeDefaultFontAndInputDevices) {
     EXPECT_EQ(deviceState.presentParams.Flags, gfx::D3DPRESENTFLAG_LOCKABLE_BACKBUFFER);
     EXPECT_NE(inputState.keyboardDevice, nullptr);
     EXPECT_NE(inputState.mouseDevice, nullptr);
-    ASSERT_EQ(runtime::CountListItems(engineLists.fontList), 1);
-    auto* font = static_cast<engine::EngineFont*>(runtime::GoToFirstItem(engineLists.fontList));
+    ASSERT_EQ(engineLists.fontList.Count(), 1);
+    auto* font = engineLists.fontList.GoToFirst();
     ASSERT_NE(font->font, nullptr);
     ASSERT_NE(font->batcher, nullptr);
     EXPECT_EQ(font->description.Height, 16);
@@ -327,7 +327,7 @@ TEST(EngineFrame, LostDeviceDrawsNothingRetriesEvery100MsAndRecovers) {
     engine::RenderWorld();
     EXPECT_EQ(ReadBackBuffer()[0], 0x00000000u);
     EXPECT_EQ(State(gfx::D3DRS_CULLMODE), static_cast<gfx::DWORD>(gfx::D3DCULL_NONE));
-    auto* font = static_cast<engine::EngineFont*>(runtime::GoToFirstItem(engineLists.fontList));
+    auto* font = engineLists.fontList.GoToFirst();
     ASSERT_NE(font, nullptr);
     EXPECT_EQ(font->batcher->Begin(gfx::D3DXSPRITE_ALPHABLEND), gfx::D3D_OK);
     EXPECT_EQ(font->batcher->End(), gfx::D3D_OK);
@@ -344,7 +344,7 @@ TEST(EngineFrame, EmptyTextQueueAndSecondSceneCloseChangeNothing) {
     engine::FlushTextQueue();
     engine::EndFrameScene();  // the world pass closed the scene already
     EXPECT_EQ(ReadBackBuffer()[5], 0xFF123456u);
-    EXPECT_EQ(runtime::CountListItems(engineLists.textQueue), 0);
+    EXPECT_EQ(engineLists.textQueue.Count(), 0);
 }
 
 // ---------------------------------------------------------------------------------------------

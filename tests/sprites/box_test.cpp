@@ -34,7 +34,7 @@ TEST_F(Boxes, FilledBarCoversExactlyItsRowsOverSprites) {
         EXPECT_EQ(At(px, 799, y), bar ? kBar : kClear);
         EXPECT_EQ(At(px, 110, y), bar ? kBar : 0x00FF00u);
     }
-    EXPECT_EQ(runtime::CountListItems(engineLists.boxQueue), 0);
+    EXPECT_EQ(engineLists.boxQueue.Count(), 0);
 }
 
 TEST_F(Boxes, OutlineIncludesTheFarRowAndColumnAndRespectsTheClip) {
@@ -166,7 +166,7 @@ TEST_F(Boxes, FlushWithoutATargetEmptiesTheQueueAndPackColourKeepsLowBytes) {
     deviceState.device = nullptr;  // no back buffer to be had
     EXPECT_EQ(engine::FlushBoxQueue(nullptr, 800, 600), 0);
     deviceState.device = device;
-    EXPECT_EQ(runtime::CountListItems(engineLists.boxQueue), 0);
+    EXPECT_EQ(engineLists.boxQueue.Count(), 0);
 
     const struct {
         std::int32_t a, r, g, b;

@@ -85,15 +85,15 @@ TEST_F(ScrollTextTest, SetUpTakesTheFontTextAndBounds) {
     EXPECT_EQ(engine::CachedScreenWidth(), kScreenWidth);
     // Halves round away from zero: 328 / 16 = 20.5 gives 21 cells per row.
     const std::vector<std::uint8_t> wide = SolidPng(328, 16, 0xFFFFFFFFu);
-    const std::int32_t spritesBefore = runtime::CountListItems(engineLists.spriteList);
+    const std::int32_t spritesBefore = engineLists.spriteList.Count();
     engine::Sprite* again = engine::LoadFontFromMemory(0, wide.data(), static_cast<std::uint32_t>(wide.size()));
     ASSERT_NE(again, nullptr);
     EXPECT_EQ(engine::fontTable[0].columns, 21);
-    EXPECT_EQ(runtime::CountListItems(engineLists.spriteList), spritesBefore);  // old one destroyed
+    EXPECT_EQ(engineLists.spriteList.Count(), spritesBefore);  // old one destroyed
     // An image that cannot be loaded leaves the slot empty.
     EXPECT_EQ(engine::LoadFontFromMemory(0, "junk", 4), nullptr);
     EXPECT_EQ(engine::fontTable[0].sprite, nullptr);
-    EXPECT_EQ(runtime::CountListItems(engineLists.spriteList), spritesBefore - 1);
+    EXPECT_EQ(engineLists.spriteList.Count(), spritesBefore - 1);
 }
 
 TEST_F(ScrollTextTest, FirstUpdateDrawsTheFirstCharacterAt849) {
@@ -225,14 +225,14 @@ TEST_F(ScrollTextTest, WaveModesStretchColumnsAndAmplitudeZeroStaysFlat) {
     EXPECT_NEAR(c[540].scale[1], -0.82f, 1e-5f);
     EXPECT_EQ(c[180].scale[0], 1.0f);
 
-    runtime::EmptyList(engineLists.spriteDrawQueue);
+    engineLists.spriteDrawQueue.Empty();
     engine::SetScrollTextWave(0, 0, 3, 82, 0.0f);
     engine::SetSpriteScale(font_, 100.0f, 100.0f);
     engine::UpdateScrollText(0);
     EXPECT_EQ(QueuedCommands()[180].scale[1], 1.0f);
     EXPECT_EQ(font_->scale[1], 3.0f);  // set after the stop, for the draws that follow
 
-    runtime::EmptyList(engineLists.spriteDrawQueue);
+    engineLists.spriteDrawQueue.Empty();
     engine::SetScrollTextWave(0, 0, 0, 0, -7.0f);
     EXPECT_EQ(scrollTextTable[0].waveOn, 0);
     scrollTextTable[0].offset = 11;

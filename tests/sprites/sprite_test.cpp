@@ -17,7 +17,7 @@ using engine::engineLists;
 
 constexpr std::uint32_t kClear = 0x102030u;
 
-std::int32_t TextureCount() { return runtime::CountListItems(engineLists.textureList); }
+std::int32_t TextureCount() { return engineLists.textureList.Count(); }
 
 // ---------------------------------------------------------------------------------------------
 // Loading
@@ -154,6 +154,25 @@ TEST_F(SpriteDraw, SpritesDrawInCreationOrderWhateverTheQueueOrder) {
     EXPECT_EQ(At(px, 102, 105), 0x00FF00u);
     EXPECT_EQ(At(px, 107, 105), 0x00FF00u);  // overlap: the later-created sprite on top
     EXPECT_EQ(At(px, 112, 105), 0xFF0000u);
+}
+
+TEST_F(SpriteDraw, NewSpriteGoesAfterTheRecordTheLastListOperationLeftCurrent) {
+    engine::Sprite* red = MakeSolidSprite(10, 10, 0xFFFF0000u);
+    engine::Sprite* green = MakeSolidSprite(10, 10, 0xFF00FF00u);
+    engine::GetSpriteWidth(red);  // a lookup: the new sprite lands between red and green
+    engine::Sprite* blue = MakeSolidSprite(10, 10, 0xFF0000FFu);
+    const auto drawAllAt = [&](std::vector<engine::Sprite*> sprites, int x) {
+        for (engine::Sprite* s : sprites) engine::PlaceSprite(s, x, 100);
+        DrawFrame();  // walks spriteList: its cursor ends on the last sprite
+        return At(ReadBackBuffer(), x + 5, 105);
+    };
+    EXPECT_EQ(drawAllAt({green, blue, red}, 100), 0x00FF00u);  // red, blue, green
+    engine::Sprite* white = MakeSolidSprite(10, 10, 0xFFFFFFFFu);  // after a walk: appended
+    EXPECT_EQ(drawAllAt({white, green, blue, red}, 200), 0xFFFFFFu);
+    engine::DestroySprite(green);  // its predecessor, blue, is current: the next one takes its place
+    engine::Sprite* black = MakeSolidSprite(10, 10, 0xFF000001u);
+    EXPECT_EQ(drawAllAt({white, black}, 300), 0xFFFFFFu);
+    EXPECT_EQ(drawAllAt({black, blue}, 400), 0x000001u);
 }
 
 TEST_F(SpriteDraw, ScaleAndDepthSetAfterQueueingApplyToLaterDrawsOnly) {

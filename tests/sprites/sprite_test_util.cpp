@@ -43,8 +43,8 @@ void EngineTest::SetUpTestSuite() {
 
 void EngineTest::SetUp() {
     ASSERT_TRUE(engineReady);
-    runtime::EmptyList(engineLists.spriteDrawQueue);
-    runtime::EmptyList(engineLists.boxQueue);
+    engineLists.spriteDrawQueue.Empty();
+    engineLists.boxQueue.Empty();
     frameClock.frameSeconds = 1.0f / 60.0f;
     deviceState.lastError = 0;
 }
@@ -53,8 +53,8 @@ void EngineTest::TearDown() {
     for (engine::Sprite* s : sprites_) engine::DestroySprite(s);
     sprites_.clear();
     if (!engineReady) return;
-    runtime::EmptyList(engineLists.spriteDrawQueue);
-    runtime::EmptyList(engineLists.boxQueue);
+    engineLists.spriteDrawQueue.Empty();
+    engineLists.boxQueue.Empty();
 }
 
 engine::Sprite* EngineTest::MakeSprite(const std::vector<std::uint8_t>& png) {
@@ -102,11 +102,7 @@ std::vector<std::uint32_t> EngineTest::ReadBackBuffer() {
 
 std::vector<engine::SpriteDrawCommand> EngineTest::QueuedCommands() {
     std::vector<engine::SpriteDrawCommand> out;
-    runtime::LinkedList* queue = engineLists.spriteDrawQueue;
-    runtime::RewindList(queue);
-    while (void* record = runtime::AdvanceListItem(queue)) {
-        out.push_back(*static_cast<const engine::SpriteDrawCommand*>(record));
-    }
+    engineLists.spriteDrawQueue.ForEach([&](const engine::SpriteDrawCommand& c) { out.push_back(c); });
     return out;
 }
 
