@@ -101,7 +101,8 @@ void SetUp() {
     SetUpStage(1);
 
     // 3-5. Window 0: borderless (popup), hidden, centred, black; the engine attached to it.
-    runtime::CreateNumberedWindow(0, 0, 0, 800, 600, " ", 0x90000001);
+    runtime::CreateNumberedWindow(
+        0, 0, 0, 800, 600, " ", pw::WS_POPUP | runtime::CreateHidden | runtime::CentreOnScreen);
     runtime::SetWindowBackground(0, runtime::MakeColour(0, 0, 0));
     engine::AttachEngineToWindow(runtime::GetWindowHandle(0));
     SetUpStage(2);
@@ -125,7 +126,7 @@ void SetUp() {
     SetUpStage(4);
 
     // 8. The caption animation starts four whole seconds from now.
-    scene.captionAnimStart = runtime::AddToDate(runtime::CurrentDate(), 6, 4);
+    scene.captionAnimStart = runtime::AddToDate(runtime::CurrentDate(), runtime::kDateSecond, 4);
 
     // 9-10. The caption and its 250-frame animation at 20 frames per second.
     scene.captionSprite =
@@ -163,7 +164,7 @@ bool RunFrame() {
     runtime::PollWindowEvent(0);
 
     // 4. Escape fades out and ends the loop; what this pass queued is never drawn.
-    if (engine::IsKeyDown(1)) {
+    if (engine::IsKeyDown(platform::input::DIK_ESCAPE)) {
         pw::AnimateWindow(runtime::GetWindowHandle(0), 800, pw::AW_BLEND | pw::AW_HIDE);
         return false;
     }
