@@ -126,6 +126,8 @@ TEST(FxDiagnostics, EffectLevelErrorsNameTheEntryPointOrState) {
          fx::Diag::BadEntryPoint, "entry point 'VS': a vertex shader must write POSITION"},
         {"float4 PS(uniform float k) : COLOR { return k; }\ntechnique T { pass P { PixelShader = compile ps_2_0 PS(); } }",
          fx::Diag::BadEntryPoint, "entry point 'PS': uniform parameter 'k' has no value"},
+        {"float4 PS(float2 t[20] : TEXCOORD0) : COLOR { return t[0].x; }\ntechnique T { pass P { PixelShader = compile ps_3_0 PS(); } }",
+         fx::Diag::BadEntryPoint, "entry point 'PS': the array at 'TEXCOORD16' has more than 16 elements"},
         {"float4 PS() : COLOR { return 1; }\ntechnique T { pass P { PixelShader = compile ps_2_0 PS(); Frobnicate = 1; } }",
          fx::Diag::UnknownState, "unknown state 'Frobnicate'"},
         {"float4 PS() : COLOR { return 1; }\ntechnique T { pass P { PixelShader = compile ps_2_0 PS(); CullMode = SIDEWAYS; } }",
@@ -493,6 +495,16 @@ TEST(FxLanguage, ImplicitConversionsFollowHlsl) {
         {"float4 f(sampler t) { return texCUBE(t, 1); } samplerCUBE c; sampler2D d;", "float4 a = f(c);", "ok"},
         {"float4 f(sampler t) { return texCUBE(t, 1); } samplerCUBE c; sampler2D d;", "float4 a = f(d);", "TypeMismatch"},
         {"", "void v;", "VoidVariable"},
+        // Sizes are constant expressions of literals and earlier constants.
+        {"static const int N = 2;\n#define M (N + 1)\n", "float a[N * M - 1]; float b[] = {1, 2}; float4 c[] = {1, 2, 3, 4, 5, 6, 7, 8}; float d = a[4] + b[1] + c[1].w;", "ok"},
+        {"const int N = 3;", "float a[N / 2 * 2] = {1, 2}; float b[(N > 2) ? 4 : 1]; b[3] = a[1];", "ok"},
+        {"int N = 3;", "float a[N];", "BadArraySize"},  // a parameter is not a constant
+        {"", "float a[2 - 2];", "BadArraySize"},
+        {"", "float a[];", "BadArraySize"},
+        // noise() belongs to texture-fill functions: refused only where a shader reaches it.
+        {"float4 Fill(float3 p : POSITION) : COLOR { return noise(p); }", "float4 c = 1;", "ok"},
+        {"float Helper(float3 p) { return noise(p); }", "float a = Helper(1);", "TextureFillOnly"},
+        {"", "half4 h = half4(1.5h, 2, 3, 4); half2x3 m = (half2x3)0; half s = (half)m._m12 + h.w;", "ok"},
         {"", "sampler s;", "UnsupportedFeature"},
     };
     for (const auto& r : rows) {

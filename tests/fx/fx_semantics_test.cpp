@@ -77,13 +77,34 @@ protected:
 
     // Compiles "globals" and a pixel shader that computes "float4 v" with "body" and compares
     // it with "expected"; returns which of the four components matched ("1111" for all), or
-    // the compiler's messages.
+    // the compiler's messages. "psParams" are the pixel shader's parameters; with
+    // "vertexShader" the pass also compiles the globals' VS().
     static std::string Evaluate(const std::string& globals, const std::string& body, const std::string& expected) {
+        return Run(globals, body, expected, "", false);
+    }
+
+    // A vertex shader whose outputs are arrays with semantics: tc[k] = (k + 1, 10 (k + 1)) at
+    // TEXCOORD1..3, extra = {4, (5, 6, 7, 8)} at TEXCOORD5..6, through a struct and an out
+    // parameter; the pixel shader takes them as arrays.
+    static std::string EvaluateAcrossStages(const std::string& globals, const std::string& body,
+                                            const std::string& expected) {
+        static const std::string kVertex =
+            "struct VOut { float4 p : POSITION; float2 tc[3] : TEXCOORD1; };\n"
+            "VOut VS(float4 p : POSITION, out float4 extra[2] : TEXCOORD5) {\n"
+            "    VOut o; o.p = p; for (int k = 0; k < 3; k++) o.tc[k] = float2(k + 1, 10 * (k + 1));\n"
+            "    extra[0] = 4; extra[1] = float4(5, 6, 7, 8); return o; }\n";
+        return Run(kVertex + globals, body, expected, "float2 tc[3] : TEXCOORD1, float4 extra[2] : TEXCOORD5", true);
+    }
+
+    static std::string Run(const std::string& globals, const std::string& body, const std::string& expected,
+                           const std::string& psParams, bool vertexShader) {
         const std::string source = globals +
-                                   "\nfloat4 PS() : COLOR\n{\n" + body +
+                                   "\nfloat4 PS(" + psParams + ") : COLOR\n{\n" + body +
                                    "\n    float4 expect = " + expected +
                                    ";\n    return float4(abs(v - expect) <= 0.0005 * max(1, abs(expect)));\n}\n"
-                                   "technique T { pass P { PixelShader = compile ps_3_0 PS(); } }\n";
+                                   "technique T { pass P { " +
+                                   (vertexShader ? "VertexShader = compile vs_3_0 VS(); " : "") +
+                                   "PixelShader = compile ps_3_0 PS(); } }\n";
         gfx::ID3DXEffect* e = nullptr;
         gfx::ID3DXBuffer* errors = nullptr;
         const gfx::HRESULT hr = gfx::D3DXCreateEffect(device_, source.data(), static_cast<gfx::UINT>(source.size()),
@@ -298,6 +319,13 @@ TEST_F(FxSemantics, LegacyScopingConstructorTargetsAndParameterWrites) {
         {"static const int N = 3;\n#define K 2\n", "float a[N * K - 1] = {1, 2, 3, 4, 5}; float b[] = {1, 2, 3}; float4 v = float4(a[4], b[2], N, 0);",
          "float4(5, 3, 3, 0)"},
     }, &Evaluate);
+}
+
+TEST_F(FxSemantics, ArraysWithSemanticsCrossTheStageBoundary) {
+    RunRows({
+        {"", "float4 v = float4(tc[0].x, tc[1].y, tc[2].x + tc[2].y, 0);", "float4(1, 20, 33, 0)"},
+        {"", "float4 v = extra[1] + extra[0].x * float4(0, 0, 0, 10);", "float4(5, 6, 7, 48)"},
+    }, &EvaluateAcrossStages);
 }
 
 }  // namespace

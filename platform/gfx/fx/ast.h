@@ -204,6 +204,7 @@ struct FuncDecl {
     int overloadIndex = 0;              // 0 for the first function of its name
     const FuncDecl* definition = nullptr;  // for a prototype, the body's declaration
     bool usesDerivatives = false;
+    const Expr* noiseCall = nullptr;  // the first noise() call in the body (texture fill only)
 };
 
 struct PassDecl {

@@ -23,7 +23,8 @@ namespace platform::gfx::fx {
     X(sign) X(sin) X(sincos) X(sinh) X(smoothstep) X(sqrt) X(step) X(tan) X(tanh) X(transpose) \
     X(trunc) X(tex1D) X(tex1Dlod) X(tex1Dbias) X(tex1Dproj) X(tex1Dgrad) X(tex2D) X(tex2Dlod)  \
     X(tex2Dbias) X(tex2Dproj) X(tex2Dgrad) X(tex3D) X(tex3Dlod) X(tex3Dbias) X(tex3Dproj)      \
-    X(texCUBE) X(texCUBElod) X(texCUBEbias) X(texCUBEproj) X(D3DCOLORtoUBYTE4)
+    X(texCUBE) X(texCUBElod) X(texCUBEbias) X(texCUBEproj) X(D3DCOLORtoUBYTE4)     \
+    X(tex3Dgrad) X(texCUBEgrad) X(noise)
 
 enum class Intrinsic {
 #define FX_INTRINSIC_ID(name) k_##name,
@@ -77,6 +78,7 @@ struct IoVar {
     Type type;
     int param = -1;        // parameter index, or -1 for the return value
     std::vector<int> path; // struct member indices below the parameter or return value
+    int element = -1;      // the array element, for an array with a semantic; else -1
     bool output = false;
 };
 

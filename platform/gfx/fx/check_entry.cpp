@@ -4,18 +4,33 @@
 #include "platform/gfx/fx/checker.h"
 
 #include <cctype>
+#include <cstdlib>
 
 namespace platform::gfx::fx {
 
 namespace {
 
 // Appends the stage values of a value of type "t": itself when it has a semantic, else each
-// member of a struct in turn (members without one are left out).
+// member of a struct in turn (members without one are left out). An array with a semantic
+// takes one per element with consecutive indices ("float2 t[3] : TEXCOORD1" is TEXCOORD1..3).
 void CollectMembers(const Type& t, std::string_view sem, IoVar base, std::vector<IoVar>& list) {
     if (!sem.empty()) {
         base.semantic = NormalizeSemantic(sem);
-        base.type = t;
-        list.push_back(base);
+        base.type = t.element();
+        if (!t.isArray()) {
+            list.push_back(base);
+            return;
+        }
+        std::size_t digits = base.semantic.size();
+        while (digits > 0 && std::isdigit(static_cast<unsigned char>(base.semantic[digits - 1]))) --digits;
+        const std::string name = base.semantic.substr(0, digits);
+        const int first = std::atoi(base.semantic.c_str() + digits);
+        for (int k = 0; k < t.arraySize; ++k) {
+            IoVar e = base;
+            e.semantic = name + std::to_string(first + k);
+            e.element = k;
+            list.push_back(e);
+        }
         return;
     }
     if (t.base != Base::Struct || t.isArray()) return;
@@ -71,6 +86,20 @@ bool Checker::hasSemantics(const Type& t, std::string_view sem, std::string& mis
     for (const VarDecl* m : t.st->members)
         if (!hasSemantics(m->type, m->semantic, missing, m->name)) return false;
     return true;
+}
+
+// The first noise() call that entry point "f" reaches through its calls, or null.
+const Expr* Checker::reachedNoise(const FuncDecl* f) {
+    std::vector<const FuncDecl*> todo = {f};
+    std::unordered_set<const FuncDecl*> seen = {f};
+    while (!todo.empty()) {
+        const FuncDecl* g = todo.back();
+        todo.pop_back();
+        if (g->noiseCall) return g->noiseCall;
+        for (const FuncDecl* c : g->callees)
+            if (seen.insert(c).second) todo.push_back(c);
+    }
+    return nullptr;
 }
 
 // shader-state := (VertexShader | PixelShader) = compile profile function ( args ) ;
@@ -140,6 +169,10 @@ bool Checker::checkEntry(StateAssign& a, bool vertex, EntryPoint& out) {
         return false;
     }
     if (recursive_.count(chosen)) return false;
+    if (const Expr* noise = reachedNoise(chosen)) {
+        report(Diag::TextureFillOnly, noise, "noise", std::string(chosen->name));
+        return false;
+    }
     for (Expr* arg : call->args)
         if (callsFunction(arg)) {
             report(Diag::BadEntryPoint, arg, std::string(chosen->name),
@@ -195,6 +228,13 @@ bool Checker::checkEntry(StateAssign& a, bool vertex, EntryPoint& out) {
                       : "a pixel shader must write COLOR");
         return false;
     }
+    for (const std::vector<IoVar>* list : {&ins, &outs})
+        for (const IoVar& io : *list)
+            if (io.element >= 16) {  // no stage has more registers than that
+                report(Diag::BadEntryPoint, call, fname,
+                       "the array at '" + io.semantic + "' has more than 16 elements");
+                return false;
+            }
     for (const IoVar& io : ins)
         if (!io.type.isNumericValue() || io.type.rows > 0) {
             report(Diag::BadEntryPoint, call, fname,

@@ -280,6 +280,15 @@ Type Checker::checkIntrinsic(Expr* e, Intrinsic k) {
         case I::k_texCUBE: return sampleTexture(e, Dim::Cube, 3, 2);
         case I::k_texCUBElod: case I::k_texCUBEbias: case I::k_texCUBEproj:
             return sampleTexture(e, Dim::Cube, 4, 0);
+        case I::k_tex3Dgrad: case I::k_texCUBEgrad:
+            if (!arity(e, 4, 4)) return Poison();
+            return sampleTexture(e, k == I::k_tex3Dgrad ? Dim::D3 : Dim::Cube, 3, 2);
+        case I::k_noise:
+            // Perlin noise exists for texture-fill functions only; a shader stage that reaches
+            // a call is refused when its pass is checked.
+            if (!arity(e, 1, 1) || IsPoison(unify(e, true))) return Poison();
+            if (current_ && !current_->noiseCall) current_->noiseCall = e;
+            return Type::Scalar(Base::Float);
     }
     return Poison();
 }

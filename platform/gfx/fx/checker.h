@@ -155,6 +155,7 @@ private:
                       std::string_view name);
     bool checkEntry(StateAssign& a, bool vertex, EntryPoint& out);
     static bool callsFunction(const Expr* e);
+    static const Expr* reachedNoise(const FuncDecl* f);
 
     // --- techniques and passes (check_pass.cpp) ---
 

@@ -60,6 +60,7 @@ namespace platform::gfx::fx {
     X(ImplicitTruncation, Warning, "implicit truncation of vector type")                         \
     X(LoopVariableRedeclared, Warning, "'%s': loop control variable conflicts with a previous declaration in the outer scope; most recent declaration will be used") \
     X(SamplerRequired, Error, "'%s': argument 1 must be a sampler")                              \
+    X(TextureFillOnly, Error, "%s() is only available to texture fill functions, and entry point '%s' reaches it") \
     X(SamplerKindConflict, Error, "sampler '%s' is used as %s and as %s")                        \
     /* checker: effect level */                                                                  \
     X(BadSamplerState, Error, "sampler_state: %s")                                               \

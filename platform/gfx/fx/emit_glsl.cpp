@@ -661,6 +661,9 @@ private:
             case I::k_texCUBElod: return sample(e, Dim::Cube, "lod");
             case I::k_texCUBEbias: return sample(e, Dim::Cube, "bias");
             case I::k_texCUBEproj: return sample(e, Dim::Cube, "proj");
+            case I::k_tex3Dgrad: return sample(e, Dim::D3, "plain");
+            case I::k_texCUBEgrad: return sample(e, Dim::Cube, "plain");
+            case I::k_noise: return "0.0";  // refused in shader stages; never emitted
         }
         return "0";
     }
@@ -833,6 +836,7 @@ private:
             s += "." + UserName(t.st->members[static_cast<std::size_t>(m)]->name);
             t = t.st->members[static_cast<std::size_t>(m)]->type;
         }
+        if (io.element >= 0) s += "[" + std::to_string(io.element) + "]";
         return s;
     }
 

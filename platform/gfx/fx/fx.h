@@ -29,8 +29,15 @@
 // What it leaves out (each refused with a diagnostic, never miscompiled): #include (no include
 // handler), typedef, struct-typed effect parameters (static struct globals are fine), casts of
 // non-constant values to structs, compound assignments whose target has side effects, '%' on
-// matrices, comparisons of matrices, recursion, noise() and the Direct3D 10 syntax. Matrices
-// of int or bool are held as float matrices; a for-loop variable stays inside its loop.
+// matrices, comparisons of matrices, recursion, noise() in a shader stage (texture-fill
+// functions may call it) and the Direct3D 10 syntax. Matrices of int or bool are held as float
+// matrices.
+//
+// Direct3D 9's rules that later compilers dropped are kept: a for-loop variable belongs to the
+// enclosing block; mul() and dot() truncate the larger operand with a warning; an untyped
+// "sampler" takes its kind from the lookups that use it; a shader may assign to a parameter
+// (the change lasts for that invocation) and to a constructor of l-values ("float4(a, b) = v");
+// an array with a semantic takes consecutive semantic indices.
 //
 // Limits: sources over CompileOptions::maxSourceBytes, nesting deeper than maxNesting and
 // macro expansions past a fixed token budget are refused, so hostile input costs bounded time
