@@ -6,12 +6,17 @@
 //   [X] sampler_state values applied to the device's sampler registers (saved / restored)
 //   [X] render states of passes applied through the device (saved / restored)
 //   [X] programs built at creation; dropped on OnLostDevice, rebuilt on OnResetDevice
+//   [X] parameters never set folded into each pass's program as constants (fold.h): built at
+//       the pass's first use; once one of them is set, the pass uses the program that reads
+//       every parameter as a uniform (built at creation), so nothing is recompiled per frame
 #include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "platform/gfx/fx/effect.h"
+#include "platform/gfx/fx/effect_testing.h"
+#include "platform/gfx/fx/fold.h"
 #include "platform/gfx/gl/gl_internal.h"
 
 namespace platform::gfx {
@@ -32,8 +37,37 @@ bool IsTexture(const ParameterInfo& p) {
 // One pass's GL program and the uniform locations of what it reads.
 struct PassProgram {
     GLuint program = 0;
-    std::vector<GLint> uniformLocations;  // parallel to PassInfo::uniforms
+    std::vector<GLint> uniformLocations;  // parallel to PassInfo::uniforms; -1 when folded
 };
+
+// A pass's programs: "generic" reads every parameter as a uniform; "folded" holds the
+// parameters in "foldedParameters" as constants. "specialise" turns false for good once a
+// folded parameter is set, or when folding gives nothing or does not build.
+struct PassPrograms {
+    PassProgram generic;
+    PassProgram folded;
+    std::vector<int> foldedParameters;
+    bool specialise = true;
+};
+
+// Builds the program of "vertex" and "fragment" for pass "p" and looks up what it reads;
+// program 0, with the driver's log in "log", when it does not build.
+PassProgram Link(const std::string& vertex, const std::string& fragment, const fx::PassInfo& p,
+                 const std::vector<ParameterInfo>& parameters, std::vector<char>* log) {
+    PassProgram pp;
+    pp.program = gl::BuildProgram(vertex.c_str(), fragment.c_str(), log);
+    if (!pp.program) return pp;
+    glUseProgram(pp.program);
+    for (int u : p.uniforms)
+        pp.uniformLocations.push_back(glGetUniformLocation(
+            pp.program, parameters[static_cast<std::size_t>(u)].glslName.c_str()));
+    for (std::size_t unit = 0; unit < p.samplers.size(); ++unit) {
+        const GLint loc = glGetUniformLocation(
+            pp.program, parameters[static_cast<std::size_t>(p.samplers[unit])].glslName.c_str());
+        if (loc >= 0) glUniform1i(loc, static_cast<GLint>(unit));
+    }
+    return pp;
+}
 
 // Uploads one parameter's bytes (Direct3D layout) to uniform "location" of the bound program.
 void Upload(GLint location, const ParameterInfo& p, const std::uint8_t* bytes) {
@@ -113,6 +147,7 @@ public:
         : device_(device), fx_(std::move(result)) {
         device_->AddRef();
         values_.resize(fx_.parameters.size());
+        setSinceCreation_.assign(fx_.parameters.size(), false);
         textures_.assign(fx_.parameters.size(), nullptr);
         for (std::size_t i = 0; i < fx_.parameters.size(); ++i) {
             const ParameterInfo& p = fx_.parameters[i];
@@ -130,35 +165,26 @@ public:
         }
     }
 
-    // Builds every pass's program; false with the driver's log in "log" when one fails.
+    // Builds every pass's generic program; false with the driver's log in "log" when one
+    // fails. The folded programs follow at each pass's first use (SelectProgram).
     bool BuildPrograms(std::string* log) {
         gl::ToGL(device_)->MakeCurrent();
         programs_.clear();
         for (const fx::TechniqueInfo& t : fx_.techniques) {
-            std::vector<PassProgram> list;
+            std::vector<PassPrograms> list;
             for (const fx::PassInfo& p : t.passes) {
                 std::vector<char> driverLog;
-                PassProgram pp;
-                pp.program = gl::BuildProgram(p.vertexGlsl.c_str(), p.fragmentGlsl.c_str(), &driverLog);
-                if (!pp.program) {
+                PassPrograms pp;
+                pp.generic = Link(p.vertexGlsl, p.fragmentGlsl, p, fx_.parameters, &driverLog);
+                list.push_back(pp);
+                if (!pp.generic.program) {
                     if (log)
                         *log = "technique '" + t.name + "' pass '" + p.name +
                                "': the generated GLSL does not build: " + std::string(driverLog.data());
-                    list.push_back(pp);
                     programs_.push_back(std::move(list));
                     DeletePrograms();
                     return false;
                 }
-                glUseProgram(pp.program);
-                for (int u : p.uniforms)
-                    pp.uniformLocations.push_back(glGetUniformLocation(
-                        pp.program, fx_.parameters[static_cast<std::size_t>(u)].glslName.c_str()));
-                for (std::size_t unit = 0; unit < p.samplers.size(); ++unit) {
-                    const GLint loc = glGetUniformLocation(
-                        pp.program, fx_.parameters[static_cast<std::size_t>(p.samplers[unit])].glslName.c_str());
-                    if (loc >= 0) glUniform1i(loc, static_cast<GLint>(unit));
-                }
-                list.push_back(pp);
             }
             programs_.push_back(std::move(list));
         }
@@ -167,11 +193,51 @@ public:
         return true;
     }
 
+    // The program the current pass draws with: the folded one while no parameter it folds
+    // has been set (built here on first use, folding the parameters not set so far), else the
+    // generic one. After a device reset the pass folds again what is still unset.
+    const PassProgram& SelectProgram() {
+        PassPrograms& pp = programs_[static_cast<std::size_t>(technique_)][static_cast<std::size_t>(pass_)];
+        if (pp.folded.program &&
+            std::any_of(pp.foldedParameters.begin(), pp.foldedParameters.end(),
+                        [&](int i) { return setSinceCreation_[static_cast<std::size_t>(i)]; })) {
+            glDeleteProgram(pp.folded.program);
+            pp.folded = PassProgram{};
+            pp.foldedParameters.clear();
+            pp.specialise = false;
+        }
+        if (pp.specialise && !pp.folded.program) {
+            pp.specialise = false;
+            const fx::PassInfo& p = Pass();
+            std::vector<fx::FoldedValue> constants;
+            for (int u : p.uniforms) {
+                const auto i = static_cast<std::size_t>(u);
+                if (!setSinceCreation_[i])
+                    constants.push_back({u, values_[i].data(), values_[i].size()});
+            }
+            std::vector<int> folded;
+            const std::string vertex = fx::FoldParameters(p.vertexGlsl, fx_.parameters, constants, &folded);
+            const std::string fragment = fx::FoldParameters(p.fragmentGlsl, fx_.parameters, constants, &folded);
+            if (!folded.empty()) {
+                std::vector<char> driverLog;
+                pp.folded = Link(vertex, fragment, p, fx_.parameters, &driverLog);
+                if (pp.folded.program) {
+                    std::sort(folded.begin(), folded.end());
+                    folded.erase(std::unique(folded.begin(), folded.end()), folded.end());
+                    pp.foldedParameters = std::move(folded);
+                    pp.specialise = true;
+                }
+            }
+        }
+        return pp.folded.program ? pp.folded : pp.generic;
+    }
+
     HRESULT SetValue(D3DXHANDLE name, const void* data, UINT bytes) override {
         const int i = Numeric(name);
         if (i < 0 || !data || bytes > values_[static_cast<std::size_t>(i)].size())
             return D3DERR_INVALIDCALL;
         std::memcpy(values_[static_cast<std::size_t>(i)].data(), data, bytes);
+        setSinceCreation_[static_cast<std::size_t>(i)] = true;
         return D3D_OK;
     }
     HRESULT GetValue(D3DXHANDLE name, void* data, UINT bytes) override {
@@ -195,6 +261,7 @@ public:
         const ParameterInfo& p = fx_.parameters[static_cast<std::size_t>(i)];
         if (p.paramClass == ParamClass::MatrixRows) return D3DERR_INVALIDCALL;
         for (int k = 0; k < p.columns && k < 4; ++k) Store(static_cast<std::size_t>(i), static_cast<std::size_t>(k), xyzw[k]);
+        setSinceCreation_[static_cast<std::size_t>(i)] = true;
         return D3D_OK;
     }
     HRESULT SetMatrix(D3DXHANDLE name, const D3DXMATRIX* matrix) override {
@@ -207,6 +274,7 @@ public:
         for (int r = 0; r < p.rows; ++r)
             for (int c = 0; c < p.columns; ++c)
                 Store(static_cast<std::size_t>(i), static_cast<std::size_t>(r * p.columns + c), m[r * 4 + c]);
+        setSinceCreation_[static_cast<std::size_t>(i)] = true;
         return D3D_OK;
     }
 
@@ -291,15 +359,16 @@ public:
             for (const fx::StateValue& s : sp.samplerStates)
                 device_->SetSamplerState(static_cast<DWORD>(unit), static_cast<D3DSAMPLERSTATETYPE>(s.state), s.value);
         }
-        gl::SetProgramOverride(device_, Program().program);
         return CommitChanges();
     }
 
     HRESULT CommitChanges() override {
         if (pass_ < 0) return D3DERR_INVALIDCALL;
         const fx::PassInfo& p = Pass();
-        const PassProgram& pp = Program();
         gl::ToGL(device_)->MakeCurrent();
+        // A set call since BeginPass may have moved the pass to its generic program.
+        const PassProgram& pp = SelectProgram();
+        gl::SetProgramOverride(device_, pp.program);
         for (std::size_t unit = 0; unit < p.samplers.size(); ++unit) {
             const ParameterInfo& sp = fx_.parameters[static_cast<std::size_t>(p.samplers[unit])];
             IDirect3DBaseTexture9* tex = sp.texture >= 0 ? textures_[static_cast<std::size_t>(sp.texture)] : nullptr;
@@ -397,15 +466,25 @@ private:
         const int i = Numeric(name);
         if (i < 0) return D3DERR_INVALIDCALL;
         Store(static_cast<std::size_t>(i), 0, value);
+        setSinceCreation_[static_cast<std::size_t>(i)] = true;
         return D3D_OK;
     }
 
     const fx::PassInfo& Pass() const {
         return fx_.techniques[static_cast<std::size_t>(technique_)].passes[static_cast<std::size_t>(pass_)];
     }
-    const PassProgram& Program() const {
-        return programs_[static_cast<std::size_t>(technique_)][static_cast<std::size_t>(pass_)];
+public:
+    // The parameters the program of pass "pass" of technique "technique" holds as constants
+    // now (empty while the pass has not run, or once it uses its generic program).
+    std::vector<int> FoldedParameters(int technique, int pass) const {
+        if (technique < 0 || static_cast<std::size_t>(technique) >= programs_.size()) return {};
+        const auto& list = programs_[static_cast<std::size_t>(technique)];
+        if (pass < 0 || static_cast<std::size_t>(pass) >= list.size()) return {};
+        const PassPrograms& pp = list[static_cast<std::size_t>(pass)];
+        return pp.folded.program ? pp.foldedParameters : std::vector<int>{};
     }
+
+private:
 
     void DeletePrograms() {
         if (programs_.empty() && extraSamplers_.empty()) return;
@@ -414,8 +493,10 @@ private:
             if (sampler) glDeleteSamplers(1, &sampler);
         extraSamplers_.clear();
         for (auto& list : programs_)
-            for (PassProgram& p : list)
-                if (p.program) glDeleteProgram(p.program);
+            for (PassPrograms& p : list) {
+                if (p.generic.program) glDeleteProgram(p.generic.program);
+                if (p.folded.program) glDeleteProgram(p.folded.program);
+            }
         programs_.clear();
         gl::InvalidateGlState(device_);
     }
@@ -424,7 +505,8 @@ private:
     fx::CompileResult fx_;
     std::vector<std::vector<std::uint8_t>> values_;    // per parameter, Direct3D byte layout
     std::vector<IDirect3DBaseTexture9*> textures_;     // per parameter, held references
-    std::vector<std::vector<PassProgram>> programs_;   // [technique][pass]
+    std::vector<std::vector<PassPrograms>> programs_;  // [technique][pass]
+    std::vector<bool> setSinceCreation_;               // per parameter: a set call succeeded
     std::vector<GLuint> extraSamplers_;                // per texture unit past the device's
     int technique_ = 0;
     int pass_ = -1;
@@ -446,6 +528,11 @@ HRESULT MessageBuffer(const std::string& text, ID3DXBuffer** out) {
 }
 
 }  // namespace
+
+std::vector<int> FoldedParametersForTesting(ID3DXEffect* effect, int technique, int pass) {
+    auto* e = dynamic_cast<EffectGL*>(effect);
+    return e ? e->FoldedParameters(technique, pass) : std::vector<int>{};
+}
 
 HRESULT D3DXCreateEffect(IDirect3DDevice9* device, const void* data, UINT bytes,
                          const void* defines, void* include, DWORD flags, void* pool,
