@@ -11,15 +11,11 @@
 #include "engine/sprite.h"
 #include "platform/gfx/gfx.h"
 #include "runtime/chain.h"
+#include "tests/gfx_support/test_window.h"
 
 namespace {
 
 namespace gfx = platform::gfx;
-namespace win = platform::window;
-
-win::LResult Proc(win::WindowHandle w, std::uint32_t m, win::WParam wp, win::LParam lp) {
-    return win::DefWindowProc(w, m, wp, lp);
-}
 
 // The runtime, a shown 800 x 600 window and the engine on it, once.
 bool Attach() {
@@ -28,19 +24,8 @@ bool Attach() {
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     static const runtime::ChainStep steps[] = {{25, "render engine", engine::InitEngineTables}};
     runtime::RunStartupChain(steps);
-    win::ClassDesc c;
-    c.name = "BenchEngineClass";
-    c.proc = Proc;
-    win::RegisterClass(c);
-    win::WindowDesc d;
-    d.className = "BenchEngineClass";
-    d.title = "bench_engine";
-    d.style = win::WS_POPUP | win::WS_VISIBLE;
-    d.x = 0;
-    d.y = 0;
-    d.width = 800;
-    d.height = 600;
-    result = engine::AttachEngineToWindow(win::CreateWindow(d));
+    result = engine::AttachEngineToWindow(
+        testsupport::MakeTestWindow({.title = "bench_engine", .width = 800, .height = 600}));
     return result == 1;
 }
 

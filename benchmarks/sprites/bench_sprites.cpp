@@ -30,6 +30,7 @@
 #include "platform/window/window.h"
 #include "runtime/heap.h"
 #include "runtime/list.h"
+#include "tests/gfx_support/test_window.h"
 
 namespace {
 
@@ -37,10 +38,6 @@ namespace gfx = platform::gfx;
 namespace win = platform::window;
 using engine::deviceState;
 using engine::engineLists;
-
-win::LResult BenchProc(win::WindowHandle w, std::uint32_t m, win::WParam wp, win::LParam lp) {
-    return win::DefWindowProc(w, m, wp, lp);
-}
 
 std::vector<std::uint8_t> Png(int w, int h, std::uint32_t seed) {
     std::vector<std::uint32_t> pixels(static_cast<size_t>(w) * h);
@@ -61,17 +58,8 @@ engine::Sprite* orphan = nullptr;
 bool SetUpScene() {
     if (!runtime::CreateRuntimeHeap()) return false;
     engine::InitEngineTables();
-    win::ClassDesc c;
-    c.name = "SpriteBenchClass";
-    c.proc = BenchProc;
-    if (!win::RegisterClass(c)) return false;
-    win::WindowDesc d;
-    d.className = "SpriteBenchClass";
-    d.title = "sprite bench";
-    d.style = win::WS_POPUP | win::WS_VISIBLE;
-    d.width = 800;
-    d.height = 600;
-    const win::WindowHandle window = win::CreateWindow(d);
+    const win::WindowHandle window =
+        testsupport::MakeTestWindow({.title = "sprite bench", .width = 800, .height = 600});
     if (!window || engine::AttachEngineToWindow(window) != 1) return false;
 
     const std::vector<std::uint8_t> font = Png(320, 48, 0x123456);

@@ -5,17 +5,11 @@
 #include <cstring>
 
 #include "assets/data_area.h"
-#include "engine/state_internal.h"
 #include "platform/window/window.h"
-#include "runtime/heap.h"
-#include "runtime/list.h"
-#include "tests/engine_support/engine_window.h"
 
 namespace effects_test {
 
 namespace win = platform::window;
-using engine::deviceState;
-using engine::engineLists;
 
 const char* const kTestEffect = R"(// test effect: a few one-line pixel stages over a texture
 texture texture0;
@@ -81,8 +75,6 @@ int RecordBox(win::WindowHandle, const char* text, const char* caption, std::uin
     return win::IDOK;
 }
 
-bool engineReady = false;
-
 }  // namespace
 
 MessageBoxLog& Boxes() {
@@ -105,38 +97,23 @@ std::string IntroEffectSource() {
 }
 
 void EngineTest::SetUpTestSuite() {
-    if (engineReady) return;
-    testsupport::AttachEngineToTestWindow("EffectTestClass", kScreenWidth, kScreenHeight);
-    if (::testing::Test::HasFatalFailure()) return;
-    gfx::SetPresentPacing(false);
-    engineReady = true;
+    AttachOnce("EffectTestClass");
+    if (Attached()) gfx::SetPresentPacing(false);
 }
 
 void EngineTest::SetUp() {
-    ASSERT_TRUE(engineReady);
+    EngineFixture::SetUp();
     win::SetMessageBoxHook(RecordBox);
     Boxes().Reset();
     engine::render_texture_detail::Calls() = engine::render_texture_detail::DefaultCalls();
     gfx::InjectPresentFailures(0, 0);
     gfx::InjectResetFailures(0);
-    deviceState.lastError = 0;
-    engineLists.spriteDrawQueue.Empty();
-    engineLists.boxQueue.Empty();
 }
 
 void EngineTest::TearDown() {
     engine::render_texture_detail::Calls() = engine::render_texture_detail::DefaultCalls();
     win::SetMessageBoxHook(nullptr);
-    if (!engineReady) return;
-    engineLists.spriteDrawQueue.Empty();
-    engineLists.boxQueue.Empty();
-}
-
-void EngineTest::FillBackBuffer(const gfx::RECT* rect, std::uint32_t argb) {
-    gfx::IDirect3DSurface9* back = nullptr;
-    ASSERT_EQ(Device()->GetBackBuffer(0, 0, gfx::D3DBACKBUFFER_TYPE_MONO, &back), gfx::D3D_OK);
-    EXPECT_EQ(Device()->ColorFill(back, rect, argb), gfx::D3D_OK);
-    back->Release();
+    EngineFixture::TearDown();
 }
 
 void EngineTest::DrawQuadrants() {
@@ -148,28 +125,6 @@ void EngineTest::DrawQuadrants() {
     FillBackBuffer(&topRight, 0xFF00FF00u);
     FillBackBuffer(&bottomLeft, 0xFF0000FFu);
     FillBackBuffer(&bottomRight, 0xFFFFFFFFu);
-}
-
-std::vector<std::uint32_t> EngineTest::ReadBackBuffer() {
-    std::vector<std::uint32_t> out;
-    gfx::IDirect3DSurface9* back = nullptr;
-    if (gfx::Failed(Device()->GetBackBuffer(0, 0, gfx::D3DBACKBUFFER_TYPE_MONO, &back))) {
-        ADD_FAILURE() << "no back buffer";
-        return out;
-    }
-    gfx::D3DLOCKED_RECT lr;
-    if (back->LockRect(&lr, nullptr, gfx::D3DLOCK_READONLY) == gfx::D3D_OK) {
-        const auto* bits = static_cast<const std::uint8_t*>(lr.pBits.Bits());
-        for (int y = 0; y < kScreenHeight; ++y) {
-            const auto* row = reinterpret_cast<const std::uint32_t*>(bits + y * lr.Pitch);
-            for (int x = 0; x < kScreenWidth; ++x) out.push_back(row[x] & 0xFFFFFFu);
-        }
-        back->UnlockRect();
-    } else {
-        ADD_FAILURE() << "back buffer not lockable";
-    }
-    back->Release();
-    return out;
 }
 
 gfx::D3DSURFACE_DESC EngineTest::LevelDesc(const engine::TextureRecord* record) {

@@ -14,13 +14,11 @@
 #include "engine/render_texture_internal.h"
 #include "engine/state_internal.h"
 #include "platform/gfx/gfx.h"
+#include "tests/engine_support/engine_fixture.h"
 
 namespace effects_test {
 
 namespace gfx = platform::gfx;
-
-inline constexpr int kScreenWidth = 800;
-inline constexpr int kScreenHeight = 600;
 
 // An effect of our own with four techniques, first "Invert":
 //   Invert  one pass: 1 - the texture's colour (opaque)
@@ -43,24 +41,15 @@ MessageBoxLog& Boxes();
 // followed by a line feed, up to the line "End".
 std::string IntroEffectSource();
 
-// The engine on its window, made once per test binary. Every test starts with the message box
-// replaced by the recorder, the platform calls of the render-texture path restored, and no
-// device fault injected.
-class EngineTest : public ::testing::Test {
+// The engine on its window (tests/engine_support/engine_fixture.h). Every test also starts with
+// the message box replaced by the recorder, the platform calls of the render-texture path
+// restored, and no device fault injected.
+class EngineTest : public testsupport::EngineFixture {
 protected:
     static void SetUpTestSuite();
     void SetUp() override;
     void TearDown() override;
 
-    static gfx::IDirect3DDevice9* Device() { return engine::deviceState.device; }
-
-    // Fills "rect" of the back buffer (null: all of it) with "argb".
-    static void FillBackBuffer(const gfx::RECT* rect, std::uint32_t argb);
-    // The back buffer as 0x00RRGGBB words, row by row.
-    static std::vector<std::uint32_t> ReadBackBuffer();
-    static std::uint32_t At(const std::vector<std::uint32_t>& pixels, int x, int y) {
-        return pixels[static_cast<size_t>(y) * kScreenWidth + x];
-    }
     // A picture with four coloured quadrants (red, green / blue, white) on the back buffer.
     static void DrawQuadrants();
 

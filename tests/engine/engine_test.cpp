@@ -17,6 +17,8 @@
 #include "platform/gfx/gfx.h"
 #include "runtime/chain.h"
 #include "tests/engine/xtest_keys.h"
+#include "tests/gfx_support/back_buffer.h"
+#include "tests/gfx_support/test_window.h"
 
 namespace {
 
@@ -33,28 +35,9 @@ struct QuietAudio {
     QuietAudio() { setenv("SDL_AUDIODRIVER", "dummy", 1); }
 } quietAudio;
 
-win::LResult Proc(win::WindowHandle w, std::uint32_t m, win::WParam wp, win::LParam lp) {
-    return win::DefWindowProc(w, m, wp, lp);
-}
-
 win::WindowHandle MakeWindow(const char* title, win::WindowHandle owner = {}) {
-    static bool registered = false;
-    if (!registered) {
-        win::ClassDesc c;
-        c.name = "EngineTestClass";
-        c.proc = Proc;
-        registered = win::RegisterClass(c);
-    }
-    win::WindowDesc d;
-    d.className = "EngineTestClass";
-    d.title = title;
-    d.style = win::WS_POPUP | win::WS_VISIBLE;
-    d.x = 20;
-    d.y = 20;
-    d.width = kWidth;
-    d.height = kHeight;
-    d.parent = owner;
-    return win::CreateWindow(d);
+    return testsupport::MakeTestWindow(
+        {.title = title, .x = 20, .y = 20, .width = kWidth, .height = kHeight, .parent = owner});
 }
 
 // The runtime start-up chain with the engine's step, once per process.
@@ -79,22 +62,7 @@ void AttachEngine() {
     ASSERT_NE(deviceState.device, nullptr);
 }
 
-std::vector<std::uint32_t> ReadBackBuffer() {
-    std::vector<std::uint32_t> out;
-    gfx::IDirect3DSurface9* bb = nullptr;
-    if (gfx::Failed(deviceState.device->GetBackBuffer(0, 0, gfx::D3DBACKBUFFER_TYPE_MONO, &bb))) return out;
-    gfx::D3DLOCKED_RECT lr;
-    if (bb->LockRect(&lr, nullptr, gfx::D3DLOCK_READONLY) == gfx::D3D_OK) {
-        const auto* bits = static_cast<const std::uint8_t*>(lr.pBits.Bits());
-        for (int y = 0; y < kHeight; ++y) {
-            const auto* row = reinterpret_cast<const std::uint32_t*>(bits + y * lr.Pitch);
-            out.insert(out.end(), row, row + kWidth);
-        }
-        bb->UnlockRect();
-    }
-    bb->Release();
-    return out;
-}
+std::vector<std::uint32_t> ReadBackBuffer() { return testsupport::ReadBackBuffer(deviceState.device); }
 
 void FillBackBuffer(std::uint32_t colour) {
     gfx::IDirect3DSurface9* bb = nullptr;

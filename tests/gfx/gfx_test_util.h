@@ -9,34 +9,18 @@
 #include "platform/gfx/gfx.h"
 #include "platform/gfx/image_png.h"
 #include "platform/window/window.h"
+#include "tests/gfx_support/back_buffer.h"
+#include "tests/gfx_support/test_window.h"
 
 namespace gfxtest {
 
 namespace gfx = platform::gfx;
 namespace win = platform::window;
 
-inline win::LResult TestProc(win::WindowHandle w, std::uint32_t m, win::WParam wp, win::LParam lp) {
-    return win::DefWindowProc(w, m, wp, lp);
-}
-
 // A shown borderless window of "width" x "height".
 inline win::WindowHandle MakeWindow(int width, int height) {
-    static bool registered = false;
-    if (!registered) {
-        win::ClassDesc c;
-        c.name = "GfxTestClass";
-        c.proc = TestProc;
-        registered = win::RegisterClass(c);
-    }
-    win::WindowDesc d;
-    d.className = "GfxTestClass";
-    d.title = "gfx test";
-    d.style = win::WS_POPUP | win::WS_VISIBLE;
-    d.x = 10;
-    d.y = 10;
-    d.width = width;
-    d.height = height;
-    return win::CreateWindow(d);
+    return testsupport::MakeTestWindow({.title = "gfx test", .x = 10, .y = 10, .width = width,
+                                        .height = height});
 }
 
 inline gfx::D3DPRESENT_PARAMETERS EngineParams(win::WindowHandle w) {
@@ -76,22 +60,7 @@ protected:
     }
 
     // The back buffer's pixels as ARGB words, read through LockRect.
-    std::vector<std::uint32_t> ReadBackBuffer() {
-        gfx::IDirect3DSurface9* bb = nullptr;
-        EXPECT_EQ(device_->GetBackBuffer(0, 0, gfx::D3DBACKBUFFER_TYPE_MONO, &bb), gfx::D3D_OK);
-        std::vector<std::uint32_t> out;
-        gfx::D3DLOCKED_RECT lr;
-        if (bb && bb->LockRect(&lr, nullptr, gfx::D3DLOCK_READONLY) == gfx::D3D_OK) {
-            const auto* bits = static_cast<const std::uint8_t*>(lr.pBits.Bits());
-            for (int y = 0; y < kHeight; ++y) {
-                const auto* row = reinterpret_cast<const std::uint32_t*>(bits + y * lr.Pitch);
-                out.insert(out.end(), row, row + kWidth);
-            }
-            bb->UnlockRect();
-        }
-        if (bb) bb->Release();
-        return out;
-    }
+    std::vector<std::uint32_t> ReadBackBuffer() { return testsupport::ReadBackBuffer(device_); }
 
     win::WindowHandle window_{};
     gfx::IDirect3D9* d3d_ = nullptr;

@@ -9,33 +9,15 @@
 
 #include "platform/input/input.h"
 #include "platform/window/window.h"
+#include "tests/gfx_support/test_window.h"
 
 namespace {
 
 namespace in = platform::input;
 namespace win = platform::window;
 
-win::LResult Proc(win::WindowHandle w, std::uint32_t m, win::WParam wp, win::LParam lp) {
-    return win::DefWindowProc(w, m, wp, lp);
-}
-
 win::WindowHandle MakeWindow(win::WindowHandle owner = {}) {
-    static bool registered = false;
-    if (!registered) {
-        win::ClassDesc c;
-        c.name = "InputTestClass";
-        c.proc = Proc;
-        registered = win::RegisterClass(c);
-    }
-    win::WindowDesc d;
-    d.className = "InputTestClass";
-    d.style = win::WS_POPUP | win::WS_VISIBLE;
-    d.x = 0;
-    d.y = 0;
-    d.width = 64;
-    d.height = 64;
-    d.parent = owner;
-    return win::CreateWindow(d);
+    return testsupport::MakeTestWindow({.title = "input test", .parent = owner});
 }
 
 const in::DIDATAFORMAT kKeyboard = {sizeof(in::DIDATAFORMAT), sizeof(in::DIOBJECTDATAFORMAT), in::DIDF_RELAXIS, 256, 0, nullptr};

@@ -95,8 +95,8 @@ TEST_F(SpriteLoad, ClampsMipLevelsAndSpriteCopyKeepsOneLevelOfLevelZeroSize) {
 }
 
 TEST_F(SpriteLoad, UnknownHandlesChangeNothing) {
-    auto* fakeSprite = reinterpret_cast<engine::Sprite*>(sprites_test::kScreenWidth * 16);
-    auto* fakeTexture = reinterpret_cast<engine::TextureRecord*>(sprites_test::kScreenWidth * 32);
+    auto* fakeSprite = reinterpret_cast<engine::Sprite*>(kScreenWidth * 16);
+    auto* fakeTexture = reinterpret_cast<engine::TextureRecord*>(kScreenWidth * 32);
     EXPECT_EQ(engine::CreateSpriteFromTexture(fakeTexture), nullptr);
     EXPECT_EQ(engine::CreateSpriteFromTexture(nullptr), nullptr);
     EXPECT_EQ(engine::GetTextureWidth(fakeTexture), 0);

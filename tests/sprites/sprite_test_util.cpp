@@ -5,23 +5,12 @@
 
 #include "engine/state_internal.h"
 #include "platform/gfx/image_png.h"
-#include "platform/window/window.h"
-#include "runtime/heap.h"
-#include "runtime/list.h"
-#include "tests/engine_support/engine_window.h"
 
 namespace sprites_test {
 
-namespace win = platform::window;
 using engine::deviceState;
 using engine::frameClock;
 using engine::engineLists;
-
-namespace {
-
-bool engineReady = false;
-
-}  // namespace
 
 std::vector<std::uint8_t> MakePng(int width, int height, const std::vector<std::uint32_t>& argb) {
     std::vector<std::uint8_t> file;
@@ -34,27 +23,17 @@ std::vector<std::uint8_t> SolidPng(int width, int height, std::uint32_t argb) {
     return MakePng(width, height, std::vector<std::uint32_t>(static_cast<size_t>(width) * height, argb));
 }
 
-void EngineTest::SetUpTestSuite() {
-    if (engineReady) return;
-    testsupport::AttachEngineToTestWindow("SpriteTestClass", kScreenWidth, kScreenHeight);
-    if (::testing::Test::HasFatalFailure()) return;
-    engineReady = true;
-}
+void EngineTest::SetUpTestSuite() { AttachOnce("SpriteTestClass"); }
 
 void EngineTest::SetUp() {
-    ASSERT_TRUE(engineReady);
-    engineLists.spriteDrawQueue.Empty();
-    engineLists.boxQueue.Empty();
+    EngineFixture::SetUp();
     frameClock.frameSeconds = 1.0f / 60.0f;
-    deviceState.lastError = 0;
 }
 
 void EngineTest::TearDown() {
     for (engine::Sprite* s : sprites_) engine::DestroySprite(s);
     sprites_.clear();
-    if (!engineReady) return;
-    engineLists.spriteDrawQueue.Empty();
-    engineLists.boxQueue.Empty();
+    EngineFixture::TearDown();
 }
 
 engine::Sprite* EngineTest::MakeSprite(const std::vector<std::uint8_t>& png) {
@@ -76,28 +55,6 @@ void EngineTest::DrawFrame(std::uint32_t clear) {
     engine::FlushAllSprites();
     engine::FlushBoxQueue(nullptr, deviceState.screenWidth, deviceState.screenHeight);
     device->EndScene();
-}
-
-std::vector<std::uint32_t> EngineTest::ReadBackBuffer() {
-    std::vector<std::uint32_t> out;
-    gfx::IDirect3DSurface9* back = nullptr;
-    if (gfx::Failed(deviceState.device->GetBackBuffer(0, 0, gfx::D3DBACKBUFFER_TYPE_MONO, &back))) {
-        ADD_FAILURE() << "no back buffer";
-        return out;
-    }
-    gfx::D3DLOCKED_RECT lr;
-    if (back->LockRect(&lr, nullptr, gfx::D3DLOCK_READONLY) == gfx::D3D_OK) {
-        const auto* bits = static_cast<const std::uint8_t*>(lr.pBits.Bits());
-        for (int y = 0; y < kScreenHeight; ++y) {
-            const auto* row = reinterpret_cast<const std::uint32_t*>(bits + y * lr.Pitch);
-            for (int x = 0; x < kScreenWidth; ++x) out.push_back(row[x] & 0xFFFFFFu);
-        }
-        back->UnlockRect();
-    } else {
-        ADD_FAILURE() << "back buffer not lockable";
-    }
-    back->Release();
-    return out;
 }
 
 std::vector<engine::SpriteDrawCommand> EngineTest::QueuedCommands() {

@@ -12,13 +12,11 @@
 #include "engine/scroll_text.h"
 #include "engine/sprite.h"
 #include "platform/gfx/gfx.h"
+#include "tests/engine_support/engine_fixture.h"
 
 namespace sprites_test {
 
 namespace gfx = platform::gfx;
-
-inline constexpr int kScreenWidth = 800;
-inline constexpr int kScreenHeight = 600;
 
 // A PNG file of "width" x "height" ARGB pixels (with its alpha channel).
 std::vector<std::uint8_t> MakePng(int width, int height, const std::vector<std::uint32_t>& argb);
@@ -26,9 +24,9 @@ std::vector<std::uint8_t> MakePng(int width, int height, const std::vector<std::
 // A PNG file of one colour.
 std::vector<std::uint8_t> SolidPng(int width, int height, std::uint32_t argb);
 
-// The engine on its window, made once per test binary; every test starts with empty queues and
-// no sprites, and its sprites are destroyed afterwards.
-class EngineTest : public ::testing::Test {
+// The engine on its window (tests/engine_support/engine_fixture.h); every test also starts with
+// no sprites of its own and a frame time of 1/60 s, and its sprites are destroyed afterwards.
+class EngineTest : public testsupport::EngineFixture {
 protected:
     static void SetUpTestSuite();
     void SetUp() override;
@@ -41,12 +39,6 @@ protected:
     // Clears the back buffer to "clear", opens a scene, flushes the sprites and then the boxes
     // as the frame's flush points do, and closes the scene.
     void DrawFrame(std::uint32_t clear = 0xFF102030u);
-
-    // The back buffer as 0x00RRGGBB words (alpha masked off), row by row.
-    std::vector<std::uint32_t> ReadBackBuffer();
-    static std::uint32_t At(const std::vector<std::uint32_t>& pixels, int x, int y) {
-        return pixels[static_cast<size_t>(y) * kScreenWidth + x];
-    }
 
     // The queued sprite commands, in queue order.
     static std::vector<engine::SpriteDrawCommand> QueuedCommands();
