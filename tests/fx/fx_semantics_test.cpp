@@ -313,6 +313,8 @@ TEST_F(FxSemantics, LegacyScopingConstructorTargetsAndParameterWrites) {
         // A shader may write a parameter; the write lasts for the invocation.
         {"float G = 2; float4 H[2] = {1, 2, 3, 4, 5, 6, 7, 8}; void Bump(inout float x) { x += 1; }",
          "G *= 3; Bump(G); H[1].x = 50; float4 v = float4(G, H[1].x, H[1].y, H[0].w);", "float4(7, 50, 6, 4)"},
+        // A vector and a 2x2 matrix cast into each other in row order.
+        {"", "float2x2 m = (float2x2)float4(1, 2, 3, 4); float4 v = float4(m[1], ((float4)m).xy);", "float4(3, 4, 1, 2)"},
         // half is float; sizes are constant expressions.
         {"", "half4 h = half4(1.5h, 2, 3, 4); half2x2 m = {1, 2, 3, 4}; float4 v = h * (half)2 + float4(m[1], m._m00, 0);",
          "float4(6, 8, 7, 8)"},

@@ -39,6 +39,11 @@ int ConversionCost(const Type& from, const Type& to, bool explicitCast) {
     if (from.base == Base::Texture && to.base == Base::Texture) return kExact;
     if (explicitCast && to.base == Base::Struct && !to.isArray() && from.isScalar()) return kSplat;
     if (!from.isNumericValue() || !to.isNumericValue()) return kImpossible;
+    // An explicit cast between a vector and a matrix of as many components ("(float2x2)v4")
+    // reads the vector's components in the matrix's row order.
+    if (explicitCast && ((from.isVector() && to.isMatrix()) || (from.isMatrix() && to.isVector())) &&
+        from.components() == to.components())
+        return kBase;
     const int base = from.base == to.base || from.rows > 0 ? 0 : kBase;
     if (from.isScalar()) return to.isScalar() ? base : kSplat + base;
     if (from.isVector()) {

@@ -698,6 +698,7 @@ private:
             if (to.isMatrix()) return splatMatrix(convertText(text, from, Type::Scalar(Base::Float)), to);
             return GlslType(to) + "(" + text + ")";
         }
+        if (from.isVector() && to.isMatrix()) return GlslType(to) + "(" + text + ")";  // rows in order
         if (from.isVector()) {
             std::string v = text;
             int n = from.cols;

@@ -225,8 +225,8 @@ private:
         long v = -1;
         if (at.kind != Tok::RBracket || !unsizedAllowed) {
             double value = 0;
-            if (!constantValue(ternary(), value) || value != static_cast<double>(static_cast<long>(value)) ||
-                value < 1 || value > kMaxArraySize)
+            if (!constantValue(ternary(), value) || !(value >= 1 && value <= kMaxArraySize) ||
+                value != std::trunc(value))
                 fail(MakeDiagnostic(Diag::BadArraySize, at.line, at.column,
                                     std::to_string(kMaxArraySize)));
             v = static_cast<long>(value);
@@ -267,7 +267,10 @@ private:
                     case Tok::Minus: out = -a; return true;
                     case Tok::Plus: out = a; return true;
                     case Tok::Bang: out = a == 0; return true;
-                    case Tok::Tilde: out = ~static_cast<long>(a); return true;
+                    case Tok::Tilde:
+                        if (!(std::fabs(a) < 2147483648.0)) return false;
+                        out = static_cast<double>(~static_cast<long>(a));
+                        return true;
                     default: return false;
                 }
             case ExprKind::Ternary:
@@ -275,6 +278,8 @@ private:
                 return constantValue(e->args[a != 0 ? 1 : 2], out);
             case ExprKind::Binary: {
                 if (!constantValue(e->args[0], a) || !constantValue(e->args[1], b)) return false;
+                // Integer operators work on 32-bit values; larger ones are not sizes anyway.
+                if (!(std::fabs(a) < 2147483648.0 && std::fabs(b) < 2147483648.0)) return false;
                 const bool integers = a == std::trunc(a) && b == std::trunc(b) &&
                                       !HasFloat(e->args[0]) && !HasFloat(e->args[1]);
                 const long ia = static_cast<long>(a), ib = static_cast<long>(b);
@@ -451,6 +456,9 @@ private:
             flat = flat && (a->kind == ExprKind::IntLit || a->kind == ExprKind::FloatLit ||
                             a->kind == ExprKind::BoolLit || a->kind == ExprKind::Unary);
         if (flat && count % per == 0) count /= per;
+        if (count > kMaxArraySize)
+            fail(MakeDiagnostic(Diag::BadArraySize, at.line, at.column,
+                                std::to_string(kMaxArraySize)));
         v->type.arraySize = count;
     }
 
