@@ -126,6 +126,10 @@ TEST(FxDiagnostics, EffectLevelErrorsNameTheEntryPointOrState) {
          fx::Diag::BadEntryPoint, "entry point 'VS': a vertex shader must write POSITION"},
         {"float4 PS(uniform float k) : COLOR { return k; }\ntechnique T { pass P { PixelShader = compile ps_2_0 PS(); } }",
          fx::Diag::BadEntryPoint, "entry point 'PS': uniform parameter 'k' has no value"},
+        {"sampler s; float4 A(uniform sampler2D t) : COLOR { return tex2D(t, 0.5); }\n"
+         "float4 B(uniform samplerCUBE t) : COLOR { return texCUBE(t, 0.5); }\n"
+         "technique T { pass P { PixelShader = compile ps_2_0 A(s); } pass Q { PixelShader = compile ps_2_0 B(s); } }",
+         fx::Diag::SamplerKindConflict, "sampler 's' is used as sampler2D and as samplerCUBE (first used at (3,55))"},
         {"float4 PS(float2 t[20] : TEXCOORD0) : COLOR { return t[0].x; }\ntechnique T { pass P { PixelShader = compile ps_3_0 PS(); } }",
          fx::Diag::BadEntryPoint, "entry point 'PS': the array at 'TEXCOORD16' has more than 16 elements"},
         {"float4 PS() : COLOR { return 1; }\ntechnique T { pass P { PixelShader = compile ps_2_0 PS(); Frobnicate = 1; } }",

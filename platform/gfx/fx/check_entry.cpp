@@ -181,7 +181,12 @@ bool Checker::checkEntry(StateAssign& a, bool vertex, EntryPoint& out) {
         }
     std::vector<Expr*> bound(chosen->params.size(), nullptr);
     for (std::size_t i = 0; i < call->args.size(); ++i) {
-        coerce(call->args[i], chosen->params[slots[i]]->type);
+        const VarDecl* p = chosen->params[slots[i]];
+        if (p->type.base == Base::Sampler && call->args[i]->type.base == Base::Sampler) {
+            if (!passSampler(call->args[i], p)) return false;
+        } else {
+            coerce(call->args[i], p->type);
+        }
         bound[slots[i]] = call->args[i];
     }
     const std::string fname(chosen->name);

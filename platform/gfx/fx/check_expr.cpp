@@ -550,15 +550,7 @@ Type Checker::checkCall(Expr* e) {
             if (f->params[i]->storage & kStorageOut) {
                 requireLvalue(e->args[i]);
             } else if (f->params[i]->type.base == Base::Sampler && e->args[i]->type.base == Base::Sampler) {
-                // A sampler passed on: an untyped one on either side takes the other's kind.
-                const Dim want = samplerUse(f->params[i]), have = e->args[i]->type.dim;
-                if (want != Dim::None && have == Dim::None && !useSamplerAs(e->args[i], want))
-                    return Poison();
-                if (want != Dim::None && have != Dim::None && SamplerKind(want) != SamplerKind(have)) {
-                    report(Diag::TypeMismatch, e->args[i], TypeName(e->args[i]->type),
-                           SamplerTypeName(want));
-                    return Poison();
-                }
+                if (!passSampler(e->args[i], f->params[i])) return Poison();
             } else {
                 coerce(e->args[i], f->params[i]->type);
             }

@@ -104,6 +104,17 @@ bool Checker::useSamplerAs(Expr* s, Dim dim) {
     return false;
 }
 
+// A sampler "arg" passed to parameter "param" (by a call or by 'compile'): an untyped one on
+// either side takes the other's kind; two kinds that differ are an error.
+bool Checker::passSampler(Expr* arg, const VarDecl* param) {
+    const Dim want = samplerUse(param), have = arg->type.dim;
+    if (want == Dim::None) return true;
+    if (have == Dim::None) return useSamplerAs(arg, want);
+    if (SamplerKind(want) == SamplerKind(have)) return true;
+    report(Diag::TypeMismatch, arg, TypeName(arg->type), SamplerTypeName(want));
+    return false;
+}
+
 // The kind an untyped sampler variable has been used as, or None.
 Dim Checker::samplerUse(const VarDecl* v) const {
     if (v->type.dim != Dim::None) return v->type.dim;

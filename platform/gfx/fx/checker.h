@@ -95,6 +95,7 @@ private:
     bool outArgument(Expr*& arg, const Type& t);
     bool useSamplerAs(Expr* s, Dim dim);
     Dim samplerUse(const VarDecl* v) const;
+    bool passSampler(Expr* arg, const VarDecl* param);
     void settleSamplerKinds();
     Type checkIntrinsic(Expr* e, Intrinsic k);
     Type checkMul(Expr* e);
