@@ -4,8 +4,8 @@
 // the message loop, painting, the modal move loop, the blend animation, the cursor, the
 // message box). Message numbers, styles and flags keep their Win32 values, so the runtime
 // above can be written against them unchanged. No SDL or GL type appears here; the SDL2
-// backend lives in platform/window/sdl/ and exposes its native window to the graphics
-// backend through platform/window/sdl/window_sdl.h.
+// backend lives in platform/window/sdl/; a GL graphics backend draws into a window through
+// the surfaces of platform/window/gl_surface.h.
 //
 // What it leaves out: child windows (a parent given at creation makes the new window an
 // owned top-level window), menus, accelerators, timers, icons and cursors other than the
@@ -473,6 +473,16 @@ int GetSystemMetrics(int index);
 // Refresh rate in Hz of the display that shows the window (primary display for 0); 60 when
 // the desktop does not tell.
 int DisplayRefreshRate(WindowHandle window);
+
+// The current mode of the primary display.
+struct DisplayMode {
+    int width = 0, height = 0;
+    int refresh_hz = 0;      // 0 when the desktop does not tell
+    int bits_per_pixel = 0;  // 15, 16, 24 or 32
+};
+
+// False when no display can be reached (the window system cannot be started).
+bool GetCurrentDisplayMode(DisplayMode* out);
 
 // ---------------------------------------------------------------------------------------------
 // Message box

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/sys/sys.h"
+#include "platform/window/gl_surface.h"
 #include "platform/window/window.h"
 #include "tests/window/window_test_util.h"
 #include "tests/window/xtest_helper.h"
@@ -527,10 +528,45 @@ TEST_F(PlatformWindow, KeysReachTheFocusedWindowAsVirtualKeys) {
     EXPECT_EQ(static_cast<pw::WParam>('A'), downs[1]);
 }
 
+// A surface follows its window: sized as the client area, and once the window is destroyed it
+// still makes its context current (for releasing GL objects) but shows nothing.
+TEST_F(PlatformWindow, GlSurfaceFollowsItsWindowAndOutlivesIt) {
+    const WindowHandle w = Make(0, 0, 96, 64);
+    ASSERT_TRUE(w);
+    const pw::GlSurface surface = pw::CreateGlSurface(w, {});
+    ASSERT_TRUE(surface);
+    EXPECT_EQ(w, pw::GlSurfaceWindow(surface));
+    int width = 0, height = 0;
+    EXPECT_TRUE(pw::GetGlDrawableSize(surface, &width, &height));
+    EXPECT_EQ(96, width);
+    EXPECT_EQ(64, height);
+    EXPECT_TRUE(pw::MakeGlSurfaceCurrent(surface));
+    EXPECT_TRUE(pw::SwapGlSurface(surface));
+
+    EXPECT_TRUE(pw::DestroyWindow(w));
+    EXPECT_FALSE(pw::GlSurfaceWindow(surface));
+    EXPECT_FALSE(pw::SwapGlSurface(surface));
+    EXPECT_FALSE(pw::GetGlDrawableSize(surface, &width, &height));
+    EXPECT_TRUE(pw::MakeGlSurfaceCurrent(surface));
+    pw::DestroyGlSurface(surface);
+
+    // Dead and unknown handles are refused.
+    EXPECT_FALSE(pw::MakeGlSurfaceCurrent(surface));
+    EXPECT_FALSE(pw::CreateGlSurface(w, {}));
+    EXPECT_FALSE(pw::CreateGlSurface(WindowHandle{}, {}));
+    pw::DestroyGlSurface(pw::GlSurface{12345});
+}
+
 TEST(WindowDisplay, RefreshRateIsKnownOrSixty) {
     const int rate = pw::DisplayRefreshRate(WindowHandle{});
     EXPECT_GT(rate, 0);
     EXPECT_LE(rate, 1000);
+    pw::DisplayMode mode;
+    ASSERT_TRUE(pw::GetCurrentDisplayMode(&mode));
+    EXPECT_EQ(1280, mode.width);
+    EXPECT_EQ(1024, mode.height);
+    EXPECT_EQ(24, mode.bits_per_pixel);
+    EXPECT_FALSE(pw::GetCurrentDisplayMode(nullptr));
 }
 
 }  // namespace

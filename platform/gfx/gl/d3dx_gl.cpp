@@ -1,7 +1,6 @@
 // platform/gfx/gl/d3dx_gl.cpp: the device factory with its adapter checks, and the texture,
 // surface and buffer functions of the D3DX part of the interface.
 
-#include <SDL.h>
 #include <epoxy/gl.h>
 
 #include <cstring>
@@ -16,8 +15,8 @@ namespace {
 CreationFault g_fault = CreationFault::kNone;
 
 // The display's format as a Direct3D format.
-D3DFORMAT DisplayFormat(const SDL_DisplayMode& mode) {
-    switch (SDL_BITSPERPIXEL(mode.format)) {
+D3DFORMAT DisplayFormat(const platform::window::DisplayMode& mode) {
+    switch (mode.bits_per_pixel) {
         case 15: return D3DFMT_X1R5G5B5;
         case 16: return D3DFMT_R5G6B5;
         default: return D3DFMT_X8R8G8B8;
@@ -34,12 +33,12 @@ public:
 
     HRESULT GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) override {
         if (!mode || adapter != 0) return D3DERR_INVALIDCALL;
-        if (g_fault == CreationFault::kDisplayMode || !VideoReady()) return D3DERR_NOTAVAILABLE;
-        SDL_DisplayMode m{};
-        if (SDL_GetCurrentDisplayMode(0, &m) != 0) return D3DERR_NOTAVAILABLE;
-        mode->Width = static_cast<UINT>(m.w);
-        mode->Height = static_cast<UINT>(m.h);
-        mode->RefreshRate = static_cast<UINT>(m.refresh_rate);
+        platform::window::DisplayMode m;
+        if (g_fault == CreationFault::kDisplayMode || !platform::window::GetCurrentDisplayMode(&m))
+            return D3DERR_NOTAVAILABLE;
+        mode->Width = static_cast<UINT>(m.width);
+        mode->Height = static_cast<UINT>(m.height);
+        mode->RefreshRate = static_cast<UINT>(m.refresh_hz);
         mode->Format = DisplayFormat(m);
         return D3D_OK;
     }
@@ -122,8 +121,8 @@ public:
 
 private:
     static bool VideoReady() {
-        if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
-        return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+        platform::window::DisplayMode mode;
+        return platform::window::GetCurrentDisplayMode(&mode);
     }
 };
 

@@ -1,4 +1,4 @@
-// platform/gfx/gl/device_gl.cpp: the device on an OpenGL 3.3 core context in an SDL window.
+// platform/gfx/gl/device_gl.cpp: the device on an OpenGL 3.3 core surface of a window.
 //
 // Sections:
 //   [1] Seams and counters        [5] Clears, scenes, copies
@@ -9,7 +9,6 @@
 // The back buffer is a framebuffer object (colour texture + 16-bit depth renderbuffer) whose
 // row 0 is the top row; Present copies it upside down into the window's framebuffer.
 
-#include <SDL.h>
 #include <epoxy/gl.h>
 
 #include <time.h>
@@ -19,7 +18,7 @@
 #include <cstring>
 
 #include "platform/gfx/gl/gl_internal.h"
-#include "platform/window/sdl/window_sdl.h"
+#include "platform/window/gl_surface.h"
 
 namespace platform::gfx {
 
@@ -178,22 +177,19 @@ GLuint BuildProgram(const char* vertex_source, const char* fragment_source, std:
 }
 
 DeviceGL* DeviceGL::Create(HWND window, const D3DPRESENT_PARAMETERS& params, HRESULT* result) {
-    SDL_Window* sdl = platform::window::sdl::SdlWindowOf(window);
-    if (!sdl) {
+    namespace win = platform::window;
+    if (!win::IsWindow(window)) {
         *result = D3DERR_INVALIDCALL;
         return nullptr;
     }
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GLContext context = SDL_GL_CreateContext(sdl);
-    if (!context) {
+    const win::GlSurface surface = win::CreateGlSurface(
+        window, {.major_version = 3, .minor_version = 3, .core_profile = true, .double_buffer = true});
+    if (!surface) {
         *result = D3DERR_NOTAVAILABLE;
         return nullptr;
     }
-    if (SDL_GL_MakeCurrent(sdl, context) != 0 || epoxy_gl_version() < 33) {
-        SDL_GL_DeleteContext(context);
+    if (!win::MakeGlSurfaceCurrent(surface) || epoxy_gl_version() < 33) {
+        win::DestroyGlSurface(surface);
         g_current = nullptr;
         *result = D3DERR_NOTAVAILABLE;
         return nullptr;
@@ -201,8 +197,7 @@ DeviceGL* DeviceGL::Create(HWND window, const D3DPRESENT_PARAMETERS& params, HRE
     auto* device = new DeviceGL;
     g_current = device;
     device->window_ = window;
-    device->sdlWindow_ = sdl;
-    device->context_ = context;
+    device->surface_ = surface;
     device->params_ = params;
     if (device->params_.BackBufferFormat == D3DFMT_UNKNOWN ||
         device->params_.BackBufferFormat == D3DFMT_A8R8G8B8) {
@@ -234,7 +229,7 @@ DeviceGL* DeviceGL::Create(HWND window, const D3DPRESENT_PARAMETERS& params, HRE
 
     // Swap interval 1 waits for the retrace where the platform can; where it refuses, Present
     // paces itself. A platform that accepts but does not wait is caught in Pace().
-    device->swapHonoured_ = SDL_GL_SetSwapInterval(1) == 0;
+    device->swapHonoured_ = win::SetGlSwapInterval(1);
     device->paced_ = !device->swapHonoured_;
     device->refreshHz_ = platform::window::DisplayRefreshRate(window);
     if (device->refreshHz_ <= 0) device->refreshHz_ = 60;
@@ -258,7 +253,7 @@ bool DeviceGL::CreateBackBuffer() {
             w = client.right - client.left;
             h = client.bottom - client.top;
         } else {
-            SDL_GetWindowSize(static_cast<SDL_Window*>(sdlWindow_), &w, &h);
+            platform::window::GetGlDrawableSize(surface_, &w, &h);
         }
         if (width == 0) width = w;
         if (height == 0) height = h;
@@ -324,7 +319,7 @@ void DeviceGL::DestroyBackBuffer() {
 }
 
 DeviceGL::~DeviceGL() {
-    if (!context_) return;
+    if (!surface_) return;
     MakeCurrent();
     for (auto*& t : textures_) {
         if (t) t->Release();
@@ -340,13 +335,13 @@ DeviceGL::~DeviceGL() {
     if (fixedProgram_) glDeleteProgram(fixedProgram_);
     if (vertexArray_) glDeleteVertexArrays(1, &vertexArray_);
     glDeleteSamplers(2, samplerObjects_.data());
-    SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context_));
+    platform::window::DestroyGlSurface(surface_);
     if (g_current == this) g_current = nullptr;
 }
 
 void DeviceGL::MakeCurrent() {
     if (g_current == this) return;
-    SDL_GL_MakeCurrent(static_cast<SDL_Window*>(sdlWindow_), static_cast<SDL_GLContext>(context_));
+    platform::window::MakeGlSurfaceCurrent(surface_);
     g_current = this;
     stateDirty_ = true;
 }
@@ -364,15 +359,13 @@ HRESULT DeviceGL::Present(const RECT* source, const RECT* dest, HWND override_wi
         return g_presentFailureCode;
     }
     if (lost_) return D3DERR_DEVICELOST;
-    SDL_Window* sdl = platform::window::sdl::SdlWindowOf(window_);
-    if (sdl != sdlWindow_) {
+    int width = 0, height = 0;
+    if (!platform::window::GetGlDrawableSize(surface_, &width, &height)) {
         // The window went away under the device: nothing can be shown any more.
         lost_ = true;
         return D3DERR_DEVICELOST;
     }
     MakeCurrent();
-    int width = 0, height = 0;
-    SDL_GL_GetDrawableSize(sdl, &width, &height);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, backFramebuffer_);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glDisable(GL_SCISSOR_TEST);
@@ -381,7 +374,7 @@ HRESULT DeviceGL::Present(const RECT* source, const RECT* dest, HWND override_wi
     const GLint bh = static_cast<GLint>(params_.BackBufferHeight);
     const GLenum filter = (bw == width && bh == height) ? GL_NEAREST : GL_LINEAR;
     glBlitFramebuffer(0, 0, bw, bh, 0, height, width, 0, GL_COLOR_BUFFER_BIT, filter);
-    SDL_GL_SwapWindow(sdl);
+    platform::window::SwapGlSurface(surface_);
     stateDirty_ = true;
     GFX_GL_CHECK("Present");
     Pace();
@@ -424,7 +417,7 @@ HRESULT DeviceGL::Reset(D3DPRESENT_PARAMETERS* params) {
         lost_ = true;
         return D3DERR_DEVICELOST;
     }
-    if (!platform::window::sdl::SdlWindowOf(window_)) {
+    if (!platform::window::GlSurfaceWindow(surface_)) {
         lost_ = true;
         return D3DERR_DEVICELOST;
     }

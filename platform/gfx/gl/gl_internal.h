@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "platform/gfx/gfx.h"
+#include "platform/window/gl_surface.h"
 
 namespace platform::gfx::gl {
 
@@ -274,8 +275,7 @@ private:
     void Pace();
 
     HWND window_{};
-    void* sdlWindow_ = nullptr;   // SDL_Window*
-    void* context_ = nullptr;     // SDL_GLContext
+    platform::window::GlSurface surface_;
     D3DPRESENT_PARAMETERS params_{};
     std::array<DWORD, kRenderStateCount> renderStates_{};
     std::array<std::array<DWORD, kSamplerStateCount>, kSamplerCount> samplerStates_{};

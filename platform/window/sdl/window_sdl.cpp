@@ -34,7 +34,7 @@
 #include <vector>
 
 #include "platform/sys/sys.h"
-#include "platform/window/sdl/x11_desktop.h"
+#include "platform/window/sdl/desktop.h"
 #include "platform/window/window.h"
 #include "platform/window/window_internal.h"
 
@@ -453,7 +453,7 @@ WindowHandle CreateWindow(const WindowDesc& desc) {
     if (sdlWindow == nullptr)
         sdlWindow = SDL_CreateWindow(title, x, y, desc.width, desc.height, flags & ~SDL_WINDOW_OPENGL);
     if (sdlWindow == nullptr) return WindowHandle{};
-    sdl::X11SetClassName(sdlWindow, cls->name.c_str());
+    sdl::DesktopSetClassName(sdlWindow, cls->name.c_str());
 
     auto record = std::make_unique<WindowRecord>();
     WindowRecord& r = *record;
@@ -534,7 +534,7 @@ bool DestroyWindow(WindowHandle window) {
     handleOfSdlId.erase(r->sdlId);
     SDL_Window* sdlWindow = r->sdl;
     records.erase(window.value);
-    SDL_DestroyWindow(sdlWindow);
+    sdl::DestroySdlWindow(sdlWindow);
     return true;
 }
 
@@ -939,8 +939,8 @@ bool FillRect(DeviceContext dc, const Rect* rect, BrushHandle brush) {
                                         : nullptr;
     const std::int64_t colour = internal::ColourOfBrush(brush);
     if (r == nullptr || rect == nullptr || colour < 0) return false;
-    return sdl::X11FillClient(r->sdl, rect->left, rect->top, rect->right - rect->left,
-                              rect->bottom - rect->top, static_cast<std::uint32_t>(colour));
+    return sdl::DesktopFillClient(r->sdl, rect->left, rect->top, rect->right - rect->left,
+                                  rect->bottom - rect->top, static_cast<std::uint32_t>(colour));
 }
 
 // =============================================================================================
@@ -990,7 +990,7 @@ bool AnimateWindow(WindowHandle window, std::uint32_t time_ms, std::uint32_t fla
         if (elapsed > 0 || time_ms == 0) {
             if (lastFade.opacitySupported) {
                 SDL_SetWindowOpacity(r->sdl, opacity);
-                sdl::X11Flush(r->sdl);  // each step reaches the compositor now, not later
+                sdl::DesktopFlush(r->sdl);  // each step reaches the compositor now, not later
             }
             RecordFadeStep(opacity, static_cast<std::uint32_t>(elapsed));
         }
@@ -1001,7 +1001,7 @@ bool AnimateWindow(WindowHandle window, std::uint32_t time_ms, std::uint32_t fla
         ShowWindow(window, SW_HIDE);
         if ((r = Find(window)) != nullptr && lastFade.opacitySupported) {
             SDL_SetWindowOpacity(r->sdl, 1.0f);
-            sdl::X11Flush(r->sdl);
+            sdl::DesktopFlush(r->sdl);
         }
     } else if ((flags & AW_ACTIVATE) != 0) {
         if ((r = Find(window)) != nullptr) Activate(*r);
@@ -1019,7 +1019,7 @@ const FadeRecord& LastFade() { return lastFade; }
 bool GetCursorPos(Point* out) {
     if (out == nullptr || !EnsureVideo()) return false;
     bool left = false;
-    if (sdl::X11QueryPointer(&out->x, &out->y, &left)) return true;
+    if (sdl::DesktopQueryPointer(&out->x, &out->y, &left)) return true;
     SDL_GetGlobalMouseState(&out->x, &out->y);
     return true;
 }
@@ -1033,7 +1033,7 @@ bool IsLeftButtonDown() {
     if (!EnsureVideo()) return false;
     int x = 0, y = 0;
     bool left = false;
-    if (sdl::X11QueryPointer(&x, &y, &left)) return left;
+    if (sdl::DesktopQueryPointer(&x, &y, &left)) return left;
     return (SDL_GetGlobalMouseState(&x, &y) & SDL_BUTTON_LMASK) != 0;
 }
 
@@ -1053,6 +1053,17 @@ int DisplayRefreshRate(WindowHandle window) {
     if (SDL_GetCurrentDisplayMode(display, &mode) != 0 || mode.refresh_rate <= 0)
         return kUnknownRate;
     return mode.refresh_rate;
+}
+
+bool GetCurrentDisplayMode(DisplayMode* out) {
+    if (out == nullptr || !EnsureVideo()) return false;
+    SDL_DisplayMode mode;
+    if (SDL_GetCurrentDisplayMode(0, &mode) != 0) return false;
+    out->width = mode.w;
+    out->height = mode.h;
+    out->refresh_hz = std::max(0, mode.refresh_rate);
+    out->bits_per_pixel = static_cast<int>(SDL_BITSPERPIXEL(mode.format));
+    return true;
 }
 
 namespace internal {
@@ -1090,7 +1101,7 @@ int ShowPlatformMessageBox(WindowHandle owner, const char* text, const char* cap
 }  // namespace internal
 
 // =============================================================================================
-// The seam to the SDL/GL graphics backend
+// The SDL window behind a handle, for this backend's other files
 // =============================================================================================
 
 namespace sdl {

@@ -1,8 +1,8 @@
-// platform/window/sdl/window_sdl.h: the SDL2 side of a window, for other SDL/GL backends.
+// platform/window/sdl/window_sdl.h: the SDL2 side of a window, for the files of this backend
+// (and window tests that look at the SDL window).
 //
-// Only backends that already include <SDL.h> (the OpenGL device of platform/gfx/gl/) include
-// this header. Every window of platform/window is made with SDL_WINDOW_OPENGL, so a backend
-// may create an OpenGL 3.3 core context on SdlWindowOf(handle) and swap it.
+// Every window is made with SDL_WINDOW_OPENGL where the desktop allows it; gl_surface_sdl.cpp
+// puts GL contexts on them for platform/window/gl_surface.h.
 #pragma once
 
 #include <SDL.h>
@@ -16,5 +16,9 @@ SDL_Window* SdlWindowOf(WindowHandle window);
 
 // The handle of an SDL window made by this layer, or 0.
 WindowHandle HandleOfSdlWindow(SDL_Window* window);
+
+// Frees the SDL window of a destroyed window now, or with its last GL surface when one still
+// uses it (gl_surface_sdl.cpp).
+void DestroySdlWindow(SDL_Window* window);
 
 }  // namespace platform::window::sdl

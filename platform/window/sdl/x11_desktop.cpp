@@ -1,5 +1,5 @@
-// platform/window/sdl/x11_desktop.cpp: Xlib calls behind x11_desktop.h.
-#include "platform/window/sdl/x11_desktop.h"
+// platform/window/sdl/x11_desktop.cpp: the desktop services of desktop.h on Xlib.
+#include "platform/window/sdl/desktop.h"
 
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
@@ -34,7 +34,7 @@ unsigned long Channel(unsigned value, unsigned long mask) {
 
 }  // namespace
 
-bool X11FillClient(SDL_Window* window, int x, int y, int width, int height,
+bool DesktopFillClient(SDL_Window* window, int x, int y, int width, int height,
                    std::uint32_t colour) {
     Display* display = nullptr;
     ::Window xwindow = 0;
@@ -57,7 +57,7 @@ bool X11FillClient(SDL_Window* window, int x, int y, int width, int height,
     return true;
 }
 
-bool X11SetClassName(SDL_Window* window, const char* name) {
+bool DesktopSetClassName(SDL_Window* window, const char* name) {
     Display* display = nullptr;
     ::Window xwindow = 0;
     if (name == nullptr || !X11Info(window, &display, &xwindow)) return false;
@@ -70,7 +70,7 @@ bool X11SetClassName(SDL_Window* window, const char* name) {
     return true;
 }
 
-bool X11Flush(SDL_Window* window) {
+bool DesktopFlush(SDL_Window* window) {
     Display* display = nullptr;
     ::Window xwindow = 0;
     if (!X11Info(window, &display, &xwindow)) return false;
@@ -78,7 +78,7 @@ bool X11Flush(SDL_Window* window) {
     return true;
 }
 
-bool X11QueryPointer(int* x, int* y, bool* leftDown) {
+bool DesktopQueryPointer(int* x, int* y, bool* leftDown) {
     static Display* display = nullptr;
     static bool tried = false;
     if (!tried) {
