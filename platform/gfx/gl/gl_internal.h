@@ -1,5 +1,5 @@
 // platform/gfx/gl/gl_internal.h: the OpenGL side of the graphics layer, for its own files,
-// the effect object (platform/gfx/fx/) and tests that look at GL objects.
+// the effect object (effect_gl.cpp) and tests that look at GL objects.
 //
 // Rules every GL user of the device follows:
 //   - All drawing goes into framebuffer objects whose row 0 is the TOP row of the picture

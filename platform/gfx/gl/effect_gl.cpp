@@ -1,4 +1,4 @@
-// platform/gfx/fx/gl/effect_gl.cpp: the effect object over the GL backend of the graphics layer.
+// platform/gfx/gl/effect_gl.cpp: the effect object (platform/gfx/fx/effect.h) on the GL backend.
 //
 // FEATURES
 //   [X] parameters stored in Direct3D's byte layout, uploaded at BeginPass / CommitChanges
