@@ -179,15 +179,21 @@ private:
         for (const Expr* a : e->args) collectGlobals(a);
     }
 
-    void collectGlobals(const Stmt* s) {
+    // Calls "f" on every expression of statement "s" and the statements inside it.
+    template <typename F>
+    static void EachExpression(const Stmt* s, const F& f) {
         if (!s) return;
-        collectGlobals(s->expr);
-        collectGlobals(s->step);
-        collectGlobals(s->init);
-        collectGlobals(s->then);
-        collectGlobals(s->otherwise);
-        for (const Stmt* b : s->body) collectGlobals(b);
-        for (const VarDecl* v : s->decls) collectGlobals(v->init);
+        f(s->expr);
+        f(s->step);
+        EachExpression(s->init, f);
+        EachExpression(s->then, f);
+        EachExpression(s->otherwise, f);
+        for (const Stmt* b : s->body) EachExpression(b, f);
+        for (const VarDecl* v : s->decls) f(v->init);
+    }
+
+    void collectGlobals(const Stmt* s) {
+        EachExpression(s, [this](const Expr* e) { collectGlobals(e); });
     }
 
     void addGlobal(const VarDecl* v) {
@@ -232,14 +238,7 @@ private:
     }
 
     void collectWrites(const Stmt* s) {
-        if (!s) return;
-        collectWrites(s->expr);
-        collectWrites(s->step);
-        collectWrites(s->init);
-        collectWrites(s->then);
-        collectWrites(s->otherwise);
-        for (const Stmt* b : s->body) collectWrites(b);
-        for (const VarDecl* v : s->decls) collectWrites(v->init);
+        EachExpression(s, [this](const Expr* e) { collectWrites(e); });
     }
 
     // Whether call "e" writes its argument "i" (an out or inout parameter).
