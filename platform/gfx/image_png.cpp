@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <memory>
 #include <mutex>
 
 namespace platform::gfx::image {
@@ -158,8 +159,9 @@ bool EncodePng(const std::uint32_t* pixels, std::uint32_t width, std::uint32_t h
     // The rows as the file stores them: a filter byte (0, none), then RGBA or RGB bytes.
     const std::size_t channels = keep_alpha ? 4 : 3;
     const std::size_t rowBytes = 1 + static_cast<std::size_t>(width) * channels;
-    std::vector<std::uint8_t> raw(rowBytes * height);
-    std::uint8_t* b = raw.data();
+    const std::size_t rawBytes = rowBytes * height;
+    const std::unique_ptr<std::uint8_t[]> raw(new std::uint8_t[rawBytes]);  // every byte written below
+    std::uint8_t* b = raw.get();
     for (std::size_t y = 0; y < height; ++y) {
         *b++ = 0;
         const std::uint32_t* row = pixels + y * width;
@@ -173,8 +175,8 @@ bool EncodePng(const std::uint32_t* pixels, std::uint32_t width, std::uint32_t h
     }
     // One IDAT chunk holding a zlib stream of stored deflate blocks: writing costs a copy and
     // two checksums, where compressing a large picture costs tens of milliseconds.
-    const std::size_t blocks = (raw.size() + kStoredBlockBytes - 1) / kStoredBlockBytes;
-    const std::size_t zlibBytes = 2 + blocks * 5 + raw.size() + 4;
+    const std::size_t blocks = (rawBytes + kStoredBlockBytes - 1) / kStoredBlockBytes;
+    const std::size_t zlibBytes = 2 + blocks * 5 + rawBytes + 4;
     out->resize(8 + (12 + 13) + (12 + zlibBytes) + 12);
     std::uint8_t* o = out->data();
     static const std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
@@ -191,17 +193,17 @@ bool EncodePng(const std::uint32_t* pixels, std::uint32_t width, std::uint32_t h
     std::uint8_t* z = idat;
     *z++ = 0x78;  // deflate, 32 KB window
     *z++ = 0x01;  // no preset dictionary, fastest; (0x78 * 256 + 0x01) % 31 == 0
-    for (std::size_t at = 0; at < raw.size(); at += kStoredBlockBytes) {
-        const std::size_t n = std::min(kStoredBlockBytes, raw.size() - at);
-        *z++ = at + n == raw.size() ? 1 : 0;  // final block flag, stored
+    for (std::size_t at = 0; at < rawBytes; at += kStoredBlockBytes) {
+        const std::size_t n = std::min(kStoredBlockBytes, rawBytes - at);
+        *z++ = at + n == rawBytes ? 1 : 0;  // final block flag, stored
         z[0] = static_cast<std::uint8_t>(n);
         z[1] = static_cast<std::uint8_t>(n >> 8);
         z[2] = static_cast<std::uint8_t>(~n);
         z[3] = static_cast<std::uint8_t>(~n >> 8);
-        std::memcpy(z + 4, raw.data() + at, n);
+        std::memcpy(z + 4, raw.get() + at, n);
         z += 4 + n;
     }
-    Put32(z, static_cast<std::uint32_t>(ChecksumAdler(raw.data(), raw.size())));
+    Put32(z, static_cast<std::uint32_t>(ChecksumAdler(raw.get(), rawBytes)));
     o = PutChunk(o, "IDAT", idat, zlibBytes);
     PutChunk(o, "IEND", nullptr, 0);
 

@@ -218,19 +218,14 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* device, const void
     const UINT h = own(height) ? ii.height : height;
     if (format == D3DFMT_UNKNOWN) format = ii.hasAlpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
     IDirect3DTexture9* created = nullptr;
-    HRESULT hr = device->CreateTexture(w, h, levels, usage, format, pool, &created, nullptr);
+    gl::DeviceGL* d = gl::ToGL(device);
+    // At the file's size, the texture is created holding the picture.
+    const bool whole = w == ii.width && h == ii.height;
+    HRESULT hr = d->CreateTextureFrom(w, h, levels, usage, format, pool, whole ? pixels.data() : nullptr, &created);
     if (Failed(hr)) return hr;
     auto* t = gl::ToGL(created);
-    gl::DeviceGL* d = gl::ToGL(device);
     d->MakeCurrent();
-    if (w == ii.width && h == ii.height) {
-        glActiveTexture(GL_TEXTURE15);
-        glBindTexture(GL_TEXTURE_2D, t->name());
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-        glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, static_cast<GLsizei>(w), static_cast<GLsizei>(h),
-                        GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels.data());
-    } else {
+    if (!whole) {
         // Scaled loads go through a texture of the file's size and a filtered copy.
         IDirect3DTexture9* staging = nullptr;
         hr = device->CreateTexture(ii.width, ii.height, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &staging, nullptr);

@@ -875,17 +875,27 @@ HRESULT DeviceGL::StretchRect(IDirect3DSurface9* source, const RECT* source_rect
 HRESULT DeviceGL::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
                                 D3DFORMAT format, D3DPOOL pool, IDirect3DTexture9** texture,
                                 void* shared) {
+    if (shared) {
+        if (texture) *texture = nullptr;
+        return D3DERR_INVALIDCALL;
+    }
+    return CreateTextureFrom(width, height, levels, usage, format, pool, nullptr, texture);
+}
+
+HRESULT DeviceGL::CreateTextureFrom(UINT width, UINT height, UINT levels, DWORD usage,
+                                    D3DFORMAT format, D3DPOOL pool, const std::uint32_t* level0,
+                                    IDirect3DTexture9** texture) {
     if (!texture) return D3DERR_INVALIDCALL;
     *texture = nullptr;
     FormatInfo fi;
-    if (shared || width == 0 || height == 0 || width > 16384 || height > 16384 ||
+    if (width == 0 || height == 0 || width > 16384 || height > 16384 ||
         !LookUpFormat(format, &fi) || pool > D3DPOOL_SCRATCH ||
         ((usage & D3DUSAGE_RENDERTARGET) && pool != D3DPOOL_DEFAULT) ||
         (usage & D3DUSAGE_DEPTHSTENCIL)) {
         return D3DERR_INVALIDCALL;
     }
     MakeCurrent();
-    auto* t = new TextureGL(this, width, height, levels, usage, format, pool);
+    auto* t = new TextureGL(this, width, height, levels, usage, format, pool, level0);
     if (!t->Valid()) {
         t->Release();
         return D3DERR_OUTOFVIDEOMEMORY;

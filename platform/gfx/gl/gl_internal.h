@@ -135,8 +135,10 @@ private:
 
 class TextureGL final : public RefCounted<IDirect3DTexture9> {
 public:
+    // "level0" (ARGB words, width * height of them), when given, is level 0's content;
+    // otherwise every level starts transparent black.
     TextureGL(DeviceGL* device, UINT width, UINT height, UINT levels, DWORD usage,
-              D3DFORMAT format, D3DPOOL pool);
+              D3DFORMAT format, D3DPOOL pool, const std::uint32_t* level0 = nullptr);
     ~TextureGL() override;
     bool Valid() const { return texture_ != 0; }
 
@@ -226,6 +228,10 @@ public:
     HRESULT ColorFill(IDirect3DSurface9* surface, const RECT* rect, D3DCOLOR colour) override;
     HRESULT StretchRect(IDirect3DSurface9* source, const RECT* source_rect,
                         IDirect3DSurface9* dest, const RECT* dest_rect, DWORD filter) override;
+    // CreateTexture with level 0 holding "level0" (width * height ARGB words) from the start,
+    // for loaders that would overwrite the fresh texture's black at once.
+    HRESULT CreateTextureFrom(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                              D3DPOOL pool, const std::uint32_t* level0, IDirect3DTexture9** texture);
     HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
                           D3DPOOL pool, IDirect3DTexture9** texture, void* shared) override;
     HRESULT CreateVertexBuffer(UINT length_bytes, DWORD usage, DWORD fvf, D3DPOOL pool,

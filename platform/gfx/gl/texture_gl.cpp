@@ -240,7 +240,7 @@ HRESULT BlitSurface(SurfaceGL* source, const RECT* source_rect, SurfaceGL* dest,
 // ---------------------------------------------------------------------------------------------
 
 TextureGL::TextureGL(DeviceGL* device, UINT width, UINT height, UINT levels, DWORD usage,
-                     D3DFORMAT format, D3DPOOL pool)
+                     D3DFORMAT format, D3DPOOL pool, const std::uint32_t* level0)
     : device_(device), width_(width), height_(height), usage_(usage), format_(format), pool_(pool) {
     const UINT full = FullChain(width, height);
     levels_ = (levels == 0 || levels == D3DX_DEFAULT || levels > full) ? full : levels;
@@ -268,8 +268,14 @@ TextureGL::TextureGL(DeviceGL* device, UINT width, UINT height, UINT levels, DWO
         return;
     }
     surfaces_.assign(levels_, nullptr);
-    // Fresh textures start transparent black rather than with whatever memory held.
-    if (usage & D3DUSAGE_RENDERTARGET) {
+    // Fresh textures start transparent black rather than with whatever memory held, or with
+    // the picture they were created from.
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    if (level0) {
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, static_cast<GLsizei>(width),
+                        static_cast<GLsizei>(height), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, level0);
+    } else if (usage & D3DUSAGE_RENDERTARGET) {
         GLuint fb = 0;
         glGenFramebuffers(1, &fb);
         glBindFramebuffer(GL_FRAMEBUFFER, fb);
@@ -280,11 +286,13 @@ TextureGL::TextureGL(DeviceGL* device, UINT width, UINT height, UINT levels, DWO
         glClear(GL_COLOR_BUFFER_BIT);
         glDeleteFramebuffers(1, &fb);
         device_->InvalidateState();
-    } else {
-        std::vector<std::uint8_t> zero(static_cast<std::size_t>(width) * height * fi.bytesPerPixel);
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-        glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-        for (UINT l = 0; l < levels_; ++l) {
+    }
+    // The levels still to fill (all but a given level 0; a render target has one level).
+    const UINT first = level0 ? 1 : 0;
+    if (first < levels_ && !(usage & D3DUSAGE_RENDERTARGET)) {
+        std::vector<std::uint8_t> zero(static_cast<std::size_t>(std::max(1u, width >> first)) *
+                                       std::max(1u, height >> first) * fi.bytesPerPixel);
+        for (UINT l = first; l < levels_; ++l) {
             glTexSubImage2D(GL_TEXTURE_2D, static_cast<GLint>(l), 0, 0,
                             static_cast<GLsizei>(std::max(1u, width >> l)),
                             static_cast<GLsizei>(std::max(1u, height >> l)), fi.format, fi.type,
