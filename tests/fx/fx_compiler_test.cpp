@@ -8,11 +8,13 @@
 #include <cstdio>
 #include <dirent.h>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/gfx/fx/fx.h"
+#include "platform/gfx/states.h"
 
 namespace {
 
@@ -675,6 +677,52 @@ TEST(FxReflection, StateValuesMayCarryTheirDirect3DPrefix) {
             ASSERT_EQ(c.techniques[0].passes[0].renderStates.size(), 1u);
             EXPECT_EQ(c.techniques[0].passes[0].renderStates[0].value, r.code);
         }
+    }
+}
+
+// Every state of the table the device's enums are built from is known to the compiler, with
+// the device's code and value: applied states reach the pass, the others warn.
+TEST(FxReflection, EveryStateOfTheDevicesTableIsKnownWithItsCode) {
+    const std::map<std::string, std::pair<std::string, unsigned>> values = {
+        {"ZBuffer", {"D3DZB_USEW", 2}},     {"Fill", {"WIREFRAME", 2}},  {"Shade", {"FLAT", 1}},
+        {"Bool", {"TRUE", 1}},              {"Blend", {"INVDESTCOLOR", 10}},
+        {"BlendOp", {"REVSUBTRACT", 3}},    {"Cull", {"CW", 2}},         {"Cmp", {"NOTEQUAL", 6}},
+        {"StencilOp", {"INCR", 7}},         {"FogMode", {"EXP2", 2}},    {"Int", {"7", 7}},
+        {"Float", {"0.5", 0x3F000000u}},    {"Address", {"MIRROR", 2}},  {"Filter", {"ANISOTROPIC", 3}},
+        {"Colour", {"float4(1, 0, 0, 1)", 0xFFFF0000u}}};
+    const struct Row {
+        const char* name;
+        unsigned code;
+        const char* kind;
+        bool applied;
+        bool sampler;
+    } rows[] = {
+#define FX_TEST_RS(name, ENUM, code, kind, applied) {#name, code, #kind, applied != 0, false},
+#define FX_TEST_SS(name, ENUM, code, kind) {#name, code, #kind, true, true},
+        GFX_RENDER_STATES(FX_TEST_RS) GFX_SAMPLER_STATES(FX_TEST_SS)
+#undef FX_TEST_RS
+#undef FX_TEST_SS
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        const auto& [text, value] = values.at(r.kind);
+        const std::string assign = std::string(r.name) + " = " + text + ";";
+        const fx::CompileResult c = fx::Compile(
+            (r.sampler ? "sampler2D s = sampler_state { " + assign + " };\n" : std::string()) +
+            "float4 PS() : COLOR { return 1; }\ntechnique T { pass P { " +
+            (r.sampler ? std::string() : assign) + " PixelShader = compile ps_2_0 PS(); } }");
+        ASSERT_TRUE(c.ok) << c.Messages();
+        const std::vector<fx::StateValue>& set =
+            r.sampler ? c.parameters[0].samplerStates : c.techniques[0].passes[0].renderStates;
+        if (!r.applied) {
+            EXPECT_TRUE(set.empty());
+            ASSERT_EQ(c.diagnostics.size(), 1u);
+            EXPECT_EQ(c.diagnostics[0].id, fx::Diag::IgnoredState);
+            continue;
+        }
+        ASSERT_EQ(set.size(), 1u) << c.Messages();
+        EXPECT_EQ(set[0].state, r.code);
+        EXPECT_EQ(set[0].value, value);
     }
 }
 

@@ -46,7 +46,7 @@ void Checker::checkTechniques() {
                            std::string(a.name.substr(0, 40)));
                     continue;
                 }
-                if (row->code == 0 || a.index >= 0) {
+                if (!row->applied || a.index >= 0) {
                     report(Diag::IgnoredState, a.line, a.column, row->name);
                     continue;
                 }

@@ -1,6 +1,7 @@
 // platform/gfx/fx/check_state.cpp: effect states: the render and sampler states a pass or
 // sampler_state block may set, their value names, and the values of state assignments.
 #include "platform/gfx/fx/checker.h"
+#include "platform/gfx/states.h"
 
 #include <algorithm>
 #include <cctype>
@@ -20,26 +21,20 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 // The names a state value of kind "k" may use (D3DBLEND, D3DCMP, D3DTADDRESS... without
 // their prefix) and their Direct3D values.
 const std::vector<Checker::EnumValue>& Checker::Values(ValueKind k) {
+#define FX_VALUE(n, v) {#n, v},
     static const std::vector<EnumValue> kBool = {{"TRUE", 1}, {"FALSE", 0}};
-    static const std::vector<EnumValue> kZ = {{"TRUE", 1}, {"FALSE", 0}, {"USEW", 2}};
-    static const std::vector<EnumValue> kFill = {{"POINT", 1}, {"WIREFRAME", 2}, {"SOLID", 3}};
-    static const std::vector<EnumValue> kShade = {{"FLAT", 1}, {"GOURAUD", 2}, {"PHONG", 3}};
-    static const std::vector<EnumValue> kBlend = {
-        {"ZERO", 1}, {"ONE", 2}, {"SRCCOLOR", 3}, {"INVSRCCOLOR", 4}, {"SRCALPHA", 5},
-        {"INVSRCALPHA", 6}, {"DESTALPHA", 7}, {"INVDESTALPHA", 8}, {"DESTCOLOR", 9},
-        {"INVDESTCOLOR", 10}, {"SRCALPHASAT", 11}, {"BOTHSRCALPHA", 12},
-        {"BOTHINVSRCALPHA", 13}, {"BLENDFACTOR", 14}, {"INVBLENDFACTOR", 15}};
-    static const std::vector<EnumValue> kBlendOp = {
-        {"ADD", 1}, {"SUBTRACT", 2}, {"REVSUBTRACT", 3}, {"MIN", 4}, {"MAX", 5}};
-    static const std::vector<EnumValue> kCull = {{"NONE", 1}, {"CW", 2}, {"CCW", 3}};
-    static const std::vector<EnumValue> kCmp = {
-        {"NEVER", 1}, {"LESS", 2}, {"EQUAL", 3}, {"LESSEQUAL", 4}, {"GREATER", 5},
-        {"NOTEQUAL", 6}, {"GREATEREQUAL", 7}, {"ALWAYS", 8}};
-    static const std::vector<EnumValue> kFilter = {
-        {"NONE", 0}, {"POINT", 1}, {"LINEAR", 2}, {"ANISOTROPIC", 3},
-        {"PYRAMIDALQUAD", 6}, {"GAUSSIANQUAD", 7}};
-    static const std::vector<EnumValue> kAddress = {
-        {"WRAP", 1}, {"MIRROR", 2}, {"CLAMP", 3}, {"BORDER", 4}, {"MIRRORONCE", 5}};
+    static const std::vector<EnumValue> kZ = {GFX_ZBUFFER_VALUES(FX_VALUE)};
+    static const std::vector<EnumValue> kFill = {GFX_FILL_VALUES(FX_VALUE)};
+    static const std::vector<EnumValue> kShade = {GFX_SHADE_VALUES(FX_VALUE)};
+    static const std::vector<EnumValue> kBlend = {GFX_BLEND_VALUES(FX_VALUE)};
+    static const std::vector<EnumValue> kBlendOp = {GFX_BLENDOP_VALUES(FX_VALUE)};
+    static const std::vector<EnumValue> kCull = {GFX_CULL_VALUES(FX_VALUE)};
+    static const std::vector<EnumValue> kCmp = {GFX_CMP_VALUES(FX_VALUE)};
+    static const std::vector<EnumValue> kStencilOp = {GFX_STENCILOP_VALUES(FX_VALUE)};
+    static const std::vector<EnumValue> kFogMode = {GFX_FOGMODE_VALUES(FX_VALUE)};
+    static const std::vector<EnumValue> kFilter = {GFX_FILTER_VALUES(FX_VALUE)};
+    static const std::vector<EnumValue> kAddress = {GFX_ADDRESS_VALUES(FX_VALUE)};
+#undef FX_VALUE
     static const std::vector<EnumValue> kNone;
     switch (k) {
         case ValueKind::Bool: return kBool;
@@ -50,6 +45,8 @@ const std::vector<Checker::EnumValue>& Checker::Values(ValueKind k) {
         case ValueKind::BlendOp: return kBlendOp;
         case ValueKind::Cull: return kCull;
         case ValueKind::Cmp: return kCmp;
+        case ValueKind::StencilOp: return kStencilOp;
+        case ValueKind::FogMode: return kFogMode;
         case ValueKind::Filter: return kFilter;
         case ValueKind::Address: return kAddress;
         default: return kNone;
@@ -109,72 +106,39 @@ const Checker::StateRow* Checker::findState(const std::vector<StateRow>& rows, s
 
 // sampler_state { name = value; ... }: the D3DSAMP_* states.
 const std::vector<Checker::StateRow>& Checker::SamplerStates() {
-    static const std::vector<StateRow> rows = {
-        {"AddressU", 1, ValueKind::Address},     {"AddressV", 2, ValueKind::Address},
-        {"AddressW", 3, ValueKind::Address},     {"BorderColor", 4, ValueKind::Colour},
-        {"MagFilter", 5, ValueKind::Filter},     {"MinFilter", 6, ValueKind::Filter},
-        {"MipFilter", 7, ValueKind::Filter},     {"MipMapLodBias", 8, ValueKind::Float},
-        {"MaxMipLevel", 9, ValueKind::Int},      {"MaxAnisotropy", 10, ValueKind::Int},
-        {"SRGBTexture", 11, ValueKind::Bool},
-    };
+#define FX_SAMPLER_STATE(name, ENUM, code, kind) {#name, code, ValueKind::kind, true},
+    static const std::vector<StateRow> rows = {GFX_SAMPLER_STATES(FX_SAMPLER_STATE)};
+#undef FX_SAMPLER_STATE
     return rows;
 }
 
-// The D3DRS_* states a pass may set, then the fixed-function ones a pass may name but that
-// mean nothing to programmable passes (reported as ignored).
+// The D3DRS_* states, then the names a pass may set that are not render states (texture
+// stages, lights, materials, transforms, shader constants, pass-level sampler states): known,
+// but without a meaning for programmable passes.
 const std::vector<Checker::StateRow>& Checker::RenderStates() {
+#define FX_RENDER_STATE(name, ENUM, code, kind, applied) \
+    {#name, code, ValueKind::kind, applied != 0},
+#define FX_PASS_STATE(name) {#name, 0, ValueKind::Int, false},
     static const std::vector<StateRow> rows = {
-        {"ZEnable", 7, ValueKind::ZBuffer},          {"FillMode", 8, ValueKind::Fill},
-        {"ShadeMode", 9, ValueKind::Shade},          {"ZWriteEnable", 14, ValueKind::Bool},
-        {"AlphaTestEnable", 15, ValueKind::Bool},    {"SrcBlend", 19, ValueKind::Blend},
-        {"DestBlend", 20, ValueKind::Blend},         {"CullMode", 22, ValueKind::Cull},
-        {"ZFunc", 23, ValueKind::Cmp},               {"AlphaRef", 24, ValueKind::Int},
-        {"AlphaFunc", 25, ValueKind::Cmp},           {"DitherEnable", 26, ValueKind::Bool},
-        {"AlphaBlendEnable", 27, ValueKind::Bool},   {"FogEnable", 28, ValueKind::Bool},
-        {"SpecularEnable", 29, ValueKind::Bool},     {"StencilEnable", 52, ValueKind::Bool},
-        {"Lighting", 137, ValueKind::Bool},          {"ColorWriteEnable", 168, ValueKind::Int},
-        {"BlendOp", 171, ValueKind::BlendOp},        {"ScissorTestEnable", 174, ValueKind::Bool},
-        {"SeparateAlphaBlendEnable", 206, ValueKind::Bool},
-        {"SrcBlendAlpha", 207, ValueKind::Blend},    {"DestBlendAlpha", 208, ValueKind::Blend},
-        {"BlendOpAlpha", 209, ValueKind::BlendOp},   {"PointSize", 154, ValueKind::Float},
-        {"MultiSampleAntialias", 161, ValueKind::Bool},
-        {"TextureFactor", 60, ValueKind::Int},       {"Ambient", 139, ValueKind::Int},
-        {"FogColor", 34, ValueKind::Int},            {"NormalizeNormals", 143, ValueKind::Bool},
-        // Fixed-function states without a meaning for programmable passes.
-        {"ColorOp", 0, ValueKind::Int},    {"ColorArg0", 0, ValueKind::Int},
-        {"ColorArg1", 0, ValueKind::Int},  {"ColorArg2", 0, ValueKind::Int},
-        {"AlphaOp", 0, ValueKind::Int},    {"AlphaArg0", 0, ValueKind::Int},
-        {"AlphaArg1", 0, ValueKind::Int},  {"AlphaArg2", 0, ValueKind::Int},
-        {"TexCoordIndex", 0, ValueKind::Int}, {"TextureTransformFlags", 0, ValueKind::Int},
-        {"Sampler", 0, ValueKind::Int},    {"Texture", 0, ValueKind::Int},
-        {"WorldTransform", 0, ValueKind::Int}, {"ViewTransform", 0, ValueKind::Int},
-        {"ProjectionTransform", 0, ValueKind::Int}, {"FogMode", 0, ValueKind::Int},
-        {"FogTableMode", 0, ValueKind::Int}, {"FogVertexMode", 0, ValueKind::Int},
-        {"FogStart", 0, ValueKind::Int},   {"FogEnd", 0, ValueKind::Int},
-        {"FogDensity", 0, ValueKind::Int}, {"VertexShaderConstant", 0, ValueKind::Int},
-        {"PixelShaderConstant", 0, ValueKind::Int}, {"MinFilter", 0, ValueKind::Int},
-        {"MagFilter", 0, ValueKind::Int},  {"MipFilter", 0, ValueKind::Int},
-        {"AddressU", 0, ValueKind::Int},   {"AddressV", 0, ValueKind::Int},
-        {"StencilFunc", 0, ValueKind::Int}, {"StencilRef", 0, ValueKind::Int},
-        {"StencilPass", 0, ValueKind::Int}, {"StencilFail", 0, ValueKind::Int},
-        {"StencilZFail", 0, ValueKind::Int}, {"StencilMask", 0, ValueKind::Int},
-        {"StencilWriteMask", 0, ValueKind::Int}, {"DepthBias", 0, ValueKind::Int},
-        {"SlopeScaleDepthBias", 0, ValueKind::Int}, {"Wrap0", 0, ValueKind::Int},
-        {"Clipping", 0, ValueKind::Int},   {"ClipPlaneEnable", 0, ValueKind::Int},
-        {"ColorVertex", 0, ValueKind::Int}, {"VertexBlend", 0, ValueKind::Int},
-        {"PointSpriteEnable", 0, ValueKind::Int}, {"PointScaleEnable", 0, ValueKind::Int},
-        {"LocalViewer", 0, ValueKind::Int}, {"DiffuseMaterialSource", 0, ValueKind::Int},
-        {"SpecularMaterialSource", 0, ValueKind::Int}, {"AmbientMaterialSource", 0, ValueKind::Int},
-        {"MaterialAmbient", 0, ValueKind::Int}, {"MaterialDiffuse", 0, ValueKind::Int},
-        {"MaterialSpecular", 0, ValueKind::Int}, {"MaterialPower", 0, ValueKind::Int},
-        {"LightEnable", 0, ValueKind::Int}, {"LightType", 0, ValueKind::Int},
-        {"LightDiffuse", 0, ValueKind::Int}, {"LightPosition", 0, ValueKind::Int},
-        {"LightDirection", 0, ValueKind::Int}, {"LightAmbient", 0, ValueKind::Int},
-        {"LightSpecular", 0, ValueKind::Int}, {"LightRange", 0, ValueKind::Int},
-        {"LightAttenuation0", 0, ValueKind::Int}, {"LightAttenuation1", 0, ValueKind::Int},
-        {"LightAttenuation2", 0, ValueKind::Int}, {"TwoSidedStencilMode", 0, ValueKind::Int},
-        {"AntialiasedLineEnable", 0, ValueKind::Int}, {"SrgbWriteEnable", 0, ValueKind::Int},
+        GFX_RENDER_STATES(FX_RENDER_STATE)
+        FX_PASS_STATE(ColorOp) FX_PASS_STATE(ColorArg0) FX_PASS_STATE(ColorArg1)
+        FX_PASS_STATE(ColorArg2) FX_PASS_STATE(AlphaOp) FX_PASS_STATE(AlphaArg0)
+        FX_PASS_STATE(AlphaArg1) FX_PASS_STATE(AlphaArg2) FX_PASS_STATE(TexCoordIndex)
+        FX_PASS_STATE(TextureTransformFlags) FX_PASS_STATE(Sampler) FX_PASS_STATE(Texture)
+        FX_PASS_STATE(WorldTransform) FX_PASS_STATE(ViewTransform)
+        FX_PASS_STATE(ProjectionTransform) FX_PASS_STATE(FogMode)
+        FX_PASS_STATE(VertexShaderConstant) FX_PASS_STATE(PixelShaderConstant)
+        FX_PASS_STATE(MinFilter) FX_PASS_STATE(MagFilter) FX_PASS_STATE(MipFilter)
+        FX_PASS_STATE(AddressU) FX_PASS_STATE(AddressV)
+        FX_PASS_STATE(MaterialAmbient) FX_PASS_STATE(MaterialDiffuse)
+        FX_PASS_STATE(MaterialSpecular) FX_PASS_STATE(MaterialPower) FX_PASS_STATE(LightEnable)
+        FX_PASS_STATE(LightType) FX_PASS_STATE(LightDiffuse) FX_PASS_STATE(LightPosition)
+        FX_PASS_STATE(LightDirection) FX_PASS_STATE(LightAmbient) FX_PASS_STATE(LightSpecular)
+        FX_PASS_STATE(LightRange) FX_PASS_STATE(LightAttenuation0)
+        FX_PASS_STATE(LightAttenuation1) FX_PASS_STATE(LightAttenuation2)
     };
+#undef FX_PASS_STATE
+#undef FX_RENDER_STATE
     return rows;
 }
 

@@ -133,12 +133,14 @@ private:
         const char* name;
         std::uint32_t value;
     };
-    enum class ValueKind { Bool, ZBuffer, Fill, Shade, Blend, BlendOp, Cull, Cmp, Int, Float,
-                           Filter, Address, Colour };
+    // The value lists of platform/gfx/states.h, plus plain numbers and colours.
+    enum class ValueKind { Bool, ZBuffer, Fill, Shade, Blend, BlendOp, Cull, Cmp, StencilOp,
+                           FogMode, Int, Float, Filter, Address, Colour };
     struct StateRow {
         const char* name;
-        std::uint32_t code;  // D3DRS_* or D3DSAMP_*; 0 = known but not supported
+        std::uint32_t code;  // D3DRS_* or D3DSAMP_*; 0 for pass states that are neither
         ValueKind kind;
+        bool applied;        // false: known, but a programmable pass does not apply it
     };
 
     static const std::vector<EnumValue>& Values(ValueKind k);
