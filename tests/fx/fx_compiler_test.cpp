@@ -552,6 +552,9 @@ TEST(FxLanguage, NumbersAndLiterals) {
         {"float x = 1.;", 1}, {"float x = .5e1;", 5}, {"float x = 2.5e-1f;", 0.25f},
         {"float x = 0x1F;", 31}, {"float x = 10u;", 10}, {"float x = 1.5h;", 1.5f},
         {"float x = 3L;", 3}, {"int x = 0xFFFFFFFF;", -1}, {"float x = 1e40;", 1e40f},
+        {"float x = 017;", 15}, {"float x = 0x10u;", 16},
+        // #if, array sizes and values read literals alike
+        {"\n#if 0x10u == 16 && 017 == 15\nfloat x[0x1u] = {1};\n#endif\nfloat y = 0;", 1},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.decl);

@@ -2,8 +2,6 @@
 #include "platform/gfx/fx/ast.h"
 
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
 
 namespace platform::gfx::fx {
 
@@ -80,12 +78,8 @@ bool BuiltinTypeNamed(std::string_view name, Type& out) {
 
 double LiteralValue(ExprKind kind, std::string_view text) {
     if (kind == ExprKind::BoolLit) return text == "true" ? 1.0 : 0.0;
-    std::string s(text);
-    const bool hex = s.size() > 1 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
-    while (!s.empty() && std::strchr(hex ? "uUlL" : "fFhHlLuU", s.back())) s.pop_back();
-    if (kind == ExprKind::FloatLit) return std::strtod(s.c_str(), nullptr);
-    return static_cast<double>(
-        static_cast<std::int32_t>(static_cast<std::uint32_t>(std::strtoull(s.c_str(), nullptr, 0))));
+    if (kind == ExprKind::FloatLit) return FloatLiteralValue(text);
+    return IntLiteralValue32(text);
 }
 
 std::string TypeName(const Type& t) {

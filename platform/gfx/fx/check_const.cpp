@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
 
 namespace platform::gfx::fx {
 
@@ -33,17 +31,6 @@ bool Checker::globalValue(const VarDecl* v, std::vector<double>& out) {
     return ok;
 }
 
-// The value of a numeric literal: suffixes f h l u (any case) are dropped, except hex digits
-// of a 0x literal; integers wrap to 32-bit signed as the hardware holds them.
-double Checker::ParseNumber(std::string_view text, bool isFloat) {
-    std::string s(text);
-    while (!s.empty() && std::strchr("fFhHlLuU", s.back()) && !(s.size() > 1 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X') && std::isxdigit(static_cast<unsigned char>(s.back()))))
-        s.pop_back();
-    if (isFloat) return std::strtod(s.c_str(), nullptr);
-    return static_cast<double>(static_cast<std::int32_t>(
-        static_cast<std::uint32_t>(std::strtoull(s.c_str(), nullptr, 0))));
-}
-
 // constant := literal | global-with-initial-value | unary(- + !) constant
 //           | constant (+ - * /) constant | conversion | cast | constructor
 //           | intrinsic(constant...) | constant.swizzle
@@ -51,8 +38,8 @@ double Checker::ParseNumber(std::string_view text, bool isFloat) {
 bool Checker::evalInner(const Expr* e, std::vector<double>& out) {
     out.clear();
     switch (e->kind) {
-        case ExprKind::IntLit: out.push_back(ParseNumber(e->text, false)); return true;
-        case ExprKind::FloatLit: out.push_back(ParseNumber(e->text, true)); return true;
+        case ExprKind::IntLit: out.push_back(IntLiteralValue32(e->text)); return true;
+        case ExprKind::FloatLit: out.push_back(FloatLiteralValue(e->text)); return true;
         case ExprKind::BoolLit: out.push_back(e->text == "true" ? 1.0 : 0.0); return true;
         case ExprKind::Name:
             if (!e->var || !e->var->isGlobal || !e->var->init) return false;

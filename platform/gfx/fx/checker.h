@@ -122,7 +122,6 @@ private:
 
     bool evalConst(const Expr* e, std::vector<double>& out);
     bool globalValue(const VarDecl* v, std::vector<double>& out);
-    static double ParseNumber(std::string_view text, bool isFloat);
     bool evalInner(const Expr* e, std::vector<double>& out);
     bool evalIntrinsic(const Expr* e, std::vector<double>& out);
     static bool convertValue(const Type& from, const Type& to, std::vector<double>& v);

@@ -2,7 +2,9 @@
 #include "platform/gfx/fx/lexer.h"
 
 #include <cctype>
+#include <cstring>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace platform::gfx::fx {
@@ -266,6 +268,41 @@ std::string DescribeToken(const Token& token) {
     if (token.kind == Tok::End) return "end of file";
     std::string text(token.text.substr(0, 40));
     return "'" + text + "'";
+}
+
+int BinaryPriority(Tok kind) {
+    switch (kind) {
+        case Tok::OrOr: return 1;
+        case Tok::AndAnd: return 2;
+        case Tok::Pipe: return 3;
+        case Tok::Caret: return 4;
+        case Tok::Amp: return 5;
+        case Tok::Equal: case Tok::NotEqual: return 6;
+        case Tok::Less: case Tok::Greater: case Tok::LessEqual: case Tok::GreaterEqual: return 7;
+        case Tok::Shl: case Tok::Shr: return 8;
+        case Tok::Plus: case Tok::Minus: return 9;
+        case Tok::Star: case Tok::Slash: case Tok::Percent: return 10;
+        default: return 0;
+    }
+}
+
+// The lexer lets one suffix letter follow a number (f h l u); in a hexadecimal literal f and h
+// would be digits, so only u and l can be suffixes there.
+std::uint64_t IntLiteralValue(std::string_view text) {
+    std::string s(text);
+    const bool hex = s.size() > 1 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
+    if (!s.empty() && std::strchr(hex ? "uUlL" : "fFhHlLuU", s.back())) s.pop_back();
+    return std::strtoull(s.c_str(), nullptr, 0);
+}
+
+double FloatLiteralValue(std::string_view text) {
+    std::string s(text);
+    if (!s.empty() && std::strchr("fFhHlL", s.back())) s.pop_back();
+    return std::strtod(s.c_str(), nullptr);
+}
+
+std::int32_t IntLiteralValue32(std::string_view text) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(IntLiteralValue(text)));
 }
 
 std::vector<Token> Lex(std::string_view source, std::vector<Diagnostic>& diagnostics) {

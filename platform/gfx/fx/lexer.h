@@ -1,6 +1,7 @@
 // platform/gfx/fx/lexer.h: splits effect source text into tokens with their positions.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 #include <vector>
 
@@ -41,6 +42,18 @@ const char* TokenName(Tok kind);
 
 // A token's description for "unexpected ..." messages: "'text'" or "end of file".
 std::string DescribeToken(const Token& token);
+
+// The binding strength of binary operator "kind", from 1 (||) to 10 (* / %), C's order;
+// 0 for tokens that are not binary operators. The parser and the preprocessor's #if share it.
+int BinaryPriority(Tok kind);
+
+// The values of the lexer's numeric literals. Integers: decimal, 0x hexadecimal or 0 octal,
+// one u or l suffix; saturates at the largest 64-bit value. Floats: the suffix f, h or l is
+// ignored. Everything that computes with a literal's value goes through these two.
+std::uint64_t IntLiteralValue(std::string_view text);
+double FloatLiteralValue(std::string_view text);
+// An int literal as HLSL's 32-bit int holds it (0xFFFFFFFF is -1).
+std::int32_t IntLiteralValue32(std::string_view text);
 
 // Splits "source" into tokens, ending with one Tok::End. Characters that start no token are
 // reported to "diagnostics" and skipped. "source" must outlive the tokens (they view it).

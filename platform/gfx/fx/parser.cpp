@@ -189,7 +189,8 @@ private:
 
     int smallInt(int lo, int hi) {
         if (tok().kind != Tok::IntLit) errorExpected("integer constant");
-        const long v = std::strtol(std::string(tok().text).c_str(), nullptr, 0);
+        const std::uint64_t u = IntLiteralValue(tok().text);
+        const long long v = u > static_cast<std::uint64_t>(hi) ? hi + 1LL : static_cast<long long>(u);
         if (v < lo || v > hi) errorUnexpected();
         advance();
         return static_cast<int>(v);
@@ -610,7 +611,7 @@ private:
     // An annotation value is parsed above the relational level so that '>' ends the list.
     Expr* annotationValue() {
         if (tok().kind == Tok::LBrace) return initializer();
-        return binary(kRelationalPriority);
+        return binary(BinaryPriority(Tok::Less));
     }
 
     // state_block -> '{' (NAME ('[' INT ']')? '=' state_value ';')* '}'
@@ -878,32 +879,13 @@ private:
         return t;
     }
 
-    static constexpr int kRelationalPriority = 7;
-
-    static int priority(Tok k) {
-        switch (k) {
-            case Tok::OrOr: return 1;
-            case Tok::AndAnd: return 2;
-            case Tok::Pipe: return 3;
-            case Tok::Caret: return 4;
-            case Tok::Amp: return 5;
-            case Tok::Equal: case Tok::NotEqual: return 6;
-            case Tok::Less: case Tok::Greater: case Tok::LessEqual: case Tok::GreaterEqual:
-                return kRelationalPriority;
-            case Tok::Shl: case Tok::Shr: return 8;
-            case Tok::Plus: case Tok::Minus: return 9;
-            case Tok::Star: case Tok::Slash: case Tok::Percent: return 10;
-            default: return 0;
-        }
-    }
-
     // binary(limit) -> unary (BINOP binary(priority(BINOP)))*  for operators above "limit"
     Expr* binary(int limit) {
         DepthGuard guard(*this);
         Expr* left = unary();
         for (;;) {
             const Token at = tok();
-            const int p = priority(at.kind);
+            const int p = BinaryPriority(at.kind);
             if (p == 0 || p <= limit) return left;
             advance();
             Expr* b = node<Expr>(at);

@@ -2,7 +2,6 @@
 #include "platform/gfx/fx/preprocessor.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -332,7 +331,7 @@ private:
         if (d == "line") {
             if (line.size() < 2 || line[1].kind != Tok::IntLit || line[1].text.size() > 9)
                 return report(Diag::BadDirective, name.line, name.column, "line");
-            const long value = std::strtol(std::string(line[1].text).c_str(), nullptr, 0);
+            const auto value = static_cast<long>(IntLiteralValue(line[1].text));
             // The line after the directive gets number "value".
             lineOffset_ = static_cast<int>(value) - (hash.line + 1);
             return;
@@ -454,28 +453,11 @@ private:
         return r;
     }
 
-    static int precedence(Tok k) {
-        switch (k) {
-            case Tok::OrOr: return 1;
-            case Tok::AndAnd: return 2;
-            case Tok::Pipe: return 3;
-            case Tok::Caret: return 4;
-            case Tok::Amp: return 5;
-            case Tok::Equal: case Tok::NotEqual: return 6;
-            case Tok::Less: case Tok::Greater: case Tok::LessEqual: case Tok::GreaterEqual:
-                return 7;
-            case Tok::Shl: case Tok::Shr: return 8;
-            case Tok::Plus: case Tok::Minus: return 9;
-            case Tok::Star: case Tok::Slash: case Tok::Percent: return 10;
-            default: return 0;
-        }
-    }
-
     std::int64_t evalBinary(int limit) {
         std::int64_t left = evalUnary();
         for (;;) {
             const Tok op = peek().kind;
-            const int prec = precedence(op);
+            const int prec = BinaryPriority(op);
             if (prec == 0 || prec <= limit) return left;
             ++evalPos_;
             const std::int64_t right = evalBinary(prec);
@@ -528,11 +510,7 @@ private:
             if (!accept(Tok::RParen)) throw ExprError{"expected ')'"};
         } else if (t.kind == Tok::IntLit) {
             ++evalPos_;
-            std::string text(t.text);
-            while (!text.empty() && (text.back() == 'u' || text.back() == 'U' ||
-                                     text.back() == 'l' || text.back() == 'L'))
-                text.pop_back();
-            r = static_cast<std::int64_t>(std::strtoull(text.c_str(), nullptr, 0));
+            r = static_cast<std::int64_t>(IntLiteralValue(t.text));
         } else if (t.kind == Tok::Identifier || t.kind == Tok::KwTrue || t.kind == Tok::KwFalse) {
             ++evalPos_;  // names left after expansion count as 0; 'true' as 1
             r = t.kind == Tok::KwTrue;
