@@ -163,8 +163,9 @@ bool RunFrame() {
     // 3. At most one event or platform message; close requests change nothing.
     runtime::PollWindowEvent(0);
 
-    // 4. Escape fades out and ends the loop; what this pass queued is never drawn.
-    if (engine::IsKeyDown(platform::input::DIK_ESCAPE)) {
+    // 4. Escape, or a request to end the process (SIGTERM, Ctrl+C), fades out and ends the
+    // loop; what this pass queued is never drawn.
+    if (engine::IsKeyDown(platform::input::DIK_ESCAPE) || runtime::TerminationRequested()) {
         pw::AnimateWindow(runtime::GetWindowHandle(0), 800, pw::AW_BLEND | pw::AW_HIDE);
         return false;
     }

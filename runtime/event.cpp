@@ -179,4 +179,6 @@ std::int32_t PollWindowEvent(std::int32_t timeout_ms) {
     return static_cast<std::int32_t>(message.message);
 }
 
+bool TerminationRequested() { return pw::TerminationRequested(); }
+
 }  // namespace runtime

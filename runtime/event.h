@@ -86,4 +86,9 @@ bool PostEvent(std::int32_t code, ObjectNumber object, ObjectNumber window, std:
 // Returns the event's code, else the number of the message just dispatched, else 0.
 std::int32_t PollWindowEvent(std::int32_t timeout_ms);
 
+// Whether the process has been asked to end (SIGTERM, or Ctrl+C in a terminal), as noticed
+// while PollWindowEvent handled messages. Unlike a window's close request (CloseRequested),
+// which a program may ignore, this asks the program to finish; it stays true once set.
+bool TerminationRequested();
+
 }  // namespace runtime

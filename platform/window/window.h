@@ -361,9 +361,16 @@ LResult SendMessage(WindowHandle window, std::uint32_t message, WParam wParam, L
 bool PeekMessage(Message* out, WindowHandle filter, std::uint32_t first, std::uint32_t last,
                  std::uint32_t flags);
 
-// Waits without limit for the next message and takes it. Returns false only when the
-// window system cannot be started.
+// Waits without limit for the next message and takes it. Returns false when the window system
+// cannot be started, or (as for WM_QUIT) when nothing waits and the process has been asked to
+// end (TerminationRequested).
 bool GetMessage(Message* out, WindowHandle filter, std::uint32_t first, std::uint32_t last);
+
+// Whether the process has been asked to end: SIGTERM (kill, a desktop shutting down) or SIGINT
+// (Ctrl+C in a terminal). A window's close request is WM_CLOSE, never this. Noticed while
+// messages are pumped (PeekMessage, GetMessage, WaitMessage); stays true once set. Window
+// thread.
+bool TerminationRequested();
 
 // Waits until a message may be waiting or "timeout_ms" passed (-1 = no limit). Returns false
 // on time-out. A true answer can be spurious: PeekMessage tells.

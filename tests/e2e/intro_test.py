@@ -4,6 +4,7 @@
 # person would see, hear and do. Screenshots are kept in $INTRO_ARTIFACTS.
 import ctypes
 import os
+import signal
 import struct
 import subprocess
 import sys
@@ -231,6 +232,22 @@ class IntroTest(unittest.TestCase):
         intro.escape()
         self.assertEqual(intro.wait(timeout=4), 0)
         self.assertLess(time.time() - t, 2.0 + 0.3, "the exit took longer than two seconds")
+
+    def test_termination_signals_fade_out_and_end_with_zero(self):
+        # kill and Ctrl+C ask the process to end: unlike a window's close request they leave
+        # the frame loop the way Escape does, through the 800 ms fade-out and the end chain.
+        for sig in (signal.SIGTERM, signal.SIGINT):
+            with self.subTest(signal=sig.name):
+                try:
+                    intro = self.start()
+                    time.sleep(2.5)
+                    t = time.time()
+                    intro.proc.send_signal(sig)
+                    self.assertEqual(intro.wait(timeout=15), 0)
+                    self.assertGreater(time.time() - t, 0.75, "ended without the fade-out")
+                finally:
+                    self.intro.close()
+                    self.intro = None
 
     def test_escape_held_from_the_start_ends_after_the_fade_in(self):
         intro = self.start(before_start=lambda i: i.keys.key("Escape", True))

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <csignal>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -505,6 +506,7 @@ TEST_F(PlatformWindow, CloseRequestBecomesWmCloseAndDefaultDestroys) {
     ASSERT_TRUE(PumpUntil([&] { return CountSeen(w, pw::WM_CLOSE) == 1; }, 2000));
     EXPECT_FALSE(pw::IsWindow(w)) << "DefWindowProc destroys on WM_CLOSE";
     EXPECT_EQ(1, CountSeen(w, pw::WM_NCDESTROY));
+    EXPECT_FALSE(pw::TerminationRequested()) << "a window's close is not the process's end";
 }
 
 TEST_F(PlatformWindow, KeysReachTheFocusedWindowAsVirtualKeys) {
@@ -567,6 +569,24 @@ TEST(WindowDisplay, RefreshRateIsKnownOrSixty) {
     EXPECT_EQ(1024, mode.height);
     EXPECT_EQ(24, mode.bits_per_pixel);
     EXPECT_FALSE(pw::GetCurrentDisplayMode(nullptr));
+}
+
+// Sets the process-wide termination flag for good: keep it the last test of the file.
+TEST_F(PlatformWindow, TerminationSignalIsNoWindowCloseAndEndsAnIdleGetMessage) {
+    const WindowHandle w = Make(0, 0, 40, 40);
+    ASSERT_TRUE(w);
+    PumpMessages(50);
+    ASSERT_FALSE(pw::TerminationRequested());
+    ASSERT_EQ(0, std::raise(SIGTERM));
+    ASSERT_TRUE(PumpUntil([] { return pw::TerminationRequested(); }, 2000));
+    EXPECT_EQ(0, CountSeen(w, pw::WM_CLOSE));
+    EXPECT_TRUE(pw::IsWindow(w));
+    // A waiting message is still handed out; with nothing waiting the wait ends at once.
+    ASSERT_TRUE(pw::PostMessage(w, pw::WM_USER, 7, 0));
+    pw::Message m;
+    ASSERT_TRUE(pw::GetMessage(&m, WindowHandle{}, pw::WM_USER, pw::WM_USER));
+    EXPECT_EQ(7u, m.wParam);
+    EXPECT_FALSE(pw::GetMessage(&m, WindowHandle{}, pw::WM_USER, pw::WM_USER));
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 //      events, so PostMessage from any thread wakes a waiting GetMessage), WM_PAINT last
 //  [X] mouse moves coalesced as on the original platform: one pending WM_MOUSEMOVE at most
 //  [X] modal move loop that moves the window itself (works with no window manager)
+//  [X] the process's termination requests (SIGTERM, SIGINT) kept apart from window closes
 //  [X] background painting through Xlib before any OpenGL frame exists
 //  [ ] child windows, menus, timers, icons: not offered
 #include "platform/window/sdl/window_sdl.h"
@@ -79,7 +80,8 @@ std::thread::id windowThread;
 std::atomic<std::uint32_t> postEventType{0};  // SDL user event carrying a posted message
 
 FadeRecord lastFade;
-WindowHandle focusWindow;  // the window whose WM_SETFOCUS was delivered last
+WindowHandle focusWindow;
+bool terminationRequested = false;  // the window whose WM_SETFOCUS was delivered last
 
 bool EnsureVideo() {
     if (videoState == VideoState::Untried) {
@@ -349,6 +351,11 @@ void Translate(const SDL_Event& e) {
             break;
         case SDL_TEXTINPUT:
             TranslateText(e.text);
+            break;
+        case SDL_QUIT:
+            // SDL's handlers of SIGTERM and SIGINT send this; closing the last window does not
+            // (that is WM_CLOSE, see EnsureVideo).
+            terminationRequested = true;
             break;
         default:
             break;
@@ -773,9 +780,14 @@ bool PeekMessage(Message* out, WindowHandle filter, std::uint32_t first, std::ui
 
 bool GetMessage(Message* out, WindowHandle filter, std::uint32_t first, std::uint32_t last) {
     if (out == nullptr || !EnsureVideo() || !OnWindowThread()) return false;
-    while (!PeekMessage(out, filter, first, last, PM_REMOVE)) WaitAndTranslate(-1);
+    while (!PeekMessage(out, filter, first, last, PM_REMOVE)) {
+        if (terminationRequested) return false;
+        WaitAndTranslate(-1);
+    }
     return true;
 }
+
+bool TerminationRequested() { return terminationRequested; }
 
 bool WaitMessage(int timeout_ms) {
     if (!EnsureVideo() || !OnWindowThread()) return false;
