@@ -101,10 +101,10 @@ std::int32_t StartEngineServices() {
 // Device
 // ---------------------------------------------------------------------------------------------
 
-std::int32_t AttachEngineToWindow(platform::window::WindowHandle window) {
-    StartEngineServices();
-    gfx::IDirect3D9* d3d = deviceState.direct3d;
-    if (d3d == nullptr || deviceState.device != nullptr) return Code(EngineResult::kNoDirect3D);
+namespace {
+
+// The checks of the adapter, then the device for "window" with the engine's fixed states.
+std::int32_t CreateEngineDevice(gfx::IDirect3D9* d3d, platform::window::WindowHandle window) {
     gfx::D3DDISPLAYMODE mode;
     if (gfx::Failed(d3d->GetAdapterDisplayMode(gfx::D3DADAPTER_DEFAULT, &mode))) {
         return Code(EngineResult::kDisplayAdapter);
@@ -150,11 +150,26 @@ std::int32_t AttachEngineToWindow(platform::window::WindowHandle window) {
     deviceState.device = device;
     deviceState.lastPresentResult = 0;
     ApplyDefaultRenderStates();
+    return Code(EngineResult::kAllOkay);
+}
 
+}  // namespace
+
+std::int32_t AttachEngineToWindow(platform::window::WindowHandle window) {
+    StartEngineServices();
+    gfx::IDirect3D9* d3d = deviceState.direct3d;
+    if (d3d == nullptr || deviceState.device != nullptr) return Code(EngineResult::kNoDirect3D);
+    const std::int32_t created = CreateEngineDevice(d3d, window);
+
+    // The input devices do not need the graphics device: they open even where it could not be
+    // made (a display without OpenGL 3.3), so that Escape still ends a program with nothing to
+    // show (#14).
     const platform::window::WindowHandle top = FindTopLevelWindow(window);
     OpenKeyboardDevice(top, input::DISCL_NONEXCLUSIVE | input::DISCL_BACKGROUND);
     OpenMouseDevice(top, input::DISCL_NONEXCLUSIVE | input::DISCL_BACKGROUND);
     OpenJoystickDevice(top, input::DISCL_EXCLUSIVE | input::DISCL_BACKGROUND);
+    if (created != Code(EngineResult::kAllOkay)) return created;
+    gfx::IDirect3DDevice9* device = deviceState.device;
 
     EngineFont* font = engineLists.fontList.Insert();
     if (font == nullptr) return Code(EngineResult::kDefaultFont);
@@ -260,7 +275,12 @@ void PresentFrame() {
     const std::int64_t now = ReadInterruptTime();
     frameClock.frameSeconds = static_cast<float>(static_cast<double>(now - frameClock.lastFrameTime) * 1.0e-7);
     frameClock.lastFrameTime = now;
-    if (deviceState.device == nullptr) return;
+    if (deviceState.device == nullptr) {
+        // Nothing to present: wait as the retry of a lost device does, so that a frame loop
+        // without a device does not spin a core (#14).
+        platform::sys::SleepMs(kResetDelayMs);
+        return;
+    }
     deviceState.lastPresentResult = deviceState.device->Present(nullptr, nullptr, {}, nullptr);
     if (deviceState.lastPresentResult != 0) ResetEngineDevice(5);
 }

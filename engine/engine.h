@@ -91,7 +91,8 @@ std::int32_t StartEngineServices();
 
 // Creates the device on "window" and everything bound to it. Returns an EngineResult code:
 // 1 on success, else 2, 3, 4, 5, 6, 10 or 11 for the failing step; on failure the engine has
-// no device and the frame operations do nothing.
+// no device and the frame operations do nothing. The keyboard, mouse and joystick open on the
+// window's top-level window whether or not the device could be made.
 std::int32_t AttachEngineToWindow(platform::window::WindowHandle window);
 
 // The engine's fixed device state, in its fixed order (render states, then samplers 0 and 1).
@@ -112,7 +113,7 @@ void FlushTextQueue();
 // Closes the scene (a second close in a frame is refused by the device and ignored).
 void EndFrameScene();
 // Reads the mouse and joystick, measures the frame, presents; a failed presentation starts
-// ResetEngineDevice(5).
+// ResetEngineDevice(5). Without a device it waits 100 ms instead, as the reset's retry does.
 void PresentFrame();
 // Waits 100 ms, releases what is bound to the device (fonts, batchers, effects, render
 // textures), resets it and restores everything.

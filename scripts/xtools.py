@@ -4,6 +4,7 @@
 import ctypes
 import ctypes.util
 import os
+import re
 import struct
 import subprocess
 import time
@@ -39,6 +40,20 @@ def find_window(display, wm_class, timeout=10.0):
             return int(out[0])
         time.sleep(0.1)
     return None
+
+
+def find_window_by_name(display, name, timeout=10.0):
+    """Returns the id of the first window whose title is exactly `name`, or None."""
+    env = dict(os.environ, DISPLAY=display)
+    deadline = time.time() + timeout
+    while True:
+        out = subprocess.run(["xdotool", "search", "--name", f"^{re.escape(name)}$"],
+                             env=env, capture_output=True, text=True).stdout.split()
+        if out:
+            return int(out[0])
+        if time.time() >= deadline:
+            return None
+        time.sleep(0.1)
 
 
 def window_png(display, window, path):

@@ -77,6 +77,23 @@ def send_close_request(display, window):
     x11.XCloseDisplay(dpy)
 
 
+def main_thread_usage(pid, seconds):
+    """(CPU seconds, voluntary context switches, wall seconds) of a process's main thread over
+    `seconds`: a thread that waits gives up the processor often and uses little of it."""
+    def sample():
+        with open(f"/proc/{pid}/task/{pid}/stat") as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+        with open(f"/proc/{pid}/task/{pid}/status") as f:
+            switches = next(int(line.split()[1]) for line in f
+                            if line.startswith("voluntary_ctxt_switches"))
+        return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK"), switches
+    t0 = time.time()
+    cpu0, sw0 = sample()
+    time.sleep(seconds)
+    cpu1, sw1 = sample()
+    return cpu1 - cpu0, sw1 - sw0, time.time() - t0
+
+
 class Intro:
     """One run of the intro on a private X server."""
 
@@ -243,6 +260,36 @@ class IntroTest(unittest.TestCase):
                     time.sleep(2.5)
                     t = time.time()
                     intro.proc.send_signal(sig)
+                    self.assertEqual(intro.wait(timeout=15), 0)
+                    self.assertGreater(time.time() - t, 0.75, "ended without the fade-out")
+                finally:
+                    self.intro.close()
+                    self.intro = None
+
+    def test_without_opengl_33_the_loop_waits_and_escape_or_sigterm_ends_it(self):
+        # Mesa's version override makes a display whose OpenGL is too old for the device: the
+        # effect cannot be made (its error box is dismissed where it can show), the window
+        # stays black, and the frame loop must wait instead of spinning a core.
+        too_old = {"MESA_GL_VERSION_OVERRIDE": "2.1", "MESA_GLSL_VERSION_OVERRIDE": "120"}
+        for ending in ("Escape", "SIGTERM"):
+            with self.subTest(ending=ending):
+                try:
+                    intro = self.start(env=too_old)
+                    time.sleep(4)
+                    box = xtools.find_window_by_name(intro.display, "Error CreateEffect!", 1)
+                    if box is not None:
+                        x, y, w, h, _ = geometry(intro.display, box)
+                        intro.keys.move(x + w // 2, y + h // 2)
+                        intro.keys.tap("Return", 0.2)
+                        time.sleep(1)
+                    cpu, waits, wall = main_thread_usage(intro.proc.pid, 2.0)
+                    self.assertLess(cpu, 0.5 * wall, "the main thread spins without a device")
+                    self.assertGreaterEqual(waits, 5, "the main thread never waits")
+                    t = time.time()
+                    if ending == "Escape":
+                        intro.escape()
+                    else:
+                        intro.proc.send_signal(signal.SIGTERM)
                     self.assertEqual(intro.wait(timeout=15), 0)
                     self.assertGreater(time.time() - t, 0.75, "ended without the fade-out")
                 finally:

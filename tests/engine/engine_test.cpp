@@ -95,13 +95,18 @@ TEST(EngineAttach, EachFailingStepReportsItsCodeAndLeavesNoDevice) {
         gfx::InjectCreationFault(r.fault);
         EXPECT_EQ(engine::AttachEngineToWindow(w), r.code);
         EXPECT_EQ(deviceState.device, nullptr);
+        // The keyboard does not need the device: Escape must still end the program.
+        EXPECT_NE(inputState.keyboardDevice, nullptr);
     }
     gfx::InjectCreationFault(gfx::CreationFault::kNone);
-    // Without a device the frame operations do nothing and crash nothing.
+    // Without a device the frame operations do nothing and crash nothing, and the frame end
+    // waits as a lost device's retry does instead of letting the loop spin.
     engine::RenderWorld();
     engine::FlushTextQueue();
     engine::EndFrameScene();
+    const auto start = std::chrono::steady_clock::now();
     engine::PresentFrame();
+    EXPECT_GE(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 0.099);
     EXPECT_EQ(engine::ResetEngineDevice(5), 0);
     // A dead window cannot carry a device.
     win::DestroyWindow(w);
