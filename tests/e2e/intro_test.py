@@ -120,7 +120,18 @@ class Intro:
         return Picture(w, h, rows)
 
     def escape(self):
-        self.keys.tap("Escape", 0.3)
+        """Holds Escape until the fade-out begins (the intro saw the key) or 2 s have passed:
+        on a busy machine a frame can take longer than a short tap."""
+        self.keys.key("Escape", True)
+        deadline = time.time() + 2.0
+        try:
+            while time.time() < deadline and self.proc.poll() is None:
+                o = opacity(self.display, self.window)
+                if o is not None and o < 0.99:
+                    break
+                time.sleep(0.05)
+        finally:
+            self.keys.key("Escape", False)
 
     def wait(self, timeout):
         return self.proc.wait(timeout=timeout)
