@@ -600,10 +600,29 @@ TEST(FxGlsl, SourceNamesNeverCollideWithGlsl) {
     EXPECT_NE(fs.find("uniform float htexture;"), std::string::npos);
     EXPECT_NE(fs.find("uniform float half_;"), std::string::npos);  // "h" + "alf" is reserved
     EXPECT_NE(fs.find("vec4 hmix(vec4 ha)"), std::string::npos);
-    EXPECT_EQ(r.parameters[static_cast<std::size_t>(r.FindParameter("alf"))].glslName, "half");
+    // The uniform the effect object sets is the one the shader declares.
+    EXPECT_EQ(r.parameters[static_cast<std::size_t>(r.FindParameter("alf"))].glslName, "half_");
 }
 
 // --- hostile input -------------------------------------------------------------------------------
+
+TEST(FxGlsl, UntypedSamplersAreDeclaredWithTheKindTheirLookupsNeed) {
+    const fx::CompileResult r = fx::Compile(
+        "sampler a; sampler b; sampler c; sampler unused;\n"
+        "float4 Cube(sampler s, float3 d) { return texCUBE(s, d); }\n"
+        "float4 main(float3 t : TEXCOORD0) : COLOR { return tex2D(a, t.xy) + Cube(b, t) + tex3Dlod(c, t.xyzz); }\n"
+        "technique T { pass P { PixelShader = compile ps_3_0 main(); } }");
+    ASSERT_TRUE(r.ok) << r.Messages();
+    const std::string& fs = r.techniques[0].passes[0].fragmentGlsl;
+    EXPECT_NE(fs.find("uniform sampler2D ha;"), std::string::npos) << fs;
+    EXPECT_NE(fs.find("uniform samplerCube hb;"), std::string::npos) << fs;
+    EXPECT_NE(fs.find("uniform sampler3D hc;"), std::string::npos) << fs;
+    for (const char* name : {"a", "b", "c", "unused"}) {  // reflection keeps the declared type
+        const fx::ParameterInfo& p = r.parameters[static_cast<std::size_t>(r.FindParameter(name))];
+        EXPECT_EQ(p.type, fx::ParamType::Sampler) << name;
+        EXPECT_EQ(p.typeName, "sampler") << name;
+    }
+}
 
 TEST(FxHostileInput, DeepNestingLongInputAndOddBytesFailCleanly) {
     const std::vector<std::string> inputs = {

@@ -82,6 +82,15 @@ double LiteralValue(ExprKind kind, std::string_view text) {
     return IntLiteralValue32(text);
 }
 
+std::string GlslName(std::string_view name) {
+    std::string s = "h" + std::string(name);
+    // GLSL reserves these spellings; a source name that would become one gets a suffix.
+    static constexpr const char* kReserved[] = {"half", "highp", "hvec2", "hvec3", "hvec4"};
+    for (const char* r : kReserved)
+        if (s == r) s += '_';
+    return s;
+}
+
 std::string TypeName(const Type& t) {
     std::string s;
     switch (t.base) {

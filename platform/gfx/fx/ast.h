@@ -75,6 +75,10 @@ bool BuiltinTypeNamed(std::string_view name, Type& out);
 enum class ExprKind;
 double LiteralValue(ExprKind kind, std::string_view text);
 
+// The GLSL name of source name "name": the prefix "h", and a suffix where that would spell a
+// name GLSL reserves ("alf" -> "half_"). Uniforms and the emitted code both use it.
+std::string GlslName(std::string_view name);
+
 // The HLSL spelling of "t" ("float4", "float4x4", "int[3]", "S"), for messages and reflection.
 std::string TypeName(const Type& t);
 

@@ -85,7 +85,7 @@ void Checker::buildReflection() {
         p.isShared = (g->storage & kStorageShared) != 0;
         const Type t = g->type.element();
         if (t.isNumeric()) {
-            p.glslName = "h" + p.name;
+            p.glslName = GlslName(p.name);
             p.paramClass = t.isScalar()   ? ParamClass::Scalar
                            : t.isVector() ? ParamClass::Vector
                                           : ParamClass::MatrixRows;
@@ -109,7 +109,7 @@ void Checker::buildReflection() {
             p.paramClass = ParamClass::Object;
             p.type = ObjectType(t);
             p.rows = p.columns = 1;
-            if (t.base == Base::Sampler) p.glslName = "h" + p.name;
+            if (t.base == Base::Sampler) p.glslName = GlslName(p.name);
         }
         for (const AnnotationDecl& a : g->annotations) p.annotations.push_back(annotationInfo(a));
         g->reflectIndex = static_cast<int>(out_.parameters.size());

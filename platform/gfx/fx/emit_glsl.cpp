@@ -17,14 +17,7 @@ namespace {
 
 // --- [names and types] -----------------------------------------------------------------------
 
-std::string UserName(std::string_view name) {
-    std::string s = "h" + std::string(name);
-    // GLSL reserves these spellings; a source name that would become one gets a suffix.
-    static constexpr const char* kReserved[] = {"half", "highp", "hvec2", "hvec3", "hvec4"};
-    for (const char* r : kReserved)
-        if (s == r) s += '_';
-    return s;
-}
+std::string UserName(std::string_view name) { return GlslName(name); }
 
 std::string FunctionName(const FuncDecl* f) {
     if (f->overloadIndex == 0) return UserName(f->name);
