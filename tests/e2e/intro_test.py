@@ -171,9 +171,22 @@ class IntroTest(unittest.TestCase):
             self.intro.close()
 
     def start(self, **kw):
+        if self.intro:  # the run of an earlier sub-test
+            self.intro.close()
         self.intro = Intro(**kw)
         self.assertIsNotNone(self.intro.window, "the intro opened no window")
         return self.intro
+
+    def assert_ends_through_the_fade_out(self, ending):
+        """Ends the running intro with "Escape" or a signal; it must leave through the 800 ms
+        fade-out and the end chain with code 0."""
+        t = time.time()
+        if ending == "Escape":
+            self.intro.escape()
+        else:
+            self.intro.proc.send_signal(ending)
+        self.assertEqual(self.intro.wait(timeout=15), 0)
+        self.assertGreater(time.time() - t, 0.75, "ended without the fade-out")
 
     def test_window_fades_in_centred_and_shows_the_scene(self):
         intro = self.start()
@@ -266,46 +279,29 @@ class IntroTest(unittest.TestCase):
         # the frame loop the way Escape does, through the 800 ms fade-out and the end chain.
         for sig in (signal.SIGTERM, signal.SIGINT):
             with self.subTest(signal=sig.name):
-                try:
-                    intro = self.start()
-                    time.sleep(2.5)
-                    t = time.time()
-                    intro.proc.send_signal(sig)
-                    self.assertEqual(intro.wait(timeout=15), 0)
-                    self.assertGreater(time.time() - t, 0.75, "ended without the fade-out")
-                finally:
-                    self.intro.close()
-                    self.intro = None
+                self.start()
+                time.sleep(2.5)
+                self.assert_ends_through_the_fade_out(sig)
 
     def test_without_opengl_33_the_loop_waits_and_escape_or_sigterm_ends_it(self):
         # Mesa's version override makes a display whose OpenGL is too old for the device: the
         # effect cannot be made (its error box is dismissed where it can show), the window
         # stays black, and the frame loop must wait instead of spinning a core.
         too_old = {"MESA_GL_VERSION_OVERRIDE": "2.1", "MESA_GLSL_VERSION_OVERRIDE": "120"}
-        for ending in ("Escape", "SIGTERM"):
-            with self.subTest(ending=ending):
-                try:
-                    intro = self.start(env=too_old)
-                    time.sleep(4)
-                    box = xtools.find_window_by_name(intro.display, "Error CreateEffect!", 1)
-                    if box is not None:
-                        x, y, w, h, _ = geometry(intro.display, box)
-                        intro.keys.move(x + w // 2, y + h // 2)
-                        intro.keys.tap("Return", 0.2)
-                        time.sleep(1)
-                    cpu, waits, wall = main_thread_usage(intro.proc.pid, 2.0)
-                    self.assertLess(cpu, 0.5 * wall, "the main thread spins without a device")
-                    self.assertGreaterEqual(waits, 5, "the main thread never waits")
-                    t = time.time()
-                    if ending == "Escape":
-                        intro.escape()
-                    else:
-                        intro.proc.send_signal(signal.SIGTERM)
-                    self.assertEqual(intro.wait(timeout=15), 0)
-                    self.assertGreater(time.time() - t, 0.75, "ended without the fade-out")
-                finally:
-                    self.intro.close()
-                    self.intro = None
+        for ending in ("Escape", signal.SIGTERM):
+            with self.subTest(ending=str(ending)):
+                intro = self.start(env=too_old)
+                time.sleep(4)
+                box = xtools.find_window_by_name(intro.display, "Error CreateEffect!", 1)
+                if box is not None:
+                    x, y, w, h, _ = geometry(intro.display, box)
+                    intro.keys.move(x + w // 2, y + h // 2)
+                    intro.keys.tap("Return", 0.2)
+                    time.sleep(1)
+                cpu, waits, wall = main_thread_usage(intro.proc.pid, 2.0)
+                self.assertLess(cpu, 0.5 * wall, "the main thread spins without a device")
+                self.assertGreaterEqual(waits, 5, "the main thread never waits")
+                self.assert_ends_through_the_fade_out(ending)
 
     def test_escape_held_from_the_start_ends_after_the_fade_in(self):
         intro = self.start(before_start=lambda i: i.keys.key("Escape", True))
