@@ -12,6 +12,7 @@
 #include "engine/sprite.h"
 #include "engine/state_internal.h"
 #include "engine/texture.h"
+#include "platform/gfx/fx/effect.h"
 #include "platform/sys/sys.h"
 #include "runtime/date.h"
 
@@ -53,6 +54,31 @@ constexpr float kFirstFrameSeconds = 0.016666668f;  // 1/60 until the first meas
 constexpr std::uint32_t kResetDelayMs = 100;
 
 std::int32_t Code(EngineResult r) { return static_cast<std::int32_t>(r); }
+
+enum class DeviceEvent { kLost, kReset };
+
+// Tells the objects held in the fields "members" of every record of "list" that the device is
+// lost (OnLostDevice) or back after its Reset (OnResetDevice); empty fields are skipped.
+template <class Record, class... Objects>
+void Notify(RecordList<Record>& list, DeviceEvent event, Objects* Record::*... members) {
+    const auto notify = [event](auto* object) {
+        if (object == nullptr) return;
+        if (event == DeviceEvent::kLost) {
+            object->OnLostDevice();
+        } else {
+            object->OnResetDevice();
+        }
+    };
+    list.ForEach([&](Record& record) { (notify(record.*members), ...); });
+}
+
+// Everything created on the device that must let go of its device objects before a Reset and
+// take them back after it: fonts and their batchers, the sprites' batchers, the effects.
+void NotifyDeviceObjects(DeviceEvent event) {
+    Notify(engineLists.fontList, event, &EngineFont::font, &EngineFont::batcher);
+    Notify(engineLists.spriteList, event, &Sprite::batcher);
+    Notify(engineLists.effectList, event, &Effect::effect);
+}
 
 }  // namespace
 
@@ -292,22 +318,10 @@ std::int32_t ResetEngineDevice(std::int32_t mode) {
     deviceState.presentParams.Flags = gfx::D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
     platform::sys::SleepMs(kResetDelayMs);
 
-    engineLists.fontList.ForEach([](EngineFont& f) {
-        if (f.font) f.font->OnLostDevice();
-        if (f.batcher) f.batcher->OnLostDevice();
-    });
-    OnLostDeviceSprites();
-    LoseEffects();
+    NotifyDeviceObjects(DeviceEvent::kLost);
     ReleaseRenderTextures();
-
     deviceState.lastPresentResult = device->Reset(&deviceState.presentParams);
-
-    engineLists.fontList.ForEach([](EngineFont& f) {
-        if (f.font) f.font->OnResetDevice();
-        if (f.batcher) f.batcher->OnResetDevice();
-    });
-    OnResetDeviceSprites();
-    RestoreEffects();
+    NotifyDeviceObjects(DeviceEvent::kReset);
     RecreateRenderTextures();
     ApplyDefaultRenderStates();
     return 1;

@@ -1,5 +1,5 @@
 // engine/effect.cpp: effects compiled from source into `effectList`, their variables and
-// techniques, and their part in the device reset.
+// techniques.
 #include "engine/effect.h"
 
 #include <cstring>
@@ -80,18 +80,6 @@ std::int32_t SetEffectTexture(Effect* effect, const char* name, TextureRecord* t
         record->effect->SetTexture(name, textureRecord->texture);
     }
     return 1;
-}
-
-void LoseEffects() {
-    engineLists.effectList.ForEach([](Effect& record) {
-        if (record.effect != nullptr) record.effect->OnLostDevice();
-    });
-}
-
-void RestoreEffects() {
-    engineLists.effectList.ForEach([](Effect& record) {
-        if (record.effect != nullptr) record.effect->OnResetDevice();
-    });
 }
 
 }  // namespace engine

@@ -60,9 +60,4 @@ std::int32_t SetEffectTexture(Effect* effect, const char* name, TextureRecord* t
 // "effect" if it is in `effectList`, else null.
 Effect* FindEffect(Effect* effect);
 
-// For the device reset (ResetEngineDevice): OnLostDevice, then after the device's Reset
-// OnResetDevice, on the effect object of every record of `effectList`, in list order.
-void LoseEffects();
-void RestoreEffects();
-
 }  // namespace engine

@@ -5,7 +5,6 @@
 // [SECTION] settings
 // [SECTION] queueing
 // [SECTION] flushing
-// [SECTION] device reset
 #include "engine/sprite.h"
 
 #include "engine/box.h"
@@ -334,22 +333,6 @@ std::int32_t FlushSpriteQueue(Sprite* sprite) {
     return 0;
 }
 
-// ---------------------------------------------------------------------------------------------
-// [SECTION] device reset
-// ---------------------------------------------------------------------------------------------
-
 std::uint64_t SpriteBatchesFlushed() { return batchesFlushed; }
-
-void OnLostDeviceSprites() {
-    engineLists.spriteList.ForEach([](Sprite& s) {
-        if (s.batcher != nullptr) s.batcher->OnLostDevice();
-    });
-}
-
-void OnResetDeviceSprites() {
-    engineLists.spriteList.ForEach([](Sprite& s) {
-        if (s.batcher != nullptr) s.batcher->OnResetDevice();
-    });
-}
 
 }  // namespace engine

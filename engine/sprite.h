@@ -123,9 +123,4 @@ std::int32_t FlushSpriteQueue(Sprite* sprite);
 // measurements.
 std::uint64_t SpriteBatchesFlushed();
 
-// Around a device reset: every sprite's batcher lets go of, then takes back, its device
-// objects.
-void OnLostDeviceSprites();
-void OnResetDeviceSprites();
-
 }  // namespace engine
