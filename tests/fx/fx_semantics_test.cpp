@@ -248,6 +248,30 @@ TEST_F(FxSemantics, ConversionsOperatorsAndStatements) {
 
 
 
+// HLSL evaluates every operand of && || and ?: (side effects included), divides integers
+// truncating toward zero, assigns to several matrix elements at once and has dst().
+TEST_F(FxSemantics, EveryOperandIsEvaluatedAndIntegersDivideTowardZero) {
+    RunRows({
+        {"", "int n = 0; bool t = true; bool f = false; bool a = f && (++n > 0); bool b = t || (n++ > 0);"
+             " float x = 0; float y = t ? (x += 1) : (x += 10); float4 v = float4(n, x, y, a || !b);",
+         "float4(2, 11, 1, 0)"},
+        {"bool Touch(inout float c) { c += 1; return true; }\nfloat Twice(out float c) { c = 2; return 3; }",
+         "float c = 0; float d = 0; bool r = false && Touch(c); float s = c > 5 ? 1 : Twice(d);"
+         " float4 v = float4(c, r, s, d);",
+         "float4(1, 0, 3, 2)"},
+        {"", "int a = -7; int b = 2; int c = 7; int d = -2; float4 v = float4(a / b, a % b, c % d, a % -3);",
+         "float4(-3, -1, 1, -1)"},
+        {"", "int2 p = int2(-7, 7); int2 q = int2(3, -3); float4 v = float4(p / q, p % q);", "float4(-2, -2, -1, 1)"},
+        {"", "float4x4 m = 0; m._11_22 = float2(1, 2); m._m30_m03 = float2(3, 4); m._12_21 += 5;"
+             " float4 v = float4(m._11, m._22, m[3][0] + 10 * m[0][3], m._12 + m._21);",
+         "float4(1, 2, 43, 10)"},
+        {"", "float4 v = dst(float4(9, 2, 3, 4), float4(5, 6, 7, 8));", "float4(1, 12, 3, 8)"},
+        {"", "float4 v = float4(faceforward(float2(1, 2), float2(1, 0), float2(-1, 0)),"
+             " faceforward(float2(1, 2), float2(1, 0), float2(0, 1)));",
+         "float4(1, 2, 0, 0)"},
+    }, &Evaluate);
+}
+
 // --- Direct3D 9 constructs of the era, checked against a CPU evaluation ------------------------
 
 // The matrix the rows below declare as "M": rows (1, 2, 3, 4), (5, 6, 7, 8), ...

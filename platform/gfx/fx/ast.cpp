@@ -91,6 +91,16 @@ std::string GlslName(std::string_view name) {
     return s;
 }
 
+bool HasSideEffects(const Expr* e) {
+    if (e->kind == ExprKind::Assign || e->kind == ExprKind::Postfix || e->kind == ExprKind::Call)
+        return true;
+    if (e->kind == ExprKind::Unary && (e->op == Tok::PlusPlus || e->op == Tok::MinusMinus))
+        return true;
+    for (const Expr* a : e->args)
+        if (HasSideEffects(a)) return true;
+    return false;
+}
+
 std::string TypeName(const Type& t) {
     std::string s;
     switch (t.base) {

@@ -79,6 +79,11 @@ double LiteralValue(ExprKind kind, std::string_view text);
 // name GLSL reserves ("alf" -> "half_"). Uniforms and the emitted code both use it.
 std::string GlslName(std::string_view name);
 
+// Whether evaluating "e" may change something: an assignment, ++ or --, or a call (an intrinsic
+// may discard the pixel or write an out argument).
+struct Expr;
+bool HasSideEffects(const Expr* e);
+
 // The HLSL spelling of "t" ("float4", "float4x4", "int[3]", "S"), for messages and reflection.
 std::string TypeName(const Type& t);
 

@@ -16,7 +16,7 @@ namespace platform::gfx::fx {
 // ORDER Intrinsic: the intrinsic functions the checker knows, by HLSL name.
 #define FX_INTRINSICS(X)                                                                        \
     X(abs) X(acos) X(all) X(any) X(asin) X(atan) X(atan2) X(ceil) X(clamp) X(clip) X(cos)      \
-    X(cosh) X(cross) X(ddx) X(ddy) X(degrees) X(determinant) X(distance) X(dot) X(exp) X(exp2) \
+    X(cosh) X(cross) X(ddx) X(ddy) X(degrees) X(determinant) X(distance) X(dot) X(dst) X(exp) X(exp2) \
     X(faceforward) X(floor) X(fmod) X(frac) X(frexp) X(fwidth) X(isfinite) X(isinf) X(isnan)   \
     X(ldexp) X(length) X(lerp) X(lit) X(log) X(log10) X(log2) X(max) X(min) X(modf) X(mul)     \
     X(normalize) X(pow) X(radians) X(reflect) X(refract) X(round) X(rsqrt) X(saturate)         \

@@ -15,21 +15,9 @@ bool Checker::isLiteral(const Expr* e) {
            e->kind == ExprKind::BoolLit;
 }
 
-// Whether evaluating "e" changes something (an assignment, ++/-- or a call).
-bool Checker::hasSideEffects(const Expr* e) {
-    if (e->kind == ExprKind::Assign || e->kind == ExprKind::Postfix || e->kind == ExprKind::Call)
-        return true;
-    if (e->kind == ExprKind::Unary && (e->op == Tok::PlusPlus || e->op == Tok::MinusMinus))
-        return true;
-    for (const Expr* a : e->args)
-        if (hasSideEffects(a)) return true;
-    return false;
-}
-
-// l-value := variable (not const, not a uniform parameter, not an object)
-//          | l-value . member | l-value . swizzle (no repeated component) | l-value [ index ]
-// "why" receives the reason when it is not.
-bool Checker::isLvalue(const Expr* e, std::string* why) {
+// A swizzle of several matrix elements ("m._11_22") may be the target of an assignment
+// ("top"), not part of a longer l-value.
+bool Checker::isLvalue(const Expr* e, std::string* why, bool top) {
     switch (e->kind) {
         case ExprKind::Name:
             if (!e->var) return false;
@@ -50,7 +38,7 @@ bool Checker::isLvalue(const Expr* e, std::string* why) {
                             *why = "repeated swizzle component";
                             return false;
                         }
-                if (e->matrixSwizzle && e->swizzleCount > 1) {
+                if (e->matrixSwizzle && e->swizzleCount > 1 && !top) {
                     *why = "a matrix swizzle of several elements";
                     return false;
                 }
@@ -77,9 +65,9 @@ bool Checker::isLvalue(const Expr* e, std::string* why) {
 }
 
 // Reports "e" when it cannot be assigned to.
-bool Checker::requireLvalue(const Expr* e) {
+bool Checker::requireLvalue(const Expr* e, bool assignment) {
     std::string why = "expression is not assignable";
-    if (isLvalue(e, &why)) return true;
+    if (isLvalue(e, &why, assignment)) return true;
     report(Diag::NotAssignable, e, why);
     return false;
 }
@@ -315,10 +303,10 @@ Type Checker::checkAssign(Expr* e) {
     }
     check(e->args[1]);
     if (IsPoison(t) || IsPoison(e->args[1]->type)) return Poison();
-    if (!requireLvalue(e->args[0])) return Poison();
+    if (!requireLvalue(e->args[0], true)) return Poison();
     if (e->op != Tok::Assign) {
         // The target is evaluated twice in "t = t op v".
-        if (hasSideEffects(e->args[0])) {
+        if (HasSideEffects(e->args[0])) {
             report(Diag::UnsupportedFeature, e,
                    "a compound assignment whose target has side effects");
             return Poison();

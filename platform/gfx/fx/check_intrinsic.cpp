@@ -242,6 +242,10 @@ Type Checker::checkIntrinsic(Expr* e, Intrinsic k) {
                                          : Type::Matrix(t.cols, t.rows);
         }
         case I::k_mul: return checkMul(e);
+        case I::k_dst:  // (1, a.y * b.y, a.z, b.w): a distance vector for attenuation
+            if (!arity(e, 2, 2)) return Poison();
+            for (Expr*& a : e->args) coerce(a, Type::Vector(Base::Float, 4));
+            return Type::Vector(Base::Float, 4);
         case I::k_lit:
             if (!arity(e, 3, 3)) return Poison();
             for (Expr*& a : e->args) coerce(a, Type::Scalar(Base::Float));

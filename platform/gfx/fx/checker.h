@@ -69,9 +69,8 @@ private:
     // --- expression typing (check_expr.cpp) ---
 
     static bool isLiteral(const Expr* e);
-    static bool hasSideEffects(const Expr* e);
-    static bool isLvalue(const Expr* e, std::string* why);
-    bool requireLvalue(const Expr* e);
+    static bool isLvalue(const Expr* e, std::string* why, bool top = false);
+    bool requireLvalue(const Expr* e, bool assignment = false);
     Type check(Expr* e);
     bool anyPoison(Expr* e);
     Type checkInner(Expr* e);

@@ -4,6 +4,7 @@
 #include "platform/gfx/fx/emit_glsl.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -148,8 +149,8 @@ public:
         std::string head = "#version 330 core\n";
         for (int h = 0; h < kHelperCount; ++h)
             if (helpers_.count(static_cast<Helper>(h))) head += HelperText(static_cast<Helper>(h));
+        head += structs();  // before the helpers: some take structs
         for (const std::string& text : dynamicHelpers_) head += text;
-        head += structs();
         head += globalsText(vertex);
         return head + body + mainText;
     }
@@ -388,11 +389,17 @@ private:
             case ExprKind::Binary: return binary(e);
             case ExprKind::Assign:
                 if (e->args[0]->kind == ExprKind::Construct) return assignParts(e);
+                if (e->args[0]->matrixSwizzle && e->args[0]->swizzleCount > 1)
+                    return assignMatrixElements(e);
                 return "(" + expr(e->args[0]) + " = " + expr(e->args[1]) + ")";
             case ExprKind::Ternary:
                 if (e->args[0]->type.isVector())
                     return "mix(" + expr(e->args[2]) + ", " + expr(e->args[1]) + ", " +
                            expr(e->args[0]) + ")";
+                // HLSL evaluates both branches; GLSL's ?: skips one, so branches that change
+                // something go through a function, whose arguments are all evaluated in order.
+                if (HasSideEffects(e->args[1]) || HasSideEffects(e->args[2]))
+                    return select(e);
                 return "(" + expr(e->args[0]) + " ? " + expr(e->args[1]) + " : " +
                        expr(e->args[2]) + ")";
             case ExprKind::Call:
@@ -424,6 +431,27 @@ private:
         if (e->op == Tok::Percent && e->type.base == Base::Float) {
             need(kHelperFmod);
             return "fx_fmod(" + expr(a) + ", " + expr(b) + ")";
+        }
+        // HLSL's && and || evaluate both operands; GLSL's skip the second one.
+        if ((e->op == Tok::AndAnd || e->op == Tok::OrOr) && HasSideEffects(b)) {
+            const bool conj = e->op == Tok::AndAnd;
+            dynamicHelpers_.insert(conj ? "bool fx_and(bool a, bool b) { return a && b; }\n"
+                                        : "bool fx_or(bool a, bool b) { return a || b; }\n");
+            return std::string(conj ? "fx_and(" : "fx_or(") + expr(a) + ", " + expr(b) + ")";
+        }
+        // Integer / and % truncate toward zero as C does (Direct3D 9 defines % only for operands
+        // of the same sign; this is its truncating meaning for the others too). GLSL leaves
+        // both undefined for negative operands, so they work on magnitudes and put the sign
+        // back. A zero divisor stays undefined, as it is in Direct3D 9.
+        if ((e->op == Tok::Slash || e->op == Tok::Percent) && e->type.base == Base::Int &&
+            e->type.rows == 0) {
+            const std::string T = GlslType(e->type);
+            dynamicHelpers_.insert(T + " fx_idiv(" + T + " a, " + T +
+                                   " b) { return (abs(a) / abs(b)) * sign(a) * sign(b); }\n");
+            if (e->op == Tok::Slash) return "fx_idiv(" + expr(a) + ", " + expr(b) + ")";
+            dynamicHelpers_.insert(T + " fx_imod(" + T + " a, " + T +
+                                   " b) { return a - b * ((abs(a) / abs(b)) * sign(a) * sign(b)); }\n");
+            return "fx_imod(" + expr(a) + ", " + expr(b) + ")";
         }
         return "(" + expr(a) + " " + TokenName(e->op) + " " + expr(b) + ")";
     }
@@ -459,6 +487,36 @@ private:
         std::string s = expr(base) + ".";
         for (int i = 0; i < e->swizzleCount; ++i) s += kComponents[e->swizzle[i]];
         return s;
+    }
+
+    // "c ? a : b" with every operand evaluated, in order.
+    std::string select(const Expr* e) {
+        const std::string T = GlslType(e->type) + ArraySuffix(e->type);
+        std::string name = "fx_select_";
+        for (char ch : T) name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+        dynamicHelpers_.insert(T + " " + name + "(bool c, " + T + " a, " + T +
+                               " b) { return c ? a : b; }\n");
+        return name + "(" + expr(e->args[0]) + ", " + expr(e->args[1]) + ", " +
+               expr(e->args[2]) + ")";
+    }
+
+    // "m._11_22 = v": GLSL cannot swizzle a matrix, so a helper takes the matrix as inout
+    // (its l-value is evaluated once) and writes the elements one by one.
+    std::string assignMatrixElements(const Expr* e) {
+        const Expr* target = e->args[0];
+        const std::string mat = GlslType(target->args[0]->type);
+        const std::string vec = GlslType(target->type);
+        std::string name = "fx_set_" + mat;
+        std::string body;
+        for (int i = 0; i < target->swizzleCount; ++i) {
+            const int k = target->swizzle[i];
+            name += "_" + std::to_string(k / 4) + std::to_string(k % 4);
+            body += " m[" + std::to_string(k / 4) + "][" + std::to_string(k % 4) + "] = v." +
+                    kComponents[i] + ";";
+        }
+        dynamicHelpers_.insert(vec + " " + name + "(inout " + mat + " m, " + vec + " v) {" + body +
+                               " return v; }\n");
+        return name + "(" + expr(target->args[0]) + ", " + expr(e->args[1]) + ")";
     }
 
     // "float4(a, b) = v" assigns the parts of v to a and b in order: a helper takes the parts
@@ -577,7 +635,13 @@ private:
             case I::k_dot: return call("dot", e);
             case I::k_exp: return call("exp", e);
             case I::k_exp2: return call("exp2", e);
-            case I::k_faceforward: return call("faceforward", e);
+            case I::k_faceforward:  // -n * sign(dot(i, ng)): a zero dot product gives zero
+                return "(-(" + expr(e->args[0]) + ") * sign(dot(" + expr(e->args[1]) + ", " +
+                       expr(e->args[2]) + ")))";
+            case I::k_dst:
+                dynamicHelpers_.insert(
+                    "vec4 fx_dst(vec4 a, vec4 b) { return vec4(1.0, a.y * b.y, a.z, b.w); }\n");
+                return call("fx_dst", e);
             case I::k_floor: return call("floor", e);
             case I::k_fmod: need(kHelperFmod); return call("fx_fmod", e);
             case I::k_frac: return call("fract", e);

@@ -25,6 +25,10 @@
 //   - Vertex inputs: attribute locations come from the semantic (SemanticLocation()).
 //   - Samplers: one GLSL sampler uniform per effect sampler; a pass binds its samplers to
 //     texture units 0, 1, ... in the order of PassInfo::samplers.
+//   - Evaluation: as in HLSL, every operand of &&, || and ?: is evaluated (operands with side
+//     effects go through generated functions, since GLSL's operators skip them); integer / and
+//     % truncate toward zero for every sign (Direct3D 9 defines % only for operands of one
+//     sign; a zero divisor stays undefined).
 //
 // What it leaves out (each refused with a diagnostic, never miscompiled): #include (no include
 // handler), typedef, struct-typed effect parameters (static struct globals are fine), casts of
