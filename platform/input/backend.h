@@ -25,8 +25,9 @@ struct JoystickBackend {
     virtual bool Read(DIJOYSTATE* state) = 0;
 };
 
-// X11 first (focus-independent), SDL where X11 cannot be opened.
-std::unique_ptr<KeyboardMouseBackend> MakeX11Backend();
+// The desktop's own, focus-independent state first (X11 or Win32, whichever the build is
+// for), SDL's where the desktop's cannot be opened.
+std::unique_ptr<KeyboardMouseBackend> MakeDesktopBackend();
 std::unique_ptr<KeyboardMouseBackend> MakeSdlBackend();
 // Null when no joystick is attached.
 std::unique_ptr<JoystickBackend> OpenSdlJoystick();

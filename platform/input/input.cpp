@@ -36,7 +36,7 @@ bool g_backendTried = false;
 KeyboardMouseBackend* Backend() {
     if (!g_backendTried) {
         g_backendTried = true;
-        g_backend = MakeX11Backend();
+        g_backend = MakeDesktopBackend();
         if (!g_backend) g_backend = MakeSdlBackend();
     }
     return g_backend.get();

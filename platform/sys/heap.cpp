@@ -1,18 +1,22 @@
-// platform/sys/heap.cpp: private heaps as intrusive lists of malloc'd blocks.
+// platform/sys/heap.cpp: private heaps as intrusive lists of blocks from the platform's
+// memory source (heap_backend.h).
 #include <atomic>
-#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <new>
 
+#include "platform/sys/heap_backend.h"
 #include "platform/sys/sys.h"
 
 namespace platform::sys {
 
 namespace {
 
-// Every block starts with this header; the caller's bytes follow it, 16-byte aligned.
-struct alignas(16) BlockHeader {
+using namespace backend;
+
+// Every block starts with this header; the caller's bytes follow it at the alignment the
+// system allocators give (two pointers: 8 bytes on 32-bit systems, 16 on 64-bit ones).
+struct alignas(2 * sizeof(void*)) BlockHeader {
     Heap* owner;
     BlockHeader* prev;
     BlockHeader* next;
@@ -34,6 +38,7 @@ BlockHeader* HeaderOf(const void* block) {
 
 struct Heap {
     std::mutex lock;
+    RawHeap* raw = nullptr;
     BlockHeader* head = nullptr;
     std::size_t count = 0;
 
@@ -55,19 +60,29 @@ struct Heap {
     bool Owns(const void* block) const { return block && HeaderOf(block)->owner == this; }
 };
 
-Heap* HeapCreate(std::size_t /*initial_bytes*/) { return new (std::nothrow) Heap; }
+Heap* HeapCreate(std::size_t initial_bytes) {
+    auto* heap = new (std::nothrow) Heap;
+    if (!heap) return nullptr;
+    heap->raw = RawHeapCreate(initial_bytes);
+    if (!heap->raw) {
+        delete heap;
+        return nullptr;
+    }
+    return heap;
+}
 
 void HeapDestroy(Heap* heap) {
     if (!heap) return;
     {
         std::lock_guard<std::mutex> guard(heap->lock);
-        BlockHeader* h = heap->head;
+        BlockHeader* h = kRawHeapDestroyFreesBlocks ? nullptr : heap->head;
         while (h) {
             BlockHeader* next = h->next;
             h->owner = nullptr;
-            std::free(h);
+            RawFree(heap->raw, h);
             h = next;
         }
+        RawHeapDestroy(heap->raw);
         heap->head = nullptr;
         heap->count = 0;
     }
@@ -76,7 +91,7 @@ void HeapDestroy(Heap* heap) {
 
 void* HeapAlloc(Heap* heap, std::size_t bytes) {
     if (!heap || bytes > SIZE_MAX - sizeof(BlockHeader) || InjectedFailure(bytes)) return nullptr;
-    auto* h = static_cast<BlockHeader*>(std::calloc(1, sizeof(BlockHeader) + bytes));
+    auto* h = static_cast<BlockHeader*>(RawAlloc(heap->raw, sizeof(BlockHeader) + bytes));
     if (!h) return nullptr;
     h->bytes = bytes;
     std::lock_guard<std::mutex> guard(heap->lock);
@@ -91,13 +106,12 @@ void* HeapReAlloc(Heap* heap, void* block, std::size_t bytes) {
     if (!heap->Owns(block)) return nullptr;
     BlockHeader* old = HeaderOf(block);
     const std::size_t oldBytes = old->bytes;
-    auto* h = static_cast<BlockHeader*>(std::malloc(sizeof(BlockHeader) + bytes));
+    auto* h = static_cast<BlockHeader*>(RawAlloc(heap->raw, sizeof(BlockHeader) + bytes));
     if (!h) return nullptr;
-    std::memcpy(h + 1, block, oldBytes < bytes ? oldBytes : bytes);
-    if (bytes > oldBytes) std::memset(reinterpret_cast<char*>(h + 1) + oldBytes, 0, bytes - oldBytes);
+    std::memcpy(h + 1, block, oldBytes < bytes ? oldBytes : bytes);  // the tail is zero already
     h->bytes = bytes;
     heap->Unlink(old);
-    std::free(old);
+    RawFree(heap->raw, old);
     heap->Link(h);
     return h + 1;
 }
@@ -108,7 +122,7 @@ bool HeapFree(Heap* heap, void* block) {
     if (!heap->Owns(block)) return false;
     BlockHeader* h = HeaderOf(block);
     heap->Unlink(h);
-    std::free(h);
+    RawFree(heap->raw, h);
     return true;
 }
 

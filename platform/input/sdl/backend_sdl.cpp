@@ -1,6 +1,6 @@
 // platform/input/sdl/backend_sdl.cpp: SDL's keyboard, mouse and joystick state.
 //
-// The keyboard and mouse here serve only where X11 is absent: SDL's key state follows the
+// The keyboard and mouse here serve only where the desktop backend cannot be opened: SDL's key state follows the
 // focused window and is refreshed by the event pump. Joysticks always come from here.
 
 #include <SDL.h>

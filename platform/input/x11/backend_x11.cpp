@@ -144,7 +144,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<KeyboardMouseBackend> MakeX11Backend() {
+std::unique_ptr<KeyboardMouseBackend> MakeDesktopBackend() {
     Display* display = XOpenDisplay(nullptr);
     if (!display) return nullptr;
     return std::make_unique<X11Backend>(display);
