@@ -2,7 +2,7 @@
 #include "runtime/date.h"
 
 #include <cmath>
-#include <ctime>
+#include <chrono>
 
 #include "platform/sys/sys.h"
 
@@ -72,11 +72,14 @@ DateValue AddToDate(DateValue date, std::int32_t unit, std::int32_t amount) {
     const std::int64_t months = unit == kDateYear ? static_cast<std::int64_t>(amount) * 12 : amount;
     // The value counts wall-clock seconds, so breaking it down as universal time gives the
     // wall-clock fields.
-    const std::time_t t = date;
-    std::tm f{};
-    if (!gmtime_r(&t, &f)) return date;
-    const std::int64_t monthIndex = static_cast<std::int64_t>(f.tm_mon) + months;
-    std::int64_t year = f.tm_year + 1900 + monthIndex / 12;
+    using namespace std::chrono;
+    const sys_seconds at{seconds{date}};
+    const sys_days dayStart = floor<days>(at);
+    const year_month_day ymd{dayStart};
+    const hh_mm_ss<seconds> clock{at - dayStart};
+    const std::int64_t monthIndex = static_cast<std::int64_t>(static_cast<unsigned>(ymd.month())) -
+                                    1 + months;
+    std::int64_t year = static_cast<int>(ymd.year()) + monthIndex / 12;
     std::int64_t month = monthIndex % 12;
     if (month < 0) {
         month += 12;
@@ -84,9 +87,11 @@ DateValue AddToDate(DateValue date, std::int32_t unit, std::int32_t amount) {
     }
     if (year < 1970 || year > 2038) return kInvalidDate;
     // Clip the day to the end of the target month, never below the 28th.
-    for (int day = f.tm_mday;; --day) {
-        const DateValue result = DateFromFields(static_cast<int>(year), static_cast<int>(month) + 1,
-                                                day, f.tm_hour, f.tm_min, f.tm_sec);
+    for (int day = static_cast<int>(static_cast<unsigned>(ymd.day()));; --day) {
+        const DateValue result = DateFromFields(
+            static_cast<int>(year), static_cast<int>(month) + 1, day,
+            static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
+            static_cast<int>(clock.seconds().count()));
         if (result != kInvalidDate || day - 1 < 28) return result;
     }
 }

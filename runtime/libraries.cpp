@@ -3,13 +3,13 @@
 // images, controls and files.
 #include "runtime/libraries.h"
 
-#include <dlfcn.h>
 #include <pthread.h>
 
 #include <cstdio>
 #include <mutex>
 #include <new>
 
+#include "platform/sys/sys.h"
 #include "runtime/decoders.h"
 #include "runtime/heap.h"
 #include "runtime/state_block.h"
@@ -77,7 +77,7 @@ void DeleteImage(ObjectNumber number) {
 void UnloadLibrary(ObjectNumber number) {
     auto* record = static_cast<LibraryRecord*>(LookupObject(g_libraries, number));
     if (!record) return;
-    dlclose(record->handle);
+    platform::sys::FreeDynamicLibrary(record->handle);
     ReleaseObject(g_libraries, number);
 }
 

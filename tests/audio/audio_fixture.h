@@ -17,6 +17,7 @@
 #include "platform/sys/sys.h"
 #include "runtime/chain.h"
 #include "tests/audio/xm_writer.h"
+#include "tests/test_env.h"
 
 namespace audio_test {
 

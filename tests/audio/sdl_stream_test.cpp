@@ -1,6 +1,7 @@
 // tests/audio/sdl_stream_test.cpp: music through real SDL audio devices: the disk driver's
 // capture of what the device played, and the dummy driver that plays into nothing.
 #include "tests/audio/audio_fixture.h"
+#include "tests/test_env.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -14,6 +14,7 @@
 #include "platform/sound/null/backend_null.h"
 #include "platform/sound/sound.h"
 #include "platform/sys/sys.h"
+#include "tests/test_env.h"
 
 namespace snd = platform::sound;
 

@@ -6,6 +6,7 @@
 
 #include "platform/sys/sys.h"
 #include "runtime/date.h"
+#include "tests/test_env.h"
 #include <gtest/gtest.h>
 
 using runtime::AddToDate;

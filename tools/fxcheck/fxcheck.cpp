@@ -10,10 +10,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/stat.h>
+#include <system_error>
 
 #include "platform/gfx/fx/fx.h"
 
@@ -75,9 +76,10 @@ int main(int argc, char** argv) {
     std::fputs(result.Messages().c_str(), stderr);
     if (!result.ok) return 1;
     if (glslDir) {
-        struct stat st;
-        if (stat(glslDir, &st) != 0 && mkdir(glslDir, 0777) != 0) {
-            std::fprintf(stderr, "fxcheck: cannot create %s: %s\n", glslDir, std::strerror(errno));
+        std::error_code error;
+        std::filesystem::create_directory(glslDir, error);
+        if (error) {
+            std::fprintf(stderr, "fxcheck: cannot create %s: %s\n", glslDir, error.message().c_str());
             return 2;
         }
     }

@@ -1,4 +1,6 @@
-// platform/sys/posix/thread_posix.cpp: detached threads and sleeping on POSIX threads.
+// platform/sys/posix/thread_posix.cpp: detached threads, sleeping and unloading libraries on
+// POSIX.
+#include <dlfcn.h>
 #include <pthread.h>
 #include <sched.h>
 #include <time.h>
@@ -63,6 +65,10 @@ void SleepMs(std::uint32_t ms) {
     timespec t{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
     while (nanosleep(&t, &t) != 0 && errno == EINTR) {
     }
+}
+
+void FreeDynamicLibrary(void* handle) {
+    if (handle) dlclose(handle);
 }
 
 }  // namespace platform::sys

@@ -1,4 +1,5 @@
-// platform/sys/win32/thread_win32.cpp: detached threads and sleeping on Win32.
+// platform/sys/win32/thread_win32.cpp: detached threads, sleeping and unloading libraries on
+// Win32.
 #include <windows.h>
 
 #include <atomic>
@@ -51,6 +52,10 @@ void SleepMs(std::uint32_t ms) {
         return;
     }
     ::Sleep(ms);
+}
+
+void FreeDynamicLibrary(void* handle) {
+    if (handle) ::FreeLibrary(static_cast<HMODULE>(handle));
 }
 
 }  // namespace platform::sys
