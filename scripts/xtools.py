@@ -29,12 +29,14 @@ def start_xvfb(width=1280, height=1024):
     raise RuntimeError("no free display for Xvfb")
 
 
-def find_window(display, wm_class, timeout=10.0):
-    """Returns the id of the first viewable window whose class is wm_class, or None."""
+def find_window(display, wm_class, timeout=10.0, only_visible=False):
+    """Returns the id of the first window whose class is wm_class (only mapped ones when
+    only_visible: a program's helper windows share its class under Wine), or None."""
     env = dict(os.environ, DISPLAY=display)
     deadline = time.time() + timeout
+    visible = ["--onlyvisible"] if only_visible else []
     while time.time() < deadline:
-        out = subprocess.run(["xdotool", "search", "--class", wm_class],
+        out = subprocess.run(["xdotool", "search"] + visible + ["--class", wm_class],
                              env=env, capture_output=True, text=True).stdout.split()
         if out:
             return int(out[0])

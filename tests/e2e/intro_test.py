@@ -122,7 +122,8 @@ class Intro:
                 full_env[name] = value
         self.started = time.time()
         self.proc = subprocess.Popen([WINE, EXE] if WINE else [EXE], env=full_env, stderr=stderr)
-        self.window = xtools.find_window(self.display, WINDOW_CLASS, timeout=20)
+        self.window = xtools.find_window(self.display, WINDOW_CLASS, timeout=20,
+                                         only_visible=bool(WINE))
 
     def screenshot(self, name):
         path = os.path.join(ARTIFACTS, name)
