@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <future>
+#include <limits>
 #include <thread>
 
 namespace snd = platform::sound;
@@ -93,7 +94,8 @@ TEST_F(Music, RefusedCreationLeavesTheNumberEmpty) {
         {"negative size", 3, image_.data(), -5},
         {"automatic, not a module", -1, garbage.data(), static_cast<int>(garbage.size())},
         {"number below -1", -7, image_.data(), static_cast<int>(image_.size())},
-        {"number too large for the table", runtime::ObjectNumber{1} << 40, image_.data(),
+        {"number too large for the table", std::numeric_limits<runtime::ObjectNumber>::max(),
+         image_.data(),
          static_cast<int>(image_.size())},
     };
     for (const auto& r : rows) {
