@@ -604,8 +604,6 @@ TEST(FxGlsl, SourceNamesNeverCollideWithGlsl) {
     EXPECT_EQ(r.parameters[static_cast<std::size_t>(r.FindParameter("alf"))].glslName, "half_");
 }
 
-// --- hostile input -------------------------------------------------------------------------------
-
 TEST(FxGlsl, UntypedSamplersAreDeclaredWithTheKindTheirLookupsNeed) {
     const fx::CompileResult r = fx::Compile(
         "sampler a; sampler b; sampler c; sampler unused;\n"
@@ -623,6 +621,8 @@ TEST(FxGlsl, UntypedSamplersAreDeclaredWithTheKindTheirLookupsNeed) {
         EXPECT_EQ(p.typeName, "sampler") << name;
     }
 }
+
+// --- hostile input -------------------------------------------------------------------------------
 
 TEST(FxHostileInput, DeepNestingLongInputAndOddBytesFailCleanly) {
     const std::vector<std::string> inputs = {
