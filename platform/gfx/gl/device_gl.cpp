@@ -332,6 +332,7 @@ DeviceGL::~DeviceGL() {
     if (sprite_.vertexArray) glDeleteVertexArrays(1, &sprite_.vertexArray);
     if (sprite_.sampler) glDeleteSamplers(1, &sprite_.sampler);
     DestroyBackBuffer();
+    DropSpares();
     if (fixedProgram_) glDeleteProgram(fixedProgram_);
     if (vertexArray_) glDeleteVertexArrays(1, &vertexArray_);
     glDeleteSamplers(2, samplerObjects_.data());
@@ -430,6 +431,7 @@ HRESULT DeviceGL::Reset(D3DPRESENT_PARAMETERS* params) {
     wanted.hDeviceWindow = window_;
     const D3DPRESENT_PARAMETERS previous = params_;
     params_ = wanted;
+    DropSpares();
     DestroyBackBuffer();
     if (!CreateBackBuffer()) {
         params_ = previous;
@@ -871,6 +873,41 @@ HRESULT DeviceGL::StretchRect(IDirect3DSurface9* source, const RECT* source_rect
 // ---------------------------------------------------------------------------------------------
 // [6] Resources and streams
 // ---------------------------------------------------------------------------------------------
+
+namespace {
+constexpr std::size_t kMaxSpares = 4;
+}  // namespace
+
+GLuint DeviceGL::TakeSpare(bool renderbuffer, UINT width, UINT height, GLenum format) {
+    for (std::size_t i = 0; i < spares_.size(); ++i) {
+        const SpareStorage s = spares_[i];
+        if (s.renderbuffer == renderbuffer && s.width == width && s.height == height && s.format == format) {
+            spares_.erase(spares_.begin() + static_cast<std::ptrdiff_t>(i));
+            return s.name;
+        }
+    }
+    return 0;
+}
+
+void DeviceGL::KeepSpare(bool renderbuffer, GLuint name, UINT width, UINT height, GLenum format) {
+    if (name == 0) return;
+    MakeCurrent();
+    if (spares_.size() >= kMaxSpares) {
+        if (renderbuffer) glDeleteRenderbuffers(1, &name);
+        else glDeleteTextures(1, &name);
+        return;
+    }
+    spares_.push_back({name, renderbuffer, width, height, format});
+}
+
+void DeviceGL::DropSpares() {
+    MakeCurrent();
+    for (SpareStorage& s : spares_) {
+        if (s.renderbuffer) glDeleteRenderbuffers(1, &s.name);
+        else glDeleteTextures(1, &s.name);
+    }
+    spares_.clear();
+}
 
 HRESULT DeviceGL::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
                                 D3DFORMAT format, D3DPOOL pool, IDirect3DTexture9** texture,

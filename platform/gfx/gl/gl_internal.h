@@ -249,6 +249,15 @@ public:
     void MakeCurrent();
     void PrepareDraw();
     void InvalidateState() { stateDirty_ = true; }
+
+    // Storage of released render targets and depth buffers, handed to the next one of the
+    // same size and format: the post-processing creates and releases an 800 x 600 target and
+    // depth buffer every frame, which the software rasteriser would otherwise allocate (and
+    // the system zero) anew each time. TakeSpare gives 0 when none fits; KeepSpare deletes the
+    // object when the store is full. The contents of a reused object are as undefined as a
+    // new one's (callers clear targets; depth buffers are cleared before use).
+    GLuint TakeSpare(bool renderbuffer, UINT width, UINT height, GLenum format);
+    void KeepSpare(bool renderbuffer, GLuint name, UINT width, UINT height, GLenum format);
     const RenderTarget& target() const { return target_; }
     // Switches drawing to "target" with "viewport"; returns the previous target and viewport.
     void SwapTarget(RenderTarget* target, D3DVIEWPORT9* viewport);
@@ -293,6 +302,14 @@ private:
     RenderTarget backTarget_{};
     SurfaceGL* backBuffer_ = nullptr;
     GLuint backColour_ = 0, backDepth_ = 0, backFramebuffer_ = 0;
+    struct SpareStorage {
+        GLuint name = 0;
+        bool renderbuffer = false;
+        UINT width = 0, height = 0;
+        GLenum format = 0;
+    };
+    void DropSpares();
+    std::vector<SpareStorage> spares_;
     GLuint fixedProgram_ = 0;
     GLint fixedWvp_ = -1, fixedHasTexture_ = -1, fixedAlphaTest_ = -1, fixedAlphaRef_ = -1;
     GLuint vertexArray_ = 0;

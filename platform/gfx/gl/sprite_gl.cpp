@@ -376,6 +376,8 @@ private:
     void CreateDepth() {
         if (!depth_) return;
         device_->MakeCurrent();
+        depthBuffer_ = device_->TakeSpare(true, width_, height_, GL_DEPTH_COMPONENT16);
+        if (depthBuffer_) return;
         glGenRenderbuffers(1, &depthBuffer_);
         glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer_);
         glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, static_cast<GLsizei>(width_),
@@ -383,8 +385,7 @@ private:
     }
     void DestroyDepth() {
         if (!depthBuffer_) return;
-        device_->MakeCurrent();
-        glDeleteRenderbuffers(1, &depthBuffer_);
+        device_->KeepSpare(true, depthBuffer_, width_, height_, GL_DEPTH_COMPONENT16);
         depthBuffer_ = 0;
     }
 

@@ -252,16 +252,20 @@ TextureGL::TextureGL(DeviceGL* device, UINT width, UINT height, UINT levels, DWO
     while (glGetError() != GL_NO_ERROR) {
     }
     glActiveTexture(kWorkUnit);
-    glGenTextures(1, &texture_);
+    // A render target takes the storage of one released before it where one fits.
+    const bool target = (usage & D3DUSAGE_RENDERTARGET) != 0;
+    texture_ = target ? device_->TakeSpare(false, width, height, fi.internalFormat) : 0;
+    const bool reused = texture_ != 0;
+    if (!reused) glGenTextures(1, &texture_);
     glBindTexture(GL_TEXTURE_2D, texture_);
-    for (UINT l = 0; l < levels_; ++l) {
+    for (UINT l = 0; l < levels_ && !reused; ++l) {
         glTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(l), static_cast<GLint>(fi.internalFormat),
                      static_cast<GLsizei>(std::max(1u, width >> l)),
                      static_cast<GLsizei>(std::max(1u, height >> l)), 0, fi.format, fi.type, nullptr);
     }
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(levels_ - 1));
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    if (fi.opaque) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, fi.opaque ? GL_ONE : GL_ALPHA);
     if (glGetError() != GL_NO_ERROR) {
         glDeleteTextures(1, &texture_);
         texture_ = 0;
@@ -308,7 +312,12 @@ TextureGL::~TextureGL() {
     }
     if (texture_) {
         device_->MakeCurrent();
-        glDeleteTextures(1, &texture_);
+        FormatInfo fi;
+        if ((usage_ & D3DUSAGE_RENDERTARGET) && LookUpFormat(format_, &fi)) {
+            device_->KeepSpare(false, texture_, width_, height_, fi.internalFormat);
+        } else {
+            glDeleteTextures(1, &texture_);
+        }
     }
     device_->Release();
 }
