@@ -637,6 +637,11 @@ TEST(FxHostileInput, DeepNestingLongInputAndOddBytesFailCleanly) {
         "technique {",
         "sampler s = sampler_state { Texture = <",
         "float4 f(float4 p : POSITION) : POSITION { return p; } technique T { pass { VertexShader = compile vs_3_0 f(f(f(1))); } }",
+        // Arrays of structs of arrays: 64^6 float4 values, refused at the struct that grows too large.
+        "struct S0 { float4 a[64]; }; struct S1 { S0 m[64]; }; struct S2 { S1 m[64]; }; struct S3 { S2 m[64]; };\n"
+        "struct S4 { S3 m[64]; }; struct S5 { S4 m[64]; };\n"
+        "float4 PS() : COLOR { S5 x = (S5)0; return x.m[0].m[0].m[0].m[0].m[0].a[0]; }",
+        "float4 big[65536][65536];",
     };
     for (const std::string& in : inputs) {
         SCOPED_TRACE(in.substr(0, 60));

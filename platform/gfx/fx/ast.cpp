@@ -1,6 +1,7 @@
 // platform/gfx/fx/ast.cpp: built-in type names and type spelling.
 #include "platform/gfx/fx/ast.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace platform::gfx::fx {
@@ -89,6 +90,13 @@ std::string GlslName(std::string_view name) {
     for (const char* r : kReserved)
         if (s == r) s += '_';
     return s;
+}
+
+long long ScalarCount(const Type& t) {
+    constexpr long long kCap = 1LL << 40;
+    long long one = t.base == Base::Struct ? (t.st ? t.st->scalars : 0) : t.components();
+    one = std::min(one, kCap);
+    return std::min(one * std::max(1, t.arraySize), kCap);
 }
 
 bool HasSideEffects(const Expr* e) {

@@ -79,6 +79,10 @@ double LiteralValue(ExprKind kind, std::string_view text);
 // name GLSL reserves ("alf" -> "half_"). Uniforms and the emitted code both use it.
 std::string GlslName(std::string_view name);
 
+// How many scalars a value of type "t" holds (arrays and struct members included), saturated
+// at 2^40 so that nested arrays of structs cannot overflow it.
+long long ScalarCount(const Type& t);
+
 // Whether evaluating "e" may change something: an assignment, ++ or --, or a call (an intrinsic
 // may discard the pixel or write an out argument).
 struct Expr;
@@ -185,6 +189,7 @@ struct StructDecl {
     std::string_view name;
     int line = 0, column = 0;
     std::vector<VarDecl*> members;
+    long long scalars = 0;  // ScalarCount of one value, set once the members are known
 };
 
 enum class StmtKind { Block, Expr, Decl, If, For, While, Do, Break, Continue, Return, Discard, Empty };

@@ -237,6 +237,16 @@ private:
             fail(MakeDiagnostic(Diag::UnsupportedFeature, at.line, at.column,
                                 "an array of this type"));
         t.arraySize = static_cast<int>(v);
+        requireBoundedSize(t, at);
+    }
+
+    // Values are bounded in size (2^20 scalars: a float4x4 array of the largest size), so that
+    // arrays of structs of arrays cannot make the compiler's output explode.
+    static constexpr long long kMaxScalars = 1LL << 20;
+    void requireBoundedSize(const Type& t, const Token& at) {
+        if (ScalarCount(t) > kMaxScalars)
+            fail(MakeDiagnostic(Diag::UnsupportedFeature, at.line, at.column,
+                                "a type of more than " + std::to_string(kMaxScalars) + " scalars"));
     }
 
     // The value of a constant expression the parser must know (array sizes): literals, names
@@ -402,6 +412,8 @@ private:
         expect(Tok::Semicolon);
         if (s->members.empty())
             fail(MakeDiagnostic(Diag::UnsupportedFeature, kw.line, kw.column, "an empty struct"));
+        for (const VarDecl* v : s->members) s->scalars += ScalarCount(v->type);
+        requireBoundedSize(Type{Base::Struct, 0, 1, 0, Dim::None, s}, nameTok);
         m_.structs.push_back(s);
     }
 
