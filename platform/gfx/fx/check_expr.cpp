@@ -247,8 +247,11 @@ Type Checker::binaryType(Expr* at, Tok op, Expr*& a, Expr*& b) {
             coerce(a, common);
             coerce(b, common);
             return BoolShaped(common);
-        case Tok::Amp: case Tok::Pipe: case Tok::Caret: case Tok::Shl: case Tok::Shr:
-            if (common.base == Base::Float || common.rows > 0) {
+        default: {  // + - * / % and the bitwise & | ^ << >> (integers only)
+            const bool bitwise = op == Tok::Amp || op == Tok::Pipe || op == Tok::Caret ||
+                                 op == Tok::Shl || op == Tok::Shr;
+            if ((bitwise && (common.base == Base::Float || common.rows > 0)) ||
+                (op == Tok::Percent && common.rows > 0)) {
                 report(Diag::BadOperands, at, opName, TypeName(ta), " and '" + TypeName(tb) + "'");
                 return Poison();
             }
@@ -256,15 +259,7 @@ Type Checker::binaryType(Expr* at, Tok op, Expr*& a, Expr*& b) {
             coerce(a, common);
             coerce(b, common);
             return common;
-        default:  // + - * / %
-            if (op == Tok::Percent && common.rows > 0) {
-                report(Diag::BadOperands, at, opName, TypeName(ta), " and '" + TypeName(tb) + "'");
-                return Poison();
-            }
-            if (common.base == Base::Bool) common = WithBase(common, Base::Int);
-            coerce(a, common);
-            coerce(b, common);
-            return common;
+        }
     }
 }
 
