@@ -1,11 +1,14 @@
 // audio/music.cpp: music objects, the stream thread and its stop protocol.
 #include "audio/music.h"
 
+#include <libmodplug/modplug.h>
+
 #include <cstring>
 #include <mutex>
 #include <new>
 
 #include "audio/music_internal.h"
+#include "audio/music_testing.h"
 #include "audio/sound_device.h"
 #include "platform/sys/sys.h"
 
@@ -48,7 +51,7 @@ int RenderModule(ModPlugFile* module, void* out, int size_bytes) {
     return got;
 }
 
-void SetModuleReadFunction(ModuleReadFunction read) { g_readFunction.store(read); }
+void InjectModuleRead(ModuleReadFunction read) { g_readFunction.store(read); }
 
 int RunningStreamThreads() { return g_runningStreams.load(); }
 

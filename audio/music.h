@@ -15,14 +15,17 @@
 // wide because the library keeps its mixer state in globals).
 #pragma once
 
-#include <libmodplug/modplug.h>
-
 #include <atomic>
 #include <cstdint>
 
 #include "platform/sound/sound.h"
 #include "runtime/chain.h"
 #include "runtime/object_table.h"
+
+// libmodplug's module handle, declared as the library's header does, so that includers do not
+// see the library (only music.cpp and tests that render modules include it).
+struct _ModPlugFile;
+typedef struct _ModPlugFile ModPlugFile;
 
 namespace audio {
 

@@ -1,4 +1,4 @@
-// audio/music_internal.h: the stream thread and the test seams of music playback.
+// audio/music_internal.h: the stream thread of music playback, for music.cpp and its tests.
 #pragma once
 
 #include <cstddef>
@@ -19,10 +19,6 @@ std::int32_t RunMusicStream(MusicStream* record);
 // Renders "size_bytes" of "module" into "out" under the process-wide libmodplug lock; the part
 // a short read leaves is filled with silence. Returns the bytes rendered.
 int RenderModule(ModPlugFile* module, void* out, int size_bytes);
-
-// Test seam: replaces ModPlug_Read (null restores it), to make reads come back short.
-using ModuleReadFunction = int (*)(ModPlugFile* module, void* out, int size_bytes);
-void SetModuleReadFunction(ModuleReadFunction read);
 
 // The number of stream threads inside RunMusicStream right now.
 int RunningStreamThreads();

@@ -10,6 +10,7 @@
 #include "engine/engine.h"
 #include "engine/sprite.h"
 #include "platform/gfx/gfx.h"
+#include "platform/gfx/gfx_testing.h"
 #include "runtime/chain.h"
 #include "tests/gfx_support/test_window.h"
 

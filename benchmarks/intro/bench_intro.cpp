@@ -11,6 +11,7 @@
 
 #include "app/intro_scene.h"
 #include "platform/gfx/gfx.h"
+#include "platform/gfx/gfx_testing.h"
 #include "platform/window/window.h"
 
 namespace {

@@ -610,41 +610,4 @@ D3DXMATRIX* D3DXMatrixTransformation2D(D3DXMATRIX* out, const D3DXVECTOR2* scali
 // (x, y, z, 1) * m, divided by the resulting w.
 D3DXVECTOR3* D3DXVec3TransformCoord(D3DXVECTOR3* out, const D3DXVECTOR3* v, const D3DXMATRIX* m);
 
-// ---------------------------------------------------------------------------------------------
-// Test and measurement seams
-// ---------------------------------------------------------------------------------------------
-
-// The next "count" calls of Present fail with "code" (a failure code) and make the device
-// lost, as a platform that took the device away would. 0 clears the injection.
-void InjectPresentFailures(int count, HRESULT code);
-// The next "count" calls of Reset fail with D3DERR_DEVICELOST (the platform still refuses).
-void InjectResetFailures(int count);
-
-// Steps of device creation that a test can make fail, to drive the callers' error paths.
-enum class CreationFault {
-    kNone,
-    kDisplayMode,       // GetAdapterDisplayMode fails
-    kDeviceType,        // CheckDeviceType fails
-    kDepthFormat,       // CheckDeviceFormat refuses D3DFMT_D16
-    kDeviceCaps,        // GetDeviceCaps fails
-    kNoVertexProcessing,  // GetDeviceCaps reports VertexProcessingCaps 0
-    kCreateDevice,      // CreateDevice fails
-};
-void InjectCreationFault(CreationFault fault);
-
-// Presentation pacing to the refresh rate where the retrace cannot be waited for (on by
-// default). Off, Present returns as soon as the frame is handed to the platform.
-void SetPresentPacing(bool enabled);
-
-// What the last created device found out about presentation.
-struct PresentInfo {
-    bool swapIntervalHonoured = false;  // the platform waits for the retrace itself
-    bool paced = false;                 // Present sleeps to the refresh rate
-    int refreshRateHz = 0;
-    std::uint64_t presents = 0;         // successful Present calls of the device
-    std::uint64_t readBacks = 0;        // surface read-backs done by LockRect bits (all devices)
-    DWORD behaviourFlags = 0;           // the behaviour flags the last device was created with
-};
-PresentInfo GetPresentInfo();
-
 }  // namespace platform::gfx

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "platform/input/backend.h"
+#include "platform/input/input_testing.h"
 
 namespace platform::input {
 

@@ -149,23 +149,4 @@ protected:
 HRESULT DirectInput8Create(void* instance, DWORD version, const GUID& iid, IDirectInput8** out,
                            void* outer);
 
-// ---------------------------------------------------------------------------------------------
-// Test seams
-// ---------------------------------------------------------------------------------------------
-
-// One step of every device that a test can make fail until the fault is cleared.
-enum class InputFault {
-    kNone,
-    kCreateObject,        // DirectInput8Create
-    kCreateDevice,        // CreateDevice
-    kSetDataFormat,
-    kSetCooperativeLevel,
-    kAcquire,
-    kGetDeviceState,
-};
-void InjectInputFault(InputFault fault);
-
-// Which backend reads the keyboard and mouse: "x11", "sdl" or "" before the first device.
-const char* InputBackendName();
-
 }  // namespace platform::input

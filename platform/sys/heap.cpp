@@ -7,6 +7,7 @@
 
 #include "platform/sys/heap_backend.h"
 #include "platform/sys/sys.h"
+#include "platform/sys/sys_testing.h"
 
 namespace platform::sys {
 
@@ -138,7 +139,7 @@ std::size_t HeapBlockCount(Heap* heap) {
     return heap->count;
 }
 
-void SetAllocationFailureHook(bool (*fail)(std::size_t)) {
+void InjectAllocationFailures(bool (*fail)(std::size_t)) {
     g_failHook.store(fail, std::memory_order_release);
 }
 

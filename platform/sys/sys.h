@@ -47,10 +47,6 @@ std::size_t HeapSize(Heap* heap, const void* block);
 // The number of live blocks of "heap" (for tests and leak checks).
 std::size_t HeapBlockCount(Heap* heap);
 
-// Test hook: while set, "fail(bytes)" is asked before every heap allocation and a true answer
-// makes that allocation fail. Null removes the hook.
-void SetAllocationFailureHook(bool (*fail)(std::size_t bytes));
-
 // ---------------------------------------------------------------------------------------------
 // Threads and sleeping
 // ---------------------------------------------------------------------------------------------
@@ -61,9 +57,6 @@ using ThreadMain = void (*)(void* argument);
 // (0 = the system default; small requests are raised to the system minimum). Returns false
 // when the thread cannot be created; "entry" then never runs.
 bool CreateDetachedThread(ThreadMain entry, void* argument, std::size_t stack_bytes);
-
-// Test hook: while true, CreateDetachedThread fails without starting anything.
-void SetThreadCreationFailure(bool fail);
 
 // Suspends the calling thread for at least "ms" milliseconds; 0 yields the processor.
 void SleepMs(std::uint32_t ms);

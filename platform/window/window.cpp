@@ -10,6 +10,7 @@
 
 #include "platform/window/window.h"
 #include "platform/window/window_internal.h"
+#include "platform/window/window_testing.h"
 
 namespace platform::window {
 namespace internal {

@@ -446,20 +446,6 @@ bool FillRect(DeviceContext dc, const Rect* rect, BrushHandle brush);
 // shows or hides at its end.
 bool AnimateWindow(WindowHandle window, std::uint32_t time_ms, std::uint32_t flags);
 
-// What the last AnimateWindow did: the opacity steps it set (0..1) and when (ms after its
-// start), how long it blocked, and whether the desktop took the opacity changes.
-struct FadeRecord {
-    static constexpr int kMaxSteps = 256;
-    WindowHandle window;
-    std::uint32_t flags = 0;
-    std::uint32_t elapsed_ms = 0;
-    bool opacitySupported = false;
-    int stepCount = 0;
-    float opacity[kMaxSteps] = {};
-    std::uint32_t at_ms[kMaxSteps] = {};
-};
-const FadeRecord& LastFade();
-
 // ---------------------------------------------------------------------------------------------
 // Cursor, screen, display
 // ---------------------------------------------------------------------------------------------
@@ -497,12 +483,8 @@ bool GetCurrentDisplayMode(DisplayMode* out);
 
 // Shows a modal box with "text" and "caption" (null = empty) and buttons from "type"
 // (MB_OK, MB_OKCANCEL, MB_YESNO) and returns the button chosen (IDOK, IDCANCEL, IDYES,
-// IDNO), or 0 when no box could be shown. While a hook is set, the hook answers instead.
-using MessageBoxHook = int (*)(WindowHandle owner, const char* text, const char* caption,
-                               std::uint32_t type);
+// IDNO), or 0 when no box could be shown. While a test hook is set (window_testing.h), the
+// hook answers instead.
 int MessageBox(WindowHandle owner, const char* text, const char* caption, std::uint32_t type);
-
-// Replaces the box (null restores it). Returns the previous hook. For tests.
-MessageBoxHook SetMessageBoxHook(MessageBoxHook hook);
 
 }  // namespace platform::window

@@ -11,10 +11,12 @@
 
 #include "audio/music.h"
 #include "audio/music_internal.h"
+#include "audio/music_testing.h"
 #include "audio/sound_device.h"
 #include "platform/sound/null/backend_null.h"
 #include "platform/sound/sound.h"
 #include "platform/sys/sys.h"
+#include "platform/sys/sys_testing.h"
 #include "runtime/chain.h"
 #include "tests/audio/xm_writer.h"
 #include "tests/test_env.h"
@@ -37,11 +39,11 @@ protected:
         started_ = true;
     }
     void TearDown() override {
-        platform::sys::SetThreadCreationFailure(false);
+        platform::sys::InjectThreadCreationFailure(false);
         if (started_) runtime::RunEndChain(kAudioEndSteps);
-        audio::SetModuleReadFunction(nullptr);
-        platform::sound::null::SetStartFailure(false);
-        platform::sound::null::SetOpenFailure(false);
+        audio::InjectModuleRead(nullptr);
+        platform::sound::null::InjectStartFailure(false);
+        platform::sound::null::InjectOpenFailure(false);
         platform::sound::SetSoundBackend(nullptr);
         unsetenv("SDL_AUDIODRIVER");
     }

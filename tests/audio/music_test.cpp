@@ -154,7 +154,7 @@ TEST_F(Music, StreamPlaysTheModuleExactlyAsRendered) {
 }
 
 TEST_F(Music, ShortReadLeavesSilence) {
-    audio::SetModuleReadFunction([](ModPlugFile*, void* out, int bytes) {
+    audio::InjectModuleRead([](ModPlugFile*, void* out, int bytes) {
         std::memset(out, 0x55, static_cast<std::size_t>(bytes / 4));
         return bytes / 4;
     });
@@ -167,7 +167,7 @@ TEST_F(Music, ShortReadLeavesSilence) {
     std::memset(p, 0x77, n);
     m->buffer->Unlock(p, n, nullptr, 0);
 
-    platform::sys::SetThreadCreationFailure(true);  // keep the pre-filled half still
+    platform::sys::InjectThreadCreationFailure(true);  // keep the pre-filled half still
     EXPECT_EQ(audio::StartMusicStream(2), 0);
     ASSERT_EQ(m->buffer->Lock(0, 102400, &p, &n, nullptr, nullptr, 0), snd::DS_OK);
     const auto* bytes = static_cast<const std::uint8_t*>(p);
@@ -177,7 +177,7 @@ TEST_F(Music, ShortReadLeavesSilence) {
     m->buffer->Unlock(p, n, nullptr, 0);
 
     std::vector<std::uint8_t> region(100, 0x77);
-    audio::SetModuleReadFunction([](ModPlugFile*, void*, int) { return -1; });
+    audio::InjectModuleRead([](ModPlugFile*, void*, int) { return -1; });
     EXPECT_EQ(audio::RenderModule(m->module, region.data(), 100), 0);
     EXPECT_EQ(region, std::vector<std::uint8_t>(100, 0));
 }
@@ -285,9 +285,9 @@ TEST_F(Music, RecreatingALiveNumberFreesTheOldStreamFirst) {
 TEST_F(Music, FailedThreadCreationStillPlaysAndStopsWithoutWaiting) {
     audio::MusicStream* m = Create(2);
     ASSERT_NE(m, nullptr);
-    platform::sys::SetThreadCreationFailure(true);
+    platform::sys::InjectThreadCreationFailure(true);
     EXPECT_EQ(audio::StartMusicStream(2), 0);
-    platform::sys::SetThreadCreationFailure(false);
+    platform::sys::InjectThreadCreationFailure(false);
     EXPECT_EQ(m->streamActive.load(), 0);
     EXPECT_EQ(audio::RunningStreamThreads(), 0);
     EXPECT_EQ(Status(m), snd::DSBSTATUS_PLAYING | snd::DSBSTATUS_LOOPING);  // rewound and started

@@ -109,8 +109,8 @@ TEST_F(SoundDevice, MissingLibraryOrDeviceLeavesEverythingSilent) {
     audio::EndSoundDevice();
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
-        snd::null::SetStartFailure(r.failStart);
-        snd::null::SetOpenFailure(r.failOpen);
+        snd::null::InjectStartFailure(r.failStart);
+        snd::null::InjectOpenFailure(r.failOpen);
         EXPECT_EQ(audio::InitSoundDevice(), nullptr);
         EXPECT_FALSE(audio::SoundDeviceOpen());
         EXPECT_EQ(audio::CreateStreamBuffer(2, 44100, 204800), nullptr);
@@ -120,8 +120,8 @@ TEST_F(SoundDevice, MissingLibraryOrDeviceLeavesEverythingSilent) {
         EXPECT_EQ(audio::StartMusicStream(2), 0);
         EXPECT_EQ(LiveMusics(), 0);
         // Nothing was made, so a later attempt may succeed.
-        snd::null::SetStartFailure(false);
-        snd::null::SetOpenFailure(false);
+        snd::null::InjectStartFailure(false);
+        snd::null::InjectOpenFailure(false);
         EXPECT_NE(audio::InitSoundDevice(), nullptr);
         audio::EndSoundDevice();
     }

@@ -5,7 +5,9 @@
 #include <cstring>
 
 #include "assets/data_area.h"
+#include "platform/gfx/gfx_testing.h"
 #include "platform/window/window.h"
+#include "platform/window/window_testing.h"
 
 namespace effects_test {
 

@@ -6,6 +6,7 @@
 #include "engine/box.h"
 #include "engine/sprite.h"
 #include "engine/state_internal.h"
+#include "platform/gfx/gfx_testing.h"
 #include "platform/gfx/image_png.h"
 #include "runtime/list.h"
 #include "tests/effects/effect_test_util.h"

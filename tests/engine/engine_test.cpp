@@ -15,6 +15,8 @@
 #include "engine/engine.h"
 #include "engine/state_internal.h"
 #include "platform/gfx/gfx.h"
+#include "platform/gfx/gfx_testing.h"
+#include "platform/input/input_testing.h"
 #include "runtime/chain.h"
 #include "tests/engine/xtest_keys.h"
 #include "tests/gfx_support/back_buffer.h"

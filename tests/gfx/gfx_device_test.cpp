@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "platform/gfx/gfx_testing.h"
 #include "tests/gfx/gfx_test_util.h"
 
 namespace gfxtest {

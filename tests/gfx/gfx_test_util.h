@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/gfx/gfx.h"
+#include "platform/gfx/gfx_testing.h"
 #include "platform/gfx/image_png.h"
 #include "platform/window/window.h"
 #include "tests/gfx_support/back_buffer.h"

@@ -8,6 +8,7 @@
 #include <X11/keysym.h>
 
 #include "platform/input/input.h"
+#include "platform/input/input_testing.h"
 #include "platform/window/window.h"
 #include "tests/gfx_support/test_window.h"
 

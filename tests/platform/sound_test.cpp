@@ -93,9 +93,9 @@ TEST(SoundLibrary, LoadsByNameAndRefusesWhatIsMissing) {
     EXPECT_FALSE(snd::SetSoundBackend("no-such-backend"));
     ASSERT_TRUE(snd::SetSoundBackend("null"));
 
-    snd::null::SetStartFailure(true);
+    snd::null::InjectStartFailure(true);
     EXPECT_EQ(snd::LoadSoundLibrary(), nullptr);
-    snd::null::SetStartFailure(false);
+    snd::null::InjectStartFailure(false);
 
     snd::SoundLibrary* lib = snd::LoadSoundLibrary();
     ASSERT_NE(lib, nullptr);
@@ -112,10 +112,10 @@ TEST(SoundLibrary, LoadsByNameAndRefusesWhatIsMissing) {
     EXPECT_EQ(device, nullptr);
     int outer = 0;
     EXPECT_EQ(create(nullptr, &device, &outer), snd::DSERR_NOAGGREGATION);
-    snd::null::SetOpenFailure(true);
+    snd::null::InjectOpenFailure(true);
     EXPECT_EQ(create(nullptr, &device, nullptr), snd::DSERR_NODRIVER);
     EXPECT_EQ(device, nullptr);
-    snd::null::SetOpenFailure(false);
+    snd::null::InjectOpenFailure(false);
 
     ASSERT_EQ(create(nullptr, &device, nullptr), snd::DS_OK);
     snd::FreeSoundLibrary(lib);

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "platform/sys/sys.h"
+#include "platform/sys/sys_testing.h"
 
 namespace sys = platform::sys;
 
@@ -49,12 +50,12 @@ TEST(SysHeap, FailureHookAndOverflowRefuse) {
     sys::Heap* heap = sys::HeapCreate(0);
     EXPECT_EQ(sys::HeapAlloc(heap, SIZE_MAX), nullptr);
     void* p = sys::HeapAlloc(heap, 8);
-    sys::SetAllocationFailureHook([](std::size_t bytes) { return bytes >= 100; });
+    sys::InjectAllocationFailures([](std::size_t bytes) { return bytes >= 100; });
     EXPECT_EQ(sys::HeapAlloc(heap, 100), nullptr);
     EXPECT_NE(sys::HeapAlloc(heap, 99), nullptr);
     EXPECT_EQ(sys::HeapReAlloc(heap, p, 1000), nullptr);
     EXPECT_EQ(sys::HeapSize(heap, p), 8u);  // the old block survives a failed resize
-    sys::SetAllocationFailureHook(nullptr);
+    sys::InjectAllocationFailures(nullptr);
     sys::HeapDestroy(heap);
 }
 
@@ -67,9 +68,9 @@ TEST(SysThread, RunsDetachedWithSmallStackAndInjectedFailure) {
                                           new int(7), 8192));
     for (int i = 0; i < 500 && ran.load() == 0; ++i) sys::SleepMs(2);
     EXPECT_EQ(ran.load(), 7);
-    sys::SetThreadCreationFailure(true);
+    sys::InjectThreadCreationFailure(true);
     EXPECT_FALSE(sys::CreateDetachedThread([](void*) { ran = 99; }, nullptr, 0));
-    sys::SetThreadCreationFailure(false);
+    sys::InjectThreadCreationFailure(false);
     sys::SleepMs(20);
     EXPECT_EQ(ran.load(), 7);
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/sys/sys.h"
+#include "platform/sys/sys_testing.h"
 #include "runtime/block_pool.h"
 #include "runtime/block_pool_internal.h"
 #include "runtime_fixture.h"
@@ -117,7 +118,7 @@ TEST_F(BlockPoolTest, ReturningTwiceOrNullChangesNothing) {
 TEST_F(BlockPoolTest, FallsBackToOneBlockChunksAndFailsCleanly) {
     BlockPool* pool = runtime::CreateBlockPool(100, 16, 256, 0);
     g_failAbove = 300;  // a 16-block chunk cannot be made, a one-block chunk can
-    platform::sys::SetAllocationFailureHook(FailLargeAllocations);
+    platform::sys::InjectAllocationFailures(FailLargeAllocations);
     void* a = runtime::TakeBlock(pool);
     auto stats = runtime::GetBlockPoolStats(pool);
     EXPECT_NE(a, nullptr);
@@ -125,7 +126,7 @@ TEST_F(BlockPoolTest, FallsBackToOneBlockChunksAndFailsCleanly) {
     EXPECT_EQ(stats.fullChunks, 1);
     g_failAbove = 0;  // nothing can be allocated
     EXPECT_EQ(runtime::TakeBlock(pool), nullptr);
-    platform::sys::SetAllocationFailureHook(nullptr);
+    platform::sys::InjectAllocationFailures(nullptr);
     g_failAbove = -1;
     runtime::ReturnBlock(pool, a);
     EXPECT_EQ(runtime::GetBlockPoolStats(pool).chunkCount, 0);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/sys/sys.h"
+#include "platform/sys/sys_testing.h"
 #include "runtime/colour.h"
 #include "runtime/data_area.h"
 #include "runtime/heap.h"
@@ -36,9 +37,9 @@ TEST_F(StringsTest, SetStringVariableAcceptsItsOwnTextAndSurvivesNoMemory) {
     runtime::SetStringVariable(&s, "hello world");
     EXPECT_EQ(runtime::SetStringVariable(&s, s + 6), 6u);
     EXPECT_STREQ(s, "world");
-    platform::sys::SetAllocationFailureHook(FailEverything);
+    platform::sys::InjectAllocationFailures(FailEverything);
     EXPECT_EQ(runtime::SetStringVariable(&s, "longer text"), 0u);
-    platform::sys::SetAllocationFailureHook(nullptr);
+    platform::sys::InjectAllocationFailures(nullptr);
     EXPECT_STREQ(s, "world");
     runtime::FreeStringMemory(s);
 }

@@ -11,6 +11,7 @@
 #include "platform/sys/sys.h"
 #include "platform/window/gl_surface.h"
 #include "platform/window/window.h"
+#include "platform/window/window_testing.h"
 #include "tests/window/window_test_util.h"
 #include "tests/window/xtest_helper.h"
 

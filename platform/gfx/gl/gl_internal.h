@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "platform/gfx/gfx.h"
+#include "platform/gfx/gfx_testing.h"
 #include "platform/window/gl_surface.h"
 
 namespace platform::gfx::gl {

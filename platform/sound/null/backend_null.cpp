@@ -64,8 +64,8 @@ std::size_t Pump(std::size_t frames, std::int16_t* out) {
     return g_streams.size();
 }
 
-void SetStartFailure(bool fail) { g_failStart.store(fail); }
-void SetOpenFailure(bool fail) { g_failOpen.store(fail); }
+void InjectStartFailure(bool fail) { g_failStart.store(fail); }
+void InjectOpenFailure(bool fail) { g_failOpen.store(fail); }
 
 }  // namespace null
 

@@ -14,8 +14,8 @@ namespace platform::sound::null {
 // open outputs.
 std::size_t Pump(std::size_t frames, std::int16_t* out);
 
-// Test hooks: make the null backend's start (the library load) or its output opening fail.
-void SetStartFailure(bool fail);
-void SetOpenFailure(bool fail);
+// Faults: while true, the null backend's start (the library load) or its output opening fails.
+void InjectStartFailure(bool fail);
+void InjectOpenFailure(bool fail);
 
 }  // namespace platform::sound::null
