@@ -63,9 +63,10 @@ TEST(SysHeap, FailureHookAndOverflowRefuse) {
 
 TEST(SysThread, RunsDetachedWithSmallStackAndInjectedFailure) {
     static std::atomic<int> ran{0};
+    static int seven = 7;  // the argument outlives the detached thread
     ran = 0;
-    ASSERT_TRUE(sys::CreateDetachedThread([](void* a) { ran = *static_cast<int*>(a); },
-                                          new int(7), 8192));
+    ASSERT_TRUE(sys::CreateDetachedThread([](void* a) { ran = *static_cast<int*>(a); }, &seven,
+                                          8192));
     for (int i = 0; i < 500 && ran.load() == 0; ++i) sys::SleepMs(2);
     EXPECT_EQ(ran.load(), 7);
     sys::InjectThreadCreationFailure(true);
