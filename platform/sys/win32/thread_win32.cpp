@@ -6,6 +6,7 @@
 #include <new>
 
 #include "platform/sys/sys.h"
+#include "platform/sys/sys_testing.h"
 
 namespace platform::sys {
 
@@ -44,7 +45,7 @@ bool CreateDetachedThread(ThreadMain entry, void* argument, std::size_t stack_by
     return true;
 }
 
-void SetThreadCreationFailure(bool fail) { g_failThreads.store(fail); }
+void InjectThreadCreationFailure(bool fail) { g_failThreads.store(fail); }
 
 void SleepMs(std::uint32_t ms) {
     if (ms == 0) {
