@@ -579,12 +579,12 @@ TEST(FxGlsl, PassesWithoutAStageGetAGeneratedOne) {
     EXPECT_EQ(p.inputs[1].semantic, "TEXCOORD0");
     EXPECT_EQ(p.inputs[2].semantic, "COLOR0");
     EXPECT_TRUE(p.vertexProfile.empty());
-    // No pixel shader: the vertex colour is the output.
+    // No pixel shader: the vertex colour, times the texture on unit 0 when there is one.
     const fx::CompileResult vs = fx::Compile(
         "float4 VS(float4 p : POSITION, inout float4 c : COLOR0) : POSITION { c *= 2; return p; }\n"
         "technique T { pass P { VertexShader = compile vs_1_1 VS(); } }");
     ASSERT_TRUE(vs.ok) << vs.Messages();
-    EXPECT_NE(vs.techniques[0].passes[0].fragmentGlsl.find("fx_o_COLOR0 = fx_v_COLOR0"), std::string::npos);
+    EXPECT_NE(vs.techniques[0].passes[0].fragmentGlsl.find("fx_diffuse = fx_v_COLOR0"), std::string::npos);
 }
 
 TEST(FxGlsl, SourceNamesNeverCollideWithGlsl) {

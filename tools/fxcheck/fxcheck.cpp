@@ -1,12 +1,14 @@
 // tools/fxcheck/fxcheck.cpp: compiles an effect file, prints its diagnostics and its techniques
 // and passes, and optionally writes each pass's GLSL.
 //
-//   fxcheck FILE [--glsl DIR]
+//   fxcheck FILE [-I DIR]... [--glsl DIR]
 //
-// Diagnostics go to stderr as "(line,column): error: message" lines; stdout lists
-// "technique NAME" lines each followed by "  pass NAME" lines. Exit status: 0 when the effect
-// compiles (warnings allowed), 1 on compile errors, 2 on bad usage or unreadable/unwritable
-// files. With --glsl DIR, each pass's shaders go to DIR/TECHNIQUE.PASS.vert and .frag.
+// Diagnostics go to stderr as "(line,column): error: message" lines ("PATH(line,column): ..."
+// inside included files); stdout lists "technique NAME" lines each followed by "  pass NAME"
+// lines. Exit status: 0 when the effect compiles (warnings allowed), 1 on compile errors, 2 on
+// bad usage or unreadable/unwritable files. With --glsl DIR, each pass's shaders go to
+// DIR/TECHNIQUE.PASS.vert and .frag. #include "name" is looked up beside the file that
+// includes it, then in each -I directory in order; #include <name> in the -I directories only.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +17,8 @@
 #include <sstream>
 #include <string>
 #include <system_error>
+#include <sys/stat.h>
+#include <vector>
 
 #include "platform/gfx/fx/fx.h"
 
@@ -23,8 +27,46 @@ namespace fx = platform::gfx::fx;
 namespace {
 
 int Usage() {
-    std::fprintf(stderr, "usage: fxcheck FILE [--glsl DIR]\n");
+    std::fprintf(stderr, "usage: fxcheck FILE [-I DIR]... [--glsl DIR]\n");
     return 2;
+}
+
+bool ReadFile(const std::string& path, std::string& text) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    text = buffer.str();
+    return static_cast<bool>(in) || in.eof();
+}
+
+// The directory part of "path" with its trailing '/', or "" for a bare file name.
+std::string DirectoryOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// Finds an included file: beside its includer (quoted names only), then in each directory of
+// "dirs"; absolute names are taken as they are.
+bool FindInclude(const std::vector<std::string>& dirs, const fx::IncludeRequest& request,
+                 fx::IncludedFile& found) {
+    std::vector<std::string> candidates;
+    if (!request.name.empty() && request.name[0] == '/') {
+        candidates.push_back(request.name);
+    } else {
+        if (!request.angled) candidates.push_back(DirectoryOf(request.includer) + request.name);
+        for (const std::string& d : dirs)
+            candidates.push_back(d + (d.empty() || d.back() == '/' ? "" : "/") + request.name);
+    }
+    for (const std::string& path : candidates) {
+        if (ReadFile(path, found.text)) {
+            found.path = path;
+            return true;
+        }
+    }
+    return false;
 }
 
 bool WriteFile(const std::string& path, const std::string& text) {
@@ -54,10 +96,16 @@ std::string FilePart(const std::string& name, std::size_t index) {
 int main(int argc, char** argv) {
     const char* file = nullptr;
     const char* glslDir = nullptr;
+    std::vector<std::string> includeDirs;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--glsl") == 0) {
             if (i + 1 >= argc || glslDir) return Usage();
             glslDir = argv[++i];
+        } else if (std::strcmp(argv[i], "-I") == 0) {
+            if (i + 1 >= argc) return Usage();
+            includeDirs.push_back(argv[++i]);
+        } else if (std::strncmp(argv[i], "-I", 2) == 0) {
+            includeDirs.push_back(argv[i] + 2);
         } else if (!file && argv[i][0] != '-') {
             file = argv[i];
         } else {
@@ -65,14 +113,18 @@ int main(int argc, char** argv) {
         }
     }
     if (!file) return Usage();
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "fxcheck: cannot read %s: %s\n", file, std::strerror(errno));
+    std::string text;
+    if (!ReadFile(file, text)) {
+        std::fprintf(stderr, "fxcheck: cannot read %s: %s\n", file,
+                     errno ? std::strerror(errno) : "not a regular file");
         return 2;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    const fx::CompileResult result = fx::Compile(text.str());
+    fx::CompileOptions options;
+    options.sourceName = file;
+    options.include = [&includeDirs](const fx::IncludeRequest& r, fx::IncludedFile& f) {
+        return FindInclude(includeDirs, r, f);
+    };
+    const fx::CompileResult result = fx::Compile(text, options);
     std::fputs(result.Messages().c_str(), stderr);
     if (!result.ok) return 1;
     if (glslDir) {

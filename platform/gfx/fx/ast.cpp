@@ -5,6 +5,19 @@
 #include <cstdint>
 
 namespace platform::gfx::fx {
+namespace {
+
+bool SameLetters(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] + 32) : a[i];
+        const char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] + 32) : b[i];
+        if (x != y) return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 Type MakeNumeric(Base base, int rows, int cols) {
     if (rows <= 1 && cols <= 1) return Type::Scalar(base);
@@ -63,6 +76,21 @@ bool BuiltinTypeNamed(std::string_view name, Type& out) {
         }
         if (rest.size() == 3 && digit(rest[0]) && rest[1] == 'x' && digit(rest[2])) {
             out = MakeNumeric(s.base, rest[0] - '0', rest[2] - '0');
+            return true;
+        }
+    }
+    // The effect framework's object type names are matched in any case ("String", "TEXTURE",
+    // "vertexshader"), as the old compiler did.
+    static constexpr Obj kEffectObjects[] = {
+        {"string", Base::String, Dim::None},
+        {"texture", Base::Texture, Dim::None},
+        {"vertexshader", Base::VertexShader, Dim::None},
+        {"pixelshader", Base::PixelShader, Dim::None},
+    };
+    for (const Obj& o : kEffectObjects) {
+        if (SameLetters(name, o.name)) {
+            out = Type{o.base};
+            out.cols = 0;
             return true;
         }
     }
@@ -127,6 +155,8 @@ std::string TypeName(const Type& t) {
             s = t.dim == Dim::D1 ? "sampler1D" : t.dim == Dim::D2 ? "sampler2D"
                 : t.dim == Dim::D3 ? "sampler3D" : t.dim == Dim::Cube ? "samplerCUBE" : "sampler";
             break;
+        case Base::VertexShader: s = "VertexShader"; break;
+        case Base::PixelShader: s = "PixelShader"; break;
     }
     if (t.isNumeric()) {
         if (t.rows > 0) {

@@ -21,7 +21,10 @@ struct FuncDecl;
 // Types
 // ---------------------------------------------------------------------------------------------
 
-enum class Base : unsigned char { Void, Bool, Int, Uint, Float, Struct, Texture, Sampler, String };
+// VertexShader and PixelShader are the effect's shader objects ("VertexShader vs[2] = {...}").
+enum class Base : unsigned char {
+    Void, Bool, Int, Uint, Float, Struct, Texture, Sampler, String, VertexShader, PixelShader
+};
 // The dimension of a texture or sampler; None for the untyped "texture" and "sampler" (a
 // sampler's kind then comes from the lookups that use it).
 enum class Dim : unsigned char { None, D1, D2, D3, Cube };
@@ -42,6 +45,7 @@ struct Type {
                base == Base::Float;
     }
     bool isArray() const { return arraySize > 0; }
+    bool isShader() const { return base == Base::VertexShader || base == Base::PixelShader; }
     bool isScalar() const { return isNumeric() && !isArray() && rows == 0 && cols == 1; }
     bool isVector() const { return isNumeric() && !isArray() && rows == 0 && cols > 1; }
     bool isMatrix() const { return isNumeric() && !isArray() && rows > 0; }
@@ -121,6 +125,7 @@ enum class ExprKind {
     Brace,      // { args... }
     Comma,      // args[0], args[1]
     Compile,    // compile <text: profile> args[0] (a Call)
+    Asm,        // text: an inline assembly block "asm { ... }" as written
     Convert,    // implicit conversion inserted by the checker to "type"
 };
 

@@ -22,7 +22,8 @@ bool HasErrors(const std::vector<Diagnostic>& diags) {
                        [](const Diagnostic& d) { return d.severity == Severity::Error; });
 }
 
-void Run(std::string_view source, const CompileOptions& options, CompileResult& result) {
+void Run(std::string_view source, const CompileOptions& options, CompileResult& result,
+         std::vector<std::string>& files) {
     std::vector<Diagnostic>& diags = result.diagnostics;
     if (source.size() > options.maxSourceBytes) {
         diags.push_back(MakeDiagnostic(Diag::UnsupportedFeature, 1, 1, "a source this large"));
@@ -33,7 +34,12 @@ void Run(std::string_view source, const CompileOptions& options, CompileResult& 
     if (nul != std::string_view::npos) source = source.substr(0, nul);
     const std::vector<Token> raw = Lex(source, diags);
     std::deque<std::string> arena;
-    const std::vector<Token> tokens = Preprocess(raw, arena, diags);
+    PreprocessLimits preprocess;
+    preprocess.maxIncludeDepth = options.maxIncludeDepth;
+    preprocess.maxIncludedBytes = options.maxSourceBytes;
+    preprocess.sourceName = options.sourceName;
+    const std::vector<Token> tokens =
+        Preprocess(raw, arena, diags, preprocess, &options.include, &files);
     Module module;
     ParseLimits limits;
     limits.maxDepth = options.maxNesting;
@@ -64,8 +70,9 @@ void Run(std::string_view source, const CompileOptions& options, CompileResult& 
 
 CompileResult Compile(std::string_view source, const CompileOptions& options) {
     CompileResult result;
+    std::vector<std::string> files;
     try {
-        Run(source, options, result);
+        Run(source, options, result, files);
     } catch (const std::bad_alloc&) {
         result.diagnostics.push_back(MakeDiagnostic(Diag::UnsupportedFeature, 1, 1, "an effect this large (out of memory)"));
     } catch (const std::exception& e) {
@@ -77,6 +84,13 @@ CompileResult Compile(std::string_view source, const CompileOptions& options) {
                      [](const Diagnostic& a, const Diagnostic& b) {
                          return a.line != b.line ? a.line < b.line : a.column < b.column;
                      });
+    // Positions in included files name their file again.
+    for (Diagnostic& d : result.diagnostics) {
+        const auto file = static_cast<std::size_t>(FileOfLine(d.line));
+        if (file == 0 || file >= files.size()) continue;
+        d.file = files[file];
+        d.line = LineInFile(d.line);
+    }
     result.ok = !HasErrors(result.diagnostics);
     if (!result.ok) {
         result.parameters.clear();

@@ -59,6 +59,7 @@ std::string FormatDiagnostics(const std::vector<Diagnostic>& diagnostics) {
         char prefix[64];
         std::snprintf(prefix, sizeof prefix, "(%d,%d): %s: ", d.line, d.column,
                       d.severity == Severity::Error ? "error" : "warning");
+        out += d.file;
         out += prefix;
         out += d.message;
         out += '\n';

@@ -18,6 +18,8 @@ namespace platform::gfx::fx {
     X(BadNumber, Error, "malformed number '%s'")                                                 \
     /* preprocessor */                                                                           \
     X(IncludeRefused, Error, "#include is not supported: no include handler")                    \
+    X(IncludeNotFound, Error, "cannot open include file '%s'")                                   \
+    X(IncludeTooDeep, Error, "#include: more than %s nested includes (is a file including itself?)") \
     X(UserError, Error, "#error%s")                                                              \
     X(UnknownDirective, Error, "unknown preprocessor directive '%s'")                            \
     X(BadDirective, Error, "malformed #%s directive")                                            \
@@ -73,7 +75,8 @@ namespace platform::gfx::fx {
     X(UnmatchedSemantic, Warning, "pixel shader input '%s' is not written by the vertex shader; it reads as 0") \
     X(NoTechnique, Error, "the effect declares no technique")                                    \
     X(EmptyPass, Error, "pass '%s' has no vertex shader and no pixel shader")                    \
-    X(DuplicateTechnique, Error, "redefinition of technique '%s'")
+    X(DuplicateTechnique, Error, "redefinition of technique '%s'")                              \
+    X(IgnoredTechnique, Warning, "'%s' is Direct3D 10 syntax; the technique is ignored")
 
 enum class Diag {
 #define FX_DIAG_ID(id, severity, format) id,
@@ -83,15 +86,26 @@ enum class Diag {
 
 enum class Severity { Error, Warning };
 
-// One message: where (line and column of the first character, both 1-based), which failure,
-// and its text without the position prefix.
+// One message: where (line and column of the first character, both 1-based, in "file": empty
+// for the main source, else an included file's path), which failure, and its text without the
+// position prefix.
 struct Diagnostic {
     Diag id = Diag::BadCharacter;
     Severity severity = Severity::Error;
     int line = 0;
     int column = 0;
     std::string message;
+    std::string file;
 };
+
+// Inside the compiler a line number also names its source file: the main source is file 0 and
+// each included file gets the next index, kept in the bits above kLineBits (so one int orders
+// and compares positions, as before includes existed). Compile() splits them again.
+inline constexpr int kLineBits = 22;
+inline constexpr int kMaxSourceFiles = 256;
+constexpr int SourceLine(int file, int line) { return file << kLineBits | line; }
+constexpr int FileOfLine(int line) { return line >> kLineBits; }
+constexpr int LineInFile(int line) { return line & ((1 << kLineBits) - 1); }
 
 // The id's name as spelled in the X-macro ("UndeclaredName"), for test output.
 const char* DiagName(Diag id);
@@ -105,7 +119,7 @@ Diagnostic MakeDiagnostic(Diag id, int line, int column, const std::string& a = 
                           const std::string& b = {}, const std::string& c = {});
 
 // "(line,column): error: message" or "...: warning: ..." lines, one per diagnostic, each ending
-// with a line feed.
+// with a line feed; "file(line,column): ..." for diagnostics in included files.
 std::string FormatDiagnostics(const std::vector<Diagnostic>& diagnostics);
 
 }  // namespace platform::gfx::fx

@@ -988,9 +988,17 @@ private:
                 }
             }
         } else {
-            // No vertex shader: positions are already in clip space; every input the pixel
-            // shader reads comes straight from the attribute of the same semantic.
-            s += clip(attribute("POSITION0"));
+            // No vertex shader: Direct3D's fixed-function transform (unlit): the position by
+            // world * view * projection; every input the pixel stage reads comes straight from
+            // the attribute of the same semantic.
+            decls += "uniform mat4 fx_ff_wvp;\n";
+            s += "    vec4 fx_position = fx_ff_wvp * " + attribute("POSITION0") + ";\n" +
+                 clip("fx_position");
+            if (!pixel || !pixel->func) {
+                // The fixed-function pixel stage reads the diffuse colour and coordinate set 0.
+                for (const char* sem : {"COLOR0", "TEXCOORD0"})
+                    s += "    " + varying(sem) + " = " + attribute(sem) + ";\n";
+            }
             if (pixel && pixel->func) {
                 CollectIo(*pixel->func, pixel->boundArgs, ins, outs);
                 for (const IoVar& io : ins) {
@@ -1037,12 +1045,22 @@ private:
                 s += "    " + name + " = " + Pad4(value, io.type) + ";\n";
             }
         } else {
-            // No pixel shader: the vertex colour, or white.
-            decls += "layout(location = 0) out vec4 fx_o_COLOR0;\n";
-            const bool colour = std::find(writtenVaryings_.begin(), writtenVaryings_.end(),
-                                          "COLOR0") != writtenVaryings_.end();
-            if (colour) decls += "in vec4 fx_v_COLOR0;\n";
-            s += std::string("    fx_o_COLOR0 = ") + (colour ? "fx_v_COLOR0" : "vec4(1.0)") + ";\n";
+            // No pixel shader: Direct3D's default texture stage 0, the texture bound to unit 0
+            // (when there is one) modulated by the diffuse colour (white when the vertex stage
+            // writes none).
+            auto written = [&](const char* sem) {
+                return std::find(writtenVaryings_.begin(), writtenVaryings_.end(), sem) !=
+                       writtenVaryings_.end();
+            };
+            decls += "layout(location = 0) out vec4 fx_o_COLOR0;\n"
+                     "uniform sampler2D fx_ff_stage0;\nuniform int fx_ff_textured;\n";
+            if (written("COLOR0")) decls += "in vec4 fx_v_COLOR0;\n";
+            if (written("TEXCOORD0")) decls += "in vec4 fx_v_TEXCOORD0;\n";
+            s += std::string("    vec4 fx_diffuse = ") +
+                 (written("COLOR0") ? "fx_v_COLOR0" : "vec4(1.0)") + ";\n";
+            s += std::string("    if (fx_ff_textured != 0) fx_diffuse *= texture(fx_ff_stage0, ") +
+                 (written("TEXCOORD0") ? "fx_v_TEXCOORD0.xy" : "vec2(0.0)") + ");\n";
+            s += "    fx_o_COLOR0 = fx_diffuse;\n";
         }
         return decls + s + "}\n";
     }
@@ -1068,6 +1086,8 @@ void EmitPass(const CheckedEffect& effect, const PassPlan& pass, PassInfo& out) 
     out.pixelProfile = pass.ps.profile;
     out.vertexGlsl = emitter.stage(pass.vs, true, &pass.ps);
     out.fragmentGlsl = emitter.stage(pass.ps, false, &pass.vs);
+    out.fixedVertex = pass.vs.func == nullptr;
+    out.fixedPixel = pass.ps.func == nullptr;
 }
 
 }  // namespace platform::gfx::fx

@@ -30,8 +30,8 @@
 //     % truncate toward zero for every sign (Direct3D 9 defines % only for operands of one
 //     sign; a zero divisor stays undefined).
 //
-// What it leaves out (each refused with a diagnostic, never miscompiled): #include (no include
-// handler), typedef, struct-typed effect parameters (static struct globals are fine), casts of
+// What it leaves out (each refused with a diagnostic, never miscompiled): #include without an
+// include handler (CompileOptions::include), typedef, struct-typed effect parameters (static struct globals are fine), casts of
 // non-constant values to structs, compound assignments whose target has side effects, '%' on
 // matrices, comparisons of matrices, recursion, noise() in a shader stage (texture-fill
 // functions may call it) and the Direct3D 10 syntax. Matrices of int or bool are held as float
@@ -74,6 +74,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -86,7 +87,7 @@ namespace platform::gfx::fx {
 enum class ParamClass { Scalar, Vector, MatrixRows, Object, Struct };
 enum class ParamType {
     Void, Bool, Int, Float, String, Texture, Texture1D, Texture2D, Texture3D, TextureCube,
-    Sampler, Sampler1D, Sampler2D, Sampler3D, SamplerCube,
+    Sampler, Sampler1D, Sampler2D, Sampler3D, SamplerCube, VertexShader, PixelShader,
 };
 
 // One "< type name = value; >" entry. "value" is the text of a string value, or the numbers
@@ -114,7 +115,14 @@ struct ParameterInfo {
     int rows = 1, columns = 1;  // 1 x 1 for scalars, 1 x N for vectors, R x C for matrices
     int elements = 0;           // array length, 0 when not an array
     int sizeBytes = 0;          // bytes SetValue accepts: rows * columns * 4 * max(1, elements)
+                                // (structs: their members' bytes one after another)
     bool isShared = false;
+    // Struct parameters: the struct itself is reflected (class Struct), then each numeric
+    // member below it as a parameter of its own, named "light.dir" or "lights[1].dir", with
+    // "parent" the index of the struct parameter and "offsetBytes" where the member's bytes
+    // start inside the struct's value. -1 and 0 for parameters that are not members.
+    int parent = -1;
+    int offsetBytes = 0;
     // Numeric parameters: the initial value, row-major, array elements after each other; every
     // component is stored as a float (ints and bools as their value). Empty when none.
     std::vector<float> initialValue;
@@ -132,6 +140,31 @@ struct VertexInput {
     int components = 4;
 };
 
+// A value computed when a pass begins from parameters' current values: a stack program of
+// constants, scalar parameters (their first component), elements of array parameters (the
+// element index is popped) and + - *. Results are truncated toward zero to an int.
+struct IndexOp {
+    enum Kind { Constant, Parameter, Element, Add, Subtract, Multiply } kind = Constant;
+    int parameter = -1;
+    int value = 0;  // Constant
+};
+
+// A stage a pass takes from a shader array: "index" picks one of "count" shaders when the pass
+// begins. An index outside 0..count-1 makes the pass draw nothing.
+struct ShaderSelector {
+    bool vertex = true;
+    int count = 0;
+    std::vector<IndexOp> index;
+};
+
+// A fixed-function state that names a parameter: WorldTransform[0] / ViewTransform /
+// ProjectionTransform (state: D3DTS_* code, parameter: a matrix) and Texture[n] (state: the
+// stage n, parameter: a texture).
+struct ParameterState {
+    std::uint32_t state = 0;
+    int parameter = -1;
+};
+
 struct PassInfo {
     std::string name;
     std::vector<AnnotationInfo> annotations;
@@ -141,6 +174,19 @@ struct PassInfo {
     std::vector<int> samplers;  // sampler parameters; the i-th is bound to texture unit i
     std::vector<VertexInput> inputs;
     std::vector<StateValue> renderStates;  // D3DRS_* values the pass sets, in source order
+    // Stages without a shader run Direct3D's fixed function (the graphics layer's own program
+    // when both do). A generated fixed-function vertex stage reads the uniform mat4 fx_ff_wvp
+    // (world * view * projection of the device, transposed as parameters are); a generated
+    // pixel stage multiplies the diffuse colour by the texture on unit 0 ("fx_ff_stage0")
+    // when the int uniform fx_ff_textured is not 0.
+    bool fixedVertex = false, fixedPixel = false;
+    std::vector<ParameterState> transforms;  // applied to the device when the pass begins
+    std::vector<ParameterState> textures;
+    // Shader arrays: when not empty, the pass's stages come from "variants" (one per
+    // combination of choices, the first selector's choice varying slowest); the fields above
+    // then hold variants[0]'s.
+    std::vector<ShaderSelector> selectors;
+    std::vector<PassInfo> variants;
 };
 
 struct TechniqueInfo {
@@ -162,10 +208,33 @@ struct CompileResult {
     int FindTechnique(std::string_view name) const;
 };
 
+// An "#include" to resolve: the name as written, whether it was written <name> (then only
+// the include directories are searched, as the command-line compilers do), and the path of the
+// file that holds the directive (CompileOptions::sourceName for the main source).
+struct IncludeRequest {
+    std::string name;
+    bool angled = false;
+    std::string includer;
+};
+
+// What an include handler found: the path diagnostics name, and the file's text.
+struct IncludedFile {
+    std::string path;
+    std::string text;
+};
+
+// Resolves an #include; false when the file cannot be found or read.
+using IncludeHandler = std::function<bool(const IncludeRequest&, IncludedFile&)>;
+
 struct CompileOptions {
     int maxNesting = 200;       // statements and expressions nested deeper are refused
     int maxErrors = 50;         // the parser stops after this many errors
-    std::size_t maxSourceBytes = 4u << 20;
+    std::size_t maxSourceBytes = 4u << 20;  // the main source, and included files together
+    int maxIncludeDepth = 16;   // files open at once through #include
+    // Resolves #include; without one, #include is refused with a diagnostic.
+    IncludeHandler include;
+    // The main source's path, handed to the include handler as the includer.
+    std::string sourceName;
 };
 
 // Compiles effect "source". Never throws; errors are reported in the result.

@@ -102,6 +102,8 @@ public:
             const std::size_t start = pos_;
             while (pos_ < src_.size() && IsIdentChar(src_[pos_])) ++pos_;
             t.kind = KeywordOrIdentifier(src_.substr(start, pos_ - start));
+            if (t.kind == Tok::Identifier && pos_ - start == 3 && asmBlock(src_.substr(start, 3)))
+                t.kind = Tok::AsmBlock;
             return true;
         }
         if (IsDigit(c) || (c == '.' && pos_ + 1 < src_.size() && IsDigit(src_[pos_ + 1]))) {
@@ -193,6 +195,38 @@ private:
         return any;
     }
 
+    // asm_block -> ('asm' | 'ASM') blank* '{' text '}'. Shader assembly is not HLSL: its
+    // comments start with ';' and its text may hold anything, so the whole block is one token
+    // up to the '}' that closes it. False (cursor unchanged) when "word" starts no block.
+    bool asmBlock(std::string_view word) {
+        if (word != "asm" && word != "ASM" && word != "Asm") return false;
+        std::size_t p = pos_;
+        while (p < src_.size() && (src_[p] == ' ' || src_[p] == '\t' || src_[p] == '\r' || src_[p] == '\n')) ++p;
+        if (p >= src_.size() || src_[p] != '{') return false;
+        int depth = 0;
+        bool comment = false;
+        for (; p < src_.size(); ++p) {
+            const char c = src_[p];
+            if (c == '\n') {
+                comment = false;
+                pos_ = p + 1;
+                newline();
+                continue;
+            }
+            if (comment) continue;
+            if (c == ';' || (c == '/' && p + 1 < src_.size() && src_[p + 1] == '/')) {
+                comment = true;
+            } else if (c == '{') {
+                ++depth;
+            } else if (c == '}' && --depth == 0) {
+                pos_ = p + 1;
+                return true;
+            }
+        }
+        pos_ = src_.size();  // unclosed: the block runs to the end; the parser reports it
+        return true;
+    }
+
     // number -> digits ('.' digits?)? exponent? suffix? | '.' digits exponent? suffix?
     //         | '0x' hexdigits suffix?
     Tok number() {
@@ -256,6 +290,7 @@ const char* TokenName(Tok kind) {
         case Tok::IntLit: return "integer constant";
         case Tok::FloatLit: return "float constant";
         case Tok::String: return "string";
+        case Tok::AsmBlock: return "asm block";
         case Tok::End: return "end of file";
         default: break;
     }

@@ -17,8 +17,8 @@ enum class Tok {
     KwContinue, KwReturn, KwDiscard, KwIn, KwOut, KwInout, KwUniform, KwStatic, KwConst,
     KwExtern, KwShared, KwVolatile, KwTrue, KwFalse, KwSamplerState, KwTypedef, KwRowMajor,
     KwColumnMajor, KwRegister, KwInline, KwPackoffset,
-    // values
-    Identifier, IntLit, FloatLit, String,
+    // values; AsmBlock is a whole "asm { ... }" block of shader assembly
+    Identifier, IntLit, FloatLit, String, AsmBlock,
     // punctuation
     LBrace, RBrace, LParen, RParen, LBracket, RBracket, Semicolon, Comma, Dot, Colon, Question,
     Tilde, Plus, Minus, Star, Slash, Percent, Assign, Less, Greater, Bang, Amp, Pipe, Caret,

@@ -3,6 +3,7 @@
 // Index: [helpers] [types] [top level] [annotations and states] [statements] [expressions]
 #include "platform/gfx/fx/parser.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -358,15 +359,36 @@ private:
 
     // --- [top level] -------------------------------------------------------------------------
 
-    // toplevel -> ';' | struct_decl | technique | declaration
+    // Whether the identifier at token offset "n" is "word" in any case (the old compiler took
+    // "Technique", "PASS" and the like).
+    bool wordAt(std::size_t n, std::string_view word) const {
+        const Token& t = peek(n);
+        if (t.kind != Tok::Identifier || t.text.size() != word.size()) return false;
+        for (std::size_t i = 0; i < word.size(); ++i) {
+            const char c = t.text[i];
+            if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c) != word[i]) return false;
+        }
+        return true;
+    }
+    bool passStarts() const { return tok().kind == Tok::KwPass || wordAt(0, "pass"); }
+
+    // A technique keyword is followed by a name, annotations or its body.
+    bool techniqueStarts() const {
+        if (tok().kind == Tok::KwTechnique) return true;
+        if (!wordAt(0, "technique") && !wordAt(0, "technique9")) return false;
+        const Tok next = peek().kind;
+        return next == Tok::Identifier || next == Tok::LBrace || next == Tok::Less;
+    }
+
+    // toplevel -> ';' | struct_decl | technique | d3d10_technique | declaration
     void toplevel() {
         if (accept(Tok::Semicolon)) return;
         if (tok().kind == Tok::KwStruct) return structDecl();
-        if (tok().kind == Tok::KwTechnique ||
-            (tok().kind == Tok::Identifier &&
-             (tok().text == "technique9" || tok().text == "Technique"))) {
-            return technique();
-        }
+        if (techniqueStarts()) return technique();
+        if ((wordAt(0, "technique10") || wordAt(0, "technique11")) &&
+            (peek().kind == Tok::Identifier || peek().kind == Tok::LBrace ||
+             peek().kind == Tok::Less))
+            return skipTechnique10();
         if (tok().kind == Tok::KwTypedef)
             fail(MakeDiagnostic(Diag::UnsupportedFeature, tok().line, tok().column, "typedef"));
         declaration();
@@ -568,10 +590,32 @@ private:
         if (tok().kind == Tok::Less) t->annotations = annotations();
         const Token open = tok();
         expect(Tok::LBrace);
-        while (tok().kind == Tok::KwPass) t->passes.push_back(pass());
+        while (passStarts()) t->passes.push_back(pass());
         expectClosing(Tok::RBrace, Tok::LBrace, open);
         accept(Tok::Semicolon);
         m_.techniques.push_back(t);
+    }
+
+    // d3d10_technique -> ('technique10' | 'technique11') NAME? annotations? '{' ... '}'
+    // Direct3D 10 techniques do not run here; files that carry them beside Direct3D 9 ones are
+    // common, so the block is skipped with a warning.
+    void skipTechnique10() {
+        const Token kw = tok();
+        advance();
+        accept(Tok::Identifier);
+        if (tok().kind == Tok::Less) annotations();
+        const Token open = tok();
+        expect(Tok::LBrace);
+        int depth = 1;
+        while (depth > 0 && tok().kind != Tok::End) {
+            if (tok().kind == Tok::LBrace) ++depth;
+            if (tok().kind == Tok::RBrace) --depth;
+            advance();
+        }
+        if (depth > 0) expectClosing(Tok::RBrace, Tok::LBrace, open);
+        accept(Tok::Semicolon);
+        diags_.push_back(MakeDiagnostic(Diag::IgnoredTechnique, kw.line, kw.column,
+                                        std::string(kw.text)));
     }
 
     // pass -> 'pass' NAME? annotations? state_block
@@ -657,7 +701,6 @@ private:
     }
 
     Expr* stateValue() {
-        const Token at = tok();
         if (accept(Tok::Less)) {
             Expr* e = node<Expr>(tok());
             e->kind = ExprKind::Name;
@@ -665,25 +708,23 @@ private:
             expect(Tok::Greater);
             return e;
         }
-        if (accept(Tok::KwCompile)) {
-            Expr* e = node<Expr>(at);
-            e->kind = ExprKind::Compile;
-            e->text = expectName();
-            const Token ft = tok();
-            Expr* call = node<Expr>(ft);
-            call->kind = ExprKind::Call;
-            call->text = expectName();
-            const Token open = tok();
-            expect(Tok::LParen);
-            if (tok().kind != Tok::RParen) {
-                do call->args.push_back(assignment());
-                while (accept(Tok::Comma));
-            }
-            expectClosing(Tok::RParen, Tok::LParen, open);
-            e->args.push_back(call);
-            return e;
-        }
         return initializer();
+    }
+
+    // compile_expr -> 'compile' PROFILE NAME arguments
+    Expr* compileExpr() {
+        const Token at = tok();
+        expect(Tok::KwCompile);
+        Expr* e = node<Expr>(at);
+        e->kind = ExprKind::Compile;
+        e->text = expectName();
+        const Token ft = tok();
+        Expr* call = node<Expr>(ft);
+        call->kind = ExprKind::Call;
+        call->text = expectName();
+        arguments(call);
+        e->args.push_back(call);
+        return e;
     }
 
     // --- [statements] ------------------------------------------------------------------------
@@ -1002,6 +1043,8 @@ private:
         e->text = at.text;
         switch (at.kind) {
             case Tok::IntLit: advance(); e->kind = ExprKind::IntLit; return e;
+            case Tok::KwCompile: return compileExpr();
+            case Tok::AsmBlock: advance(); e->kind = ExprKind::Asm; return e;
             case Tok::FloatLit: advance(); e->kind = ExprKind::FloatLit; return e;
             case Tok::KwTrue: case Tok::KwFalse: advance(); e->kind = ExprKind::BoolLit; return e;
             case Tok::String:

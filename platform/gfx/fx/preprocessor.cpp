@@ -32,19 +32,35 @@ struct ExprError {
 
 class Preprocessor {
 public:
-    Preprocessor(const std::vector<Token>& in, std::deque<std::string>& arena,
-                 std::vector<Diagnostic>& diags, const PreprocessLimits& limits)
-        : in_(in), arena_(arena), diags_(diags), limits_(limits) {}
+    Preprocessor(std::deque<std::string>& arena, std::vector<Diagnostic>& diags,
+                 const PreprocessLimits& limits, const IncludeHandler* include)
+        : arena_(arena), diags_(diags), limits_(limits), include_(include) {}
 
-    std::vector<Token> run() {
+    std::vector<Token> run(const std::vector<Token>& tokens) {
+        files_.push_back(limits_.sourceName);
+        file(tokens);
+        for (const Conditional& c : conds_)
+            diags_.push_back(MakeDiagnostic(Diag::UnbalancedConditional, c.line, c.column,
+                                            "unterminated #if"));
+        Token end = tokens.back();
+        end.line += lineOffset_;
+        out_.push_back(end);
+        return std::move(out_);
+    }
+
+    std::vector<std::string> takeFiles() { return std::move(files_); }
+
+private:
+    // Runs the directives and expands the macros of one file's tokens into out_.
+    void file(const std::vector<Token>& in) {
         std::size_t i = 0;
-        while (in_[i].kind != Tok::End) {
-            const Token& t = in_[i];
+        while (in[i].kind != Tok::End) {
+            const Token& t = in[i];
             if (t.kind == Tok::Hash && t.lineStart) {
                 std::size_t end = i + 1;
-                while (in_[end].kind != Tok::End && !in_[end].lineStart) ++end;
-                std::vector<Token> line(in_.begin() + static_cast<std::ptrdiff_t>(i) + 1,
-                                        in_.begin() + static_cast<std::ptrdiff_t>(end));
+                while (in[end].kind != Tok::End && !in[end].lineStart) ++end;
+                std::vector<Token> line(in.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                                        in.begin() + static_cast<std::ptrdiff_t>(end));
                 directive(t, line);
                 i = end;
                 continue;
@@ -57,7 +73,7 @@ public:
                 auto it = macros_.find(std::string(t.text));
                 if (it != macros_.end()) {
                     std::vector<Token> invocation;
-                    i = takeInvocation(in_, i, it->second, invocation, true);
+                    i = takeInvocation(in, i, it->second, invocation, true);
                     std::vector<Token> expanded = expandList(invocation, 0);
                     for (Token& e : expanded) emit(e);
                     continue;
@@ -66,16 +82,69 @@ public:
             emit(t);
             ++i;
         }
-        for (const Conditional& c : conds_)
-            diags_.push_back(MakeDiagnostic(Diag::UnbalancedConditional, c.line, c.column,
-                                            "unterminated #if"));
-        Token end = in_.back();
-        end.line += lineOffset_;
-        out_.push_back(end);
-        return std::move(out_);
     }
 
-private:
+    // include -> '#' 'include' (STRING | '<' tokens '>')
+    // The handler finds the file; its tokens are preprocessed in place of the directive, with
+    // their lines marked as the file's (SourceLine). Conditionals must close in the file that
+    // opens them; nesting is bounded, which also stops a file that includes itself.
+    void includeDirective(const Token& hash, const std::vector<Token>& line) {
+        if (!include_ || !*include_) return report(Diag::IncludeRefused, hash.line, hash.column);
+        std::string name;
+        bool angled = false;
+        if (line.size() == 2 && line[1].kind == Tok::String && line[1].text.size() >= 2) {
+            name = std::string(line[1].text.substr(1, line[1].text.size() - 2));
+        } else if (line.size() >= 3 && line[1].kind == Tok::Less &&
+                   line.back().kind == Tok::Greater) {
+            angled = true;
+            for (std::size_t k = 2; k + 1 < line.size(); ++k) name += std::string(line[k].text);
+        } else {
+            return report(Diag::BadDirective, line[0].line, line[0].column, "include");
+        }
+        if (includeDepth_ >= limits_.maxIncludeDepth)
+            return report(Diag::IncludeTooDeep, hash.line, hash.column,
+                          std::to_string(limits_.maxIncludeDepth));
+        if (files_.size() >= kMaxSourceFiles)
+            return report(Diag::IncludeTooDeep, hash.line, hash.column,
+                          std::to_string(kMaxSourceFiles) + " files in all, or");
+        IncludeRequest request{name, angled, files_[static_cast<std::size_t>(FileOfLine(hash.line))]};
+        IncludedFile found;
+        if (!(*include_)(request, found))
+            return report(Diag::IncludeNotFound, hash.line, hash.column, name);
+        includedBytes_ += found.text.size();
+        if (includedBytes_ > limits_.maxIncludedBytes)
+            return report(Diag::IncludeTooDeep, hash.line, hash.column,
+                          std::to_string(limits_.maxIncludedBytes) + " bytes in all, or");
+        const int fileIndex = static_cast<int>(files_.size());
+        files_.push_back(found.path);
+        arena_.push_back(std::move(found.text));
+        std::vector<Token> tokens = LexFile(arena_.back(), fileIndex);
+        const std::size_t openConditionals = conds_.size();
+        const int savedOffset = lineOffset_;
+        lineOffset_ = 0;
+        ++includeDepth_;
+        file(tokens);
+        --includeDepth_;
+        lineOffset_ = savedOffset;
+        while (conds_.size() > openConditionals) {
+            const Conditional& c = conds_.back();
+            diags_.push_back(MakeDiagnostic(Diag::UnbalancedConditional, c.line, c.column,
+                                            "unterminated #if"));
+            conds_.pop_back();
+        }
+    }
+
+    // Lexes an included file's text; its tokens and the lexer's diagnostics carry the file.
+    std::vector<Token> LexFile(std::string_view text, int fileIndex) {
+        std::vector<Diagnostic> lexed;
+        std::vector<Token> tokens = Lex(text, lexed);
+        for (Token& t : tokens) t.line = SourceLine(fileIndex, t.line);
+        for (Diagnostic& d : lexed) {
+            d.line = SourceLine(fileIndex, d.line);
+            diags_.push_back(std::move(d));
+        }
+        return tokens;
+    }
     bool live() const { return conds_.empty() || conds_.back().live; }
 
     void report(Diag id, int line, int column, const std::string& a = {},
@@ -319,7 +388,7 @@ private:
             macros_.erase(std::string(line[1].text));
             return;
         }
-        if (d == "include") return report(Diag::IncludeRefused, hash.line, hash.column);
+        if (d == "include") return includeDirective(hash, line);
         if (d == "error") {
             std::string text;
             for (std::size_t k = 1; k < line.size(); ++k) {
@@ -332,8 +401,11 @@ private:
             if (line.size() < 2 || line[1].kind != Tok::IntLit || line[1].text.size() > 9)
                 return report(Diag::BadDirective, name.line, name.column, "line");
             const auto value = static_cast<long>(IntLiteralValue(line[1].text));
+            // Line numbers stay below the bits that name the file (SourceLine).
+            if (value < 0 || value >= (1L << (kLineBits - 1)))
+                return report(Diag::BadDirective, name.line, name.column, "line");
             // The line after the directive gets number "value".
-            lineOffset_ = static_cast<int>(value) - (hash.line + 1);
+            lineOffset_ = static_cast<int>(value) - (LineInFile(hash.line) + 1);
             return;
         }
         if (d == "pragma") return;
@@ -521,10 +593,13 @@ private:
         return r;
     }
 
-    const std::vector<Token>& in_;
     std::deque<std::string>& arena_;
     std::vector<Diagnostic>& diags_;
     PreprocessLimits limits_;
+    const IncludeHandler* include_;
+    std::vector<std::string> files_;  // [0] the main source, then each included file
+    int includeDepth_ = 0;
+    std::size_t includedBytes_ = 0;
     std::vector<Token> out_;
     std::unordered_map<std::string, Macro> macros_;
     std::unordered_set<std::string> disabled_;
@@ -540,10 +615,13 @@ private:
 }  // namespace
 
 std::vector<Token> Preprocess(const std::vector<Token>& tokens, std::deque<std::string>& arena,
-                              std::vector<Diagnostic>& diagnostics,
-                              const PreprocessLimits& limits) {
+                              std::vector<Diagnostic>& diagnostics, const PreprocessLimits& limits,
+                              const IncludeHandler* include, std::vector<std::string>* files) {
     if (tokens.empty()) return {Token{}};
-    return Preprocessor(tokens, arena, diagnostics, limits).run();
+    Preprocessor p(arena, diagnostics, limits, include);
+    std::vector<Token> out = p.run(tokens);
+    if (files) *files = p.takeFiles();
+    return out;
 }
 
 }  // namespace platform::gfx::fx
