@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <algorithm>
 #include <map>
 #include <string>
 
@@ -82,6 +83,135 @@ TEST(FxInclude, MissingSelfIncludingAndHandlerlessIncludesAreRefused) {
     }
     // Without a handler (the engine's case) #include stays refused.
     EXPECT_EQ(Ids(fx::Compile("#include \"a.fxh\"\n")).at(0), fx::Diag::IncludeRefused);
+}
+
+// --- shader variables and arrays ----------------------------------------------------------------
+
+const char* const kShaderArrays =
+    "float4 VS(float4 p : POSITION, uniform float s) : POSITION { return p * s; }\n"
+    "float4 PS(uniform float k) : COLOR { return k; }\n"
+    "int Index = 1;\n"
+    "int Map[3] = {2, 0, 1};\n"
+    "VertexShader vs = compile vs_2_0 VS(1);\n"
+    "PixelShader ps[] = { compile ps_2_0 PS(0.25), compile ps_2_0 PS(0.5), compile ps_2_0 PS(1), };\n"
+    "technique Indexed { pass P { VertexShader = (vs); PixelShader = (ps[Index]); } }\n"
+    "Technique Mapped { Pass { VertexShader = <vs>; PixelShader = (ps[Map[Index - 1] * 1]); } }\n"
+    "TECHNIQUE Fixed { PASS { VertexShader = vs; PixelShader = (ps[2]); } }\n";
+
+TEST(FxShaderArrays, IndexedPassesKeepOneVariantPerShaderAndTheirIndexProgram) {
+    const fx::CompileResult r = fx::Compile(kShaderArrays);
+    ASSERT_TRUE(r.ok) << r.Messages();
+    ASSERT_EQ(r.techniques.size(), 3u);
+    const fx::PassInfo& indexed = r.techniques[0].passes[0];
+    ASSERT_EQ(indexed.selectors.size(), 1u);
+    EXPECT_FALSE(indexed.selectors[0].vertex);
+    EXPECT_EQ(indexed.selectors[0].count, 3);
+    ASSERT_EQ(indexed.selectors[0].index.size(), 1u);
+    EXPECT_EQ(indexed.selectors[0].index[0].kind, fx::IndexOp::Parameter);
+    EXPECT_EQ(indexed.selectors[0].index[0].parameter, r.FindParameter("Index"));
+    ASSERT_EQ(indexed.variants.size(), 3u);
+    EXPECT_NE(indexed.variants[1].fragmentGlsl.find("0.5"), std::string::npos);
+    // Map[Index - 1] * 1: Index, 1, -, Map[], 1, *
+    const auto& mapped = r.techniques[1].passes[0].selectors.at(0).index;
+    ASSERT_EQ(mapped.size(), 6u);
+    EXPECT_EQ(mapped[3].kind, fx::IndexOp::Element);
+    EXPECT_EQ(mapped[3].parameter, r.FindParameter("Map"));
+    // A constant index picks its shader at compile time.
+    EXPECT_TRUE(r.techniques[2].passes[0].selectors.empty());
+    EXPECT_NE(r.techniques[2].passes[0].fragmentGlsl.find("1.0"), std::string::npos);
+    const fx::ParameterInfo& ps = r.parameters.at(static_cast<std::size_t>(r.FindParameter("ps")));
+    EXPECT_EQ(ps.type, fx::ParamType::PixelShader);
+    EXPECT_EQ(ps.elements, 3);
+}
+
+TEST(FxShaderArrays, BadShaderValuesAndIndicesAreRefusedWhereTheyAre) {
+    const std::string head =
+        "float4 PS(uniform float k) : COLOR { return k; }\n"
+        "float4 VS(float4 p : POSITION) : POSITION { return p; }\n"
+        "float f; int i;\n"
+        "PixelShader ps[2] = { compile ps_2_0 PS(0), compile ps_2_0 PS(1) };\n";
+    const struct {
+        std::string src;
+        fx::Diag id;
+        int line, column;
+    } rows[] = {
+        {"technique T { pass P { PixelShader = (ps[2]); } }", fx::Diag::ShaderIndexRange, 5, 42},
+        {"technique T { pass P { PixelShader = (ps[i % 2]); } }", fx::Diag::BadShaderIndex, 5, 42},
+        {"technique T { pass P { VertexShader = (ps[i]); } }", fx::Diag::BadShaderValue, 5, 40},
+        {"technique T { pass P { PixelShader = (f); } }", fx::Diag::BadShaderValue, 5, 39},
+        {"PixelShader one[3] = { compile ps_2_0 PS(0) };", fx::Diag::BadInitializer, 5, 13},
+        {"VertexShader v = asm { vs_1_1 dcl_position v0 ; } a comment { }\n m4x4 oPos, v0, c0 };",
+         fx::Diag::InlineAssembly, 5, 18},
+        {"technique T { pass P { VertexShader = compile vs_2_0 VS(); ColorOp[0] = SelectArg1; } }",
+         fx::Diag::FixedFunction, 5, 60},
+        {"technique T { pass P { PixelShader = (ps[0]); Lighting = TRUE; } }", fx::Diag::FixedFunction, 5, 47},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.src);
+        const fx::CompileResult result = fx::Compile(head + r.src);
+        const fx::Diagnostic* d = nullptr;
+        for (const fx::Diagnostic& x : result.diagnostics)
+            if (x.severity == fx::Severity::Error && !d) d = &x;
+        ASSERT_NE(d, nullptr) << result.Messages();
+        EXPECT_EQ(fx::DiagName(d->id), std::string(fx::DiagName(r.id))) << result.Messages();
+        EXPECT_EQ(d->line, r.line);
+        EXPECT_EQ(d->column, r.column);
+    }
+}
+
+// --- struct parameters and the era's spellings ----------------------------------------------------
+
+TEST(FxStructParameters, MembersAreParametersWithOffsetsInsideTheStruct) {
+    const fx::CompileResult r = fx::Compile(
+        "struct Light { float3 dir; float4 colour; bool on; };\n"
+        "uniform extern Light gLight = { 0, 0, 1, 0.5, 0.5, 0.5, 1, true };\n"
+        "shared Light gLights[2] : register(c4);\n"
+        "texture Tex < String UIName = \"diffuse\"; >;\n"
+        "sampler S : register(ps, s0) = sampler_state { Texture = (Tex); };\n"
+        "float4 PS(float2 uv : TEXCOORD0, float face : VFACE) : COLOR0 {\n"
+        "  return tex2D(S, uv) * gLight.colour * gLights[1].dir.x * (gLight.on ? face : 0); }\n"
+        "technique T { pass P { PixelShader = compile ps_3_0 PS(); } }\n");
+    ASSERT_TRUE(r.ok) << r.Messages();
+    const auto param = [&r](const char* name) -> const fx::ParameterInfo& {
+        const int i = r.FindParameter(name);
+        EXPECT_GE(i, 0) << name;
+        return r.parameters.at(static_cast<std::size_t>(std::max(i, 0)));
+    };
+    EXPECT_EQ(param("gLight").paramClass, fx::ParamClass::Struct);
+    EXPECT_EQ(param("gLight").sizeBytes, 32);
+    EXPECT_EQ(param("gLight.colour").offsetBytes, 12);
+    EXPECT_EQ(param("gLight.colour").parent, r.FindParameter("gLight"));
+    EXPECT_EQ(param("gLight.colour").glslName, "hgLight.hcolour");
+    EXPECT_EQ(param("gLight.on").initialValue, std::vector<float>{1});
+    EXPECT_EQ(param("gLights").sizeBytes, 64);
+    EXPECT_TRUE(param("gLights").isShared);
+    EXPECT_EQ(param("gLights[1].dir").offsetBytes, 32);
+    EXPECT_EQ(param("gLights[1].dir").glslName, "hgLights[1].hdir");
+    EXPECT_EQ(param("Tex").annotations.at(0).value, "diffuse");
+    // The pass uploads the members it reads through their struct.
+    const auto& uniforms = r.techniques[0].passes[0].uniforms;
+    EXPECT_NE(std::find(uniforms.begin(), uniforms.end(), r.FindParameter("gLight.colour")), uniforms.end());
+}
+
+TEST(FxEffectSyntax, PassesWithoutShadersAndDirect3D10TechniquesAreAccepted) {
+    const fx::CompileResult r = fx::Compile(
+        "float4x4 World, View, Proj; texture Tex;\n"
+        "technique10 Modern { pass P { SetVertexShader(CompileShader(vs_4_0, VS())); } }\n"
+        "technique StatesOnly { pass P { ZEnable = false; CullMode = None; } }\n"
+        "technique Fixed { pass P { WorldTransform[0] = (World); ViewTransform = <View>;\n"
+        "  ProjectionTransform = Proj; Texture[0] = (Tex); ColorOp[0] = Modulate;\n"
+        "  ColorArg1[0] = Texture; ColorArg2[0] = Diffuse; ColorOp[1] = Disable; Lighting = FALSE; } }\n");
+    ASSERT_TRUE(r.ok) << r.Messages();
+    ASSERT_EQ(r.diagnostics.size(), 1u);
+    EXPECT_EQ(r.diagnostics[0].id, fx::Diag::IgnoredTechnique);
+    ASSERT_EQ(r.techniques.size(), 2u);
+    const fx::PassInfo& p = r.techniques[1].passes[0];
+    EXPECT_TRUE(p.fixedVertex && p.fixedPixel);
+    ASSERT_EQ(p.transforms.size(), 3u);
+    EXPECT_EQ(p.transforms[0].state, 256u);  // D3DTS_WORLD
+    EXPECT_EQ(p.transforms[0].parameter, r.FindParameter("World"));
+    ASSERT_EQ(p.textures.size(), 1u);
+    EXPECT_EQ(p.textures[0].parameter, r.FindParameter("Tex"));
 }
 
 // --- fxcheck -------------------------------------------------------------------------------------

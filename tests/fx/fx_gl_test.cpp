@@ -819,3 +819,106 @@ TEST_F(FxGl, SettingAFoldedParameterMakesItAUniformAgain) {
 }
 
 }  // namespace
+
+// --- shader arrays, struct parameters, fixed-function stages -----------------------------------
+
+namespace {
+
+// The colour at the middle of the picture and at a corner.
+void ExpectCentre(const Picture& p, float r, float g, float b) {
+    const float* c = p.at(p.width / 2, p.height / 2);
+    EXPECT_NEAR(c[0], r, 1.5f / 255) << "red";
+    EXPECT_NEAR(c[1], g, 1.5f / 255) << "green";
+    EXPECT_NEAR(c[2], b, 1.5f / 255) << "blue";
+}
+
+}  // namespace
+
+TEST_F(FxGl, ShaderArraysPickTheirShaderWhenThePassBeginsAndDrawNothingOutOfRange) {
+    gfx::ID3DXEffect* e = Create(
+        "float4 VS(float4 p : POSITION, uniform float s) : POSITION { return float4(p.xy * s, 0, 1); }\n"
+        "float4 PS(uniform float3 k) : COLOR { return float4(k, 1); }\n"
+        "int Index = 0;\n"
+        "int Map[3] = {2, 0, 1};\n"
+        "VertexShader vs[2] = { compile vs_2_0 VS(1), compile vs_2_0 VS(0.25) };\n"
+        "PixelShader ps[] = { compile ps_2_0 PS(float3(1, 0, 0)), compile ps_2_0 PS(float3(0, 1, 0)),\n"
+        "                     compile ps_2_0 PS(float3(0, 0, 1)), };\n"
+        "technique T { pass P { VertexShader = (vs[Index / 2]); PixelShader = (ps[Map[Index]]); } }\n");
+    ASSERT_NE(e, nullptr);
+    const struct {
+        int index;
+        float r, g, b;
+    } rows[] = {{0, 0, 0, 1}, {1, 1, 0, 0}, {2, 0, 1, 0}, {3, 0, 0, 0}, {-1, 0, 0, 0}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.index);
+        ASSERT_EQ(e->SetInt("Index", r.index), gfx::D3D_OK);
+        const Picture p = Render(e);
+        ExpectCentre(p, r.r, r.g, r.b);
+        // Index 2 takes the small quad of vs[1]: the corner stays clear.
+        const float* corner = p.at(1, 1);
+        EXPECT_EQ(corner[0] + corner[1] + corner[2] > 0, r.index == 0 || r.index == 1);
+    }
+    e->Release();
+}
+
+TEST_F(FxGl, StructParametersAreSetWholeOrByMember) {
+    gfx::ID3DXEffect* e = Create(
+        "struct Light { float3 dir; float4 colour; };\n"
+        "uniform extern Light gLight = { 0, 0, 1, 0.5, 0.25, 1, 1 };\n"
+        "Light gLights[2];\n"
+        "float4 VS(float4 p : POSITION) : POSITION { return p; }\n"
+        "float4 PS() : COLOR { return gLight.colour * gLight.dir.z + gLights[1].colour; }\n"
+        "technique T { pass P { VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 PS(); } }\n");
+    ASSERT_NE(e, nullptr);
+    ExpectCentre(Render(e), 0.5f, 0.25f, 1.0f);
+    const float colour[4] = {0.0f, 1.0f, 0.5f, 1.0f};
+    ASSERT_EQ(e->SetVector("gLight.colour", colour), gfx::D3D_OK);
+    ExpectCentre(Render(e), 0.0f, 1.0f, 0.5f);
+    const float whole[7] = {0, 0, 0.5f, 1, 1, 1, 1};
+    ASSERT_EQ(e->SetValue("gLight", whole, sizeof whole), gfx::D3D_OK);
+    const float added[4] = {0.25f, 0, 0, 0};
+    ASSERT_EQ(e->SetValue("gLights[1].colour", added, sizeof added), gfx::D3D_OK);
+    ExpectCentre(Render(e), 0.75f, 0.5f, 0.5f);
+    float back[7] = {};
+    ASSERT_EQ(e->GetValue("gLight", back, sizeof back), gfx::D3D_OK);
+    EXPECT_EQ(back[2], 0.5f);
+    EXPECT_EQ(e->SetValue("gLight", whole, sizeof whole + 4), gfx::D3DERR_INVALIDCALL);
+    e->Release();
+}
+
+TEST_F(FxGl, PassesWithoutAShaderRunTheFixedFunctionStages) {
+    // Only a vertex shader: texture stage 0 modulated by the diffuse colour the shader writes.
+    gfx::ID3DXEffect* vs = Create(
+        "void VS(float4 p : POSITION, float2 uv : TEXCOORD0, out float4 o : POSITION,\n"
+        "        out float4 c : COLOR0, out float2 t : TEXCOORD0) { o = p; c = float4(1, 0.5, 0.25, 1); t = uv; }\n"
+        "technique T { pass P { VertexShader = compile vs_2_0 VS(); } }\n");
+    ASSERT_NE(vs, nullptr);
+    ExpectCentre(Render(vs), 1.0f, 0.5f, 0.25f);  // no texture on stage 0
+    gfx::IDirect3DTexture9* t = Upload(MakePicture(4, 4, [](int, int, float* c) {
+        c[0] = 0.5f;
+        c[1] = 1.0f;
+        c[2] = 0.0f;
+        c[3] = 1.0f;
+    }));
+    ASSERT_NE(t, nullptr);
+    device_->SetTexture(0, t);
+    ExpectCentre(Render(vs), 0.5f, 0.5f, 0.0f);
+    device_->SetTexture(0, nullptr);
+    t->Release();
+    vs->Release();
+
+    // Only a pixel shader: positions go through the world transform the pass names, which End
+    // puts back.
+    gfx::ID3DXEffect* ps = Create(
+        "float4x4 World = { 0.5, 0, 0, 0,  0, 0.5, 0, 0,  0, 0, 1, 0,  0, 0, 0, 1 };\n"
+        "float4 PS() : COLOR { return float4(0, 1, 1, 1); }\n"
+        "technique T { pass P { WorldTransform[0] = (World); PixelShader = compile ps_2_0 PS(); } }\n");
+    ASSERT_NE(ps, nullptr);
+    const Picture p = Render(ps);
+    ExpectCentre(p, 0.0f, 1.0f, 1.0f);
+    EXPECT_EQ(p.at(2, 2)[1], 0.0f);  // outside the half-size quad
+    gfx::D3DMATRIX world;
+    device_->GetTransform(gfx::D3DTS_WORLD, &world);
+    EXPECT_EQ(world.m[0][0], 1.0f);
+    ps->Release();
+}

@@ -2,22 +2,19 @@
 #include "platform/gfx/fx/ast.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 
 namespace platform::gfx::fx {
-namespace {
 
-bool SameLetters(std::string_view a, std::string_view b) {
+bool EqualsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] + 32) : a[i];
-        const char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] + 32) : b[i];
-        if (x != y) return false;
-    }
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(a[i])) !=
+            std::toupper(static_cast<unsigned char>(b[i])))
+            return false;
     return true;
 }
-
-}  // namespace
 
 Type MakeNumeric(Base base, int rows, int cols) {
     if (rows <= 1 && cols <= 1) return Type::Scalar(base);
@@ -88,7 +85,7 @@ bool BuiltinTypeNamed(std::string_view name, Type& out) {
         {"pixelshader", Base::PixelShader, Dim::None},
     };
     for (const Obj& o : kEffectObjects) {
-        if (SameLetters(name, o.name)) {
+        if (EqualsNoCase(name, o.name)) {
             out = Type{o.base};
             out.cols = 0;
             return true;

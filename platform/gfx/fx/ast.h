@@ -92,6 +92,9 @@ long long ScalarCount(const Type& t);
 struct Expr;
 bool HasSideEffects(const Expr* e);
 
+// ASCII comparison ignoring case (the effect framework's keywords and state names).
+bool EqualsNoCase(std::string_view a, std::string_view b);
+
 // The HLSL spelling of "t" ("float4", "float4x4", "int[3]", "S"), for messages and reflection.
 std::string TypeName(const Type& t);
 

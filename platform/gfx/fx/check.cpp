@@ -9,8 +9,8 @@ void Check(Module& module, std::vector<Diagnostic>& diagnostics, CheckedEffect& 
 }
 
 // The phases in order: names first (so bodies may call functions defined later), then
-// declarations, bodies, the call graph, the parameter table and last the techniques, whose
-// state values may name parameters.
+// declarations, bodies, the call graph, the parameter table, the shader variables (which
+// compile functions) and last the techniques, whose state values may name parameters.
 void Checker::run() {
     registerGlobals();
     registerFunctions();
@@ -19,6 +19,8 @@ void Checker::run() {
         if (f->body) checkFunction(f);
     checkRecursion();
     buildReflection();
+    for (VarDecl* g : m_.globals)
+        if (g->type.isShader() && globals_[g->name] == g) checkShaderGlobal(g);
     checkTechniques();
     settleSamplerKinds();
 }

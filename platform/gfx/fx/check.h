@@ -45,10 +45,19 @@ struct EntryPoint {
     std::string profile;
 };
 
+// A pass's stage taken from a shader array: the shaders it may pick and the index program
+// that picks one when the pass begins.
+struct StageChoice {
+    std::vector<EntryPoint> choices;  // empty: the stage is fixed (PassPlan::vs / ps)
+    std::vector<IndexOp> index;
+};
+
 struct PassPlan {
     const PassDecl* decl = nullptr;
     EntryPoint vs, ps;
+    StageChoice vsChoice, psChoice;
     std::vector<StateValue> renderStates;
+    std::vector<ParameterState> transforms, textures;
     std::vector<AnnotationInfo> annotations;
 };
 

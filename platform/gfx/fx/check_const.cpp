@@ -79,12 +79,13 @@ bool Checker::evalInner(const Expr* e, std::vector<double>& out) {
             return convertValue(e->args[0]->type, e->type, out);
         }
         case ExprKind::Construct: {
-            if (e->type.base == Base::Struct) return false;
+            // Structs (built from brace lists) hold their members' values in order.
             std::vector<double> part;
             for (const Expr* a : e->args) {
                 if (!evalConst(a, part)) return false;
                 out.insert(out.end(), part.begin(), part.end());
             }
+            if (e->type.base == Base::Struct) return true;
             if (out.size() == 1 && e->type.components() > 1 && !e->type.isArray())
                 out.assign(static_cast<std::size_t>(e->type.components()), out[0]);
             if (e->type.base == Base::Int)

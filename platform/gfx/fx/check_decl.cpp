@@ -121,6 +121,7 @@ void Checker::checkGlobal(VarDecl* g) {
         return;
     }
     for (AnnotationDecl& a : g->annotations) checkAnnotation(a);
+    if (g->type.isShader()) return;  // checked once functions are (checkShaderGlobal)
     if (g->type.base == Base::Sampler) {
         if (g->init)
             report(Diag::BadInitializer, g->line, g->column, std::string(g->name),
@@ -138,11 +139,6 @@ void Checker::checkGlobal(VarDecl* g) {
             report(Diag::BadInitializer, g->line, g->column, std::string(g->name),
                    "a texture has no initial value");
         g->init = nullptr;
-        return;
-    }
-    if (g->type.base == Base::Struct && !(g->storage & kStorageStatic)) {
-        report(Diag::UnsupportedFeature, g->line, g->column,
-               "a struct-typed effect parameter ('" + std::string(g->name) + "')");
         return;
     }
     if (g->type.base == Base::String) {

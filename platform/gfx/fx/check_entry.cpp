@@ -102,19 +102,10 @@ const Expr* Checker::reachedNoise(const FuncDecl* f) {
     return nullptr;
 }
 
-// shader-state := (VertexShader | PixelShader) = compile profile function ( args ) ;
-//               | (VertexShader | PixelShader) = NULL | 0 ;
+// compiled-shader := compile profile function ( args )
 // Binds the arguments, checks every remaining parameter crosses the stage boundary with a
 // semantic, and that a vertex stage writes POSITION and a pixel stage COLOR or DEPTH.
-bool Checker::checkEntry(StateAssign& a, bool vertex, EntryPoint& out) {
-    Expr* v = a.value;
-    if (v->kind != ExprKind::Compile) {
-        if ((v->kind == ExprKind::Name && EqualsNoCase(v->text, "NULL")) ||
-            (v->kind == ExprKind::IntLit && v->text == "0"))
-            return true;
-        report(Diag::BadStateValue, a.line, a.column, std::string(a.name));
-        return false;
-    }
+bool Checker::checkCompile(Expr* v, bool vertex, EntryPoint& out) {
     const std::string profile(v->text);
     if (!IsProfile(profile, vertex)) {
         const bool other = IsProfile(profile, !vertex);

@@ -173,6 +173,9 @@ Type Checker::checkInner(Expr* e) {
         case ExprKind::Compile:
             report(Diag::UnsupportedFeature, e, "'compile' outside a pass");
             return Poison();
+        case ExprKind::Asm:
+            report(Diag::InlineAssembly, e);
+            return Poison();
         case ExprKind::Convert: return e->type;
     }
     return Poison();

@@ -2,9 +2,25 @@
 // the match of the vertex stage's outputs with the pixel stage's inputs.
 #include "platform/gfx/fx/checker.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 namespace platform::gfx::fx {
+
+namespace {
+
+constexpr std::size_t kMaxShaderCombinations = 256;
+
+// 1 for the vertex stage's texture-stage states, 2 for the pixel stage's, 0 for other states.
+int IsTextureStageState(std::string_view name) {
+    for (const char* n : {"TexCoordIndex", "TextureTransformFlags", "VertexBlend"})
+        if (EqualsNoCase(name, n)) return 1;
+    for (const char* n : {"ColorOp", "ColorArg1", "ColorArg2", "AlphaOp", "AlphaArg1", "AlphaArg2"})
+        if (EqualsNoCase(name, n)) return 2;
+    return 0;
+}
+
+}  // namespace
 
 // technique := technique [name] [< annotations >] { pass... }
 // pass := pass [name] [< annotations >] { state = value; ... }
@@ -29,15 +45,21 @@ void Checker::checkTechniques() {
             pp.decl = p;
             for (const AnnotationDecl& a : p->annotations) pp.annotations.push_back(annotationInfo(a));
             int psLine = 0, psColumn = 0;
+            std::vector<const StateAssign*> stageStates;  // judged once the shaders are known
             for (StateAssign& a : p->states) {
                 if (EqualsNoCase(a.name, "VertexShader")) {
-                    checkEntry(a, true, pp.vs);
+                    passStage(a, true, pp);
                     continue;
                 }
                 if (EqualsNoCase(a.name, "PixelShader")) {
-                    checkEntry(a, false, pp.ps);
+                    passStage(a, false, pp);
                     psLine = a.line;
                     psColumn = a.column;
+                    continue;
+                }
+                if (fixedFunctionState(a, pp)) continue;
+                if (IsTextureStageState(a.name)) {
+                    stageStates.push_back(&a);
                     continue;
                 }
                 const StateRow* row = findState(RenderStates(), a.name);
@@ -57,14 +79,20 @@ void Checker::checkTechniques() {
                 }
                 pp.renderStates.push_back({row->code, value});
             }
-            if (!pp.vs.func && !pp.ps.func) {
-                bool setAny = false;
-                for (StateAssign& a : p->states)
-                    setAny = setAny || EqualsNoCase(a.name, "VertexShader") ||
-                             EqualsNoCase(a.name, "PixelShader");
-                if (!setAny)
-                    report(Diag::EmptyPass, p->line, p->column, std::string(p->name));
-            }
+            // Texture-stage states mean nothing beside a shader of their stage; without one the
+            // generated fixed-function stage must be able to honour them.
+            const bool vertexShader = pp.vs.func || !pp.vsChoice.choices.empty();
+            const bool pixelShader = pp.ps.func || !pp.psChoice.choices.empty();
+            for (const StateAssign* a : stageStates)
+                if (IsTextureStageState(a->name) == 1 ? vertexShader : pixelShader)
+                    report(Diag::IgnoredState, a->line, a->column, std::string(a->name));
+            checkFixedFunction(p, pp);
+            // Each combination of shader-array choices is a program of its own.
+            if (std::max<std::size_t>(1, pp.vsChoice.choices.size()) *
+                    std::max<std::size_t>(1, pp.psChoice.choices.size()) > kMaxShaderCombinations)
+                report(Diag::UnsupportedFeature, p->line, p->column,
+                       "a pass with more than " + std::to_string(kMaxShaderCombinations) +
+                           " combinations of shader-array choices");
             if (pp.vs.func && pp.ps.func) {
                 std::vector<IoVar> vin, vout, pin, pout;
                 CollectIo(*pp.vs.func, pp.vs.boundArgs, vin, vout);

@@ -10,6 +10,8 @@ namespace platform::gfx::fx {
 
 // The reflected type of a texture or sampler parameter.
 ParamType Checker::ObjectType(const Type& t) {
+    if (t.base == Base::VertexShader) return ParamType::VertexShader;
+    if (t.base == Base::PixelShader) return ParamType::PixelShader;
     if (t.base == Base::Texture) {
         switch (t.dim) {
             case Dim::D1: return ParamType::Texture1D;
@@ -70,13 +72,87 @@ AnnotationInfo Checker::annotationInfo(const AnnotationDecl& a) {
     return info;
 }
 
+// The numeric fields of a value of type "t" named "name" (GLSL: "glsl"), depth first in
+// member order with their byte offsets from "offset"; each gets "parent". Returns the bytes
+// they take together.
+int Checker::reflectMembers(const Type& t, const std::string& name, const std::string& glsl,
+                            int offset, int parent, std::vector<float>& init, std::size_t& used) {
+    const int count = std::max(1, t.arraySize);
+    int bytes = 0;
+    for (int k = 0; k < count; ++k) {
+        const std::string at = t.isArray() ? "[" + std::to_string(k) + "]" : "";
+        const Type e = t.element();
+        if (e.base == Base::Struct) {
+            for (const VarDecl* m : e.st->members)
+                bytes += reflectMembers(m->type, name + at + "." + std::string(m->name),
+                                        glsl + at + "." + GlslName(m->name), offset + bytes,
+                                        parent, init, used);
+            continue;
+        }
+        ParameterInfo p;
+        p.name = name + at;
+        p.glslName = glsl + at;
+        p.typeName = TypeName(e);
+        p.paramClass = e.isScalar() ? ParamClass::Scalar
+                       : e.isVector() ? ParamClass::Vector
+                                      : ParamClass::MatrixRows;
+        p.type = e.base == Base::Bool    ? ParamType::Bool
+                 : e.base == Base::Float ? ParamType::Float
+                                         : ParamType::Int;
+        p.rows = e.rows > 0 ? e.rows : 1;
+        p.columns = e.cols;
+        p.sizeBytes = p.rows * p.columns * 4;
+        p.parent = parent;
+        p.offsetBytes = offset + bytes;
+        for (int c = 0; c < e.components() && used < init.size(); ++c)
+            p.initialValue.push_back(init[used++]);
+        bytes += p.sizeBytes;
+        out_.parameters.push_back(std::move(p));
+        out_.parameterDecls.push_back(nullptr);
+    }
+    return bytes;
+}
+
+// A struct-typed parameter: the struct itself (class Struct, its bytes the members' bytes one
+// after another), then each numeric member as a parameter named "s.member" / "s[1].member".
+void Checker::reflectStruct(VarDecl* g) {
+    ParameterInfo p;
+    p.name = std::string(g->name);
+    p.semantic = std::string(g->semantic);
+    p.typeName = TypeName(g->type.element());
+    p.elements = g->type.arraySize;
+    p.isShared = (g->storage & kStorageShared) != 0;
+    p.paramClass = ParamClass::Struct;
+    p.type = ParamType::Void;
+    for (const AnnotationDecl& a : g->annotations) p.annotations.push_back(annotationInfo(a));
+    std::vector<float> init;
+    if (g->init) {
+        std::vector<double> v;
+        evalDepth_ = 0;
+        if (evalConst(g->init, v))
+            for (double d : v) init.push_back(static_cast<float>(d));
+    }
+    const int index = static_cast<int>(out_.parameters.size());
+    g->reflectIndex = index;
+    out_.parameters.push_back(std::move(p));
+    out_.parameterDecls.push_back(g);
+    std::size_t used = 0;
+    const int bytes = reflectMembers(g->type, std::string(g->name), GlslName(g->name),
+                                     0, index, init, used);
+    out_.parameters[static_cast<std::size_t>(index)].sizeBytes = bytes;
+}
+
 // One ParameterInfo per uniform global, in declaration order: class, type, sizes, initial
 // value, annotations; then the sampler states, which may name texture parameters.
 void Checker::buildReflection() {
     for (VarDecl* g : m_.globals) {
         if (g->storage & kStorageStatic) continue;
         if (globals_[g->name] != g) continue;  // a redefinition, already reported
-        if (g->type.base == Base::Void || g->type.base == Base::Struct) continue;
+        if (g->type.base == Base::Void) continue;
+        if (g->type.base == Base::Struct) {
+            reflectStruct(g);
+            continue;
+        }
         ParameterInfo p;
         p.name = std::string(g->name);
         p.semantic = std::string(g->semantic);
@@ -118,7 +194,7 @@ void Checker::buildReflection() {
     }
     for (std::size_t i = 0; i < out_.parameterDecls.size(); ++i) {
         VarDecl* g = const_cast<VarDecl*>(out_.parameterDecls[i]);
-        if (g->type.base == Base::Sampler) checkSamplerStates(g, out_.parameters[i]);
+        if (g && g->type.base == Base::Sampler) checkSamplerStates(g, out_.parameters[i]);
     }
 }
 

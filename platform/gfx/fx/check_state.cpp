@@ -9,15 +9,6 @@
 
 namespace platform::gfx::fx {
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 // The names a state value of kind "k" may use (D3DBLEND, D3DCMP, D3DTADDRESS... without
 // their prefix) and their Direct3D values.
 const std::vector<Checker::EnumValue>& Checker::Values(ValueKind k) {

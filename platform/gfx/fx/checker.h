@@ -34,8 +34,6 @@ int IntrinsicNamed(std::string_view name);
 // the sampler type that names it (check_intrinsic.cpp).
 Dim SamplerKind(Dim d);
 const char* SamplerTypeName(Dim d);
-// ASCII comparison ignoring case (check_state.cpp).
-bool EqualsNoCase(std::string_view a, std::string_view b);
 
 class Checker {
 public:
@@ -154,9 +152,18 @@ private:
     static bool IsProfile(std::string_view p, bool vertex);
     bool hasSemantics(const Type& t, std::string_view sem, std::string& missing,
                       std::string_view name);
-    bool checkEntry(StateAssign& a, bool vertex, EntryPoint& out);
+    bool checkCompile(Expr* v, bool vertex, EntryPoint& out);
     static bool callsFunction(const Expr* e);
     static const Expr* reachedNoise(const FuncDecl* f);
+
+    // --- shader variables, the shaders of passes, fixed-function states (check_shader.cpp) ---
+
+    void checkShaderGlobal(VarDecl* g);
+    bool shaderValue(Expr* v, bool vertex, std::vector<EntryPoint>& out);
+    void passStage(StateAssign& a, bool vertex, PassPlan& pp);
+    bool indexProgram(Expr* e, std::vector<IndexOp>& ops);
+    bool fixedFunctionState(StateAssign& a, PassPlan& pp);
+    void checkFixedFunction(const PassDecl* p, const PassPlan& pp);
 
     // --- techniques and passes (check_pass.cpp) ---
 
@@ -167,6 +174,9 @@ private:
     static ParamType ObjectType(const Type& t);
     AnnotationInfo annotationInfo(const AnnotationDecl& a);
     void buildReflection();
+    int reflectMembers(const Type& t, const std::string& name, const std::string& glsl,
+                       int offset, int parent, std::vector<float>& init, std::size_t& used);
+    void reflectStruct(VarDecl* g);
 
     // --- state ---
 
@@ -188,6 +198,8 @@ private:
     int depth_ = 0;
     int evalDepth_ = 0;
     std::unordered_map<const VarDecl*, std::pair<bool, std::vector<double>>> constCache_;
+    // The shaders of each shader-typed global, one per element (func null for NULL).
+    std::unordered_map<const VarDecl*, std::vector<EntryPoint>> shaderVars_;
 };
 
 }  // namespace platform::gfx::fx

@@ -22,6 +22,34 @@ bool HasErrors(const std::vector<Diagnostic>& diags) {
                        [](const Diagnostic& d) { return d.severity == Severity::Error; });
 }
 
+// A pass whose stages come from shader arrays gets one variant per combination of choices
+// (the vertex choice varying slowest); the pass's own fields hold the first.
+void EmitVariants(const CheckedEffect& checked, const PassPlan& plan, PassInfo& pass) {
+    const StageChoice* stages[2] = {&plan.vsChoice, &plan.psChoice};
+    std::size_t counts[2] = {1, 1};
+    for (int s = 0; s < 2; ++s) {
+        if (stages[s]->choices.empty()) continue;
+        counts[s] = stages[s]->choices.size();
+        ShaderSelector selector;
+        selector.vertex = s == 0;
+        selector.count = static_cast<int>(counts[s]);
+        selector.index = stages[s]->index;
+        pass.selectors.push_back(std::move(selector));
+    }
+    if (pass.selectors.empty()) return;
+    for (std::size_t v = 0; v < counts[0]; ++v) {
+        for (std::size_t p = 0; p < counts[1]; ++p) {
+            PassPlan one = plan;
+            if (!plan.vsChoice.choices.empty()) one.vs = plan.vsChoice.choices[v];
+            if (!plan.psChoice.choices.empty()) one.ps = plan.psChoice.choices[p];
+            PassInfo variant;
+            variant.name = pass.name;
+            EmitPass(checked, one, variant);
+            pass.variants.push_back(std::move(variant));
+        }
+    }
+}
+
 void Run(std::string_view source, const CompileOptions& options, CompileResult& result,
          std::vector<std::string>& files) {
     std::vector<Diagnostic>& diags = result.diagnostics;
@@ -59,7 +87,10 @@ void Run(std::string_view source, const CompileOptions& options, CompileResult& 
             pass.name = std::string(p.decl->name);
             pass.renderStates = p.renderStates;
             pass.annotations = p.annotations;
+            pass.transforms = p.transforms;
+            pass.textures = p.textures;
             EmitPass(checked, p, pass);
+            EmitVariants(checked, p, pass);
             info.passes.push_back(std::move(pass));
         }
         result.techniques.push_back(std::move(info));

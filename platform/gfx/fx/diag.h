@@ -74,9 +74,13 @@ namespace platform::gfx::fx {
     X(MissingSemantic, Error, "entry point '%s': '%s' has no semantic")                          \
     X(UnmatchedSemantic, Warning, "pixel shader input '%s' is not written by the vertex shader; it reads as 0") \
     X(NoTechnique, Error, "the effect declares no technique")                                    \
-    X(EmptyPass, Error, "pass '%s' has no vertex shader and no pixel shader")                    \
     X(DuplicateTechnique, Error, "redefinition of technique '%s'")                              \
-    X(IgnoredTechnique, Warning, "'%s' is Direct3D 10 syntax; the technique is ignored")
+    X(IgnoredTechnique, Warning, "'%s' is Direct3D 10 syntax; the technique is ignored")           \
+    X(InlineAssembly, Error, "shader assembly is not supported; write the shader in HLSL")      \
+    X(BadShaderValue, Error, "expected a compiled %s shader, a shader variable of that stage or NULL") \
+    X(BadShaderIndex, Error, "a shader array index must be built from constants, scalar parameters and + - *") \
+    X(ShaderIndexRange, Error, "index %s is outside shader array '%s' of %s elements")          \
+    X(FixedFunction, Error, "pass '%s': %s is beyond the generated fixed-function stage; give the pass a %s shader")
 
 enum class Diag {
 #define FX_DIAG_ID(id, severity, format) id,

@@ -124,7 +124,7 @@ std::string HelperText(Helper h) {
 
 class Emitter {
 public:
-    explicit Emitter(PassInfo& out) : out_(out) {}
+    Emitter(const CheckedEffect& effect, PassInfo& out) : effect_(effect), out_(out) {}
 
     std::string stage(const EntryPoint& entry, bool vertex, const EntryPoint* other) {
         helpers_.clear();
@@ -309,8 +309,14 @@ private:
                 s += GlslType(g->type.element()) + " " + variableName(g) + ArraySuffix(g->type) + ";\n";
             if (!isStatic && g->reflectIndex >= 0) {
                 auto& list = g->type.base == Base::Sampler ? out_.samplers : out_.uniforms;
-                if (std::find(list.begin(), list.end(), g->reflectIndex) == list.end())
-                    list.push_back(g->reflectIndex);
+                auto use = [&list](int index) {
+                    if (std::find(list.begin(), list.end(), index) == list.end())
+                        list.push_back(index);
+                };
+                if (g->type.base != Base::Struct) use(g->reflectIndex);
+                // A struct parameter uploads member by member.
+                for (std::size_t i = 0; g->type.base == Base::Struct && i < effect_.parameters.size(); ++i)
+                    if (effect_.parameters[i].parent == g->reflectIndex) use(static_cast<int>(i));
             }
         }
         return s;
@@ -1065,6 +1071,7 @@ private:
         return decls + s + "}\n";
     }
 
+    const CheckedEffect& effect_;
     PassInfo& out_;
     std::set<Helper> helpers_;
     std::set<std::string> dynamicHelpers_;  // helpers made for the types in use
@@ -1080,8 +1087,7 @@ private:
 }  // namespace
 
 void EmitPass(const CheckedEffect& effect, const PassPlan& pass, PassInfo& out) {
-    (void)effect;
-    Emitter emitter(out);
+    Emitter emitter(effect, out);
     out.vertexProfile = pass.vs.profile;
     out.pixelProfile = pass.ps.profile;
     out.vertexGlsl = emitter.stage(pass.vs, true, &pass.ps);

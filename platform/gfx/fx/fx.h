@@ -142,9 +142,10 @@ struct VertexInput {
 
 // A value computed when a pass begins from parameters' current values: a stack program of
 // constants, scalar parameters (their first component), elements of array parameters (the
-// element index is popped) and + - *. Results are truncated toward zero to an int.
+// element index is popped, truncated), + - * / and truncation toward zero (after an integer
+// division). The result is truncated toward zero to an int.
 struct IndexOp {
-    enum Kind { Constant, Parameter, Element, Add, Subtract, Multiply } kind = Constant;
+    enum Kind { Constant, Parameter, Element, Add, Subtract, Multiply, Divide, Truncate } kind = Constant;
     int parameter = -1;
     int value = 0;  // Constant
 };

@@ -362,13 +362,7 @@ private:
     // Whether the identifier at token offset "n" is "word" in any case (the old compiler took
     // "Technique", "PASS" and the like).
     bool wordAt(std::size_t n, std::string_view word) const {
-        const Token& t = peek(n);
-        if (t.kind != Tok::Identifier || t.text.size() != word.size()) return false;
-        for (std::size_t i = 0; i < word.size(); ++i) {
-            const char c = t.text[i];
-            if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c) != word[i]) return false;
-        }
-        return true;
+        return peek(n).kind == Tok::Identifier && EqualsNoCase(peek(n).text, word);
     }
     bool passStarts() const { return tok().kind == Tok::KwPass || wordAt(0, "pass"); }
 
@@ -983,10 +977,20 @@ private:
     }
 
     // A '(' starts a cast when a type name and ')' (or an array suffix) follow.
+    // A parenthesised name that is also a type ("Texture = (Texture);", a texture parameter
+    // called Texture) is the name when nothing that could be cast follows.
     bool castAhead() const {
         if (!typeStartsAt(1)) return false;
         const Token& after = peek(2);
-        if (after.kind == Tok::RParen || after.kind == Tok::LBracket) return true;
+        if (after.kind == Tok::RParen) {
+            switch (peek(3).kind) {
+                case Tok::Semicolon: case Tok::RParen: case Tok::Comma: case Tok::RBrace:
+                case Tok::RBracket: case Tok::End:
+                    return false;
+                default: return true;
+            }
+        }
+        if (after.kind == Tok::LBracket) return true;
         return after.kind == Tok::Less && (peek(1).text == "vector" || peek(1).text == "matrix");
     }
 

@@ -9,7 +9,14 @@
 //   [X] parameters never set folded into each pass's program as constants (fold.h): built at
 //       the pass's first use; once one of them is set, the pass uses the program that reads
 //       every parameter as a uniform (built at creation), so nothing is recompiled per frame
+//   [X] struct parameters: one byte block per struct, members set whole or by name
+//   [X] shader arrays: the variant a pass's index program picks when the pass begins; an index
+//       outside the array makes the pass draw nothing (every primitive is clipped away)
+//   [X] fixed-function stages: transform and texture states applied to the device; generated
+//       stages read its world * view * projection and stage-0 texture; a pass without any
+//       shader draws with the device's own fixed-function program
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -27,8 +34,15 @@ using fx::ParameterInfo;
 using fx::ParamType;
 
 bool IsNumeric(const ParameterInfo& p) {
-    return p.type == ParamType::Bool || p.type == ParamType::Int || p.type == ParamType::Float;
+    return p.type == ParamType::Bool || p.type == ParamType::Int || p.type == ParamType::Float ||
+           p.paramClass == ParamClass::Struct;
 }
+
+// A program that draws nothing: every vertex lands outside the clip volume.
+const char* const kNothingVertex =
+    "#version 330 core\nvoid main() { gl_Position = vec4(2.0, 2.0, 2.0, 1.0); }\n";
+const char* const kNothingFragment =
+    "#version 330 core\nout vec4 colour;\nvoid main() { discard; }\n";
 
 bool IsTexture(const ParameterInfo& p) {
     return p.type >= ParamType::Texture && p.type <= ParamType::TextureCube;
@@ -38,6 +52,7 @@ bool IsTexture(const ParameterInfo& p) {
 struct PassProgram {
     GLuint program = 0;
     std::vector<GLint> uniformLocations;  // parallel to PassInfo::uniforms; -1 when folded
+    GLint wvp = -1, textured = -1;        // the generated fixed-function stages' uniforms
 };
 
 // A pass's programs: "generic" reads every parameter as a uniform; "folded" holds the
@@ -66,6 +81,10 @@ PassProgram Link(const std::string& vertex, const std::string& fragment, const f
             pp.program, parameters[static_cast<std::size_t>(p.samplers[unit])].glslName.c_str());
         if (loc >= 0) glUniform1i(loc, static_cast<GLint>(unit));
     }
+    pp.wvp = glGetUniformLocation(pp.program, "fx_ff_wvp");
+    pp.textured = glGetUniformLocation(pp.program, "fx_ff_textured");
+    const GLint stage0 = glGetUniformLocation(pp.program, "fx_ff_stage0");
+    if (stage0 >= 0) glUniform1i(stage0, 0);
     return pp;
 }
 
@@ -149,19 +168,16 @@ public:
         values_.resize(fx_.parameters.size());
         setSinceCreation_.assign(fx_.parameters.size(), false);
         textures_.assign(fx_.parameters.size(), nullptr);
+        // Struct members keep their bytes inside their struct's block (sized first).
+        for (std::size_t i = 0; i < fx_.parameters.size(); ++i) {
+            const ParameterInfo& p = fx_.parameters[i];
+            if (IsNumeric(p) && p.parent < 0)
+                values_[i].assign(static_cast<std::size_t>(p.sizeBytes), 0);
+        }
         for (std::size_t i = 0; i < fx_.parameters.size(); ++i) {
             const ParameterInfo& p = fx_.parameters[i];
             if (!IsNumeric(p)) continue;
-            values_[i].assign(static_cast<std::size_t>(p.sizeBytes), 0);
-            for (std::size_t k = 0; k < p.initialValue.size() && 4 * k < values_[i].size(); ++k) {
-                const float v = p.initialValue[k];
-                if (p.type == ParamType::Float) {
-                    std::memcpy(&values_[i][4 * k], &v, 4);
-                } else {
-                    const std::int32_t iv = p.type == ParamType::Bool ? (v != 0.0f) : static_cast<std::int32_t>(v);
-                    std::memcpy(&values_[i][4 * k], &iv, 4);
-                }
-            }
+            for (std::size_t k = 0; k < p.initialValue.size(); ++k) Store(i, k, p.initialValue[k]);
         }
     }
 
@@ -170,20 +186,26 @@ public:
     bool BuildPrograms(std::string* log) {
         gl::ToGL(device_)->MakeCurrent();
         programs_.clear();
+        std::vector<char> nothingLog;
+        nothing_ = gl::BuildProgram(kNothingVertex, kNothingFragment, &nothingLog);
         for (const fx::TechniqueInfo& t : fx_.techniques) {
-            std::vector<PassPrograms> list;
-            for (const fx::PassInfo& p : t.passes) {
-                std::vector<char> driverLog;
-                PassPrograms pp;
-                pp.generic = Link(p.vertexGlsl, p.fragmentGlsl, p, fx_.parameters, &driverLog);
-                list.push_back(pp);
-                if (!pp.generic.program) {
-                    if (log)
-                        *log = "technique '" + t.name + "' pass '" + p.name +
-                               "': the generated GLSL does not build: " + std::string(driverLog.data());
-                    programs_.push_back(std::move(list));
-                    DeletePrograms();
-                    return false;
+            std::vector<std::vector<PassPrograms>> list;
+            for (const fx::PassInfo& pass : t.passes) {
+                list.emplace_back();
+                for (std::size_t v = 0; v < std::max<std::size_t>(1, pass.variants.size()); ++v) {
+                    const fx::PassInfo& p = pass.variants.empty() ? pass : pass.variants[v];
+                    std::vector<char> driverLog;
+                    PassPrograms pp;
+                    pp.generic = Link(p.vertexGlsl, p.fragmentGlsl, p, fx_.parameters, &driverLog);
+                    list.back().push_back(pp);
+                    if (!pp.generic.program) {
+                        if (log)
+                            *log = "technique '" + t.name + "' pass '" + p.name +
+                                   "': the generated GLSL does not build: " + std::string(driverLog.data());
+                        programs_.push_back(std::move(list));
+                        DeletePrograms();
+                        return false;
+                    }
                 }
             }
             programs_.push_back(std::move(list));
@@ -197,7 +219,7 @@ public:
     // has been set (built here on first use, folding the parameters not set so far), else the
     // generic one. After a device reset the pass folds again what is still unset.
     const PassProgram& SelectProgram() {
-        PassPrograms& pp = programs_[static_cast<std::size_t>(technique_)][static_cast<std::size_t>(pass_)];
+        PassPrograms& pp = Programs();
         if (pp.folded.program &&
             std::any_of(pp.foldedParameters.begin(), pp.foldedParameters.end(),
                         [&](int i) { return setSinceCreation_[static_cast<std::size_t>(i)]; })) {
@@ -212,8 +234,7 @@ public:
             std::vector<fx::FoldedValue> constants;
             for (int u : p.uniforms) {
                 const auto i = static_cast<std::size_t>(u);
-                if (!setSinceCreation_[i])
-                    constants.push_back({u, values_[i].data(), values_[i].size()});
+                if (!setSinceCreation_[i]) constants.push_back({u, Bytes(i), Size(i)});
             }
             std::vector<int> folded;
             const std::string vertex = fx::FoldParameters(p.vertexGlsl, fx_.parameters, constants, &folded);
@@ -234,17 +255,16 @@ public:
 
     HRESULT SetValue(D3DXHANDLE name, const void* data, UINT bytes) override {
         const int i = Numeric(name);
-        if (i < 0 || !data || bytes > values_[static_cast<std::size_t>(i)].size())
-            return D3DERR_INVALIDCALL;
-        std::memcpy(values_[static_cast<std::size_t>(i)].data(), data, bytes);
-        setSinceCreation_[static_cast<std::size_t>(i)] = true;
+        if (i < 0 || !data || bytes > Size(static_cast<std::size_t>(i))) return D3DERR_INVALIDCALL;
+        std::memcpy(Bytes(static_cast<std::size_t>(i)), data, bytes);
+        MarkSet(static_cast<std::size_t>(i));
         return D3D_OK;
     }
     HRESULT GetValue(D3DXHANDLE name, void* data, UINT bytes) override {
         const int i = Numeric(name);
         if (i < 0 || !data) return D3DERR_INVALIDCALL;
-        const auto& v = values_[static_cast<std::size_t>(i)];
-        std::memcpy(data, v.data(), std::min<std::size_t>(bytes, v.size()));
+        std::memcpy(data, Bytes(static_cast<std::size_t>(i)),
+                    std::min<std::size_t>(bytes, Size(static_cast<std::size_t>(i))));
         return D3D_OK;
     }
     // The typed setters convert to the parameter's component type, as Direct3D's do.
@@ -259,7 +279,8 @@ public:
         const int i = Numeric(name);
         if (i < 0 || !xyzw) return D3DERR_INVALIDCALL;
         const ParameterInfo& p = fx_.parameters[static_cast<std::size_t>(i)];
-        if (p.paramClass == ParamClass::MatrixRows) return D3DERR_INVALIDCALL;
+        if (p.paramClass == ParamClass::MatrixRows || p.paramClass == ParamClass::Struct)
+            return D3DERR_INVALIDCALL;
         for (int k = 0; k < p.columns && k < 4; ++k) Store(static_cast<std::size_t>(i), static_cast<std::size_t>(k), xyzw[k]);
         setSinceCreation_[static_cast<std::size_t>(i)] = true;
         return D3D_OK;
@@ -314,8 +335,14 @@ public:
         begun_ = true;
         savedRender_.clear();
         savedSampler_.clear();
+        savedTransforms_.clear();
         if (!(flags & D3DXFX_DONOTSAVESTATE)) {
             for (const fx::PassInfo& p : t.passes) {
+                for (const fx::ParameterState& s : p.transforms) {
+                    SavedTransform saved{s.state, {}};
+                    if (Succeeded(device_->GetTransform(static_cast<D3DTRANSFORMSTATETYPE>(s.state), &saved.matrix)))
+                        savedTransforms_.push_back(saved);
+                }
                 for (const fx::StateValue& s : p.renderStates) {
                     if (std::any_of(savedRender_.begin(), savedRender_.end(),
                                     [&](const fx::StateValue& v) { return v.state == s.state; }))
@@ -351,9 +378,22 @@ public:
             if (!BuildPrograms(&log)) return E_FAIL;
         }
         pass_ = static_cast<int>(pass);
-        const fx::PassInfo& p = t.passes[pass];
-        for (const fx::StateValue& s : p.renderStates)
+        const fx::PassInfo& outer = t.passes[pass];
+        variant_ = ChooseVariant(outer);
+        for (const fx::StateValue& s : outer.renderStates)
             device_->SetRenderState(static_cast<D3DRENDERSTATETYPE>(s.state), s.value);
+        for (const fx::ParameterState& s : outer.transforms) {
+            D3DMATRIX m;
+            std::memcpy(&m.m[0][0], Bytes(static_cast<std::size_t>(s.parameter)), sizeof m);
+            device_->SetTransform(static_cast<D3DTRANSFORMSTATETYPE>(s.state), &m);
+        }
+        for (const fx::ParameterState& s : outer.textures)
+            device_->SetTexture(s.state, s.parameter >= 0 ? textures_[static_cast<std::size_t>(s.parameter)] : nullptr);
+        if (variant_ < 0) {
+            gl::SetProgramOverride(device_, nothing_);
+            return D3D_OK;
+        }
+        const fx::PassInfo& p = Pass();
         for (std::size_t unit = 0; unit < p.samplers.size(); ++unit) {
             const ParameterInfo& sp = fx_.parameters[static_cast<std::size_t>(p.samplers[unit])];
             for (const fx::StateValue& s : sp.samplerStates)
@@ -364,11 +404,19 @@ public:
 
     HRESULT CommitChanges() override {
         if (pass_ < 0) return D3DERR_INVALIDCALL;
+        if (variant_ < 0) return D3D_OK;
         const fx::PassInfo& p = Pass();
+        if (p.fixedVertex && p.fixedPixel) {
+            // A pass without any shader draws exactly as the device's fixed function does.
+            gl::SetProgramOverride(device_, 0);
+            return D3D_OK;
+        }
         gl::ToGL(device_)->MakeCurrent();
         // A set call since BeginPass may have moved the pass to its generic program.
         const PassProgram& pp = SelectProgram();
         gl::SetProgramOverride(device_, pp.program);
+        IDirect3DBaseTexture9* stage0 = gl::ToGL(device_)->texture(0);
+        if (p.fixedPixel) gl::BindSampler(device_, 0, stage0);
         for (std::size_t unit = 0; unit < p.samplers.size(); ++unit) {
             const ParameterInfo& sp = fx_.parameters[static_cast<std::size_t>(p.samplers[unit])];
             IDirect3DBaseTexture9* tex = sp.texture >= 0 ? textures_[static_cast<std::size_t>(sp.texture)] : nullptr;
@@ -385,8 +433,18 @@ public:
         glUseProgram(pp.program);
         for (std::size_t k = 0; k < p.uniforms.size(); ++k) {
             const auto i = static_cast<std::size_t>(p.uniforms[k]);
-            Upload(pp.uniformLocations[k], fx_.parameters[i], values_[i].data());
+            Upload(pp.uniformLocations[k], fx_.parameters[i], Bytes(i));
         }
+        if (pp.wvp >= 0) {
+            D3DMATRIX w, v, proj, wv, wvp;
+            device_->GetTransform(D3DTS_WORLD, &w);
+            device_->GetTransform(D3DTS_VIEW, &v);
+            device_->GetTransform(D3DTS_PROJECTION, &proj);
+            D3DXMatrixMultiply(&wv, &w, &v);
+            D3DXMatrixMultiply(&wvp, &wv, &proj);
+            glUniformMatrix4fv(pp.wvp, 1, GL_FALSE, &wvp.m[0][0]);
+        }
+        if (pp.textured >= 0) glUniform1i(pp.textured, stage0 ? 1 : 0);
         gl::InvalidateGlState(device_);
         return D3D_OK;
     }
@@ -406,6 +464,9 @@ public:
             device_->SetRenderState(static_cast<D3DRENDERSTATETYPE>(s.state), s.value);
         for (const SavedSampler& s : savedSampler_)
             device_->SetSamplerState(s.unit, static_cast<D3DSAMPLERSTATETYPE>(s.state), s.value);
+        for (const SavedTransform& s : savedTransforms_)
+            device_->SetTransform(static_cast<D3DTRANSFORMSTATETYPE>(s.state), &s.matrix);
+        savedTransforms_.clear();
         savedRender_.clear();
         savedSampler_.clear();
         begun_ = false;
@@ -444,6 +505,103 @@ private:
         std::uint32_t state;
         DWORD value;
     };
+    struct SavedTransform {
+        std::uint32_t state;
+        D3DMATRIX matrix;
+    };
+
+    // Where parameter "i"'s bytes live: its own block, or inside its struct's.
+    std::uint8_t* Bytes(std::size_t i) {
+        const ParameterInfo& p = fx_.parameters[i];
+        if (p.parent < 0) return values_[i].data();
+        return values_[static_cast<std::size_t>(p.parent)].data() + p.offsetBytes;
+    }
+    std::size_t Size(std::size_t i) const {
+        const ParameterInfo& p = fx_.parameters[i];
+        return p.parent < 0 ? values_[i].size() : static_cast<std::size_t>(p.sizeBytes);
+    }
+    // Records a set call on parameter "i"; a whole struct sets each of its members.
+    void MarkSet(std::size_t i) {
+        setSinceCreation_[i] = true;
+        if (fx_.parameters[i].paramClass != ParamClass::Struct) return;
+        for (std::size_t k = 0; k < fx_.parameters.size(); ++k)
+            if (fx_.parameters[k].parent == static_cast<int>(i)) setSinceCreation_[k] = true;
+    }
+
+    // Element "element" of scalar parameter "param" as a number; false past its end.
+    bool ScalarAt(int param, int element, double& out) {
+        if (param < 0 || static_cast<std::size_t>(param) >= fx_.parameters.size()) return false;
+        const auto i = static_cast<std::size_t>(param);
+        if (element < 0 || 4 * static_cast<std::size_t>(element) + 4 > Size(i)) return false;
+        const std::uint8_t* b = Bytes(i) + 4 * static_cast<std::size_t>(element);
+        if (fx_.parameters[i].type == ParamType::Float) {
+            float f;
+            std::memcpy(&f, b, 4);
+            out = f;
+        } else {
+            std::int32_t v;
+            std::memcpy(&v, b, 4);
+            out = v;
+        }
+        return true;
+    }
+
+    // Runs an index program over the parameters' current values; false when it reads past an
+    // array, divides by zero or leaves no single value.
+    bool RunIndex(const std::vector<fx::IndexOp>& ops, long long& out) {
+        std::vector<double> stack;
+        for (const fx::IndexOp& op : ops) {
+            double v = 0;
+            switch (op.kind) {
+                case fx::IndexOp::Constant: stack.push_back(op.value); continue;
+                case fx::IndexOp::Parameter:
+                    if (!ScalarAt(op.parameter, 0, v)) return false;
+                    stack.push_back(v);
+                    continue;
+                case fx::IndexOp::Element: {
+                    if (stack.empty()) return false;
+                    const double k = std::trunc(stack.back());
+                    stack.pop_back();
+                    if (k < 0 || k > 65536 || !ScalarAt(op.parameter, static_cast<int>(k), v)) return false;
+                    stack.push_back(v);
+                    continue;
+                }
+                case fx::IndexOp::Truncate:
+                    if (stack.empty()) return false;
+                    stack.back() = std::trunc(stack.back());
+                    continue;
+                default: break;
+            }
+            if (stack.size() < 2) return false;
+            const double b = stack.back();
+            stack.pop_back();
+            double& a = stack.back();
+            switch (op.kind) {
+                case fx::IndexOp::Add: a += b; break;
+                case fx::IndexOp::Subtract: a -= b; break;
+                case fx::IndexOp::Multiply: a *= b; break;
+                default:
+                    if (b == 0) return false;
+                    a /= b;
+                    break;
+            }
+        }
+        if (stack.size() != 1 || !std::isfinite(stack[0]) || std::fabs(stack[0]) > 1e9) return false;
+        out = static_cast<long long>(std::trunc(stack[0]));
+        return true;
+    }
+
+    // The variant of "pass" its selectors pick from the current parameter values (0 when it
+    // has none), or -1 when an index falls outside its array.
+    int ChooseVariant(const fx::PassInfo& pass) {
+        long long variant = 0;
+        for (const fx::ShaderSelector& s : pass.selectors) {
+            long long choice = 0;
+            if (!RunIndex(s.index, choice) || choice < 0 || choice >= s.count) return -1;
+            variant = variant * s.count + choice;
+        }
+        return static_cast<int>(variant);
+    }
 
     int Numeric(D3DXHANDLE name) const {
         if (!name) return -1;
@@ -453,12 +611,13 @@ private:
 
     void Store(std::size_t param, std::size_t component, float v) {
         const ParameterInfo& p = fx_.parameters[param];
-        if (4 * component + 4 > values_[param].size()) return;
+        if (p.paramClass == ParamClass::Struct || 4 * component + 4 > Size(param)) return;
+        std::uint8_t* at = Bytes(param) + 4 * component;
         if (p.type == ParamType::Float) {
-            std::memcpy(&values_[param][4 * component], &v, 4);
+            std::memcpy(at, &v, 4);
         } else {
             const std::int32_t iv = p.type == ParamType::Bool ? (v != 0.0f) : static_cast<std::int32_t>(v);
-            std::memcpy(&values_[param][4 * component], &iv, 4);
+            std::memcpy(at, &iv, 4);
         }
     }
 
@@ -470,8 +629,15 @@ private:
         return D3D_OK;
     }
 
+    // The active pass, as the variant its shader arrays picked, and its programs.
     const fx::PassInfo& Pass() const {
-        return fx_.techniques[static_cast<std::size_t>(technique_)].passes[static_cast<std::size_t>(pass_)];
+        const fx::PassInfo& p =
+            fx_.techniques[static_cast<std::size_t>(technique_)].passes[static_cast<std::size_t>(pass_)];
+        return p.variants.empty() ? p : p.variants[static_cast<std::size_t>(variant_)];
+    }
+    PassPrograms& Programs() {
+        return programs_[static_cast<std::size_t>(technique_)][static_cast<std::size_t>(pass_)]
+                        [static_cast<std::size_t>(variant_)];
     }
 public:
     // The parameters the program of pass "pass" of technique "technique" holds as constants
@@ -480,24 +646,27 @@ public:
         if (technique < 0 || static_cast<std::size_t>(technique) >= programs_.size()) return {};
         const auto& list = programs_[static_cast<std::size_t>(technique)];
         if (pass < 0 || static_cast<std::size_t>(pass) >= list.size()) return {};
-        const PassPrograms& pp = list[static_cast<std::size_t>(pass)];
+        const PassPrograms& pp = list[static_cast<std::size_t>(pass)].at(0);
         return pp.folded.program ? pp.foldedParameters : std::vector<int>{};
     }
 
 private:
 
     void DeletePrograms() {
-        if (programs_.empty() && extraSamplers_.empty()) return;
+        if (programs_.empty() && extraSamplers_.empty() && !nothing_) return;
         gl::ToGL(device_)->MakeCurrent();
         for (GLuint& sampler : extraSamplers_)
             if (sampler) glDeleteSamplers(1, &sampler);
         extraSamplers_.clear();
         for (auto& list : programs_)
-            for (PassPrograms& p : list) {
-                if (p.generic.program) glDeleteProgram(p.generic.program);
-                if (p.folded.program) glDeleteProgram(p.folded.program);
-            }
+            for (auto& variants : list)
+                for (PassPrograms& p : variants) {
+                    if (p.generic.program) glDeleteProgram(p.generic.program);
+                    if (p.folded.program) glDeleteProgram(p.folded.program);
+                }
         programs_.clear();
+        if (nothing_) glDeleteProgram(nothing_);
+        nothing_ = 0;
         gl::InvalidateGlState(device_);
     }
 
@@ -505,7 +674,9 @@ private:
     fx::CompileResult fx_;
     std::vector<std::vector<std::uint8_t>> values_;    // per parameter, Direct3D byte layout
     std::vector<IDirect3DBaseTexture9*> textures_;     // per parameter, held references
-    std::vector<std::vector<PassPrograms>> programs_;  // [technique][pass]
+    std::vector<std::vector<std::vector<PassPrograms>>> programs_;  // [technique][pass][variant]
+    GLuint nothing_ = 0;                               // drawn while an index is out of range
+    int variant_ = 0;                                  // of the active pass
     std::vector<bool> setSinceCreation_;               // per parameter: a set call succeeded
     std::vector<GLuint> extraSamplers_;                // per texture unit past the device's
     int technique_ = 0;
@@ -513,6 +684,7 @@ private:
     bool begun_ = false;
     std::vector<fx::StateValue> savedRender_;
     std::vector<SavedSampler> savedSampler_;
+    std::vector<SavedTransform> savedTransforms_;
 };
 
 HRESULT MessageBuffer(const std::string& text, ID3DXBuffer** out) {

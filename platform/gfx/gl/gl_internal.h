@@ -270,6 +270,10 @@ public:
     GLuint QuadVertexArray() const { return vertexArray_; }
     bool lost() const { return lost_; }
     SurfaceGL* backBuffer() const { return backBuffer_; }
+    // The texture bound to stage "stage" (null when none or out of range).
+    IDirect3DBaseTexture9* texture(DWORD stage) const {
+        return stage < kSamplerCount ? textures_[stage] : nullptr;
+    }
     const D3DPRESENT_PARAMETERS& params() const { return params_; }
     // The GL sampler object of register "sampler" (0 for registers without one).
     GLuint SamplerObject(DWORD sampler) const;
