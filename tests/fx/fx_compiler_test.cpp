@@ -709,7 +709,8 @@ TEST(FxReflection, StateValuesMayCarryTheirDirect3DPrefix) {
 }
 
 // Every state of the table the device's enums are built from is known to the compiler, with
-// the device's code and value: applied states reach the pass, the others warn.
+// the device's code and value: applied states reach the pass, the others warn. (The pass has
+// both shaders: fixed-function states such as VertexBlend would otherwise be refused.)
 TEST(FxReflection, EveryStateOfTheDevicesTableIsKnownWithItsCode) {
     const std::map<std::string, std::pair<std::string, unsigned>> values = {
         {"ZBuffer", {"D3DZB_USEW", 2}},     {"Fill", {"WIREFRAME", 2}},  {"Shade", {"FLAT", 1}},
@@ -737,8 +738,10 @@ TEST(FxReflection, EveryStateOfTheDevicesTableIsKnownWithItsCode) {
         const std::string assign = std::string(r.name) + " = " + text + ";";
         const fx::CompileResult c = fx::Compile(
             (r.sampler ? "sampler2D s = sampler_state { " + assign + " };\n" : std::string()) +
+            "float4 VS(float4 p : POSITION) : POSITION { return p; }\n"
             "float4 PS() : COLOR { return 1; }\ntechnique T { pass P { " +
-            (r.sampler ? std::string() : assign) + " PixelShader = compile ps_2_0 PS(); } }");
+            (r.sampler ? std::string() : assign) +
+            " VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 PS(); } }");
         ASSERT_TRUE(c.ok) << c.Messages();
         const std::vector<fx::StateValue>& set =
             r.sampler ? c.parameters[0].samplerStates : c.techniques[0].passes[0].renderStates;

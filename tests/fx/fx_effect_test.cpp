@@ -144,7 +144,9 @@ TEST(FxShaderArrays, BadShaderValuesAndIndicesAreRefusedWhereTheyAre) {
          fx::Diag::InlineAssembly, 5, 18},
         {"technique T { pass P { VertexShader = compile vs_2_0 VS(); ColorOp[0] = SelectArg1; } }",
          fx::Diag::FixedFunction, 5, 60},
-        {"technique T { pass P { PixelShader = (ps[0]); Lighting = TRUE; } }", fx::Diag::FixedFunction, 5, 47},
+        {"float4 PSc(float4 c : COLOR0) : COLOR { return c; }\n"
+         "technique T { pass P { PixelShader = compile ps_2_0 PSc(); Lighting = TRUE; } }",
+         fx::Diag::FixedFunction, 6, 60},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.src);

@@ -259,22 +259,38 @@ bool Checker::fixedFunctionState(StateAssign& a, PassPlan& pp) {
 
 // The states the generated fixed-function stages would have to honour: a pass without a
 // vertex shader transforms without lighting or vertex blending and passes texture coordinates
-// unchanged; a pass without a pixel shader runs texture stage 0 as diffuse * texture. Other
+// unchanged (lighting and coordinate states matter only where the pixel stage reads them); a pass without a pixel shader runs texture stage 0 as diffuse * texture. Other
 // settings are refused at their state (with a shader for the stage they are ignored).
 void Checker::checkFixedFunction(const PassDecl* p, const PassPlan& pp) {
     const bool fixedVertex = !pp.vs.func && pp.vsChoice.choices.empty();
     const bool fixedPixel = !pp.ps.func && pp.psChoice.choices.empty();
+    // What the pixel stage reads of the fixed-function vertex stage's outputs: lighting only
+    // matters to colours, texture-coordinate states only to coordinates.
+    bool readsColour = fixedPixel, readsCoordinates = fixedPixel;
+    if (pp.ps.func) {
+        std::vector<IoVar> ins, outs;
+        CollectIo(*pp.ps.func, pp.ps.boundArgs, ins, outs);
+        for (const IoVar& io : ins) {
+            readsColour = readsColour || io.semantic.rfind("COLOR", 0) == 0;
+            readsCoordinates = readsCoordinates || io.semantic.rfind("TEXCOORD", 0) == 0;
+        }
+    }
     for (const StateAssign& a : p->states) {
         const int stage = std::max(0, a.index);
         bool vertexState = false, emulated = true;
-        if (EqualsNoCase(a.name, "Lighting") || EqualsNoCase(a.name, "VertexBlend") ||
-            EqualsNoCase(a.name, "TextureTransformFlags")) {
+        if (EqualsNoCase(a.name, "VertexBlend")) {
             vertexState = true;
             emulated = IsOff(a.value);
+        } else if (EqualsNoCase(a.name, "Lighting")) {
+            vertexState = true;
+            emulated = IsOff(a.value) || !readsColour;
+        } else if (EqualsNoCase(a.name, "TextureTransformFlags")) {
+            vertexState = true;
+            emulated = IsOff(a.value) || !readsCoordinates;
         } else if (EqualsNoCase(a.name, "TexCoordIndex")) {
             vertexState = true;
-            emulated = a.value->kind == ExprKind::IntLit &&
-                       std::strtol(std::string(a.value->text).c_str(), nullptr, 0) == stage;
+            emulated = !readsCoordinates || (a.value->kind == ExprKind::IntLit &&
+                       std::strtol(std::string(a.value->text).c_str(), nullptr, 0) == stage);
         } else if (EqualsNoCase(a.name, "ColorOp") || EqualsNoCase(a.name, "AlphaOp")) {
             const int op = StageValue(a.value, true);
             emulated = stage == 0 ? op == 4 : op == 1;
