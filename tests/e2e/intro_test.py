@@ -124,6 +124,8 @@ class Intro:
         self.proc = subprocess.Popen([WINE, EXE] if WINE else [EXE], env=full_env, stderr=stderr)
         self.window = xtools.find_window(self.display, WINDOW_CLASS, timeout=20,
                                          only_visible=bool(WINE))
+        if self.window:
+            self.focus()  # under Wine a key held since the start counts from here on
 
     def screenshot(self, name):
         path = os.path.join(ARTIFACTS, name)
@@ -292,6 +294,7 @@ class IntroTest(unittest.TestCase):
         self.assertEqual(intro.wait(timeout=4), 0)
         self.assertLess(time.time() - t, 2.0 + 0.3, "the exit took longer than two seconds")
 
+    @unittest.skipIf(WINE, "Windows programs get no POSIX signals: Wine ends them at once")
     def test_termination_signals_fade_out_and_end_with_zero(self):
         # kill and Ctrl+C ask the process to end: unlike a window's close request they leave
         # the frame loop the way Escape does, through the 800 ms fade-out and the end chain.
@@ -306,7 +309,8 @@ class IntroTest(unittest.TestCase):
         # effect cannot be made (its error box is dismissed where it can show), the window
         # stays black, and the frame loop must wait instead of spinning a core.
         too_old = {"MESA_GL_VERSION_OVERRIDE": "2.1", "MESA_GLSL_VERSION_OVERRIDE": "120"}
-        for ending in ("Escape", signal.SIGTERM):
+        # (Windows programs get no POSIX signals.)
+        for ending in ("Escape",) if WINE else ("Escape", signal.SIGTERM):
             with self.subTest(ending=str(ending)):
                 intro = self.start(env=too_old)
                 time.sleep(4)

@@ -5,36 +5,25 @@
 #include <sched.h>
 #include <time.h>
 
-#include <atomic>
 #include <cerrno>
-#include <new>
 
 #include "platform/sys/sys.h"
 #include "platform/sys/sys_testing.h"
+#include "platform/sys/thread_start.h"
 
 namespace platform::sys {
 
 namespace {
 
-std::atomic<bool> g_failThreads{false};
-
-struct Start {
-    ThreadMain entry;
-    void* argument;
-};
-
 void* Trampoline(void* p) {
-    Start start = *static_cast<Start*>(p);
-    delete static_cast<Start*>(p);
-    start.entry(start.argument);
+    internal::RunThreadStart(p);
     return nullptr;
 }
 
 }  // namespace
 
 bool CreateDetachedThread(ThreadMain entry, void* argument, std::size_t stack_bytes) {
-    if (!entry || g_failThreads.load()) return false;
-    auto* start = new (std::nothrow) Start{entry, argument};
+    internal::ThreadStart* start = internal::NewThreadStart(entry, argument);
     if (!start) return false;
     pthread_attr_t attr;
     if (pthread_attr_init(&attr) != 0) {
@@ -56,7 +45,7 @@ bool CreateDetachedThread(ThreadMain entry, void* argument, std::size_t stack_by
     return true;
 }
 
-void InjectThreadCreationFailure(bool fail) { g_failThreads.store(fail); }
+void InjectThreadCreationFailure(bool fail) { internal::g_failThreads.store(fail); }
 
 void SleepMs(std::uint32_t ms) {
     if (ms == 0) {

@@ -2,38 +2,26 @@
 // Win32.
 #include <windows.h>
 
-#include <atomic>
-#include <new>
-
 #include "platform/sys/sys.h"
 #include "platform/sys/sys_testing.h"
+#include "platform/sys/thread_start.h"
 
 namespace platform::sys {
 
 namespace {
 
-std::atomic<bool> g_failThreads{false};
-
-struct Start {
-    ThreadMain entry;
-    void* argument;
-};
-
 DWORD WINAPI Trampoline(void* p) {
-    Start start = *static_cast<Start*>(p);
-    delete static_cast<Start*>(p);
-    start.entry(start.argument);
+    internal::RunThreadStart(p);
     return 0;
 }
 
 }  // namespace
 
 bool CreateDetachedThread(ThreadMain entry, void* argument, std::size_t stack_bytes) {
-    if (!entry || g_failThreads.load()) return false;
-    auto* start = new (std::nothrow) Start{entry, argument};
+    internal::ThreadStart* start = internal::NewThreadStart(entry, argument);
     if (!start) return false;
-    // The size is the stack's reservation, so the whole of it is usable (a commit size would
-    // be rounded up to the executable's default reservation, 2 MB with this toolchain, anyway).
+    // The size is the stack's reservation: the stack holds at least that much (taken as a
+    // commit size it would only say how much is committed up front).
     HANDLE thread = ::CreateThread(nullptr, stack_bytes, Trampoline, start,
                                    stack_bytes != 0 ? STACK_SIZE_PARAM_IS_A_RESERVATION : 0,
                                    nullptr);
@@ -45,7 +33,7 @@ bool CreateDetachedThread(ThreadMain entry, void* argument, std::size_t stack_by
     return true;
 }
 
-void InjectThreadCreationFailure(bool fail) { g_failThreads.store(fail); }
+void InjectThreadCreationFailure(bool fail) { internal::g_failThreads.store(fail); }
 
 void SleepMs(std::uint32_t ms) {
     if (ms == 0) {
