@@ -797,4 +797,24 @@ TEST(Fxcheck, ListsPassesWritesGlslAndReportsErrors) {
     EXPECT_EQ(Fxcheck(testing::TempDir() + "no_such_file.fx").status, 2);
 }
 
+TEST(Fxcheck, IncludesResolveBesideTheIncluderThenInIncludeDirectories) {
+    const std::string root = testing::TempDir() + "fxcheck_include";
+    std::system(("mkdir -p " + root + "/fx/parts " + root + "/lib").c_str());
+    std::ofstream(root + "/fx/main.fx")
+        << "#include \"parts/a.fxh\"\n#include <lib.fxh>\n"
+           "float4 PS() : COLOR0 { return A * B; }\n"
+           "technique T { pass P { PixelShader = compile ps_2_0 PS(); } }\n";
+    std::ofstream(root + "/fx/parts/a.fxh") << "#include \"b.fxh\"\nfloat4 A;\n";  // beside a.fxh
+    std::ofstream(root + "/fx/parts/b.fxh") << "static const float kB = 1;\n";
+    std::ofstream(root + "/lib/lib.fxh") << "float B = kB;\n";
+
+    const ToolRun missing = Fxcheck(root + "/fx/main.fx");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "(2,1): error: cannot open include file 'lib.fxh'\n");
+    const ToolRun found = Fxcheck(root + "/fx/main.fx -I " + root + "/nothing -I" + root + "/lib");
+    EXPECT_EQ(found.status, 0) << found.out;
+    EXPECT_EQ(found.out, "technique T\n  pass P\n");
+    EXPECT_EQ(Fxcheck(root + "/fx/main.fx -I").status, 2);
+}
+
 }  // namespace

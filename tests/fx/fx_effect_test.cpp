@@ -3,10 +3,6 @@
 // parameters, passes with fixed-function stages, the era's spellings, inline assembly.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdio>
-#include <fstream>
 #include <algorithm>
 #include <map>
 #include <string>
@@ -214,45 +210,6 @@ TEST(FxEffectSyntax, PassesWithoutShadersAndDirect3D10TechniquesAreAccepted) {
     EXPECT_EQ(p.transforms[0].parameter, r.FindParameter("World"));
     ASSERT_EQ(p.textures.size(), 1u);
     EXPECT_EQ(p.textures[0].parameter, r.FindParameter("Tex"));
-}
-
-// --- fxcheck -------------------------------------------------------------------------------------
-
-struct ToolRun {
-    int status = -1;
-    std::string out;
-};
-
-ToolRun Fxcheck(const std::string& args) {
-    ToolRun r;
-    FILE* pipe = popen((std::string(FX_FXCHECK) + " " + args + " 2>&1").c_str(), "r");
-    if (!pipe) return r;
-    char buf[4096];
-    std::size_t n;
-    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) r.out.append(buf, n);
-    const int raw = pclose(pipe);
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return r;
-}
-
-TEST(Fxcheck, IncludesResolveBesideTheIncluderThenInIncludeDirectories) {
-    const std::string root = testing::TempDir() + "fxcheck_include";
-    std::system(("mkdir -p " + root + "/fx/parts " + root + "/lib").c_str());
-    std::ofstream(root + "/fx/main.fx")
-        << "#include \"parts/a.fxh\"\n#include <lib.fxh>\n"
-           "float4 PS() : COLOR0 { return A * B; }\n"
-           "technique T { pass P { PixelShader = compile ps_2_0 PS(); } }\n";
-    std::ofstream(root + "/fx/parts/a.fxh") << "#include \"b.fxh\"\nfloat4 A;\n";  // beside a.fxh
-    std::ofstream(root + "/fx/parts/b.fxh") << "static const float kB = 1;\n";
-    std::ofstream(root + "/lib/lib.fxh") << "float B = kB;\n";
-
-    const ToolRun missing = Fxcheck(root + "/fx/main.fx");
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.out, "(2,1): error: cannot open include file 'lib.fxh'\n");
-    const ToolRun found = Fxcheck(root + "/fx/main.fx -I " + root + "/nothing -I" + root + "/lib");
-    EXPECT_EQ(found.status, 0) << found.out;
-    EXPECT_EQ(found.out, "technique T\n  pass P\n");
-    EXPECT_EQ(Fxcheck(root + "/fx/main.fx -I").status, 2);
 }
 
 }  // namespace

@@ -72,6 +72,18 @@ AnnotationInfo Checker::annotationInfo(const AnnotationDecl& a) {
     return info;
 }
 
+// The class, component type and dimensions of a numeric parameter of type "t".
+static void NumericShape(const Type& t, ParameterInfo& p) {
+    p.paramClass = t.isScalar() ? ParamClass::Scalar
+                   : t.isVector() ? ParamClass::Vector
+                                  : ParamClass::MatrixRows;
+    p.type = t.base == Base::Bool    ? ParamType::Bool
+             : t.base == Base::Float ? ParamType::Float
+                                     : ParamType::Int;
+    p.rows = t.rows > 0 ? t.rows : 1;
+    p.columns = t.cols;
+}
+
 // The numeric fields of a value of type "t" named "name" (GLSL: "glsl"), depth first in
 // member order with their byte offsets from "offset"; each gets "parent". Returns the bytes
 // they take together.
@@ -93,14 +105,7 @@ int Checker::reflectMembers(const Type& t, const std::string& name, const std::s
         p.name = name + at;
         p.glslName = glsl + at;
         p.typeName = TypeName(e);
-        p.paramClass = e.isScalar() ? ParamClass::Scalar
-                       : e.isVector() ? ParamClass::Vector
-                                      : ParamClass::MatrixRows;
-        p.type = e.base == Base::Bool    ? ParamType::Bool
-                 : e.base == Base::Float ? ParamType::Float
-                                         : ParamType::Int;
-        p.rows = e.rows > 0 ? e.rows : 1;
-        p.columns = e.cols;
+        NumericShape(e, p);
         p.sizeBytes = p.rows * p.columns * 4;
         p.parent = parent;
         p.offsetBytes = offset + bytes;
@@ -113,18 +118,25 @@ int Checker::reflectMembers(const Type& t, const std::string& name, const std::s
     return bytes;
 }
 
-// A struct-typed parameter: the struct itself (class Struct, its bytes the members' bytes one
-// after another), then each numeric member as a parameter named "s.member" / "s[1].member".
-void Checker::reflectStruct(VarDecl* g) {
+// What every parameter reflects of its declaration: name, semantic, type name, array length,
+// 'shared' and annotations.
+ParameterInfo Checker::declaredParameter(const VarDecl* g) {
     ParameterInfo p;
     p.name = std::string(g->name);
     p.semantic = std::string(g->semantic);
     p.typeName = TypeName(g->type.element());
     p.elements = g->type.arraySize;
     p.isShared = (g->storage & kStorageShared) != 0;
+    for (const AnnotationDecl& a : g->annotations) p.annotations.push_back(annotationInfo(a));
+    return p;
+}
+
+// A struct-typed parameter: the struct itself (class Struct, its bytes the members' bytes one
+// after another), then each numeric member as a parameter named "s.member" / "s[1].member".
+void Checker::reflectStruct(VarDecl* g) {
+    ParameterInfo p = declaredParameter(g);
     p.paramClass = ParamClass::Struct;
     p.type = ParamType::Void;
-    for (const AnnotationDecl& a : g->annotations) p.annotations.push_back(annotationInfo(a));
     std::vector<float> init;
     if (g->init) {
         std::vector<double> v;
@@ -153,23 +165,11 @@ void Checker::buildReflection() {
             reflectStruct(g);
             continue;
         }
-        ParameterInfo p;
-        p.name = std::string(g->name);
-        p.semantic = std::string(g->semantic);
-        p.typeName = TypeName(g->type.element());
-        p.elements = g->type.arraySize;
-        p.isShared = (g->storage & kStorageShared) != 0;
+        ParameterInfo p = declaredParameter(g);
         const Type t = g->type.element();
         if (t.isNumeric()) {
             p.glslName = GlslName(p.name);
-            p.paramClass = t.isScalar()   ? ParamClass::Scalar
-                           : t.isVector() ? ParamClass::Vector
-                                          : ParamClass::MatrixRows;
-            p.type = t.base == Base::Bool  ? ParamType::Bool
-                     : t.base == Base::Float ? ParamType::Float
-                                             : ParamType::Int;
-            p.rows = t.rows > 0 ? t.rows : 1;
-            p.columns = t.cols;
+            NumericShape(t, p);
             p.sizeBytes = p.rows * p.columns * 4 * std::max(1, p.elements);
             if (g->init) {
                 std::vector<double> v;
@@ -187,7 +187,6 @@ void Checker::buildReflection() {
             p.rows = p.columns = 1;
             if (t.base == Base::Sampler) p.glslName = GlslName(p.name);
         }
-        for (const AnnotationDecl& a : g->annotations) p.annotations.push_back(annotationInfo(a));
         g->reflectIndex = static_cast<int>(out_.parameters.size());
         out_.parameters.push_back(std::move(p));
         out_.parameterDecls.push_back(g);

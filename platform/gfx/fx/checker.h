@@ -177,6 +177,7 @@ private:
     int reflectMembers(const Type& t, const std::string& name, const std::string& glsl,
                        int offset, int parent, std::vector<float>& init, std::size_t& used);
     void reflectStruct(VarDecl* g);
+    ParameterInfo declaredParameter(const VarDecl* g);
 
     // --- state ---
 
