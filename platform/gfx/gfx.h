@@ -430,6 +430,12 @@ public:
 
     virtual HRESULT GetViewport(D3DVIEWPORT9* viewport) = 0;
     virtual HRESULT SetViewport(const D3DVIEWPORT9* viewport) = 0;
+    // The rectangle (left, top, right, bottom; right and bottom exclusive, in the render target's
+    // pixels, top row 0) that draws and Clear are limited to while D3DRS_SCISSORTESTENABLE is
+    // TRUE. It starts as the whole back buffer; a rectangle that is inverted, starts left of or
+    // above the origin, or reaches past the current render target is refused.
+    virtual HRESULT SetScissorRect(const RECT* rect) = 0;
+    virtual HRESULT GetScissorRect(RECT* rect) = 0;
 
     virtual HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) = 0;
     virtual HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) = 0;

@@ -157,6 +157,139 @@ TEST_F(DeviceTest, ColorFillRightAndBottomEdgesAreExclusive) {
     EXPECT_EQ(px[1 * kWidth + 3], 0u);
 }
 
+// ---------------------------------------------------------------------------------------------
+// Scissor test
+// ---------------------------------------------------------------------------------------------
+
+// Draws a quad of "colour" over the whole viewport with the device's own program.
+void FillViewportWithQuad(IDirect3DDevice9* device, D3DCOLOR colour) {
+    struct Vertex {
+        float x, y, z;
+        D3DCOLOR diffuse;
+    };
+    const Vertex quad[4] = {{-1, 1, 0, colour}, {1, 1, 0, colour}, {-1, -1, 0, colour}, {1, -1, 0, colour}};
+    IDirect3DVertexBuffer9* vb = nullptr;
+    ASSERT_EQ(device->CreateVertexBuffer(sizeof quad, D3DUSAGE_WRITEONLY, D3DFVF_XYZ | D3DFVF_DIFFUSE,
+                                         D3DPOOL_MANAGED, &vb, nullptr), D3D_OK);
+    void* data = nullptr;
+    ASSERT_EQ(vb->Lock(0, sizeof quad, &data, 0), D3D_OK);
+    std::memcpy(data, quad, sizeof quad);
+    vb->Unlock();
+    device->SetTexture(0, nullptr);
+    device->SetStreamSource(0, vb, 0, sizeof(Vertex));
+    device->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);
+    device->SetStreamSource(0, nullptr, 0, 0);
+    vb->Release();
+}
+
+// The pixels of "px" inside [left, right) x [top, bottom) must be "inside", all others "outside".
+void ExpectRect(const std::vector<std::uint32_t>& px, int width, int height, RECT r,
+                std::uint32_t inside, std::uint32_t outside) {
+    ASSERT_EQ(px.size(), static_cast<std::size_t>(width * height));
+    int wrong = 0;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const bool in = x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+            if (px[y * width + x] != (in ? inside : outside) && ++wrong <= 4) {
+                ADD_FAILURE() << "pixel " << x << "," << y << " is " << std::hex << px[y * width + x];
+            }
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST_F(DeviceTest, ScissorRectIsCheckedAndKeptAcrossStateChanges) {
+    RECT r;
+    ASSERT_EQ(device_->GetScissorRect(&r), D3D_OK);
+    EXPECT_EQ(r.left, 0);
+    EXPECT_EQ(r.top, 0);
+    EXPECT_EQ(r.right, kWidth);
+    EXPECT_EQ(r.bottom, kHeight);
+    EXPECT_EQ(device_->SetScissorRect(nullptr), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device_->GetScissorRect(nullptr), D3DERR_INVALIDCALL);
+    const RECT bad[] = {{-1, 0, 4, 4}, {0, -1, 4, 4}, {5, 0, 4, 4}, {0, 5, 4, 4},
+                        {0, 0, kWidth + 1, 4}, {0, 0, 4, kHeight + 1}};
+    for (const RECT& b : bad) EXPECT_EQ(device_->SetScissorRect(&b), D3DERR_INVALIDCALL);
+    const RECT set{3, 5, 20, 9};
+    ASSERT_EQ(device_->SetScissorRect(&set), D3D_OK);
+    ASSERT_EQ(device_->SetScissorRect(&set), D3D_OK);  // the same rectangle again
+    ASSERT_EQ(device_->GetScissorRect(&r), D3D_OK);
+    EXPECT_EQ(r.left, 3);
+    EXPECT_EQ(r.top, 5);
+    EXPECT_EQ(r.right, 20);
+    EXPECT_EQ(r.bottom, 9);
+    // A reset brings the whole back buffer back.
+    ASSERT_EQ(device_->Reset(&params_), D3D_OK);
+    ASSERT_EQ(device_->GetScissorRect(&r), D3D_OK);
+    EXPECT_EQ(r.right, kWidth);
+    EXPECT_EQ(r.bottom, kHeight);
+}
+
+TEST_F(DeviceTest, ScissoredDrawTouchesOnlyTheRectAndScissorOffDrawsEverywhere) {
+    // Rows count from the top, as Direct3D counts them: an asymmetric rectangle near the top
+    // left would land elsewhere if the rows were flipped.
+    const RECT r{5, 3, 21, 10};
+    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0), D3D_OK);
+    ASSERT_EQ(device_->SetScissorRect(&r), D3D_OK);
+    FillViewportWithQuad(device_, 0xFFFF0000u);  // the test is off: the rectangle does not clip
+    ExpectRect(ReadBackBuffer(), kWidth, kHeight, RECT{0, 0, kWidth, kHeight}, 0xFFFF0000u, 0);
+
+    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0), D3D_OK);
+    ASSERT_EQ(device_->SetRenderState(D3DRS_SCISSORTESTENABLE, 1), D3D_OK);
+    FillViewportWithQuad(device_, 0xFF00FF00u);
+    ExpectRect(ReadBackBuffer(), kWidth, kHeight, r, 0xFF00FF00u, 0xFF000000u);
+
+    // A new rectangle while the test is on, then the test off again.
+    const RECT second{40, 30, 64, 48};
+    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0), D3D_OK);
+    ASSERT_EQ(device_->SetScissorRect(&second), D3D_OK);
+    FillViewportWithQuad(device_, 0xFF0000FFu);
+    ExpectRect(ReadBackBuffer(), kWidth, kHeight, second, 0xFF0000FFu, 0xFF000000u);
+    ASSERT_EQ(device_->SetRenderState(D3DRS_SCISSORTESTENABLE, 0), D3D_OK);
+    FillViewportWithQuad(device_, 0xFFFFFFFFu);
+    ExpectRect(ReadBackBuffer(), kWidth, kHeight, RECT{0, 0, kWidth, kHeight}, 0xFFFFFFFFu, 0);
+}
+
+TEST_F(DeviceTest, ClearHonoursTheScissorAndNeitherClearNorColorFillDisturbsIt) {
+    const RECT r{8, 4, 24, 12};
+    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0), D3D_OK);
+    ASSERT_EQ(device_->SetScissorRect(&r), D3D_OK);
+    ASSERT_EQ(device_->SetRenderState(D3DRS_SCISSORTESTENABLE, 1), D3D_OK);
+    // With the test on, a full clear reaches only the rectangle.
+    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF123456u, 1.0f, 0), D3D_OK);
+    ExpectRect(ReadBackBuffer(), kWidth, kHeight, r, 0xFF123456u, 0xFF000000u);
+
+    // ColorFill is a surface operation: it ignores the scissor and leaves it in force after.
+    IDirect3DSurface9* bb = nullptr;
+    ASSERT_EQ(device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb), D3D_OK);
+    const RECT fill{30, 20, 40, 30};
+    ASSERT_EQ(device_->ColorFill(bb, nullptr, 0xFF000000u), D3D_OK);
+    ASSERT_EQ(device_->ColorFill(bb, &fill, 0xFF0000FFu), D3D_OK);
+    bb->Release();
+    ExpectRect(ReadBackBuffer(), kWidth, kHeight, fill, 0xFF0000FFu, 0xFF000000u);
+    FillViewportWithQuad(device_, 0xFF00FF00u);
+    auto px = ReadBackBuffer();
+    EXPECT_EQ(px[4 * kWidth + 8], 0xFF00FF00u);
+    EXPECT_EQ(px[11 * kWidth + 23], 0xFF00FF00u);
+    EXPECT_EQ(px[12 * kWidth + 23], 0xFF000000u);
+    EXPECT_EQ(px[25 * kWidth + 35], 0xFF0000FFu);
+
+    // A clear of other rectangles between draws leaves the device's rectangle in force.
+    ASSERT_EQ(device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb), D3D_OK);
+    ASSERT_EQ(device_->ColorFill(bb, nullptr, 0xFF000000u), D3D_OK);
+    bb->Release();
+    const RECT small{10, 6, 12, 8};
+    ASSERT_EQ(device_->Clear(1, &small, D3DCLEAR_TARGET, 0xFFFFFFFFu, 1.0f, 0), D3D_OK);
+    FillViewportWithQuad(device_, 0xFFFF0000u);
+    ExpectRect(ReadBackBuffer(), kWidth, kHeight, r, 0xFFFF0000u, 0xFF000000u);
+    RECT kept;
+    ASSERT_EQ(device_->GetScissorRect(&kept), D3D_OK);
+    EXPECT_EQ(kept.left, r.left);
+    EXPECT_EQ(kept.bottom, r.bottom);
+}
+
 TEST_F(DeviceTest, LockReadsBackOnlyWhenTheBitsAreFetched) {
     IDirect3DSurface9* bb = nullptr;
     device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb);

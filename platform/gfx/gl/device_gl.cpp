@@ -505,6 +505,8 @@ void DeviceGL::SetDefaultStates() {
     }
     for (auto& m : transforms_) m = Identity();
     viewport_ = D3DVIEWPORT9{0, 0, params_.BackBufferWidth, params_.BackBufferHeight, 0.0f, 1.0f};
+    scissor_ = RECT{0, 0, static_cast<LONG>(params_.BackBufferWidth),
+                    static_cast<LONG>(params_.BackBufferHeight)};
     target_ = backTarget_;
     ApplySamplerObject(0);
     ApplySamplerObject(1);
@@ -636,7 +638,18 @@ void DeviceGL::ApplyRenderStates() {
     glViewport(static_cast<GLint>(viewport_.X), static_cast<GLint>(viewport_.Y),
                static_cast<GLsizei>(viewport_.Width), static_cast<GLsizei>(viewport_.Height));
     glDepthRange(viewport_.MinZ, viewport_.MaxZ);
-    glDisable(GL_SCISSOR_TEST);
+    // Render targets keep Direct3D's rows in GL's order (top row first), so a Direct3D rectangle
+    // is a GL scissor box as it stands; it is clipped to the target it is drawn into.
+    RECT box;
+    if (rs[D3DRS_SCISSORTESTENABLE] && ScissorBox(&box)) {
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(box.left, box.top, box.right - box.left, box.bottom - box.top);
+    } else if (rs[D3DRS_SCISSORTESTENABLE]) {
+        glEnable(GL_SCISSOR_TEST);  // the rectangle misses the target: nothing is drawn
+        glScissor(0, 0, 0, 0);
+    } else {
+        glDisable(GL_SCISSOR_TEST);
+    }
     if (rs[D3DRS_ZENABLE] != 0 && target_.hasDepth) {
         glEnable(GL_DEPTH_TEST);
         glDepthFunc(CompareFunc(rs[D3DRS_ZFUNC]));
@@ -739,6 +752,28 @@ HRESULT DeviceGL::SetViewport(const D3DVIEWPORT9* viewport) {
     return D3D_OK;
 }
 
+HRESULT DeviceGL::SetScissorRect(const RECT* rect) {
+    if (!rect || rect->left < 0 || rect->top < 0 || rect->right < rect->left ||
+        rect->bottom < rect->top || static_cast<std::uint64_t>(rect->right) > target_.width ||
+        static_cast<std::uint64_t>(rect->bottom) > target_.height) {
+        return D3DERR_INVALIDCALL;
+    }
+    const RECT& old = scissor_;
+    if (old.left == rect->left && old.top == rect->top && old.right == rect->right &&
+        old.bottom == rect->bottom) {
+        return D3D_OK;  // nothing to send to GL again
+    }
+    scissor_ = *rect;
+    if (renderStates_[D3DRS_SCISSORTESTENABLE]) stateDirty_ = true;
+    return D3D_OK;
+}
+
+HRESULT DeviceGL::GetScissorRect(RECT* rect) {
+    if (!rect) return D3DERR_INVALIDCALL;
+    *rect = scissor_;
+    return D3D_OK;
+}
+
 void DeviceGL::SwapTarget(RenderTarget* target, D3DVIEWPORT9* viewport) {
     std::swap(target_, *target);
     std::swap(viewport_, *viewport);
@@ -781,6 +816,11 @@ void ClearColourOf(D3DCOLOR c) {
 
 }  // namespace
 
+bool DeviceGL::ScissorBox(RECT* box) const {
+    return Intersect(scissor_, 0, 0, static_cast<LONG>(target_.width),
+                     static_cast<LONG>(target_.height), box);
+}
+
 HRESULT DeviceGL::Clear(DWORD count, const RECT* rects, DWORD flags, D3DCOLOR colour, float z,
                         DWORD stencil) {
     (void)stencil;
@@ -805,10 +845,18 @@ HRESULT DeviceGL::Clear(DWORD count, const RECT* rects, DWORD flags, D3DCOLOR co
     const LONG vx1 = vx0 + static_cast<LONG>(viewport_.Width);
     const LONG vy1 = vy0 + static_cast<LONG>(viewport_.Height);
     const RECT whole{vx0, vy0, vx1, vy1};
+    // While the scissor test is on, Clear is limited to the scissor rectangle as draws are.
+    RECT limit = whole;
+    if (renderStates_[D3DRS_SCISSORTESTENABLE] && !ScissorBox(&limit)) {
+        limit = RECT{0, 0, 0, 0};
+    }
     const DWORD n = count == 0 ? 1 : count;
     for (DWORD i = 0; i < n; ++i) {
-        RECT r;
+        RECT r, cut;
         if (!Intersect(count == 0 ? whole : rects[i], vx0, vy0, vx1, vy1, &r)) continue;
+        if (!Intersect(r, limit.left, limit.top, limit.right, limit.bottom, &cut)) continue;
+        r = cut;
+        // The clear's own scissor boxes replace the device's; the next draw applies it again.
         glScissor(r.left, r.top, r.right - r.left, r.bottom - r.top);
         glClear(bits);
     }

@@ -213,6 +213,8 @@ public:
     HRESULT TestCooperativeLevel() override;
     HRESULT GetViewport(D3DVIEWPORT9* viewport) override;
     HRESULT SetViewport(const D3DVIEWPORT9* viewport) override;
+    HRESULT SetScissorRect(const RECT* rect) override;
+    HRESULT GetScissorRect(RECT* rect) override;
     HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override;
     HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) override;
     HRESULT SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) override;
@@ -291,6 +293,8 @@ private:
     void DestroyBackBuffer();
     void SetDefaultStates();
     void ApplyRenderStates();
+    // The scissor rectangle clipped to the current render target; false when nothing is left.
+    bool ScissorBox(RECT* box) const;
     void ApplySamplerObject(DWORD sampler);
     void Pace();
 
@@ -303,6 +307,7 @@ private:
     std::array<D3DMATRIX, 3> transforms_{};  // world, view, projection
     std::array<IDirect3DBaseTexture9*, kSamplerCount> textures_{};
     D3DVIEWPORT9 viewport_{};
+    RECT scissor_{};
     RenderTarget target_{};
     RenderTarget backTarget_{};
     SurfaceGL* backBuffer_ = nullptr;
