@@ -9,9 +9,9 @@
 //   effectName  how effect files spell the state (matched without regard to case)
 //   ENUMNAME    the suffix of its D3DRS_ name
 //   valueKind   which value list names its values (Bool, Int, Float: plain numbers)
-//   applied     1 when a pass of an effect sets it on the device; 0 for the fixed-function and
-//               stencil states the device stores but does not draw with (an effect that sets
-//               one is warned that it has no effect)
+//   applied     1 when a pass of an effect sets it on the device; 0 for the fixed-function
+//               states the device stores but does not draw with (an effect that sets one is
+//               warned that it has no effect)
 #define GFX_RENDER_STATES(X)                                                  \
     X(ZEnable, ZENABLE, 7, ZBuffer, 1)                                       \
     X(FillMode, FILLMODE, 8, Fill, 1)                                        \
@@ -36,13 +36,13 @@
     X(FogDensity, FOGDENSITY, 38, Float, 0)                                  \
     X(RangeFogEnable, RANGEFOGENABLE, 48, Bool, 0)                           \
     X(StencilEnable, STENCILENABLE, 52, Bool, 1)                             \
-    X(StencilFail, STENCILFAIL, 53, StencilOp, 0)                            \
-    X(StencilZFail, STENCILZFAIL, 54, StencilOp, 0)                          \
-    X(StencilPass, STENCILPASS, 55, StencilOp, 0)                            \
-    X(StencilFunc, STENCILFUNC, 56, Cmp, 0)                                  \
-    X(StencilRef, STENCILREF, 57, Int, 0)                                    \
-    X(StencilMask, STENCILMASK, 58, Int, 0)                                  \
-    X(StencilWriteMask, STENCILWRITEMASK, 59, Int, 0)                        \
+    X(StencilFail, STENCILFAIL, 53, StencilOp, 1)                            \
+    X(StencilZFail, STENCILZFAIL, 54, StencilOp, 1)                          \
+    X(StencilPass, STENCILPASS, 55, StencilOp, 1)                            \
+    X(StencilFunc, STENCILFUNC, 56, Cmp, 1)                                  \
+    X(StencilRef, STENCILREF, 57, Int, 1)                                    \
+    X(StencilMask, STENCILMASK, 58, Int, 1)                                  \
+    X(StencilWriteMask, STENCILWRITEMASK, 59, Int, 1)                        \
     X(TextureFactor, TEXTUREFACTOR, 60, Int, 1)                              \
     X(Wrap0, WRAP0, 128, Int, 0)                                             \
     X(Clipping, CLIPPING, 136, Bool, 0)                                      \

@@ -290,6 +290,79 @@ TEST_F(DeviceTest, ClearHonoursTheScissorAndNeitherClearNorColorFillDisturbsIt) 
     EXPECT_EQ(kept.bottom, r.bottom);
 }
 
+// ---------------------------------------------------------------------------------------------
+// Stencil test
+// ---------------------------------------------------------------------------------------------
+
+TEST_F(DeviceTest, StencilMaskWrittenByADrawOrAClearLimitsLaterDraws) {
+    // The fixture's D3DFMT_D16 device has no stencil buffer; D3DFMT_D24S8 gives one.
+    EXPECT_EQ(device_->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1.0f, 0), D3DERR_INVALIDCALL);
+    device_->Release();
+    device_ = nullptr;
+    params_ = EngineParams(window_);
+    params_.AutoDepthStencilFormat = D3DFMT_D24S8;
+    ASSERT_EQ(d3d_->CreateDevice(0, D3DDEVTYPE_HAL, window_, D3DCREATE_HARDWARE_VERTEXPROCESSING,
+                                 &params_, &device_), D3D_OK);
+    DWORD v = 0;
+    ASSERT_EQ(device_->GetRenderState(D3DRS_STENCILFUNC, &v), D3D_OK);
+    EXPECT_EQ(v, static_cast<DWORD>(D3DCMP_ALWAYS));
+    ASSERT_EQ(device_->GetRenderState(D3DRS_STENCILWRITEMASK, &v), D3D_OK);
+    EXPECT_EQ(v, 0xFFFFFFFFu);
+    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL,
+                             0xFF000000u, 1.0f, 0), D3D_OK);
+
+    // Write 1 into the stencil of a scissored rectangle without touching the colour.
+    const RECT r{6, 2, 30, 17};
+    device_->SetScissorRect(&r);
+    device_->SetRenderState(D3DRS_SCISSORTESTENABLE, 1);
+    device_->SetRenderState(D3DRS_STENCILENABLE, 1);
+    device_->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_ALWAYS);
+    device_->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_REPLACE);
+    device_->SetRenderState(D3DRS_STENCILREF, 1);
+    device_->SetRenderState(D3DRS_COLORWRITEENABLE, 0);
+    FillViewportWithQuad(device_, 0xFFFFFFFFu);
+    device_->SetRenderState(D3DRS_COLORWRITEENABLE, 0xF);
+    device_->SetRenderState(D3DRS_SCISSORTESTENABLE, 0);
+    ExpectRect(ReadBackBuffer(), kWidth, kHeight, r, 0xFF000000u, 0xFF000000u);
+
+    // EQUAL passes only where the mask is; the read mask drops the reference's other bits.
+    device_->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_KEEP);
+    device_->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_EQUAL);
+    device_->SetRenderState(D3DRS_STENCILREF, 3);
+    device_->SetRenderState(D3DRS_STENCILMASK, 1);
+    FillViewportWithQuad(device_, 0xFF00FF00u);
+    ExpectRect(ReadBackBuffer(), kWidth, kHeight, r, 0xFF00FF00u, 0xFF000000u);
+    device_->SetRenderState(D3DRS_STENCILMASK, 0xFFFFFFFFu);
+    FillViewportWithQuad(device_, 0xFFFF0000u);  // 3 matches nothing now
+    ExpectRect(ReadBackBuffer(), kWidth, kHeight, r, 0xFF00FF00u, 0xFF000000u);
+
+    // A write mask of 0 keeps the stencil as it is.
+    device_->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_ALWAYS);
+    device_->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_REPLACE);
+    device_->SetRenderState(D3DRS_STENCILWRITEMASK, 0);
+    device_->SetRenderState(D3DRS_COLORWRITEENABLE, 0);
+    FillViewportWithQuad(device_, 0xFFFFFFFFu);
+    device_->SetRenderState(D3DRS_COLORWRITEENABLE, 0xF);
+    device_->SetRenderState(D3DRS_STENCILWRITEMASK, 0xFFFFFFFFu);
+    device_->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_KEEP);
+    device_->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_NOTEQUAL);
+    device_->SetRenderState(D3DRS_STENCILREF, 1);
+    FillViewportWithQuad(device_, 0xFF0000FFu);
+    ExpectRect(ReadBackBuffer(), kWidth, kHeight, r, 0xFF00FF00u, 0xFF0000FFu);
+
+    // A stencil clear of a rectangle is a mask too, and the test off draws everywhere.
+    const RECT c{40, 30, 50, 40};
+    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_STENCIL, 0xFF000000u, 1.0f, 0), D3D_OK);
+    ASSERT_EQ(device_->Clear(1, &c, D3DCLEAR_STENCIL, 0, 1.0f, 7), D3D_OK);
+    device_->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_EQUAL);
+    device_->SetRenderState(D3DRS_STENCILREF, 7);
+    FillViewportWithQuad(device_, 0xFF00FF00u);
+    ExpectRect(ReadBackBuffer(), kWidth, kHeight, c, 0xFF00FF00u, 0xFF000000u);
+    device_->SetRenderState(D3DRS_STENCILENABLE, 0);
+    FillViewportWithQuad(device_, 0xFFFFFFFFu);
+    ExpectRect(ReadBackBuffer(), kWidth, kHeight, RECT{0, 0, kWidth, kHeight}, 0xFFFFFFFFu, 0);
+}
+
 TEST_F(DeviceTest, LockReadsBackOnlyWhenTheBitsAreFetched) {
     IDirect3DSurface9* bb = nullptr;
     device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb);

@@ -276,11 +276,16 @@ bool DeviceGL::CreateBackBuffer() {
     glBindFramebuffer(GL_FRAMEBUFFER, backFramebuffer_);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, backColour_, 0);
     const bool depth = params_.EnableAutoDepthStencil != 0;
+    // D3DFMT_D24S8 asks for a stencil buffer beside the depth buffer; D3DFMT_D16 has none.
+    const bool stencil = depth && params_.AutoDepthStencilFormat == D3DFMT_D24S8;
     if (depth) {
         glGenRenderbuffers(1, &backDepth_);
         glBindRenderbuffer(GL_RENDERBUFFER, backDepth_);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, width, height);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, backDepth_);
+        glRenderbufferStorage(GL_RENDERBUFFER, stencil ? GL_DEPTH24_STENCIL8 : GL_DEPTH_COMPONENT16,
+                              width, height);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER,
+                                  stencil ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT,
+                                  GL_RENDERBUFFER, backDepth_);
     }
     const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
@@ -292,7 +297,10 @@ bool DeviceGL::CreateBackBuffer() {
     glDepthMask(GL_TRUE);
     glClearColor(0, 0, 0, 0);
     glClearDepth(1.0);
-    glClear(GL_COLOR_BUFFER_BIT | (depth ? GL_DEPTH_BUFFER_BIT : 0));
+    glStencilMask(0xFF);
+    glClearStencil(0);
+    glClear(GL_COLOR_BUFFER_BIT | (depth ? GL_DEPTH_BUFFER_BIT : 0) |
+            (stencil ? GL_STENCIL_BUFFER_BIT : 0));
 
     const bool lockable = (params_.Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER) != 0;
     if (backBuffer_) {
@@ -303,7 +311,7 @@ bool DeviceGL::CreateBackBuffer() {
                                     D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT, lockable, false);
     }
     backTarget_ = RenderTarget{backFramebuffer_, params_.BackBufferWidth, params_.BackBufferHeight,
-                               depth, backBuffer_};
+                               depth, stencil, backBuffer_};
     target_ = backTarget_;
     stateDirty_ = true;
     GFX_GL_CHECK("back buffer");
@@ -496,6 +504,12 @@ void DeviceGL::SetDefaultStates() {
     renderStates_[D3DRS_SRCBLENDALPHA] = D3DBLEND_ONE;
     renderStates_[D3DRS_DESTBLENDALPHA] = D3DBLEND_ZERO;
     renderStates_[D3DRS_BLENDOPALPHA] = D3DBLENDOP_ADD;
+    renderStates_[D3DRS_STENCILFAIL] = D3DSTENCILOP_KEEP;
+    renderStates_[D3DRS_STENCILZFAIL] = D3DSTENCILOP_KEEP;
+    renderStates_[D3DRS_STENCILPASS] = D3DSTENCILOP_KEEP;
+    renderStates_[D3DRS_STENCILFUNC] = D3DCMP_ALWAYS;
+    renderStates_[D3DRS_STENCILMASK] = 0xFFFFFFFFu;
+    renderStates_[D3DRS_STENCILWRITEMASK] = 0xFFFFFFFFu;
     for (auto& s : samplerStates_) {
         s.fill(0);
         s[D3DSAMP_ADDRESSU] = s[D3DSAMP_ADDRESSV] = s[D3DSAMP_ADDRESSW] = D3DTADDRESS_WRAP;
@@ -562,6 +576,19 @@ GLenum CompareFunc(DWORD f) {
         case D3DCMP_NOTEQUAL: return GL_NOTEQUAL;
         case D3DCMP_GREATEREQUAL: return GL_GEQUAL;
         default: return GL_ALWAYS;
+    }
+}
+
+GLenum StencilOp(DWORD op) {
+    switch (op) {
+        case D3DSTENCILOP_ZERO: return GL_ZERO;
+        case D3DSTENCILOP_REPLACE: return GL_REPLACE;
+        case D3DSTENCILOP_INCRSAT: return GL_INCR;
+        case D3DSTENCILOP_DECRSAT: return GL_DECR;
+        case D3DSTENCILOP_INVERT: return GL_INVERT;
+        case D3DSTENCILOP_INCR: return GL_INCR_WRAP;
+        case D3DSTENCILOP_DECR: return GL_DECR_WRAP;
+        default: return GL_KEEP;
     }
 }
 
@@ -656,6 +683,18 @@ void DeviceGL::ApplyRenderStates() {
         glDepthMask(rs[D3DRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
     } else {
         glDisable(GL_DEPTH_TEST);
+    }
+    // The stencil buffer holds 8 bits: the reference and masks use their low byte. There are no
+    // separate states for counter-clockwise faces, so both faces share one test.
+    if (rs[D3DRS_STENCILENABLE] != 0 && target_.hasStencil) {
+        glEnable(GL_STENCIL_TEST);
+        glStencilFunc(CompareFunc(rs[D3DRS_STENCILFUNC]), static_cast<GLint>(rs[D3DRS_STENCILREF] & 0xFF),
+                      rs[D3DRS_STENCILMASK] & 0xFF);
+        glStencilOp(StencilOp(rs[D3DRS_STENCILFAIL]), StencilOp(rs[D3DRS_STENCILZFAIL]),
+                    StencilOp(rs[D3DRS_STENCILPASS]));
+        glStencilMask(rs[D3DRS_STENCILWRITEMASK] & 0xFF);
+    } else {
+        glDisable(GL_STENCIL_TEST);
     }
     if (rs[D3DRS_ALPHABLENDENABLE]) {
         glEnable(GL_BLEND);
@@ -823,12 +862,12 @@ bool DeviceGL::ScissorBox(RECT* box) const {
 
 HRESULT DeviceGL::Clear(DWORD count, const RECT* rects, DWORD flags, D3DCOLOR colour, float z,
                         DWORD stencil) {
-    (void)stencil;
     if ((count != 0 && !rects) || (flags & ~(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL))) {
         return D3DERR_INVALIDCALL;
     }
-    // There is no stencil buffer (the depth format is D16); a depth clear needs a depth buffer.
-    if ((flags & D3DCLEAR_STENCIL) || ((flags & D3DCLEAR_ZBUFFER) && !target_.hasDepth)) {
+    // A depth clear needs a depth buffer, a stencil clear a stencil buffer (D3DFMT_D24S8).
+    if (((flags & D3DCLEAR_STENCIL) && !target_.hasStencil) ||
+        ((flags & D3DCLEAR_ZBUFFER) && !target_.hasDepth)) {
         return D3DERR_INVALIDCALL;
     }
     if (flags == 0) return D3D_OK;
@@ -839,8 +878,11 @@ HRESULT DeviceGL::Clear(DWORD count, const RECT* rects, DWORD flags, D3DCOLOR co
     glDepthMask(GL_TRUE);
     ClearColourOf(colour);
     glClearDepth(std::clamp(z, 0.0f, 1.0f));
+    glStencilMask(0xFF);
+    glClearStencil(static_cast<GLint>(stencil & 0xFF));
     const GLbitfield bits = ((flags & D3DCLEAR_TARGET) ? GL_COLOR_BUFFER_BIT : 0) |
-                            ((flags & D3DCLEAR_ZBUFFER) ? GL_DEPTH_BUFFER_BIT : 0);
+                            ((flags & D3DCLEAR_ZBUFFER) ? GL_DEPTH_BUFFER_BIT : 0) |
+                            ((flags & D3DCLEAR_STENCIL) ? GL_STENCIL_BUFFER_BIT : 0);
     const LONG vx0 = static_cast<LONG>(viewport_.X), vy0 = static_cast<LONG>(viewport_.Y);
     const LONG vx1 = vx0 + static_cast<LONG>(viewport_.Width);
     const LONG vy1 = vy0 + static_cast<LONG>(viewport_.Height);

@@ -192,6 +192,7 @@ struct RenderTarget {
     GLuint framebuffer = 0;
     UINT width = 0, height = 0;
     bool hasDepth = false;
+    bool hasStencil = false;  // an 8-bit stencil buffer shares the depth buffer
     SurfaceGL* colour = nullptr;  // not owned
 };
 

@@ -340,7 +340,7 @@ public:
         }
         surface->AddRef();
         surface_ = surface;
-        saved_ = RenderTarget{framebuffer_, width_, height_, depthBuffer_ != 0, s};
+        saved_ = RenderTarget{framebuffer_, width_, height_, depthBuffer_ != 0, false, s};
         savedViewport_ = vp;
         device_->SwapTarget(&saved_, &savedViewport_);
         ownScene_ = Succeeded(device_->BeginScene());
