@@ -144,7 +144,9 @@ inline constexpr DWORD D3DCLEAR_ZBUFFER = 0x2;
 inline constexpr DWORD D3DCLEAR_STENCIL = 0x4;
 
 // Render states. Every state below is stored and readable; the ones GL has (depth test, write
-// and function, blending, culling, colour write mask, scissor, fill mode) are applied to GL.
+// and function, blending, culling, colour write mask, scissor, stencil, fill mode) are applied
+// to GL. The stencil states act only on a back buffer made with D3DFMT_D24S8; both faces share
+// one stencil test.
 // Alpha testing is done by the layer's own shaders.
 #define GFX_RS_ENUM(name, ENUM, code, kind, applied) D3DRS_##ENUM = code,
 enum D3DRENDERSTATETYPE : std::uint32_t { GFX_RENDER_STATES(GFX_RS_ENUM) };
@@ -412,7 +414,8 @@ public:
     virtual HRESULT Unlock() = 0;
 };
 
-// The device: one per window, owning the back buffer and its 16-bit depth buffer.
+// The device: one per window, owning the back buffer and its depth buffer (16-bit, or 24-bit
+// with an 8-bit stencil buffer for D3DFMT_D24S8).
 class IDirect3DDevice9 : public IUnknown {
 public:
     // Shows the back buffer in the device window (no rectangles, override window or dirty
@@ -446,7 +449,8 @@ public:
     // Binds "texture" (null: none) to stage "stage" (0-15); the device keeps a reference.
     virtual HRESULT SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) = 0;
 
-    // Clears the viewport (or the "count" rectangles inside it) of the current render target.
+    // Clears the viewport (or the "count" rectangles inside it) of the current render target;
+    // D3DCLEAR_STENCIL needs a stencil buffer (D3DFMT_D24S8).
     virtual HRESULT Clear(DWORD count, const RECT* rects, DWORD flags, D3DCOLOR colour, float z,
                           DWORD stencil) = 0;
     virtual HRESULT BeginScene() = 0;
