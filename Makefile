@@ -27,7 +27,7 @@ endif
 # The Windows build and its tests join the plain test run (not the sanitizer runs: their
 # builds are for Linux only). WINDOWS=0 leaves them out.
 ifeq ($(SANITIZE)$(TSAN),)
-  WINDOWS ?= 0
+  WINDOWS ?= 1
 else
   WINDOWS ?= 0
 endif
