@@ -667,13 +667,11 @@ void DeviceGL::ApplyRenderStates() {
     glDepthRange(viewport_.MinZ, viewport_.MaxZ);
     // Render targets keep Direct3D's rows in GL's order (top row first), so a Direct3D rectangle
     // is a GL scissor box as it stands; it is clipped to the target it is drawn into.
-    RECT box;
-    if (rs[D3DRS_SCISSORTESTENABLE] && ScissorBox(&box)) {
+    if (rs[D3DRS_SCISSORTESTENABLE]) {
+        RECT box{};  // a rectangle that misses the target stays empty: nothing is drawn
+        if (!ScissorBox(&box)) box = RECT{};
         glEnable(GL_SCISSOR_TEST);
         glScissor(box.left, box.top, box.right - box.left, box.bottom - box.top);
-    } else if (rs[D3DRS_SCISSORTESTENABLE]) {
-        glEnable(GL_SCISSOR_TEST);  // the rectangle misses the target: nothing is drawn
-        glScissor(0, 0, 0, 0);
     } else {
         glDisable(GL_SCISSOR_TEST);
     }
