@@ -228,7 +228,7 @@ DeviceGL* DeviceGL::Create(HWND window, const D3DPRESENT_PARAMETERS& params, HRE
     device->SetDefaultStates();
 
     // Swap interval 1 waits for the retrace where the platform can; where it refuses, Present
-    // paces itself. A platform that accepts but does not wait is caught in Pace().
+    // paces itself. A platform that accepts but does not wait is caught in NoteSwap().
     device->swapHonoured_ = win::SetGlSwapInterval(1);
     device->paced_ = !device->swapHonoured_;
     device->refreshHz_ = platform::window::DisplayRefreshRate(window);
@@ -383,40 +383,49 @@ HRESULT DeviceGL::Present(const RECT* source, const RECT* dest, HWND override_wi
     const GLint bh = static_cast<GLint>(params_.BackBufferHeight);
     const GLenum filter = (bw == width && bh == height) ? GL_NEAREST : GL_LINEAR;
     glBlitFramebuffer(0, 0, bw, bh, 0, height, width, 0, GL_COLOR_BUFFER_BIT, filter);
+    WaitForPresentSlot();
     platform::window::SwapGlSurface(surface_);
+    NoteSwap();
     stateDirty_ = true;
     GFX_GL_CHECK("Present");
-    Pace();
     ++presents_;
     g_info.presents = presents_;
     return D3D_OK;
 }
 
-// Sleeps so that successive presents are one refresh period apart, where the swap does not
-// wait for the retrace. A swap interval that was accepted but returns far faster than the
-// refresh rate for a run of frames is treated as refused.
-void DeviceGL::Pace() {
-    const std::int64_t now = NowNs();
-    const std::int64_t period = 1000000000LL / refreshHz_;
-    if (swapHonoured_ && !paced_) {
-        if (lastSwapNs_ != 0 && now - lastSwapNs_ < period / 2) {
-            if (++fastSwaps_ >= 30) {
-                paced_ = true;
-                g_info.paced = true;
-            }
-        } else {
-            fastSwaps_ = 0;
-        }
-        lastSwapNs_ = now;
-        return;
-    }
-    if (!g_pacing) {
+// Where the swap does not wait for the retrace, successive swaps are spaced one refresh
+// period apart here. The frame's rendering is finished first and the sleep comes after it,
+// right before the swap: the swap then only copies a finished picture, so the moment it
+// reaches the screen does not move with how long each frame took to render.
+void DeviceGL::WaitForPresentSlot() {
+    if (!paced_ || !g_pacing) {
         nextDeadlineNs_ = 0;
         return;
     }
+    glFinish();
+    const std::int64_t period = 1000000000LL / refreshHz_;
+    const std::int64_t now = NowNs();
+    // A frame later than a whole period starts a new schedule instead of hurrying to catch up.
     if (nextDeadlineNs_ == 0 || now - nextDeadlineNs_ > period) nextDeadlineNs_ = now;
     SleepUntilNs(nextDeadlineNs_);
     nextDeadlineNs_ += period;
+}
+
+// A swap interval that was accepted but whose swaps return far faster than the refresh rate
+// for a run of frames is treated as refused: the device paces its presents itself from then on.
+void DeviceGL::NoteSwap() {
+    if (!swapHonoured_ || paced_) return;
+    const std::int64_t now = NowNs();
+    const std::int64_t period = 1000000000LL / refreshHz_;
+    if (lastSwapNs_ != 0 && now - lastSwapNs_ < period / 2) {
+        if (++fastSwaps_ >= 30) {
+            paced_ = true;
+            g_info.paced = true;
+        }
+    } else {
+        fastSwaps_ = 0;
+    }
+    lastSwapNs_ = now;
 }
 
 HRESULT DeviceGL::Reset(D3DPRESENT_PARAMETERS* params) {

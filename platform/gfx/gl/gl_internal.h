@@ -297,7 +297,8 @@ private:
     // The scissor rectangle clipped to the current render target; false when nothing is left.
     bool ScissorBox(RECT* box) const;
     void ApplySamplerObject(DWORD sampler);
-    void Pace();
+    void WaitForPresentSlot();
+    void NoteSwap();
 
     HWND window_{};
     platform::window::GlSurface surface_;
