@@ -64,4 +64,14 @@ bool GetGlDrawableSize(GlSurface surface, int* width, int* height);
 // The window the surface draws into; 0 once that window is destroyed or for unknown handles.
 WindowHandle GlSurfaceWindow(GlSurface surface);
 
+// Preparation a surface's owner can leave for a moment when the window thread would otherwise
+// wait: a blocking AnimateWindow of the surface's window calls "step" instead of sleeping
+// between two opacity steps, again and again until "step" answers false, and forgets the work
+// when the animation ends. A GL backend uses it to have its programs compiled for the first
+// frame while the window fades in. Each step should take no more than a few tens of
+// milliseconds (the fade's next opacity step waits for it); it makes its own context current.
+// A later call replaces the work; a null "step" removes it; DestroyGlSurface drops it.
+using GlSurfaceIdleStep = bool (*)(void* user);
+void SetGlSurfaceIdleWork(GlSurface surface, GlSurfaceIdleStep step, void* user);
+
 }  // namespace platform::window

@@ -135,6 +135,22 @@ TEST_F(DeviceTest, ClearFillsTheViewportOnlyAndDepthDecidesLaterDraws) {
     EXPECT_EQ(px[12 * kWidth + 8], 0xFF102030u);        // below it
 }
 
+// While its window fades in, the device has the GL driver build the first frame's code (the
+// present's copy, a colour fill, a sprite batch); no pixel of the back buffer changes.
+TEST_F(DeviceTest, FadeInPreparationLeavesTheBackBufferAlone) {
+    IDirect3DSurface9* bb = nullptr;
+    device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb);
+    ASSERT_EQ(device_->ColorFill(bb, nullptr, 0x00336699u), D3D_OK);
+    const RECT corner{0, 0, 2, 2};
+    ASSERT_EQ(device_->ColorFill(bb, &corner, 0x00FF8000u), D3D_OK);
+    bb->Release();
+    const auto before = ReadBackBuffer();
+    ASSERT_TRUE(win::ShowWindow(window_, win::SW_HIDE));
+    ASSERT_TRUE(win::AnimateWindow(window_, 150, win::AW_BLEND));
+    EXPECT_EQ(before, ReadBackBuffer());
+    EXPECT_EQ(device_->Present(nullptr, nullptr, {}, nullptr), D3D_OK);
+}
+
 TEST_F(DeviceTest, ColorFillRightAndBottomEdgesAreExclusive) {
     IDirect3DSurface9* bb = nullptr;
     device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb);

@@ -416,6 +416,29 @@ TEST_F(PlatformWindow, BlendFadesInAndOutOverTheDuration) {
     }
 }
 
+// A GL surface's idle work takes the fade's waits, step after step until it reports done; the
+// fade keeps its length, and work that never ends is cut off and forgotten with the fade.
+TEST_F(PlatformWindow, FadeHandsItsWaitsToTheSurfacesIdleWork) {
+    const WindowHandle w = Make(0, 0, 80, 60);
+    ASSERT_TRUE(w);
+    const pw::GlSurface surface = pw::CreateGlSurface(w, {});
+    ASSERT_TRUE(surface);
+    int steps = 0;
+    pw::SetGlSurfaceIdleWork(surface, [](void* n) { return ++*static_cast<int*>(n) < 3; }, &steps);
+    ASSERT_TRUE(pw::AnimateWindow(w, 200, pw::AW_BLEND));
+    EXPECT_EQ(3, steps);
+    EXPECT_GE(pw::LastFade().elapsed_ms, 200u);
+
+    int endless = 0;
+    pw::SetGlSurfaceIdleWork(surface, [](void* n) { return ++*static_cast<int*>(n) > 0; }, &endless);
+    ASSERT_TRUE(pw::AnimateWindow(w, 100, pw::AW_BLEND | pw::AW_HIDE));
+    EXPECT_GT(endless, 0);
+    const int afterFade = endless;
+    ASSERT_TRUE(pw::AnimateWindow(w, 100, pw::AW_BLEND));
+    EXPECT_EQ(afterFade, endless) << "forgotten when its fade ended";
+    pw::DestroyGlSurface(surface);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Real input through XTest
 // ---------------------------------------------------------------------------------------------

@@ -237,6 +237,7 @@ DeviceGL* DeviceGL::Create(HWND window, const D3DPRESENT_PARAMETERS& params, HRE
     g_info.paced = device->paced_;
     g_info.refreshRateHz = device->refreshHz_;
     g_info.presents = 0;
+    win::SetGlSurfaceIdleWork(surface, &DeviceGL::WarmUpStep, device);
     GFX_GL_CHECK("device creation");
     *result = D3D_OK;
     return device;
@@ -368,12 +369,26 @@ HRESULT DeviceGL::Present(const RECT* source, const RECT* dest, HWND override_wi
         return g_presentFailureCode;
     }
     if (lost_) return D3DERR_DEVICELOST;
-    int width = 0, height = 0;
-    if (!platform::window::GetGlDrawableSize(surface_, &width, &height)) {
+    if (!BlitBackBufferToWindow()) {
         // The window went away under the device: nothing can be shown any more.
         lost_ = true;
         return D3DERR_DEVICELOST;
     }
+    WaitForPresentSlot();
+    platform::window::SwapGlSurface(surface_);
+    NoteSwap();
+    stateDirty_ = true;
+    GFX_GL_CHECK("Present");
+    ++presents_;
+    g_info.presents = presents_;
+    return D3D_OK;
+}
+
+// Copies the back buffer into the window's (whose rows GL keeps bottom-up), stretched when the
+// window's size differs. False once the window is gone.
+bool DeviceGL::BlitBackBufferToWindow() {
+    int width = 0, height = 0;
+    if (!platform::window::GetGlDrawableSize(surface_, &width, &height)) return false;
     MakeCurrent();
     glBindFramebuffer(GL_READ_FRAMEBUFFER, backFramebuffer_);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
@@ -383,14 +398,41 @@ HRESULT DeviceGL::Present(const RECT* source, const RECT* dest, HWND override_wi
     const GLint bh = static_cast<GLint>(params_.BackBufferHeight);
     const GLenum filter = (bw == width && bh == height) ? GL_NEAREST : GL_LINEAR;
     glBlitFramebuffer(0, 0, bw, bh, 0, height, width, 0, GL_COLOR_BUFFER_BIT, filter);
-    WaitForPresentSlot();
-    platform::window::SwapGlSurface(surface_);
-    NoteSwap();
     stateDirty_ = true;
-    GFX_GL_CHECK("Present");
-    ++presents_;
-    g_info.presents = presents_;
-    return D3D_OK;
+    return true;
+}
+
+// The GL driver builds its code for a program and a set of states at the first draw that
+// uses them, which takes a software rasteriser tens of milliseconds each: the first frame
+// would wait for the present's copy, the colour fill and the sprite program in turn. While
+// the window fades in, the window layer hands its wait to these steps, one piece each; none
+// changes a pixel the program can see.
+bool DeviceGL::WarmUpStep(void* user) {
+    auto* device = static_cast<DeviceGL*>(user);
+    if (device->lost_ || !device->backFramebuffer_) return false;
+    switch (device->warmUpsDone_++) {
+        case 0: device->BlitBackBufferToWindow(); break;  // the first Present overwrites it
+        case 1: device->WarmUpColourFill(); break;
+        case 2: WarmUpSpriteBatch(device); break;
+        default: return false;
+    }
+    glFinish();
+    device->stateDirty_ = true;
+    return device->warmUpsDone_ < 3;
+}
+
+// A scissored fill of one back-buffer pixel with the value it holds.
+void DeviceGL::WarmUpColourFill() {
+    MakeCurrent();
+    glBindFramebuffer(GL_FRAMEBUFFER, backBuffer_->Framebuffer());
+    float texel[4] = {};
+    glReadPixels(0, 0, 1, 1, GL_RGBA, GL_FLOAT, texel);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(0, 0, 1, 1);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glClearColor(texel[0], texel[1], texel[2], texel[3]);
+    glClear(GL_COLOR_BUFFER_BIT);
+    stateDirty_ = true;
 }
 
 // Where the swap does not wait for the retrace, successive swaps are spaced one refresh

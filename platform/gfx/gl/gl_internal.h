@@ -299,6 +299,9 @@ private:
     void ApplySamplerObject(DWORD sampler);
     void WaitForPresentSlot();
     void NoteSwap();
+    bool BlitBackBufferToWindow();
+    static bool WarmUpStep(void* device);
+    void WarmUpColourFill();
 
     HWND window_{};
     platform::window::GlSurface surface_;
@@ -341,6 +344,7 @@ private:
     std::int64_t lastSwapNs_ = 0;
     int fastSwaps_ = 0;
     std::uint64_t presents_ = 0;
+    int warmUpsDone_ = 0;
     friend class SurfaceGL;
 };
 
@@ -372,5 +376,8 @@ void CountReadBack();
 void RecordBehaviourFlags(DWORD flags);
 // GL draw calls made by all sprite batchers so far.
 std::uint64_t SpriteDrawCalls();
+// One sprite batch as the engine's sprites draw it, placed where clipping removes it whole:
+// the GL driver builds its code for the sprite program and those states, and no pixel changes.
+void WarmUpSpriteBatch(DeviceGL* device);
 
 }  // namespace platform::gfx::gl

@@ -406,6 +406,25 @@ private:
 
 std::uint64_t SpriteDrawCalls() { return SpriteGL::g_spriteDrawCalls; }
 
+void WarmUpSpriteBatch(DeviceGL* device) {
+    // The image is 3 x 3 because the driver builds separate code for power-of-two sizes, which
+    // few pictures have; the engine's images load as A8R8G8B8 and batch with alpha blending.
+    IDirect3DTexture9* texture = nullptr;
+    if (Failed(device->CreateTexture(3, 3, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture,
+                                     nullptr))) {
+        return;
+    }
+    auto* sprite = new SpriteGL(device);
+    if (Succeeded(sprite->Begin(D3DXSPRITE_ALPHABLEND))) {
+        const D3DXVECTOR3 outside{-1.0e6f, -1.0e6f, 0.0f};
+        sprite->Draw(texture, nullptr, nullptr, &outside, 0xFFFFFFFFu);
+        sprite->End();
+        --SpriteGL::g_spriteDrawCalls;  // not one of the program's draws
+    }
+    sprite->Release();
+    texture->Release();
+}
+
 }  // namespace gl
 
 HRESULT D3DXCreateSprite(IDirect3DDevice9* device, ID3DXSprite** sprite) {

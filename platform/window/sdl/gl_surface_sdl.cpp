@@ -19,6 +19,8 @@ struct SurfaceRecord {
     SDL_Window* sdl = nullptr;
     SDL_GLContext context = nullptr;
     WindowHandle window;  // 0 once the window is destroyed
+    GlSurfaceIdleStep idleStep = nullptr;
+    void* idleUser = nullptr;
 };
 
 // Surfaces are looked up from whichever thread uses the context, hence the lock.
@@ -105,7 +107,45 @@ WindowHandle GlSurfaceWindow(GlSurface surface) {
     return Lookup(surface, &r) ? r.window : WindowHandle{};
 }
 
+void SetGlSurfaceIdleWork(GlSurface surface, GlSurfaceIdleStep step, void* user) {
+    std::lock_guard<std::mutex> lock(surfaceMutex);
+    auto it = surfaces.find(surface.value);
+    if (it == surfaces.end()) return;
+    it->second.idleStep = step;
+    it->second.idleUser = step ? user : nullptr;
+}
+
 namespace sdl {
+
+bool RunGlSurfaceIdleStep(WindowHandle window) {
+    GlSurface surface;
+    GlSurfaceIdleStep step = nullptr;
+    void* user = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(surfaceMutex);
+        for (const auto& [value, r] : surfaces) {
+            if (r.window != window || r.idleStep == nullptr) continue;
+            surface = GlSurface{value};
+            step = r.idleStep;
+            user = r.idleUser;
+            break;
+        }
+    }
+    if (step == nullptr) return false;
+    // The step runs unlocked: it makes its context current and may look surfaces up.
+    if (step(user)) return true;
+    std::lock_guard<std::mutex> lock(surfaceMutex);
+    auto it = surfaces.find(surface.value);
+    if (it != surfaces.end() && it->second.idleStep == step) it->second.idleStep = nullptr;
+    return true;
+}
+
+void DropGlSurfaceIdleWork(WindowHandle window) {
+    std::lock_guard<std::mutex> lock(surfaceMutex);
+    for (auto& [value, r] : surfaces) {
+        if (r.window == window) r.idleStep = nullptr;
+    }
+}
 
 void DestroySdlWindow(SDL_Window* window) {
     {

@@ -1008,8 +1008,11 @@ bool AnimateWindow(WindowHandle window, std::uint32_t time_ms, std::uint32_t fla
             RecordFadeStep(opacity, static_cast<std::uint32_t>(elapsed));
         }
         if (elapsed >= time_ms) break;
+        // A GL surface's preparation, when its owner left some, uses the wait instead.
+        if (sdl::RunGlSurfaceIdleStep(window)) continue;
         SDL_Delay(static_cast<Uint32>(std::min<std::uint64_t>(10, time_ms - elapsed)));
     }
+    sdl::DropGlSurfaceIdleWork(window);
     if (hide) {
         ShowWindow(window, SW_HIDE);
         if ((r = Find(window)) != nullptr && lastFade.opacitySupported) {

@@ -21,4 +21,9 @@ WindowHandle HandleOfSdlWindow(SDL_Window* window);
 // uses it (gl_surface_sdl.cpp).
 void DestroySdlWindow(SDL_Window* window);
 
+// Runs one step of the idle work a surface on "window" has (gl_surface.h); false when there is
+// none left. DropGlSurfaceIdleWork forgets the work of every surface on "window".
+bool RunGlSurfaceIdleStep(WindowHandle window);
+void DropGlSurfaceIdleWork(WindowHandle window);
+
 }  // namespace platform::window::sdl
