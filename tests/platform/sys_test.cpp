@@ -9,6 +9,11 @@
 #include "platform/sys/sys.h"
 #include "platform/sys/sys_testing.h"
 
+#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#include <malloc.h>
+#define SYS_TEST_GLIBC_MALLOC 1
+#endif
+
 namespace sys = platform::sys;
 
 // --- heaps -----------------------------------------------------------------------------------
@@ -58,6 +63,24 @@ TEST(SysHeap, FailureHookAndOverflowRefuse) {
     sys::InjectAllocationFailures(nullptr);
     sys::HeapDestroy(heap);
 }
+
+#ifdef SYS_TEST_GLIBC_MALLOC
+// A megabyte block allocated after a larger one was freed still comes from the system, and
+// goes back to it when freed: the C library's rising threshold would otherwise serve it from
+// the heap, whose high-water mark stays resident for the rest of the run.
+TEST(SysHeap, LargeBlocksComeFromTheSystemAfterALargerOneIsFreed) {
+    sys::Heap* heap = sys::HeapCreate(0);
+    void* larger = sys::HeapAlloc(heap, std::size_t{8} << 20);
+    ASSERT_NE(larger, nullptr);
+    sys::HeapFree(heap, larger);
+    const std::size_t before = mallinfo2().hblkhd;
+    void* block = sys::HeapAlloc(heap, std::size_t{1} << 20);
+    ASSERT_NE(block, nullptr);
+    EXPECT_GE(mallinfo2().hblkhd - before, std::size_t{1} << 20);
+    sys::HeapFree(heap, block);
+    sys::HeapDestroy(heap);
+}
+#endif
 
 // --- threads and clocks ----------------------------------------------------------------------
 
