@@ -61,14 +61,7 @@ void Put32(std::uint8_t* at, std::uint32_t v) {
     at[3] = static_cast<std::uint8_t>(v);
 }
 
-// zlib's checksums over any length (their length parameter is 32 bits wide).
-unsigned long ChecksumAdler(const std::uint8_t* data, std::size_t size_bytes) {
-    unsigned long sum = adler32(0, nullptr, 0);
-    for (std::size_t at = 0; at < size_bytes; at += 1u << 30)
-        sum = adler32(sum, data + at, static_cast<uInt>(std::min<std::size_t>(1u << 30, size_bytes - at)));
-    return sum;
-}
-
+// zlib's CRC over any length (its length parameter is 32 bits wide).
 unsigned long ChecksumCrc(unsigned long crc, const std::uint8_t* data, std::size_t size_bytes) {
     for (std::size_t at = 0; at < size_bytes; at += 1u << 30)
         crc = crc32(crc, data + at, static_cast<uInt>(std::min<std::size_t>(1u << 30, size_bytes - at)));
@@ -160,19 +153,6 @@ bool EncodePng(const std::uint32_t* pixels, std::uint32_t width, std::uint32_t h
     const std::size_t channels = keep_alpha ? 4 : 3;
     const std::size_t rowBytes = 1 + static_cast<std::size_t>(width) * channels;
     const std::size_t rawBytes = rowBytes * height;
-    const std::unique_ptr<std::uint8_t[]> raw(new std::uint8_t[rawBytes]);  // every byte written below
-    std::uint8_t* b = raw.get();
-    for (std::size_t y = 0; y < height; ++y) {
-        *b++ = 0;
-        const std::uint32_t* row = pixels + y * width;
-        for (std::size_t x = 0; x < width; ++x) {
-            const std::uint32_t c = row[x];
-            *b++ = static_cast<std::uint8_t>(c >> 16);
-            *b++ = static_cast<std::uint8_t>(c >> 8);
-            *b++ = static_cast<std::uint8_t>(c);
-            if (keep_alpha) *b++ = static_cast<std::uint8_t>(c >> 24);
-        }
-    }
     // One IDAT chunk holding a zlib stream of stored deflate blocks: writing costs a copy and
     // two checksums, where compressing a large picture costs tens of milliseconds.
     const std::size_t blocks = (rawBytes + kStoredBlockBytes - 1) / kStoredBlockBytes;
@@ -193,17 +173,45 @@ bool EncodePng(const std::uint32_t* pixels, std::uint32_t width, std::uint32_t h
     std::uint8_t* z = idat;
     *z++ = 0x78;  // deflate, 32 KB window
     *z++ = 0x01;  // no preset dictionary, fastest; (0x78 * 256 + 0x01) % 31 == 0
-    for (std::size_t at = 0; at < rawBytes; at += kStoredBlockBytes) {
-        const std::size_t n = std::min(kStoredBlockBytes, rawBytes - at);
-        *z++ = at + n == rawBytes ? 1 : 0;  // final block flag, stored
-        z[0] = static_cast<std::uint8_t>(n);
-        z[1] = static_cast<std::uint8_t>(n >> 8);
-        z[2] = static_cast<std::uint8_t>(~n);
-        z[3] = static_cast<std::uint8_t>(~n >> 8);
-        std::memcpy(z + 4, raw.get() + at, n);
-        z += 4 + n;
+    // Each row is laid out in a small buffer that stays in the cache, summed, and copied into
+    // the blocks, a block header before every kStoredBlockBytes bytes: the picture is written
+    // once, not first to a buffer of its own size and then copied.
+    const std::unique_ptr<std::uint8_t[]> row(new std::uint8_t[rowBytes]);
+    unsigned long adler = adler32(0, nullptr, 0);
+    std::size_t rawLeft = rawBytes, blockLeft = 0;
+    for (std::size_t y = 0; y < height; ++y) {
+        std::uint8_t* b = row.get();
+        *b++ = 0;
+        const std::uint32_t* line = pixels + y * width;
+        for (std::size_t x = 0; x < width; ++x) {
+            const std::uint32_t c = line[x];
+            *b++ = static_cast<std::uint8_t>(c >> 16);
+            *b++ = static_cast<std::uint8_t>(c >> 8);
+            *b++ = static_cast<std::uint8_t>(c);
+            if (keep_alpha) *b++ = static_cast<std::uint8_t>(c >> 24);
+        }
+        adler = adler32(adler, row.get(), static_cast<uInt>(rowBytes));
+        const std::uint8_t* from = row.get();
+        for (std::size_t n = rowBytes; n > 0;) {
+            if (blockLeft == 0) {
+                blockLeft = std::min(kStoredBlockBytes, rawLeft);
+                *z++ = blockLeft == rawLeft ? 1 : 0;  // final block flag, stored
+                z[0] = static_cast<std::uint8_t>(blockLeft);
+                z[1] = static_cast<std::uint8_t>(blockLeft >> 8);
+                z[2] = static_cast<std::uint8_t>(~blockLeft);
+                z[3] = static_cast<std::uint8_t>(~blockLeft >> 8);
+                z += 4;
+            }
+            const std::size_t take = std::min(n, blockLeft);
+            std::memcpy(z, from, take);
+            z += take;
+            from += take;
+            n -= take;
+            blockLeft -= take;
+            rawLeft -= take;
+        }
     }
-    Put32(z, static_cast<std::uint32_t>(ChecksumAdler(raw.get(), rawBytes)));
+    Put32(z, static_cast<std::uint32_t>(adler));
     o = PutChunk(o, "IDAT", idat, zlibBytes);
     PutChunk(o, "IEND", nullptr, 0);
 

@@ -129,6 +129,7 @@ private:
 class BufferGL final : public gl::RefCounted<ID3DXBuffer> {
 public:
     explicit BufferGL(DWORD size) : bytes_(size, 0) {}
+    explicit BufferGL(std::vector<std::uint8_t>&& bytes) : bytes_(std::move(bytes)) {}
     void* GetBufferPointer() override { return bytes_.data(); }
     DWORD GetBufferSize() override { return static_cast<DWORD>(bytes_.size()); }
 
@@ -278,10 +279,8 @@ HRESULT D3DXSaveSurfaceToFileInMemory(ID3DXBuffer** buffer, D3DXIMAGE_FILEFORMAT
                           static_cast<std::uint32_t>(r.bottom - r.top), true, &file)) {
         return E_FAIL;
     }
-    ID3DXBuffer* out = nullptr;
-    D3DXCreateBuffer(static_cast<DWORD>(file.size()), &out);
-    std::memcpy(out->GetBufferPointer(), file.data(), file.size());
-    *buffer = out;
+    if (file.size() > 0xFFFFFFFFu) return E_FAIL;  // a buffer's size is 32 bits wide
+    *buffer = new BufferGL(std::move(file));  // the buffer takes the file as it stands
     return D3D_OK;
 }
 
