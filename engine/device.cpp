@@ -189,7 +189,7 @@ std::int32_t AttachEngineToWindow(platform::window::WindowHandle window) {
 
     // The input devices do not need the graphics device: they open even where it could not be
     // made (a display without OpenGL 3.3), so that Escape still ends a program with nothing to
-    // show (#14).
+    // show.
     const platform::window::WindowHandle top = FindTopLevelWindow(window);
     OpenKeyboardDevice(top, input::DISCL_NONEXCLUSIVE | input::DISCL_BACKGROUND);
     OpenMouseDevice(top, input::DISCL_NONEXCLUSIVE | input::DISCL_BACKGROUND);
@@ -303,7 +303,7 @@ void PresentFrame() {
     frameClock.lastFrameTime = now;
     if (deviceState.device == nullptr) {
         // Nothing to present: wait as the retry of a lost device does, so that a frame loop
-        // without a device does not spin a core (#14).
+        // without a device does not spin a core.
         platform::sys::SleepMs(kResetDelayMs);
         return;
     }

@@ -279,7 +279,6 @@ HRESULT D3DXSaveSurfaceToFileInMemory(ID3DXBuffer** buffer, D3DXIMAGE_FILEFORMAT
                           static_cast<std::uint32_t>(r.bottom - r.top), true, &file)) {
         return E_FAIL;
     }
-    if (file.size() > 0xFFFFFFFFu) return E_FAIL;  // a buffer's size is 32 bits wide
     *buffer = new BufferGL(std::move(file));  // the buffer takes the file as it stands
     return D3D_OK;
 }

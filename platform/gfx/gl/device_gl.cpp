@@ -410,6 +410,7 @@ bool DeviceGL::BlitBackBufferToWindow() {
 bool DeviceGL::WarmUpStep(void* user) {
     auto* device = static_cast<DeviceGL*>(user);
     if (device->lost_ || !device->backFramebuffer_) return false;
+    constexpr int kSteps = 3;
     switch (device->warmUpsDone_++) {
         case 0: device->BlitBackBufferToWindow(); break;  // the first Present overwrites it
         case 1: device->WarmUpColourFill(); break;
@@ -417,8 +418,8 @@ bool DeviceGL::WarmUpStep(void* user) {
         default: return false;
     }
     glFinish();
-    device->stateDirty_ = true;
-    return device->warmUpsDone_ < 3;
+    device->stateDirty_ = true;  // each step sets GL state behind the device's back
+    return device->warmUpsDone_ < kSteps;
 }
 
 // A scissored fill of one back-buffer pixel with the value it holds.
@@ -432,7 +433,6 @@ void DeviceGL::WarmUpColourFill() {
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glClearColor(texel[0], texel[1], texel[2], texel[3]);
     glClear(GL_COLOR_BUFFER_BIT);
-    stateDirty_ = true;
 }
 
 // Where the swap does not wait for the retrace, successive swaps are spaced one refresh
@@ -445,7 +445,7 @@ void DeviceGL::WaitForPresentSlot() {
         return;
     }
     glFinish();
-    const std::int64_t period = 1000000000LL / refreshHz_;
+    const std::int64_t period = PeriodNs();
     const std::int64_t now = NowNs();
     // A frame later than a whole period starts a new schedule instead of hurrying to catch up.
     if (nextDeadlineNs_ == 0 || now - nextDeadlineNs_ > period) nextDeadlineNs_ = now;
@@ -458,7 +458,7 @@ void DeviceGL::WaitForPresentSlot() {
 void DeviceGL::NoteSwap() {
     if (!swapHonoured_ || paced_) return;
     const std::int64_t now = NowNs();
-    const std::int64_t period = 1000000000LL / refreshHz_;
+    const std::int64_t period = PeriodNs();
     if (lastSwapNs_ != 0 && now - lastSwapNs_ < period / 2) {
         if (++fastSwaps_ >= 30) {
             paced_ = true;

@@ -299,6 +299,7 @@ private:
     void ApplySamplerObject(DWORD sampler);
     void WaitForPresentSlot();
     void NoteSwap();
+    std::int64_t PeriodNs() const { return 1000000000LL / refreshHz_; }  // one refresh
     bool BlitBackBufferToWindow();
     static bool WarmUpStep(void* device);
     void WarmUpColourFill();

@@ -415,12 +415,13 @@ void WarmUpSpriteBatch(DeviceGL* device) {
         return;
     }
     auto* sprite = new SpriteGL(device);
+    const std::uint64_t drawCalls = SpriteGL::g_spriteDrawCalls;  // not one of the program's
     if (Succeeded(sprite->Begin(D3DXSPRITE_ALPHABLEND))) {
         const D3DXVECTOR3 outside{-1.0e6f, -1.0e6f, 0.0f};
         sprite->Draw(texture, nullptr, nullptr, &outside, 0xFFFFFFFFu);
         sprite->End();
-        --SpriteGL::g_spriteDrawCalls;  // not one of the program's draws
     }
+    SpriteGL::g_spriteDrawCalls = drawCalls;
     sprite->Release();
     texture->Release();
 }
