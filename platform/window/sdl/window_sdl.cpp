@@ -81,8 +81,8 @@ std::thread::id windowThread;
 std::atomic<std::uint32_t> postEventType{0};  // SDL user event carrying a posted message
 
 FadeRecord lastFade;
-WindowHandle focusWindow;
-bool terminationRequested = false;  // the window whose WM_SETFOCUS was delivered last
+WindowHandle focusWindow;  // the window whose WM_SETFOCUS was delivered last
+bool terminationRequested = false;  // SIGTERM or SIGINT arrived (SDL_QUIT)
 
 bool EnsureVideo() {
     if (videoState == VideoState::Untried) {
