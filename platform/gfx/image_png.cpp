@@ -68,26 +68,119 @@ unsigned long ChecksumCrc(unsigned long crc, const std::uint8_t* data, std::size
     return crc;
 }
 
-// Writes chunk "type" at "at" (length, type, "data", CRC of type and data); "data" may already
-// be in place at at + 8. Returns the end of the chunk.
+// Writes chunk "type" at "at" (length, type, "data", CRC of type and data). Returns the end
+// of the chunk.
 std::uint8_t* PutChunk(std::uint8_t* at, const char type[4], const std::uint8_t* data,
                        std::size_t size_bytes) {
     Put32(at, static_cast<std::uint32_t>(size_bytes));
     std::memcpy(at + 4, type, 4);
-    if (size_bytes > 0 && data != at + 8) std::memmove(at + 8, data, size_bytes);
+    if (size_bytes > 0) std::memcpy(at + 8, data, size_bytes);
     const unsigned long crc = ChecksumCrc(crc32(0, nullptr, 0), at + 4, 4 + size_bytes);
     Put32(at + 8 + size_bytes, static_cast<std::uint32_t>(crc));
     return at + 12 + size_bytes;
 }
 
-// The file EncodePng wrote last and the pixels a decoder would read from it. Textures saved
-// to a file in memory and loaded straight back (the sprite loader does this for every image)
-// then cost one encode and no decode.
+// The file EncodePng writes: signature, IHDR, one IDAT chunk holding a zlib stream of stored
+// deflate blocks (a block header before every kStoredBlockBytes bytes of rows, each row a
+// filter byte, 0 for none, then RGBA or RGB bytes), IEND. Writing it costs a copy and two
+// checksums, where compressing a large picture costs tens of milliseconds.
+struct StoredPng {
+    std::size_t rowBytes, rawBytes, zlibBytes;
+    std::size_t Head() const { return 8 + 25 + 8 + 2; }  // up to the first block header
+    std::size_t Tail() const { return 4 + 12; }          // IDAT's CRC, IEND
+    std::size_t FileBytes() const { return Head() + zlibBytes - 2 + Tail(); }
+    std::size_t IdatBegin() const { return 8 + 25 + 4; }  // where IDAT's CRC starts counting
+};
+
+StoredPng LayOut(std::uint32_t width, std::uint32_t height, bool keep_alpha) {
+    StoredPng f;
+    f.rowBytes = 1 + static_cast<std::size_t>(width) * (keep_alpha ? 4 : 3);
+    f.rawBytes = f.rowBytes * height;
+    const std::size_t blocks = (f.rawBytes + kStoredBlockBytes - 1) / kStoredBlockBytes;
+    f.zlibBytes = 2 + blocks * 5 + f.rawBytes + 4;
+    return f;
+}
+
+// Hands the file's bytes from the signature to the zlib stream's Adler-32, in order, to
+// "sink" (bool sink(const std::uint8_t*, std::size_t)), and stops where it returns false.
+// The encoder's sink stores them; DecodePng's compares them with a file it was given, so the
+// layout lives in one place. "adler" is computed on the way unless "adler_known".
+template <class Sink>
+bool ProduceStoredPng(const std::uint32_t* pixels, std::uint32_t width, std::uint32_t height,
+                      bool keep_alpha, std::uint32_t* adler_out, bool adler_known, Sink&& sink) {
+    const StoredPng f = LayOut(width, height, keep_alpha);
+    std::uint8_t head[8 + 25 + 8 + 2];
+    static const std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    std::memcpy(head, kSignature, 8);
+    std::uint8_t header[13];
+    Put32(header, width);
+    Put32(header + 4, height);
+    header[8] = 8;                             // bits per channel
+    header[9] = keep_alpha ? 6 : 2;            // truecolour with alpha, or truecolour
+    header[10] = header[11] = header[12] = 0;  // deflate, adaptive filters, no interlace
+    std::uint8_t* o = PutChunk(head + 8, "IHDR", header, sizeof header);
+    Put32(o, static_cast<std::uint32_t>(f.zlibBytes));
+    std::memcpy(o + 4, "IDAT", 4);
+    o[8] = 0x78;  // deflate, 32 KB window
+    o[9] = 0x01;  // no preset dictionary, fastest; (0x78 * 256 + 0x01) % 31 == 0
+    if (!sink(head, sizeof head)) return false;
+
+    // Each row is laid out in a small buffer that stays in the cache, summed, and handed on
+    // in pieces that end at block boundaries.
+    const std::unique_ptr<std::uint8_t[]> row(new std::uint8_t[f.rowBytes]);
+    unsigned long adler = adler32(0, nullptr, 0);
+    std::size_t rawLeft = f.rawBytes, blockLeft = 0;
+    for (std::size_t y = 0; y < height; ++y) {
+        std::uint8_t* b = row.get();
+        *b++ = 0;
+        const std::uint32_t* line = pixels + y * width;
+        for (std::size_t x = 0; x < width; ++x) {
+            const std::uint32_t c = line[x];
+            *b++ = static_cast<std::uint8_t>(c >> 16);
+            *b++ = static_cast<std::uint8_t>(c >> 8);
+            *b++ = static_cast<std::uint8_t>(c);
+            if (keep_alpha) *b++ = static_cast<std::uint8_t>(c >> 24);
+        }
+        if (!adler_known) adler = adler32(adler, row.get(), static_cast<uInt>(f.rowBytes));
+        const std::uint8_t* from = row.get();
+        for (std::size_t n = f.rowBytes; n > 0;) {
+            if (blockLeft == 0) {
+                blockLeft = std::min(kStoredBlockBytes, rawLeft);
+                const std::uint8_t block[5] = {
+                    static_cast<std::uint8_t>(blockLeft == rawLeft ? 1 : 0),  // final?, stored
+                    static_cast<std::uint8_t>(blockLeft), static_cast<std::uint8_t>(blockLeft >> 8),
+                    static_cast<std::uint8_t>(~blockLeft), static_cast<std::uint8_t>(~blockLeft >> 8)};
+                if (!sink(block, sizeof block)) return false;
+            }
+            const std::size_t take = std::min(n, blockLeft);
+            if (!sink(from, take)) return false;
+            from += take;
+            n -= take;
+            blockLeft -= take;
+            rawLeft -= take;
+        }
+    }
+    if (adler_known) adler = *adler_out;
+    *adler_out = static_cast<std::uint32_t>(adler);
+    std::uint8_t sum[4];
+    Put32(sum, static_cast<std::uint32_t>(adler));
+    return sink(sum, sizeof sum);
+}
+
+// IDAT's CRC and the IEND chunk.
+void PutTail(std::uint8_t* at, std::uint32_t idat_crc) {
+    Put32(at, idat_crc);
+    PutChunk(at + 4, "IEND", nullptr, 0);
+}
+
+// The picture EncodePng encoded last and the checksums of its file. Textures saved to a file
+// in memory and loaded straight back (the sprite loader does this for every image) then cost
+// one encode and a comparison instead of a decode, and no copy of the file or the pixels.
 struct LastEncoded {
     std::mutex lock;
-    std::vector<std::uint8_t> file;
     std::vector<std::uint32_t> pixels;
     ImageInfo info;
+    std::uint32_t adler = 0, crc = 0;
 };
 
 LastEncoded& Last() {
@@ -99,13 +192,24 @@ bool TakeLastEncoded(const void* data, std::size_t size_bytes, ImageInfo* info,
                      std::vector<std::uint32_t>* pixels) {
     LastEncoded& last = Last();
     std::lock_guard<std::mutex> hold(last.lock);
-    if (last.file.empty() || last.file.size() != size_bytes ||
-        std::memcmp(last.file.data(), data, size_bytes) != 0) {
-        return false;
-    }
-    *info = last.info;
+    if (last.pixels.empty()) return false;
+    const ImageInfo& ii = last.info;
+    const StoredPng f = LayOut(ii.width, ii.height, ii.hasAlpha);
+    if (size_bytes != f.FileBytes()) return false;
+    const auto* in = static_cast<const std::uint8_t*>(data);
+    std::size_t at = 0;
+    std::uint32_t adler = last.adler;
+    const bool same = ProduceStoredPng(last.pixels.data(), ii.width, ii.height, ii.hasAlpha, &adler, true,
+                                       [&](const std::uint8_t* bytes, std::size_t n) {
+                                           if (std::memcmp(in + at, bytes, n) != 0) return false;
+                                           at += n;
+                                           return true;
+                                       });
+    std::uint8_t tail[4 + 12];
+    PutTail(tail, last.crc);
+    if (!same || std::memcmp(in + at, tail, sizeof tail) != 0) return false;
+    *info = ii;
     pixels->swap(last.pixels);
-    last.file = {};
     last.pixels = {};
     return true;
 }
@@ -143,86 +247,48 @@ bool DecodePng(const void* data, std::size_t size_bytes, ImageInfo* info,
     return true;
 }
 
+bool EncodePng(std::vector<std::uint32_t>&& pixels, std::uint32_t width, std::uint32_t height,
+               bool keep_alpha, std::vector<std::uint8_t>* out) {
+    out->clear();
+    if (width == 0 || height == 0 || width > kMaxImageSide || height > kMaxImageSide ||
+        pixels.size() != static_cast<std::size_t>(width) * height) {
+        return false;
+    }
+    const StoredPng f = LayOut(width, height, keep_alpha);
+    out->resize(f.FileBytes());
+    std::uint8_t* o = out->data();
+    std::uint32_t adler = 0;
+    ProduceStoredPng(pixels.data(), width, height, keep_alpha, &adler, false,
+                     [&o](const std::uint8_t* bytes, std::size_t n) {
+                         std::memcpy(o, bytes, n);
+                         o += n;
+                         return true;
+                     });
+    const std::size_t idat = f.IdatBegin();
+    const auto crc = static_cast<std::uint32_t>(
+        ChecksumCrc(crc32(0, nullptr, 0), out->data() + idat, static_cast<std::size_t>(o - out->data()) - idat));
+    PutTail(o, crc);
+
+    // A decoder reads full alpha from a file without it.
+    if (!keep_alpha)
+        for (auto& p : pixels) p |= 0xFF000000u;
+    LastEncoded& last = Last();
+    std::lock_guard<std::mutex> hold(last.lock);
+    last.pixels = std::move(pixels);
+    last.info = ImageInfo{width, height, keep_alpha};
+    last.adler = adler;
+    last.crc = crc;
+    return true;
+}
+
 bool EncodePng(const std::uint32_t* pixels, std::uint32_t width, std::uint32_t height,
                bool keep_alpha, std::vector<std::uint8_t>* out) {
     out->clear();
     if (!pixels || width == 0 || height == 0 || width > kMaxImageSide || height > kMaxImageSide) {
         return false;
     }
-    // The rows as the file stores them: a filter byte (0, none), then RGBA or RGB bytes.
-    const std::size_t channels = keep_alpha ? 4 : 3;
-    const std::size_t rowBytes = 1 + static_cast<std::size_t>(width) * channels;
-    const std::size_t rawBytes = rowBytes * height;
-    // One IDAT chunk holding a zlib stream of stored deflate blocks: writing costs a copy and
-    // two checksums, where compressing a large picture costs tens of milliseconds.
-    const std::size_t blocks = (rawBytes + kStoredBlockBytes - 1) / kStoredBlockBytes;
-    const std::size_t zlibBytes = 2 + blocks * 5 + rawBytes + 4;
-    out->resize(8 + (12 + 13) + (12 + zlibBytes) + 12);
-    std::uint8_t* o = out->data();
-    static const std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    std::memcpy(o, kSignature, 8);
-    o += 8;
-    std::uint8_t header[13];
-    Put32(header, width);
-    Put32(header + 4, height);
-    header[8] = 8;                       // bits per channel
-    header[9] = keep_alpha ? 6 : 2;      // truecolour with alpha, or truecolour
-    header[10] = header[11] = header[12] = 0;  // deflate, adaptive filters, no interlace
-    o = PutChunk(o, "IHDR", header, sizeof header);
-    std::uint8_t* idat = o + 8;
-    std::uint8_t* z = idat;
-    *z++ = 0x78;  // deflate, 32 KB window
-    *z++ = 0x01;  // no preset dictionary, fastest; (0x78 * 256 + 0x01) % 31 == 0
-    // Each row is laid out in a small buffer that stays in the cache, summed, and copied into
-    // the blocks, a block header before every kStoredBlockBytes bytes: the picture is written
-    // once, not first to a buffer of its own size and then copied.
-    const std::unique_ptr<std::uint8_t[]> row(new std::uint8_t[rowBytes]);
-    unsigned long adler = adler32(0, nullptr, 0);
-    std::size_t rawLeft = rawBytes, blockLeft = 0;
-    for (std::size_t y = 0; y < height; ++y) {
-        std::uint8_t* b = row.get();
-        *b++ = 0;
-        const std::uint32_t* line = pixels + y * width;
-        for (std::size_t x = 0; x < width; ++x) {
-            const std::uint32_t c = line[x];
-            *b++ = static_cast<std::uint8_t>(c >> 16);
-            *b++ = static_cast<std::uint8_t>(c >> 8);
-            *b++ = static_cast<std::uint8_t>(c);
-            if (keep_alpha) *b++ = static_cast<std::uint8_t>(c >> 24);
-        }
-        adler = adler32(adler, row.get(), static_cast<uInt>(rowBytes));
-        const std::uint8_t* from = row.get();
-        for (std::size_t n = rowBytes; n > 0;) {
-            if (blockLeft == 0) {
-                blockLeft = std::min(kStoredBlockBytes, rawLeft);
-                *z++ = blockLeft == rawLeft ? 1 : 0;  // final block flag, stored
-                z[0] = static_cast<std::uint8_t>(blockLeft);
-                z[1] = static_cast<std::uint8_t>(blockLeft >> 8);
-                z[2] = static_cast<std::uint8_t>(~blockLeft);
-                z[3] = static_cast<std::uint8_t>(~blockLeft >> 8);
-                z += 4;
-            }
-            const std::size_t take = std::min(n, blockLeft);
-            std::memcpy(z, from, take);
-            z += take;
-            from += take;
-            n -= take;
-            blockLeft -= take;
-            rawLeft -= take;
-        }
-    }
-    Put32(z, static_cast<std::uint32_t>(adler));
-    o = PutChunk(o, "IDAT", idat, zlibBytes);
-    PutChunk(o, "IEND", nullptr, 0);
-
-    LastEncoded& last = Last();
-    std::lock_guard<std::mutex> hold(last.lock);
-    last.file = *out;
-    last.pixels.assign(pixels, pixels + static_cast<std::size_t>(width) * height);
-    if (!keep_alpha)
-        for (auto& p : last.pixels) p |= 0xFF000000u;
-    last.info = ImageInfo{width, height, keep_alpha};
-    return true;
+    return EncodePng(std::vector<std::uint32_t>(pixels, pixels + static_cast<std::size_t>(width) * height),
+                     width, height, keep_alpha, out);
 }
 
 }  // namespace platform::gfx::image

@@ -27,14 +27,17 @@ bool ReadPngInfo(const void* data, std::size_t size_bytes, ImageInfo* info);
 // Decodes a whole PNG file in memory into "pixels" (width * height words). False, leaving
 // "pixels" empty, for a file that is not a readable PNG (truncated, corrupt, too large).
 // The file EncodePng wrote last, given back byte for byte, is not decoded again: its pixels
-// come from EncodePng's copy (once; the copy is then dropped).
+// are the ones EncodePng kept (once; they are then handed over).
 bool DecodePng(const void* data, std::size_t size_bytes, ImageInfo* info,
                std::vector<std::uint32_t>* pixels);
 
 // Encodes ARGB pixels as an 8-bit RGBA PNG file (RGB when "keep_alpha" is false), favouring
-// speed over size: rows unfiltered, stored without compression. Keeps a copy of the file and of the
-// pixels it stands for until the next call or until DecodePng takes them.
+// speed over size: rows unfiltered, stored without compression. Keeps the pixels (and the
+// file's checksums) until the next call or until DecodePng takes them.
 bool EncodePng(const std::uint32_t* pixels, std::uint32_t width, std::uint32_t height,
+               bool keep_alpha, std::vector<std::uint8_t>* out);
+// The same, keeping "pixels" themselves (width * height words) instead of a copy.
+bool EncodePng(std::vector<std::uint32_t>&& pixels, std::uint32_t width, std::uint32_t height,
                bool keep_alpha, std::vector<std::uint8_t>* out);
 
 }  // namespace platform::gfx::image

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/gfx/gfx_testing.h"
+#include "platform/gfx/gl/gl_internal.h"
 #include "tests/gfx/gfx_test_util.h"
 
 namespace gfxtest {
@@ -149,6 +150,49 @@ TEST_F(DeviceTest, FadeInPreparationLeavesTheBackBufferAlone) {
     ASSERT_TRUE(win::AnimateWindow(window_, 150, win::AW_BLEND));
     EXPECT_EQ(before, ReadBackBuffer());
     EXPECT_EQ(device_->Present(nullptr, nullptr, {}, nullptr), D3D_OK);
+}
+
+TEST_F(DeviceTest, LoadedPicturesWaitForTheirUploadUntilUsedOrTheFade) {
+    const std::vector<std::uint32_t> src = {0xFF102030u, 0x80405060u, 0xFF000000u, 0x01020304u};
+    const std::vector<std::uint32_t> keyed = {0xFF102030u, 0x80405060u, 0x00000000u, 0x01020304u};
+    const auto file = MakePng(src, 2, 2);
+    auto load = [&] {
+        IDirect3DTexture9* t = nullptr;
+        EXPECT_EQ(D3DXCreateTextureFromFileInMemoryEx(device_, file.data(), static_cast<UINT>(file.size()), 2, 2, 1,
+                                                      0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, D3DX_FILTER_NONE,
+                                                      D3DX_FILTER_NONE, 0xFF000000u, nullptr, nullptr, &t),
+                  D3D_OK);
+        return t;
+    };
+    auto waiting = [](IDirect3DTexture9* t) { return gl::ToGL(t)->waitingLevel0() != nullptr; };
+    IDirect3DTexture9* saved = load();
+    IDirect3DTexture9* released = load();
+    ASSERT_TRUE(saved && released && waiting(saved) && waiting(released));
+
+    // Saving reads the waiting words; the texture still waits afterwards.
+    IDirect3DSurface9* level = nullptr;
+    ASSERT_EQ(saved->GetSurfaceLevel(0, &level), D3D_OK);
+    ID3DXBuffer* png = nullptr;
+    ASSERT_EQ(D3DXSaveSurfaceToFileInMemory(&png, D3DXIFF_PNG, level, nullptr, nullptr), D3D_OK);
+    level->Release();
+    image::ImageInfo info;
+    std::vector<std::uint32_t> decoded;
+    ASSERT_TRUE(image::DecodePng(png->GetBufferPointer(), png->GetBufferSize(), &info, &decoded));
+    png->Release();
+    EXPECT_EQ(decoded, keyed);
+    EXPECT_TRUE(waiting(saved));
+    released->Release();  // never uploaded
+
+    // The fade's idle time uploads what still waits, and the pixels are what was loaded.
+    ASSERT_TRUE(win::ShowWindow(window_, win::SW_HIDE));
+    ASSERT_TRUE(win::AnimateWindow(window_, 150, win::AW_BLEND));
+    EXPECT_FALSE(waiting(saved));
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(saved->LockRect(0, &lr, nullptr, D3DLOCK_READONLY), D3D_OK);
+    const auto* px = static_cast<const std::uint32_t*>(lr.pBits.Bits());
+    EXPECT_EQ(std::vector<std::uint32_t>(px, px + 2), std::vector<std::uint32_t>(keyed.begin(), keyed.begin() + 2));
+    saved->UnlockRect(0);
+    saved->Release();
 }
 
 TEST_F(DeviceTest, ColorFillRightAndBottomEdgesAreExclusive) {

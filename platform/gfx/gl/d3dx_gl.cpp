@@ -138,20 +138,28 @@ private:
 };
 
 // Reads a whole surface as ARGB words, whatever its format (through a 32-bit copy when the
-// surface holds 16-bit pixels).
+// surface holds 16-bit pixels). A level whose upload still waits is read from its words.
 bool ReadArgb(gl::SurfaceGL* s, const RECT& r, std::vector<std::uint32_t>* out) {
     const std::size_t w = static_cast<std::size_t>(r.right - r.left);
     const std::size_t h = static_cast<std::size_t>(r.bottom - r.top);
-    out->assign(w * h, 0);
     gl::FormatInfo fi;
     gl::LookUpFormat(s->format(), &fi);
-    s->device()->MakeCurrent();
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, s->Framebuffer());
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(r.left, r.top, static_cast<GLsizei>(w), static_cast<GLsizei>(h), GL_BGRA,
-                 GL_UNSIGNED_INT_8_8_8_8_REV, out->data());
-    s->device()->InvalidateState();
-    gl::CountReadBack();
+    if (const std::uint32_t* words = s->WaitingPixels()) {
+        out->resize(w * h);
+        for (std::size_t y = 0; y < h; ++y) {
+            const std::uint32_t* row = words + (static_cast<std::size_t>(r.top) + y) * s->width() + r.left;
+            std::copy(row, row + w, out->data() + y * w);
+        }
+    } else {
+        out->assign(w * h, 0);
+        s->device()->MakeCurrent();
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, s->Framebuffer());
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(r.left, r.top, static_cast<GLsizei>(w), static_cast<GLsizei>(h), GL_BGRA,
+                     GL_UNSIGNED_INT_8_8_8_8_REV, out->data());
+        s->device()->InvalidateState();
+        gl::CountReadBack();
+    }
     if (fi.opaque) {
         for (auto& p : *out) p |= 0xFF000000u;
     }
@@ -222,7 +230,9 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* device, const void
     gl::DeviceGL* d = gl::ToGL(device);
     // At the file's size, the texture is created holding the picture.
     const bool whole = w == ii.width && h == ii.height;
-    HRESULT hr = d->CreateTextureFrom(w, h, levels, usage, format, pool, whole ? pixels.data() : nullptr, &created);
+    std::vector<std::uint32_t> level0;
+    if (whole) level0.swap(pixels);
+    HRESULT hr = d->CreateTextureFrom(w, h, levels, usage, format, pool, std::move(level0), &created);
     if (Failed(hr)) return hr;
     auto* t = gl::ToGL(created);
     d->MakeCurrent();
@@ -275,7 +285,7 @@ HRESULT D3DXSaveSurfaceToFileInMemory(ID3DXBuffer** buffer, D3DXIMAGE_FILEFORMAT
     std::vector<std::uint32_t> pixels;
     ReadArgb(s, r, &pixels);
     std::vector<std::uint8_t> file;
-    if (!image::EncodePng(pixels.data(), static_cast<std::uint32_t>(r.right - r.left),
+    if (!image::EncodePng(std::move(pixels), static_cast<std::uint32_t>(r.right - r.left),
                           static_cast<std::uint32_t>(r.bottom - r.top), true, &file)) {
         return E_FAIL;
     }

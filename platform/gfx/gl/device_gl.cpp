@@ -406,20 +406,23 @@ bool DeviceGL::BlitBackBufferToWindow() {
 // uses them, which takes a software rasteriser tens of milliseconds each: the first frame
 // would wait for the present's copy, the colour fill and the sprite program in turn. While
 // the window fades in, the window layer hands its wait to these steps, one piece each; none
-// changes a pixel the program can see.
+// changes a pixel the program can see. The textures whose upload waits follow, one per step.
 bool DeviceGL::WarmUpStep(void* user) {
     auto* device = static_cast<DeviceGL*>(user);
     if (device->lost_ || !device->backFramebuffer_) return false;
     constexpr int kSteps = 3;
-    switch (device->warmUpsDone_++) {
-        case 0: device->BlitBackBufferToWindow(); break;  // the first Present overwrites it
-        case 1: device->WarmUpColourFill(); break;
-        case 2: WarmUpSpriteBatch(device); break;
-        default: return false;
+    if (device->warmUpsDone_ < kSteps) {
+        switch (device->warmUpsDone_++) {
+            case 0: device->BlitBackBufferToWindow(); break;  // the first Present overwrites it
+            case 1: device->WarmUpColourFill(); break;
+            default: WarmUpSpriteBatch(device); break;
+        }
+        glFinish();
+        device->stateDirty_ = true;  // each step sets GL state behind the device's back
+    } else if (!device->uploads_.empty()) {
+        device->uploads_.front()->Upload();
     }
-    glFinish();
-    device->stateDirty_ = true;  // each step sets GL state behind the device's back
-    return device->warmUpsDone_ < kSteps;
+    return device->warmUpsDone_ < kSteps || !device->uploads_.empty();
 }
 
 // A scissored fill of one back-buffer pixel with the value it holds.
@@ -1039,6 +1042,16 @@ void DeviceGL::KeepSpare(bool renderbuffer, GLuint name, UINT width, UINT height
     spares_.push_back({name, renderbuffer, width, height, format});
 }
 
+void DeviceGL::QueueUpload(TextureGL* texture) {
+    uploads_.push_back(texture);
+    // The queue is worked through in the idle time of the window's next blocking fade.
+    platform::window::SetGlSurfaceIdleWork(surface_, &DeviceGL::WarmUpStep, this);
+}
+
+void DeviceGL::DropUpload(TextureGL* texture) {
+    uploads_.erase(std::remove(uploads_.begin(), uploads_.end(), texture), uploads_.end());
+}
+
 void DeviceGL::DropSpares() {
     MakeCurrent();
     for (SpareStorage& s : spares_) {
@@ -1055,11 +1068,12 @@ HRESULT DeviceGL::CreateTexture(UINT width, UINT height, UINT levels, DWORD usag
         if (texture) *texture = nullptr;
         return D3DERR_INVALIDCALL;
     }
-    return CreateTextureFrom(width, height, levels, usage, format, pool, nullptr, texture);
+    return CreateTextureFrom(width, height, levels, usage, format, pool, {}, texture);
 }
 
 HRESULT DeviceGL::CreateTextureFrom(UINT width, UINT height, UINT levels, DWORD usage,
-                                    D3DFORMAT format, D3DPOOL pool, const std::uint32_t* level0,
+                                    D3DFORMAT format, D3DPOOL pool,
+                                    std::vector<std::uint32_t>&& level0,
                                     IDirect3DTexture9** texture) {
     if (!texture) return D3DERR_INVALIDCALL;
     *texture = nullptr;
@@ -1071,7 +1085,7 @@ HRESULT DeviceGL::CreateTextureFrom(UINT width, UINT height, UINT levels, DWORD 
         return D3DERR_INVALIDCALL;
     }
     MakeCurrent();
-    auto* t = new TextureGL(this, width, height, levels, usage, format, pool, level0);
+    auto* t = new TextureGL(this, width, height, levels, usage, format, pool, std::move(level0));
     if (!t->Valid()) {
         t->Release();
         return D3DERR_OUTOFVIDEOMEMORY;

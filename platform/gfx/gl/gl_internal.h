@@ -106,7 +106,10 @@ public:
     void SetLockable(bool lockable) { lockable_ = lockable; }
 
     DeviceGL* device() const { return device_; }
-    GLuint texture() const { return texture_; }
+    // The GL texture, with the container's waiting level 0 uploaded first.
+    GLuint texture();
+    // Level 0's words while the container still keeps them (null otherwise).
+    const std::uint32_t* WaitingPixels() const;
     UINT level() const { return level_; }
     UINT width() const { return width_; }
     UINT height() const { return height_; }
@@ -136,10 +139,13 @@ private:
 
 class TextureGL final : public RefCounted<IDirect3DTexture9> {
 public:
-    // "level0" (ARGB words, width * height of them), when given, is level 0's content;
-    // otherwise every level starts transparent black.
+    // "level0" (ARGB words, width * height of them), when not empty, is level 0's content;
+    // otherwise every level starts transparent black. A one-level 32-bit texture keeps the
+    // words and gives GL its storage only at its first use by GL, or in the device's idle
+    // time: a picture that is loaded, copied through the CPU and released (the sprite loader
+    // does this with every image) then never costs the driver an allocation and a copy.
     TextureGL(DeviceGL* device, UINT width, UINT height, UINT levels, DWORD usage,
-              D3DFORMAT format, D3DPOOL pool, const std::uint32_t* level0 = nullptr);
+              D3DFORMAT format, D3DPOOL pool, std::vector<std::uint32_t>&& level0 = {});
     ~TextureGL() override;
     bool Valid() const { return texture_ != 0; }
 
@@ -149,7 +155,15 @@ public:
     HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) override;
     HRESULT UnlockRect(UINT level) override;
 
-    GLuint name() const { return texture_; }
+    // The GL texture, its storage and level 0 in place.
+    GLuint name() {
+        Upload();
+        return texture_;
+    }
+    // Level 0's words while they wait for their upload (null once GL holds them).
+    const std::uint32_t* waitingLevel0() const { return waiting_.empty() ? nullptr : waiting_.data(); }
+    // Gives GL the waiting level 0 (nothing when none waits). Keeps the active texture unit.
+    void Upload();
     D3DFORMAT format() const { return format_; }
     UINT width() const { return width_; }
     UINT height() const { return height_; }
@@ -167,6 +181,7 @@ private:
     D3DPOOL pool_;
     std::vector<SurfaceGL*> surfaces_;  // weak: a surface lives while someone holds it
     std::vector<SurfaceGL*> locks_;     // the surfaces of levels locked through LockRect
+    std::vector<std::uint32_t> waiting_;  // level 0 before its upload
     friend class SurfaceGL;
 };
 
@@ -232,10 +247,11 @@ public:
     HRESULT ColorFill(IDirect3DSurface9* surface, const RECT* rect, D3DCOLOR colour) override;
     HRESULT StretchRect(IDirect3DSurface9* source, const RECT* source_rect,
                         IDirect3DSurface9* dest, const RECT* dest_rect, DWORD filter) override;
-    // CreateTexture with level 0 holding "level0" (width * height ARGB words) from the start,
-    // for loaders that would overwrite the fresh texture's black at once.
+    // CreateTexture with level 0 holding "level0" (width * height ARGB words, taken over)
+    // from the start, for loaders that would overwrite the fresh texture's black at once.
     HRESULT CreateTextureFrom(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
-                              D3DPOOL pool, const std::uint32_t* level0, IDirect3DTexture9** texture);
+                              D3DPOOL pool, std::vector<std::uint32_t>&& level0,
+                              IDirect3DTexture9** texture);
     HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
                           D3DPOOL pool, IDirect3DTexture9** texture, void* shared) override;
     HRESULT CreateVertexBuffer(UINT length_bytes, DWORD usage, DWORD fvf, D3DPOOL pool,
@@ -262,6 +278,10 @@ public:
     // new one's (callers clear targets; depth buffers are cleared before use).
     GLuint TakeSpare(bool renderbuffer, UINT width, UINT height, GLenum format);
     void KeepSpare(bool renderbuffer, GLuint name, UINT width, UINT height, GLenum format);
+    // Textures whose level 0 waits for its upload; the device's idle work uploads them, one
+    // per step, and a texture leaves the queue when it is uploaded or released.
+    void QueueUpload(TextureGL* texture);
+    void DropUpload(TextureGL* texture);
     const RenderTarget& target() const { return target_; }
     // Switches drawing to "target" with "viewport"; returns the previous target and viewport.
     void SwapTarget(RenderTarget* target, D3DVIEWPORT9* viewport);
@@ -326,6 +346,7 @@ private:
     };
     void DropSpares();
     std::vector<SpareStorage> spares_;
+    std::vector<TextureGL*> uploads_;  // not owned
     GLuint fixedProgram_ = 0;
     GLint fixedWvp_ = -1, fixedHasTexture_ = -1, fixedAlphaTest_ = -1, fixedAlphaRef_ = -1;
     GLuint vertexArray_ = 0;

@@ -157,7 +157,18 @@ HRESULT SurfaceGL::UnlockRect() {
     return D3D_OK;
 }
 
+GLuint SurfaceGL::texture() {
+    if (container_) static_cast<TextureGL*>(static_cast<IDirect3DTexture9*>(container_))->Upload();
+    return texture_;
+}
+
+const std::uint32_t* SurfaceGL::WaitingPixels() const {
+    if (!container_ || level_ != 0) return nullptr;
+    return static_cast<TextureGL*>(static_cast<IDirect3DTexture9*>(container_))->waitingLevel0();
+}
+
 GLuint SurfaceGL::Framebuffer() {
+    texture();  // a level drawn into or read from must hold its picture first
     device_->MakeCurrent();
     if (!framebuffer_) {
         glGenFramebuffers(1, &framebuffer_);
@@ -184,9 +195,10 @@ void SurfaceGL::ReadPixels(const RECT& rect, void* out) {
 void SurfaceGL::WritePixels(const RECT& rect, const void* pixels) {
     FormatInfo fi;
     LookUpFormat(format_, &fi);
+    const GLuint name = texture();
     device_->MakeCurrent();
     glActiveTexture(kWorkUnit);
-    glBindTexture(GL_TEXTURE_2D, texture_);
+    glBindTexture(GL_TEXTURE_2D, name);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     glTexSubImage2D(GL_TEXTURE_2D, static_cast<GLint>(level_), rect.left, rect.top,
@@ -240,7 +252,7 @@ HRESULT BlitSurface(SurfaceGL* source, const RECT* source_rect, SurfaceGL* dest,
 // ---------------------------------------------------------------------------------------------
 
 TextureGL::TextureGL(DeviceGL* device, UINT width, UINT height, UINT levels, DWORD usage,
-                     D3DFORMAT format, D3DPOOL pool, const std::uint32_t* level0)
+                     D3DFORMAT format, D3DPOOL pool, std::vector<std::uint32_t>&& level0)
     : device_(device), width_(width), height_(height), usage_(usage), format_(format), pool_(pool) {
     const UINT full = FullChain(width, height);
     levels_ = (levels == 0 || levels == D3DX_DEFAULT || levels > full) ? full : levels;
@@ -258,7 +270,10 @@ TextureGL::TextureGL(DeviceGL* device, UINT width, UINT height, UINT levels, DWO
     const bool reused = texture_ != 0;
     if (!reused) glGenTextures(1, &texture_);
     glBindTexture(GL_TEXTURE_2D, texture_);
-    for (UINT l = 0; l < levels_ && !reused; ++l) {
+    // One level of words the CPU reads as GL would: the storage can wait for the first use.
+    const bool deferred = !level0.empty() && levels_ == 1 && !target &&
+                          (format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8);
+    for (UINT l = 0; l < levels_ && !reused && !deferred; ++l) {
         glTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(l), static_cast<GLint>(fi.internalFormat),
                      static_cast<GLsizei>(std::max(1u, width >> l)),
                      static_cast<GLsizei>(std::max(1u, height >> l)), 0, fi.format, fi.type, nullptr);
@@ -272,13 +287,19 @@ TextureGL::TextureGL(DeviceGL* device, UINT width, UINT height, UINT levels, DWO
         return;
     }
     surfaces_.assign(levels_, nullptr);
+    if (deferred) {
+        waiting_ = std::move(level0);
+        device_->QueueUpload(this);
+        return;
+    }
     // Fresh textures start transparent black rather than with whatever memory held, or with
     // the picture they were created from.
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-    if (level0) {
+    if (!level0.empty()) {
         glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, static_cast<GLsizei>(width),
-                        static_cast<GLsizei>(height), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, level0);
+                        static_cast<GLsizei>(height), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                        level0.data());
     } else if (usage & D3DUSAGE_RENDERTARGET) {
         GLuint fb = 0;
         glGenFramebuffers(1, &fb);
@@ -292,7 +313,7 @@ TextureGL::TextureGL(DeviceGL* device, UINT width, UINT height, UINT levels, DWO
         device_->InvalidateState();
     }
     // The levels still to fill (all but a given level 0; a render target has one level).
-    const UINT first = level0 ? 1 : 0;
+    const UINT first = level0.empty() ? 0 : 1;
     if (first < levels_ && !(usage & D3DUSAGE_RENDERTARGET)) {
         std::vector<std::uint8_t> zero(static_cast<std::size_t>(std::max(1u, width >> first)) *
                                        std::max(1u, height >> first) * fi.bytesPerPixel);
@@ -310,6 +331,7 @@ TextureGL::~TextureGL() {
     for (SurfaceGL* s : locks_) {
         if (s) s->Release();
     }
+    if (!waiting_.empty()) device_->DropUpload(this);
     if (texture_) {
         device_->MakeCurrent();
         FormatInfo fi;
@@ -372,6 +394,28 @@ HRESULT TextureGL::UnlockRect(UINT level) {
     const HRESULT hr = s->UnlockRect();
     s->Release();
     return hr;
+}
+
+void TextureGL::Upload() {
+    if (waiting_.empty()) return;
+    std::vector<std::uint32_t> words;
+    words.swap(waiting_);
+    device_->DropUpload(this);
+    FormatInfo fi;
+    LookUpFormat(format_, &fi);
+    device_->MakeCurrent();
+    // Callers bind the name to a unit of their own right after: theirs stays active.
+    GLint unit = GL_TEXTURE0;
+    glGetIntegerv(GL_ACTIVE_TEXTURE, &unit);
+    glActiveTexture(kWorkUnit);
+    glBindTexture(GL_TEXTURE_2D, texture_);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(fi.internalFormat),
+                 static_cast<GLsizei>(width_), static_cast<GLsizei>(height_), 0, GL_BGRA,
+                 GL_UNSIGNED_INT_8_8_8_8_REV, words.data());
+    glActiveTexture(static_cast<GLenum>(unit));
+    GFX_GL_CHECK("texture upload");
 }
 
 void TextureGL::GenerateMips() {
