@@ -208,21 +208,6 @@ DeviceGL* DeviceGL::Create(HWND window, const D3DPRESENT_PARAMETERS& params, HRE
         *result = D3DERR_OUTOFVIDEOMEMORY;
         return nullptr;
     }
-    std::vector<char> log;
-    std::string vertex = std::string(kFixedVertex) + kClipSpaceEpilogue + "}\n";
-    device->fixedProgram_ = BuildProgram(vertex.c_str(), kFixedFragment, &log);
-    if (!device->fixedProgram_) {
-        std::fprintf(stderr, "gfx: fixed program: %s\n", log.data());
-        device->Release();
-        *result = D3DERR_NOTAVAILABLE;
-        return nullptr;
-    }
-    device->fixedWvp_ = glGetUniformLocation(device->fixedProgram_, "wvp");
-    device->fixedHasTexture_ = glGetUniformLocation(device->fixedProgram_, "hasTexture");
-    device->fixedAlphaTest_ = glGetUniformLocation(device->fixedProgram_, "alphaFunc");
-    device->fixedAlphaRef_ = glGetUniformLocation(device->fixedProgram_, "alphaRef");
-    glUseProgram(device->fixedProgram_);
-    glUniform1i(glGetUniformLocation(device->fixedProgram_, "stage0"), 0);
     glGenVertexArrays(1, &device->vertexArray_);
     glGenSamplers(2, device->samplerObjects_.data());
     device->SetDefaultStates();
@@ -241,6 +226,31 @@ DeviceGL* DeviceGL::Create(HWND window, const D3DPRESENT_PARAMETERS& params, HRE
     GFX_GL_CHECK("device creation");
     *result = D3D_OK;
     return device;
+}
+
+// The program of draws without an effect, built at the first such draw or in the fade's idle
+// time: the driver's first shader compile of a process sets its compiler up, which takes
+// milliseconds that the device's creation need not spend.
+bool DeviceGL::EnsureFixedProgram() {
+    if (fixedProgram_) return true;
+    if (fixedFailed_) return false;
+    MakeCurrent();
+    std::vector<char> log;
+    const std::string vertex = std::string(kFixedVertex) + kClipSpaceEpilogue + "}\n";
+    fixedProgram_ = BuildProgram(vertex.c_str(), kFixedFragment, &log);
+    if (!fixedProgram_) {
+        std::fprintf(stderr, "gfx: fixed program: %s\n", log.data());
+        fixedFailed_ = true;
+        return false;
+    }
+    fixedWvp_ = glGetUniformLocation(fixedProgram_, "wvp");
+    fixedHasTexture_ = glGetUniformLocation(fixedProgram_, "hasTexture");
+    fixedAlphaTest_ = glGetUniformLocation(fixedProgram_, "alphaFunc");
+    fixedAlphaRef_ = glGetUniformLocation(fixedProgram_, "alphaRef");
+    glUseProgram(fixedProgram_);
+    glUniform1i(glGetUniformLocation(fixedProgram_, "stage0"), 0);
+    stateDirty_ = true;
+    return true;
 }
 
 bool DeviceGL::CreateBackBuffer() {
@@ -410,12 +420,13 @@ bool DeviceGL::BlitBackBufferToWindow() {
 bool DeviceGL::WarmUpStep(void* user) {
     auto* device = static_cast<DeviceGL*>(user);
     if (device->lost_ || !device->backFramebuffer_) return false;
-    constexpr int kSteps = 3;
+    constexpr int kSteps = 4;
     if (device->warmUpsDone_ < kSteps) {
         switch (device->warmUpsDone_++) {
             case 0: device->BlitBackBufferToWindow(); break;  // the first Present overwrites it
             case 1: device->WarmUpColourFill(); break;
-            default: WarmUpSpriteBatch(device); break;
+            case 2: WarmUpSpriteBatch(device); break;
+            default: device->EnsureFixedProgram(); break;
         }
         glFinish();
         device->stateDirty_ = true;  // each step sets GL state behind the device's back
@@ -1188,6 +1199,7 @@ HRESULT DeviceGL::DrawPrimitive(D3DPRIMITIVETYPE type, UINT start_vertex, UINT p
     const std::uint64_t end = streamOffset_ + (static_cast<std::uint64_t>(start_vertex) + count) * stride;
     if (primitive_count == 0 || end > vb->length() + (stride - layout.size)) return D3DERR_INVALIDCALL;
     if (lost_) return D3D_OK;
+    if (!programOverride_ && !EnsureFixedProgram()) return D3DERR_INVALIDCALL;
 
     PrepareDraw();
     const GLuint program = programOverride_ ? programOverride_ : fixedProgram_;

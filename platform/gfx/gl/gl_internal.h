@@ -311,6 +311,7 @@ private:
     DeviceGL() = default;
     ~DeviceGL() override;
     bool CreateBackBuffer();
+    bool EnsureFixedProgram();
     void DestroyBackBuffer();
     void SetDefaultStates();
     void ApplyRenderStates();
@@ -349,6 +350,7 @@ private:
     std::vector<TextureGL*> uploads_;  // not owned
     GLuint fixedProgram_ = 0;
     GLint fixedWvp_ = -1, fixedHasTexture_ = -1, fixedAlphaTest_ = -1, fixedAlphaRef_ = -1;
+    bool fixedFailed_ = false;  // its build failed once; draws without an effect are refused
     GLuint vertexArray_ = 0;
     SpriteResources sprite_;
     IDirect3DVertexBuffer9* stream_ = nullptr;
