@@ -271,7 +271,8 @@ TextureGL::TextureGL(DeviceGL* device, UINT width, UINT height, UINT levels, DWO
     if (!reused) glGenTextures(1, &texture_);
     glBindTexture(GL_TEXTURE_2D, texture_);
     // One level of words the CPU reads as GL would: the storage can wait for the first use.
-    const bool deferred = !level0.empty() && levels_ == 1 && !target &&
+    const bool deferred = level0.size() == static_cast<std::size_t>(width) * height &&
+                          levels_ == 1 && !target &&
                           (format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8);
     for (UINT l = 0; l < levels_ && !reused && !deferred; ++l) {
         glTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(l), static_cast<GLint>(fi.internalFormat),
