@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 namespace platform::gfx::image {
 
@@ -85,11 +86,11 @@ std::uint8_t* PutChunk(std::uint8_t* at, const char type[4], const std::uint8_t*
 // filter byte, 0 for none, then RGBA or RGB bytes), IEND. Writing it costs a copy and two
 // checksums, where compressing a large picture costs tens of milliseconds.
 struct StoredPng {
+    static constexpr std::size_t kHeadBytes = 8 + 25 + 8 + 2;  // signature to the zlib header
+    static constexpr std::size_t kTailBytes = 4 + 12;          // IDAT's CRC, IEND
+    static constexpr std::size_t kIdatCrcFrom = 8 + 25 + 4;    // IDAT's type, then its data
     std::size_t rowBytes, rawBytes, zlibBytes;
-    std::size_t Head() const { return 8 + 25 + 8 + 2; }  // up to the first block header
-    std::size_t Tail() const { return 4 + 12; }          // IDAT's CRC, IEND
-    std::size_t FileBytes() const { return Head() + zlibBytes - 2 + Tail(); }
-    std::size_t IdatBegin() const { return 8 + 25 + 4; }  // where IDAT's CRC starts counting
+    std::size_t FileBytes() const { return kHeadBytes + zlibBytes - 2 + kTailBytes; }
 };
 
 StoredPng LayOut(std::uint32_t width, std::uint32_t height, bool keep_alpha) {
@@ -104,12 +105,14 @@ StoredPng LayOut(std::uint32_t width, std::uint32_t height, bool keep_alpha) {
 // Hands the file's bytes from the signature to the zlib stream's Adler-32, in order, to
 // "sink" (bool sink(const std::uint8_t*, std::size_t)), and stops where it returns false.
 // The encoder's sink stores them; DecodePng's compares them with a file it was given, so the
-// layout lives in one place. "adler" is computed on the way unless "adler_known".
+// layout lives in one place. The Adler-32 is "known_adler" when given, else computed on the
+// way; it is stored in "adler_out" when that is not null.
 template <class Sink>
 bool ProduceStoredPng(const std::uint32_t* pixels, std::uint32_t width, std::uint32_t height,
-                      bool keep_alpha, std::uint32_t* adler_out, bool adler_known, Sink&& sink) {
+                      bool keep_alpha, std::optional<std::uint32_t> known_adler,
+                      std::uint32_t* adler_out, Sink&& sink) {
     const StoredPng f = LayOut(width, height, keep_alpha);
-    std::uint8_t head[8 + 25 + 8 + 2];
+    std::uint8_t head[StoredPng::kHeadBytes];
     static const std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     std::memcpy(head, kSignature, 8);
     std::uint8_t header[13];
@@ -141,7 +144,7 @@ bool ProduceStoredPng(const std::uint32_t* pixels, std::uint32_t width, std::uin
             *b++ = static_cast<std::uint8_t>(c);
             if (keep_alpha) *b++ = static_cast<std::uint8_t>(c >> 24);
         }
-        if (!adler_known) adler = adler32(adler, row.get(), static_cast<uInt>(f.rowBytes));
+        if (!known_adler) adler = adler32(adler, row.get(), static_cast<uInt>(f.rowBytes));
         const std::uint8_t* from = row.get();
         for (std::size_t n = f.rowBytes; n > 0;) {
             if (blockLeft == 0) {
@@ -160,10 +163,10 @@ bool ProduceStoredPng(const std::uint32_t* pixels, std::uint32_t width, std::uin
             rawLeft -= take;
         }
     }
-    if (adler_known) adler = *adler_out;
-    *adler_out = static_cast<std::uint32_t>(adler);
+    const std::uint32_t total = known_adler ? *known_adler : static_cast<std::uint32_t>(adler);
+    if (adler_out) *adler_out = total;
     std::uint8_t sum[4];
-    Put32(sum, static_cast<std::uint32_t>(adler));
+    Put32(sum, total);
     return sink(sum, sizeof sum);
 }
 
@@ -198,14 +201,13 @@ bool TakeLastEncoded(const void* data, std::size_t size_bytes, ImageInfo* info,
     if (size_bytes != f.FileBytes()) return false;
     const auto* in = static_cast<const std::uint8_t*>(data);
     std::size_t at = 0;
-    std::uint32_t adler = last.adler;
-    const bool same = ProduceStoredPng(last.pixels.data(), ii.width, ii.height, ii.hasAlpha, &adler, true,
-                                       [&](const std::uint8_t* bytes, std::size_t n) {
+    const bool same = ProduceStoredPng(last.pixels.data(), ii.width, ii.height, ii.hasAlpha, last.adler,
+                                       nullptr, [&](const std::uint8_t* bytes, std::size_t n) {
                                            if (std::memcmp(in + at, bytes, n) != 0) return false;
                                            at += n;
                                            return true;
                                        });
-    std::uint8_t tail[4 + 12];
+    std::uint8_t tail[StoredPng::kTailBytes];
     PutTail(tail, last.crc);
     if (!same || std::memcmp(in + at, tail, sizeof tail) != 0) return false;
     *info = ii;
@@ -258,13 +260,13 @@ bool EncodePng(std::vector<std::uint32_t>&& pixels, std::uint32_t width, std::ui
     out->resize(f.FileBytes());
     std::uint8_t* o = out->data();
     std::uint32_t adler = 0;
-    ProduceStoredPng(pixels.data(), width, height, keep_alpha, &adler, false,
+    ProduceStoredPng(pixels.data(), width, height, keep_alpha, std::nullopt, &adler,
                      [&o](const std::uint8_t* bytes, std::size_t n) {
                          std::memcpy(o, bytes, n);
                          o += n;
                          return true;
                      });
-    const std::size_t idat = f.IdatBegin();
+    const std::size_t idat = StoredPng::kIdatCrcFrom;
     const auto crc = static_cast<std::uint32_t>(
         ChecksumCrc(crc32(0, nullptr, 0), out->data() + idat, static_cast<std::size_t>(o - out->data()) - idat));
     PutTail(o, crc);
@@ -283,8 +285,9 @@ bool EncodePng(std::vector<std::uint32_t>&& pixels, std::uint32_t width, std::ui
 
 bool EncodePng(const std::uint32_t* pixels, std::uint32_t width, std::uint32_t height,
                bool keep_alpha, std::vector<std::uint8_t>* out) {
-    out->clear();
-    if (!pixels || width == 0 || height == 0 || width > kMaxImageSide || height > kMaxImageSide) {
+    // The sizes are checked before the copy is made; the overload checks the rest.
+    if (!pixels || width > kMaxImageSide || height > kMaxImageSide) {
+        out->clear();
         return false;
     }
     return EncodePng(std::vector<std::uint32_t>(pixels, pixels + static_cast<std::size_t>(width) * height),

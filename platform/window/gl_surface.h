@@ -68,7 +68,7 @@ WindowHandle GlSurfaceWindow(GlSurface surface);
 // wait: a blocking AnimateWindow of the surface's window calls "step" instead of sleeping
 // between two opacity steps, again and again until "step" answers false, and forgets the work
 // when the animation ends. A GL backend uses it to have its programs compiled for the first
-// frame while the window fades in. Each step should take no more than a few tens of
+// frame, and its textures uploaded, while the window fades in. Each step should take no more than a few tens of
 // milliseconds (the fade's next opacity step waits for it); it makes its own context current.
 // A later call replaces the work; a null "step" removes it; DestroyGlSurface drops it.
 using GlSurfaceIdleStep = bool (*)(void* user);
