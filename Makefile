@@ -1,13 +1,15 @@
-# Makefile: the front door. `make` sets everything up and builds, `make test` runs every test,
-# `make run` starts the intro (on a virtual X server when no display exists).
+# Makefile: the front door. `make` sets everything up and builds, `make test` runs the Linux
+# tests, `make run` starts the intro (on a virtual X server when no display exists).
 #
 #   make                 install missing packages, configure into build/, build everything
-#   make test            build, then run every test (under Xvfb when DISPLAY is unset), then
-#                        build the Windows program and run its tests under Wine
+#   make test            build, then run the Linux tests (under Xvfb when DISPLAY is unset)
+#   make test-windows    cross-build the Windows programs, run their tests under Wine
+#   make test-web        build the web page, run its tests in headless Chromium
+#   make test-all        all of the above, plus make test SANITIZE=1
 #   make windows         cross-build the 32-bit Windows program: build-win/intro.exe
 #   make run             build, then run the intro
-#   make test SANITIZE=1 the same tests built with AddressSanitizer + UBSan, in build-asan/
-#   make test TSAN=1     the same tests built with ThreadSanitizer, in build-tsan/
+#   make test SANITIZE=1 the Linux tests built with AddressSanitizer + UBSan, in build-asan/
+#   make test TSAN=1     the Linux tests built with ThreadSanitizer, in build-tsan/
 #   make bench           build and run the benchmark binaries
 #   make soak            build, then run the intro for ten minutes sampling memory, descriptors,
 #                        threads, frames and sound (scripts/soak; not part of make test)
@@ -24,13 +26,6 @@ else ifeq ($(TSAN),1)
 else
   BUILD ?= build
 endif
-# The Windows build and its tests join the plain test run (not the sanitizer runs: their
-# builds are for Linux only). WINDOWS=0 leaves them out.
-ifeq ($(SANITIZE)$(TSAN),)
-  WINDOWS ?= 1
-else
-  WINDOWS ?= 0
-endif
 WIN_BUILD ?= build-win
 
 # Tests that need a display get a virtual one: 1280 x 1024, 24-bit, with GLX (Mesa llvmpipe).
@@ -41,7 +36,7 @@ else
   WITH_DISPLAY =
 endif
 
-.PHONY: all deps configure build test run bench soak clean windows
+.PHONY: all deps configure build test test-windows test-all run bench soak clean windows
 
 all: build
 
@@ -56,11 +51,19 @@ configure: deps $(BUILD)/CMakeCache.txt
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-test: build $(if $(filter 1,$(WINDOWS)),windows)
+test: build
 	cd $(BUILD) && $(WITH_DISPLAY) ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
-ifeq ($(WINDOWS),1)
+
+test-windows: windows
 	scripts/test-windows $(WIN_BUILD)
-endif
+
+# Every platform's tests, then the sanitized Linux suite. Each target runs even when an
+# earlier one failed; the run fails if any did.
+test-all:
+	@status=0; \
+	for t in test test-windows test-web "test SANITIZE=1"; do \
+	  $(MAKE) --no-print-directory $$t || { echo "make test-all: '$$t' failed" >&2; status=1; }; \
+	done; exit $$status
 
 # The libraries are cross-built once into a cache outside the clone (scripts/build-windows-deps).
 windows:
