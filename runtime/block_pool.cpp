@@ -60,6 +60,11 @@ struct BlockPool {
     bool locked;
     std::int32_t chunkCount;
     std::int32_t lastChunkBlocks;
+    // The live chunks sorted by address, so a returned pointer is matched to its chunk before
+    // anything at that pointer is read: a block whose chunk is gone is then refused without
+    // touching freed memory.
+    Chunk** index;
+    std::int32_t indexCapacity;
     std::mutex lock;
 };
 
@@ -90,6 +95,51 @@ std::uintptr_t* HeaderOf(void* block) { return static_cast<std::uintptr_t*>(bloc
 
 char* BlockArea(Chunk* c) { return reinterpret_cast<char*>(c + 1); }
 
+// Position of the first indexed chunk at an address above `address`.
+std::int32_t IndexUpperBound(const BlockPool* pool, std::uintptr_t address) {
+    const auto begin = pool->index, end = pool->index + pool->chunkCount;
+    return static_cast<std::int32_t>(std::upper_bound(begin, end, address, [](std::uintptr_t a, Chunk* c) {
+        return a < reinterpret_cast<std::uintptr_t>(c);
+    }) - begin);
+}
+
+// Files a new chunk in the index (chunkCount not yet counting it); false without memory.
+bool IndexChunk(BlockPool* pool, Chunk* chunk) {
+    if (pool->chunkCount == pool->indexCapacity) {
+        const std::int32_t capacity = std::max(16, pool->indexCapacity * 2);
+        auto* grown = static_cast<Chunk**>(RuntimeAlloc(sizeof(Chunk*) * static_cast<std::size_t>(capacity)));
+        if (!grown) return false;
+        std::copy(pool->index, pool->index + pool->chunkCount, grown);
+        RuntimeFree(pool->index);
+        pool->index = grown;
+        pool->indexCapacity = capacity;
+    }
+    const std::int32_t at = IndexUpperBound(pool, reinterpret_cast<std::uintptr_t>(chunk));
+    std::copy_backward(pool->index + at, pool->index + pool->chunkCount, pool->index + pool->chunkCount + 1);
+    pool->index[at] = chunk;
+    return true;
+}
+
+void UnindexChunk(BlockPool* pool, Chunk* chunk) {
+    const std::int32_t at = IndexUpperBound(pool, reinterpret_cast<std::uintptr_t>(chunk)) - 1;
+    if (at < 0 || pool->index[at] != chunk) return;
+    std::copy(pool->index + at + 1, pool->index + pool->chunkCount, pool->index + at);
+}
+
+// The live chunk whose block area holds a block starting exactly at `block`, or null.
+Chunk* ChunkOf(const BlockPool* pool, const void* block) {
+    const auto address = reinterpret_cast<std::uintptr_t>(block);
+    const std::int32_t at = IndexUpperBound(pool, address) - 1;
+    if (at < 0) return nullptr;
+    Chunk* chunk = pool->index[at];
+    const auto area = reinterpret_cast<std::uintptr_t>(BlockArea(chunk));
+    if (address < area + kWord) return nullptr;
+    const std::uintptr_t offset = address - area - kWord;
+    const auto stride = static_cast<std::uintptr_t>(pool->stride);
+    if (offset % stride != 0 || offset / stride >= static_cast<std::uintptr_t>(chunk->freshUsed)) return nullptr;
+    return chunk;
+}
+
 // Makes a chunk sized for the pool's current total, or a one-block chunk when that fails.
 Chunk* MakeChunk(BlockPool* pool) {
     std::int64_t blocks = (pool->totalBlocks / 16) / 16 * 16;
@@ -103,6 +153,10 @@ Chunk* MakeChunk(BlockPool* pool) {
         chunk = static_cast<Chunk*>(RuntimeAlloc(bytesFor(1)));
     }
     if (!chunk) return nullptr;
+    if (!IndexChunk(pool, chunk)) {
+        RuntimeFree(chunk);
+        return nullptr;
+    }
     chunk->owner = pool;
     chunk->capacity = static_cast<std::int32_t>(blocks);
     pool->totalBlocks += blocks;
@@ -114,6 +168,7 @@ Chunk* MakeChunk(BlockPool* pool) {
 void FreeChunk(BlockPool* pool, Chunk* chunk) {
     (chunk->full ? pool->fullChunks : pool->freeChunks).Remove(chunk);
     pool->totalBlocks -= chunk->capacity;
+    UnindexChunk(pool, chunk);
     --pool->chunkCount;
     RuntimeFree(chunk);
 }
@@ -131,6 +186,7 @@ void FreeAllChunks(BlockPool* pool) {
 
 void FreePool(BlockPool* pool) {
     FreeAllChunks(pool);
+    RuntimeFree(pool->index);
     pool->~BlockPool();
     RuntimeFree(pool);
 }
@@ -203,10 +259,11 @@ void* TakeBlock(BlockPool* pool) {
 void ReturnBlock(BlockPool* pool, void* block) {
     if (!pool || !block) return;
     PoolGuard guard(pool);
+    Chunk* chunk = ChunkOf(pool, block);
+    if (!chunk) return;  // not a block of this pool's live chunks (its chunk may be freed)
     const std::uintptr_t header = *HeaderOf(block);
     if (header & 1u) return;  // already returned
-    auto* chunk = reinterpret_cast<Chunk*>(header);
-    if (!chunk || chunk->owner != pool) return;
+    if (reinterpret_cast<Chunk*>(header) != chunk) return;  // not a block's start
     *static_cast<void**>(block) = chunk->freeList;
     chunk->freeList = block;
     *HeaderOf(block) = header | 1u;

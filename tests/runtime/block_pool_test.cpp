@@ -115,6 +115,35 @@ TEST_F(BlockPoolTest, ReturningTwiceOrNullChangesNothing) {
     runtime::DestroyBlockPool(pool);
 }
 
+// A block returned again after its chunk went back to the heap must be refused from the pool's
+// own records: the chunk's memory is gone (AddressSanitizer reports any read of it), and a
+// pointer that is no block start, or belongs to another pool, is refused the same way.
+TEST_F(BlockPoolTest, RefusesBlocksWhoseChunkIsFreedOrThatAreNotItsBlocks) {
+    BlockPool* pool = runtime::CreateBlockPool(16, 16, 16, 0);
+    BlockPool* other = runtime::CreateBlockPool(16, 16, 16, 0);
+    void* a = runtime::TakeBlock(pool);
+    void* b = runtime::TakeBlock(pool);
+    runtime::ReturnBlock(pool, a);
+    runtime::ReturnBlock(pool, b);
+    ASSERT_EQ(runtime::GetBlockPoolStats(pool).chunkCount, 0);
+    runtime::ReturnBlock(pool, a);
+    runtime::ReturnBlock(pool, b);
+    EXPECT_EQ(runtime::GetBlockPoolStats(pool).chunkCount, 0);
+
+    void* c = runtime::TakeBlock(pool);
+    void* d = runtime::TakeBlock(pool);
+    void* foreign = runtime::TakeBlock(other);
+    runtime::ReturnBlock(pool, static_cast<char*>(c) + 8);  // inside a block, not its start
+    runtime::ReturnBlock(pool, foreign);
+    runtime::ReturnBlock(pool, c);
+    EXPECT_EQ(runtime::GetBlockPoolStats(pool).chunkCount, 1);  // d is still handed out
+    EXPECT_EQ(runtime::GetBlockPoolStats(other).chunkCount, 1);
+    EXPECT_EQ(runtime::TakeBlock(pool), c);
+    EXPECT_NE(runtime::TakeBlock(pool), d);
+    runtime::DestroyBlockPool(pool);
+    runtime::DestroyBlockPool(other);
+}
+
 TEST_F(BlockPoolTest, FallsBackToOneBlockChunksAndFailsCleanly) {
     BlockPool* pool = runtime::CreateBlockPool(100, 16, 256, 0);
     g_failAbove = 300;  // a 16-block chunk cannot be made, a one-block chunk can
