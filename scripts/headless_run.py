@@ -4,6 +4,7 @@
 import os
 import subprocess
 import sys
+import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -20,11 +21,27 @@ def main():
             # No sound card here: run silent without the audio drivers' complaints.
             env.setdefault("SDL_AUDIODRIVER", "dummy")
         print(f"run-intro: no display; running {exe} on a virtual X server {display}")
-        intro = subprocess.Popen([exe], env=env)
-        window = xtools.find_window(display, "WindowClass_0", timeout=15)
+        # The intro's stderr is kept, so that a run that ends before its window shows can say
+        # why; it is passed on at the end either way.
+        err = tempfile.TemporaryFile()
+        intro = subprocess.Popen([exe], env=env, stderr=err)
+
+        def pass_stderr():
+            err.seek(0)
+            text = err.read().decode(errors="replace")
+            if text:
+                sys.stderr.write(text if text.endswith("\n") else text + "\n")
+
+        window = xtools.find_window(display, "WindowClass_0", timeout=30, proc=intro)
         if window is None:
-            print("run-intro: the intro opened no window", file=sys.stderr)
-            intro.kill()
+            if intro.poll() is not None:
+                print(f"run-intro: the intro exited with code {intro.returncode} before its "
+                      "window showed; its stderr follows", file=sys.stderr)
+            else:
+                print("run-intro: the intro opened no window in 30 s", file=sys.stderr)
+                intro.kill()
+                intro.wait()
+            pass_stderr()
             return 1
         time.sleep(8)  # the caption animation starts 4-5 s after set-up
         try:
@@ -38,10 +55,13 @@ def main():
             code = intro.wait(timeout=15)
         except subprocess.TimeoutExpired:
             intro.kill()
+            intro.wait()
+            pass_stderr()
             print("run-intro: the intro did not exit after Escape", file=sys.stderr)
             return 1
         finally:
             keys.close()
+        pass_stderr()
         print(f"run-intro: exit code {code}")
         return 0 if code == 0 else 1
     finally:

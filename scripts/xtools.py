@@ -5,33 +5,65 @@ import ctypes
 import ctypes.util
 import os
 import re
+import select
 import struct
 import subprocess
 import time
 import zlib
 
 
-def start_xvfb(width=1280, height=1024):
-    """Starts Xvfb on a free display number; returns (process, ':N')."""
-    for n in range(90, 190):
-        if os.path.exists(f"/tmp/.X{n}-lock") or os.path.exists(f"/tmp/.X11-unix/X{n}"):
-            continue
-        proc = subprocess.Popen(
-            ["Xvfb", f":{n}", "-screen", "0", f"{width}x{height}x24", "-nolisten", "tcp"],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        for _ in range(100):
-            if os.path.exists(f"/tmp/.X11-unix/X{n}"):
-                return proc, f":{n}"
-            if proc.poll() is not None:
+def can_connect(display):
+    """True when the X server of `display` accepts a client connection now."""
+    x11 = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    dpy = x11.XOpenDisplay(display.encode())
+    if not dpy:
+        return False
+    x11.XCloseDisplay(dpy)
+    return True
+
+
+def start_xvfb(width=1280, height=1024, timeout=20.0):
+    """Starts Xvfb on a free display number; returns (process, ':N') once it accepts
+    connections. Xvfb picks the number itself and writes it to a pipe when it is ready
+    (-displayfd); a client connection then confirms it."""
+    read_end, write_end = os.pipe()
+    proc = subprocess.Popen(
+        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{width}x{height}x24",
+         "-nolisten", "tcp"],
+        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(write_end,))
+    os.close(write_end)
+    deadline = time.time() + timeout
+    number = b""
+    try:
+        while not number.endswith(b"\n") and time.time() < deadline:
+            ready, _, _ = select.select([read_end], [], [], max(0.0, deadline - time.time()))
+            if not ready:
                 break
+            part = os.read(read_end, 16)
+            if not part:  # Xvfb ended before it was ready
+                break
+            number += part
+    finally:
+        os.close(read_end)
+    if number.strip():
+        display = f":{int(number)}"
+        while time.time() < deadline and proc.poll() is None:
+            if can_connect(display):
+                return proc, display
             time.sleep(0.05)
-        proc.kill()
-    raise RuntimeError("no free display for Xvfb")
+    proc.kill()
+    proc.wait()
+    raise RuntimeError("Xvfb did not start: it did not accept a connection within "
+                       f"{timeout:.0f} s (exit code {proc.returncode})")
 
 
-def find_window(display, wm_class, timeout=10.0, only_visible=False):
+def find_window(display, wm_class, timeout=10.0, only_visible=False, proc=None):
     """Returns the id of the first window whose class is wm_class (only mapped ones when
-    only_visible: a program's helper windows share its class under Wine), or None."""
+    only_visible: a program's helper windows share its class under Wine), or None. With
+    `proc`, gives up as soon as that process has ended."""
     env = dict(os.environ, DISPLAY=display)
     deadline = time.time() + timeout
     visible = ["--onlyvisible"] if only_visible else []
@@ -40,6 +72,8 @@ def find_window(display, wm_class, timeout=10.0, only_visible=False):
                              env=env, capture_output=True, text=True).stdout.split()
         if out:
             return int(out[0])
+        if proc is not None and proc.poll() is not None:
+            return None
         time.sleep(0.1)
     return None
 

@@ -53,6 +53,36 @@ def opacity(display, window):
     return int(out.split("=")[1].strip()) / 0xFFFFFFFF
 
 
+def focused_window(display):
+    """The window that has the X keyboard focus, or None."""
+    out = subprocess.run(["xdotool", "getwindowfocus"], env=dict(os.environ, DISPLAY=display),
+                         capture_output=True, text=True).stdout.strip()
+    return int(out) if out.isdigit() else None
+
+
+def window_exists(display, window):
+    return subprocess.run(["xwininfo", "-id", str(window)], env=dict(os.environ, DISPLAY=display),
+                          capture_output=True).returncode == 0
+
+
+def processes_of_session(pid):
+    """The live processes started by `pid`, a process group leader: its children, and orphans
+    that kept its process group, from /proc."""
+    found = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit() or int(entry) == pid:
+            continue
+        try:
+            with open(f"/proc/{entry}/stat") as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+        except OSError:
+            continue
+        ppid, pgrp = int(fields[1]), int(fields[2])
+        if ppid == pid or pgrp == pid:
+            found.append(int(entry))
+    return found
+
+
 def send_close_request(display, window):
     """Sends WM_DELETE_WINDOW to the window, as a window manager's close button would."""
     x11 = ctypes.CDLL("libX11.so.6")
@@ -121,11 +151,27 @@ class Intro:
             else:
                 full_env[name] = value
         self.started = time.time()
-        self.proc = subprocess.Popen([WINE, EXE] if WINE else [EXE], env=full_env, stderr=stderr)
+        # Without a caller's stderr, it is kept to explain a run that ends before its window.
+        self.err = None if stderr is not None else tempfile.TemporaryFile()
+        # Its own process group, so that whatever it starts can be found after it has ended.
+        self.proc = subprocess.Popen([WINE, EXE] if WINE else [EXE], env=full_env,
+                                     stderr=stderr if stderr is not None else self.err,
+                                     start_new_session=True)
         self.window = xtools.find_window(self.display, WINDOW_CLASS, timeout=20,
-                                         only_visible=bool(WINE))
+                                         only_visible=bool(WINE), proc=self.proc)
         if self.window:
             self.focus()  # under Wine a key held since the start counts from here on
+
+    def why_no_window(self):
+        """What to say when no window showed: the exit code and stderr of an early end."""
+        if self.proc.poll() is None:
+            return "the intro opened no window in 20 s"
+        text = ""
+        if self.err is not None:
+            self.err.seek(0)
+            text = self.err.read().decode(errors="replace").strip()
+        return (f"the intro exited with code {self.proc.returncode} before its window showed"
+                + (f"; its stderr: {text}" if text else "; its stderr was empty"))
 
     def screenshot(self, name):
         path = os.path.join(ARTIFACTS, name)
@@ -160,6 +206,8 @@ class Intro:
             self.proc.kill()
             self.proc.wait()
         self.keys.close()
+        if self.err is not None:
+            self.err.close()
         if self.xvfb:
             self.xvfb.terminate()
             self.xvfb.wait()
@@ -194,7 +242,8 @@ class IntroTest(unittest.TestCase):
         if self.intro:  # the run of an earlier sub-test
             self.intro.close()
         self.intro = Intro(**kw)
-        self.assertIsNotNone(self.intro.window, "the intro opened no window")
+        if self.intro.window is None:
+            self.fail(self.intro.why_no_window())
         return self.intro
 
     def assert_ends_through_the_fade_out(self, ending):
@@ -304,26 +353,51 @@ class IntroTest(unittest.TestCase):
                 time.sleep(2.5)
                 self.assert_ends_through_the_fade_out(sig)
 
+    TOO_OLD_GL = {"MESA_GL_VERSION_OVERRIDE": "2.1", "MESA_GLSL_VERSION_OVERRIDE": "120"}
+
+    def find_error_box(self, intro):
+        """The "Error CreateEffect!" box of a run on a display whose OpenGL is too old, or None
+        where the platform shows no box (under Wine it may not)."""
+        return xtools.find_window_by_name(intro.display, "Error CreateEffect!", 10)
+
     def test_without_opengl_33_the_loop_waits_and_escape_or_sigterm_ends_it(self):
         # Mesa's version override makes a display whose OpenGL is too old for the device: the
-        # effect cannot be made (its error box is dismissed where it can show), the window
-        # stays black, and the frame loop must wait instead of spinning a core.
-        too_old = {"MESA_GL_VERSION_OVERRIDE": "2.1", "MESA_GLSL_VERSION_OVERRIDE": "120"}
+        # effect cannot be made, its error box takes the keyboard focus as it opens and goes
+        # with Return, the window stays black, and the frame loop must wait instead of
+        # spinning a core.
         # (Windows programs get no POSIX signals.)
         for ending in ("Escape",) if WINE else ("Escape", signal.SIGTERM):
             with self.subTest(ending=str(ending)):
-                intro = self.start(env=too_old)
-                time.sleep(4)
-                box = xtools.find_window_by_name(intro.display, "Error CreateEffect!", 1)
+                intro = self.start(env=self.TOO_OLD_GL)
+                box = self.find_error_box(intro)
+                if not WINE:
+                    self.assertIsNotNone(box, "no error box")
                 if box is not None:
-                    x, y, w, h, _ = geometry(intro.display, box)
-                    intro.keys.move(x + w // 2, y + h // 2)
+                    deadline = time.time() + 5
+                    while time.time() < deadline and focused_window(intro.display) != box:
+                        time.sleep(0.05)
+                    self.assertEqual(focused_window(intro.display), box,
+                                     "the error box did not take the keyboard focus")
                     intro.keys.tap("Return", 0.2)
-                    time.sleep(1)
+                    deadline = time.time() + 5
+                    while time.time() < deadline and window_exists(intro.display, box):
+                        time.sleep(0.05)
+                    self.assertFalse(window_exists(intro.display, box), "Return left the box up")
                 cpu, waits, wall = main_thread_usage(intro.proc.pid, 2.0)
                 self.assertLess(cpu, 0.5 * wall, "the main thread spins without a device")
                 self.assertGreaterEqual(waits, 5, "the main thread never waits")
                 self.assert_ends_through_the_fade_out(ending)
+
+    @unittest.skipIf(WINE, "Windows programs get no POSIX signals: Wine ends them at once")
+    def test_a_termination_request_during_the_error_box_closes_it_and_ends_with_zero(self):
+        intro = self.start(env=self.TOO_OLD_GL)
+        box = self.find_error_box(intro)
+        self.assertIsNotNone(box, "no error box")
+        intro.proc.send_signal(signal.SIGTERM)
+        self.assertEqual(intro.wait(timeout=15), 0)
+        self.assertFalse(window_exists(intro.display, box), "the box outlived the program")
+        self.assertEqual(processes_of_session(intro.proc.pid), [],
+                         "the program left processes behind")
 
     def test_escape_held_from_the_start_ends_after_the_fade_in(self):
         intro = self.start(before_start=lambda i: i.keys.key("Escape", True))

@@ -29,4 +29,12 @@ bool DesktopFlush(SDL_Window* window);
 // the desktop now.
 bool DesktopQueryPointer(int* x, int* y, bool* leftDown);
 
+// Shows SDL's message box for "data" in a child process, so that the wait can be given up,
+// and gives the box the keyboard focus once it is on the screen (as desktops do with a new
+// dialog). Every few milliseconds "keepWaiting" is asked; when it answers false the box's
+// processes are ended and nothing is left behind. Answers false where this desktop cannot run
+// the box so (the caller then shows it itself); otherwise true, with *chosen the button's id,
+// or -1 when the box failed or was given up.
+bool DesktopRunMessageBox(const SDL_MessageBoxData& data, int* chosen, bool (*keepWaiting)());
+
 }  // namespace platform::window::sdl

@@ -54,4 +54,7 @@ bool DesktopQueryPointer(int* x, int* y, bool* leftDown) {
     return true;
 }
 
+// A Win32 message box pumps the thread's messages itself and ends with its process.
+bool DesktopRunMessageBox(const SDL_MessageBoxData&, int*, bool (*)()) { return false; }
+
 }  // namespace platform::window::sdl

@@ -372,6 +372,13 @@ void Pump() {
     while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1) Translate(e);
 }
 
+// Asked while a message box is up: gathers the events that arrive meanwhile into the queue
+// (a termination request among them ends the box; it is acted on once the box is gone).
+bool KeepShowingMessageBox() {
+    Pump();
+    return !terminationRequested;
+}
+
 // Waits for the next SDL event ("timeout_ms" -1 = no limit) and translates it.
 bool WaitAndTranslate(int timeout_ms) {
     SDL_Event e;
@@ -1110,6 +1117,7 @@ int ShowPlatformMessageBox(WindowHandle owner, const char* text, const char* cap
     const SDL_MessageBoxData data{flags, r != nullptr ? r->sdl : nullptr, caption, text,
                                   count, buttons, nullptr};
     int chosen = 0;
+    if (sdl::DesktopRunMessageBox(data, &chosen, KeepShowingMessageBox)) return std::max(chosen, 0);
     if (SDL_ShowMessageBox(&data, &chosen) != 0 || chosen < 0) return 0;
     return chosen;
 }
