@@ -5,7 +5,7 @@
 // it (a loop bound, cos and sin of constant angles) and unroll loops. The effect object uses
 // this to build each pass's program with its unset parameters folded in.
 //
-// It relies on one convention of the emitter (emit_glsl.cpp): every numeric parameter a shader
+// It relies on one convention of the emitter (glsl_stage.cpp): every numeric parameter a shader
 // reads is declared on a line of its own, "uniform TYPE NAME;" or "uniform TYPE NAME[N];",
 // where NAME is ParameterInfo::glslName.
 //

@@ -1,0 +1,125 @@
+// platform/gfx/fx/glsl_emitter.h: the GLSL writer's class and helpers, shared by the emitter's
+// files (emit_glsl.cpp holds the entry point).
+#pragma once
+
+#include <functional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "platform/gfx/fx/emit_glsl.h"
+
+namespace platform::gfx::fx::glsl {
+
+// glsl_names.cpp: names, types and literals as GLSL spells them
+std::string UserName(std::string_view name);
+std::string FunctionName(const FuncDecl* f);
+std::string GlslType(const Type& t);
+std::string ArraySuffix(const Type& t);
+std::string FormatFloat(double v);
+double LiteralValue(const Expr* e);
+
+inline constexpr char kComponents[] = "xyzw";
+
+enum Helper { kHelperFmod, kHelperClip, kHelperSincos, kHelperLit, kHelperFrexp, kHelperIsfinite, kHelperCount };
+
+// Functions the generated code calls that GLSL 3.30 lacks, in the four float shapes.
+std::string HelperText(Helper h);
+
+class Emitter {
+public:
+    Emitter(const CheckedEffect& effect, PassInfo& out) : effect_(effect), out_(out) {}
+
+    // The GLSL text of one stage of the pass; "other" is the pass's other stage.
+    std::string stage(const EntryPoint& entry, bool vertex, const EntryPoint* other);
+
+private:
+    // Calls "f" on every expression of statement "s" and the statements inside it.
+    template <typename F>
+    static void EachExpression(const Stmt* s, const F& f) {
+        if (!s) return;
+        f(s->expr);
+        f(s->step);
+        EachExpression(s->init, f);
+        EachExpression(s->then, f);
+        EachExpression(s->otherwise, f);
+        for (const Stmt* b : s->body) EachExpression(b, f);
+        for (const VarDecl* v : s->decls) f(v->init);
+    }
+
+    void need(Helper h) { helpers_.insert(h); }
+
+    std::string call(const char* name, const Expr* e) { return std::string(name) + "(" + args(e) + ")"; }
+
+    std::string pad() const { return std::string(static_cast<std::size_t>(indent_) * 4, ' '); }
+
+    // glsl_collect.cpp: what a stage reaches: functions, globals, and the parameters it writes
+    void collectFunctions(const FuncDecl* f);
+    void collectGlobals(const Expr* e);
+    void collectGlobals(const Stmt* s);
+    void addGlobal(const VarDecl* v);
+    static const VarDecl* writtenVariable(const Expr* e);
+    void noteWrite(const Expr* target);
+    void collectWrites(const Expr* e);
+    void collectWrites(const Stmt* s);
+    static bool writesArgument(const Expr* e, std::size_t i);
+    void closeGlobals();
+
+    // glsl_expr.cpp: expressions and conversions
+    std::string args(const Expr* e, std::size_t from = 0);
+    static const char* compareFunction(Tok op);
+    std::string expr(const Expr* e);
+    std::string binary(const Expr* e);
+    std::string member(const Expr* e);
+    std::string select(const Expr* e);
+    std::string assignMatrixElements(const Expr* e);
+    std::string assignParts(const Expr* e);
+    std::string construct(const Expr* e);
+    static std::string splatMatrix(const std::string& scalar, const Type& t);
+    std::string convert(const Expr* e, const Type& to);
+    std::string convertText(const std::string& text, const Type& from, const Type& to);
+    std::string splatStruct(const std::string& scalar, const Type& from, const Type& to);
+    std::string zero(const Type& t);
+
+    // glsl_intrinsic.cpp: intrinsic calls and texture lookups
+    std::string sample(const Expr* e, Dim dim, const char* kind);
+    std::string intrinsic(const Expr* e);
+
+    // glsl_stmt.cpp: statements
+    std::string declaration(const VarDecl* v);
+    std::string simple(const Stmt* s);
+    std::string stmt(const Stmt* s);
+    std::string nested(const Stmt* s);
+    std::string indented(const Stmt* s);
+
+    // glsl_stage.cpp: declarations, functions and the stages' main functions
+    std::string variableName(const VarDecl* v) const;
+    std::string structs();
+    void useLocals(const Stmt* s, const std::function<void(const Type&)>& use);
+    std::string globalsText(bool vertex);
+    std::string staticInits();
+    std::string function(const FuncDecl* f);
+    std::string ioPath(const FuncDecl& f, const IoVar& io);
+    static std::string Pad4(const std::string& value, const Type& t);
+    std::string fromVec4(const std::string& source, const Type& t);
+    std::string callEntry(const EntryPoint& entry, const std::vector<IoVar>& inputs,
+                          const std::function<std::string(const IoVar&)>& input);
+    std::string vertexMain(const EntryPoint& entry, const EntryPoint* pixel);
+    std::string fragmentMain(const EntryPoint& entry, const EntryPoint* vertex);
+
+    const CheckedEffect& effect_;
+    PassInfo& out_;
+    std::set<Helper> helpers_;
+    std::set<std::string> dynamicHelpers_;  // helpers made for the types in use
+    std::vector<const FuncDecl*> funcs_;
+    std::unordered_set<const FuncDecl*> visiting_;
+    std::vector<const VarDecl*> globals_;
+    std::unordered_set<const VarDecl*> globalSet_;
+    std::unordered_set<const VarDecl*> written_;  // uniform parameters the stage writes
+    std::vector<std::string> writtenVaryings_;
+    int indent_ = 0;
+};
+
+}  // namespace platform::gfx::fx::glsl

@@ -1,0 +1,307 @@
+// platform/gfx/fx/glsl_expr.cpp: expressions and conversions.
+#include "platform/gfx/fx/glsl_emitter.h"
+
+#include <cmath>
+
+namespace platform::gfx::fx::glsl {
+
+std::string Emitter::args(const Expr* e, std::size_t from) {
+    std::string s;
+    for (std::size_t i = from; i < e->args.size(); ++i) {
+        if (i > from) s += ", ";
+        s += expr(e->args[i]);
+    }
+    return s;
+}
+
+const char* Emitter::compareFunction(Tok op) {
+    switch (op) {
+        case Tok::Less: return "lessThan";
+        case Tok::Greater: return "greaterThan";
+        case Tok::LessEqual: return "lessThanEqual";
+        case Tok::GreaterEqual: return "greaterThanEqual";
+        case Tok::Equal: return "equal";
+        case Tok::NotEqual: return "notEqual";
+        default: return nullptr;
+    }
+}
+
+std::string Emitter::expr(const Expr* e) {
+    switch (e->kind) {
+        case ExprKind::IntLit: {
+            const double v = LiteralValue(e);
+            return v < 0 ? "(" + std::to_string(static_cast<long long>(v)) + ")"
+                         : std::to_string(static_cast<long long>(v));
+        }
+        case ExprKind::FloatLit: return FormatFloat(LiteralValue(e));
+        case ExprKind::BoolLit: return e->text == "true" ? "true" : "false";
+        case ExprKind::StringLit: return "0";
+        case ExprKind::Name: return e->var ? variableName(e->var) : UserName(e->text);
+        case ExprKind::Unary: {
+            const Type& t = e->args[0]->type;
+            if (e->op == Tok::Bang && t.isVector()) return "not(" + expr(e->args[0]) + ")";
+            return "(" + std::string(TokenName(e->op)) + expr(e->args[0]) + ")";
+        }
+        case ExprKind::Postfix: return "(" + expr(e->args[0]) + TokenName(e->op) + ")";
+        case ExprKind::Binary: return binary(e);
+        case ExprKind::Assign:
+            if (e->args[0]->kind == ExprKind::Construct) return assignParts(e);
+            if (e->args[0]->matrixSwizzle && e->args[0]->swizzleCount > 1)
+                return assignMatrixElements(e);
+            return "(" + expr(e->args[0]) + " = " + expr(e->args[1]) + ")";
+        case ExprKind::Ternary:
+            if (e->args[0]->type.isVector())
+                return "mix(" + expr(e->args[2]) + ", " + expr(e->args[1]) + ", " +
+                       expr(e->args[0]) + ")";
+            // HLSL evaluates both branches; GLSL's ?: skips one, so branches that change
+            // something go through a function, whose arguments are all evaluated in order.
+            if (HasSideEffects(e->args[1]) || HasSideEffects(e->args[2]))
+                return select(e);
+            return "(" + expr(e->args[0]) + " ? " + expr(e->args[1]) + " : " +
+                   expr(e->args[2]) + ")";
+        case ExprKind::Call:
+            if (e->ref == Ref::Function) return FunctionName(e->func) + "(" + args(e) + ")";
+            return intrinsic(e);
+        case ExprKind::Construct: return construct(e);
+        case ExprKind::Cast:
+        case ExprKind::Convert: return convert(e->args[0], e->type);
+        case ExprKind::Member: return member(e);
+        case ExprKind::Index: return expr(e->args[0]) + "[" + expr(e->args[1]) + "]";
+        case ExprKind::Comma: return "(" + expr(e->args[0]) + ", " + expr(e->args[1]) + ")";
+        default: return "0";
+    }
+}
+
+std::string Emitter::binary(const Expr* e) {
+    const Expr* a = e->args[0];
+    const Expr* b = e->args[1];
+    const Type& ta = a->type;
+    if (const char* f = compareFunction(e->op); f && ta.isVector())
+        return std::string(f) + "(" + expr(a) + ", " + expr(b) + ")";
+    if ((e->op == Tok::AndAnd || e->op == Tok::OrOr) && ta.isVector()) {
+        const std::string u = "uvec" + std::to_string(ta.cols);
+        return GlslType(e->type) + "(" + u + "(" + expr(a) + ")" +
+               (e->op == Tok::AndAnd ? " & " : " | ") + u + "(" + expr(b) + "))";
+    }
+    if (e->op == Tok::Star && ta.isMatrix() && b->type.isMatrix())
+        return "matrixCompMult(" + expr(a) + ", " + expr(b) + ")";
+    if (e->op == Tok::Percent && e->type.base == Base::Float) {
+        need(kHelperFmod);
+        return "fx_fmod(" + expr(a) + ", " + expr(b) + ")";
+    }
+    // HLSL's && and || evaluate both operands; GLSL's skip the second one.
+    if ((e->op == Tok::AndAnd || e->op == Tok::OrOr) && HasSideEffects(b)) {
+        const bool conj = e->op == Tok::AndAnd;
+        dynamicHelpers_.insert(conj ? "bool fx_and(bool a, bool b) { return a && b; }\n"
+                                    : "bool fx_or(bool a, bool b) { return a || b; }\n");
+        return std::string(conj ? "fx_and(" : "fx_or(") + expr(a) + ", " + expr(b) + ")";
+    }
+    // Integer / and % truncate toward zero as C does (Direct3D 9 defines % only for operands
+    // of the same sign; this is its truncating meaning for the others too). GLSL leaves
+    // both undefined for negative operands, so they work on magnitudes and put the sign
+    // back. A zero divisor stays undefined, as it is in Direct3D 9.
+    if ((e->op == Tok::Slash || e->op == Tok::Percent) && e->type.base == Base::Int &&
+        e->type.rows == 0) {
+        const std::string T = GlslType(e->type);
+        dynamicHelpers_.insert(T + " fx_idiv(" + T + " a, " + T +
+                               " b) { return (abs(a) / abs(b)) * sign(a) * sign(b); }\n");
+        if (e->op == Tok::Slash) return "fx_idiv(" + expr(a) + ", " + expr(b) + ")";
+        dynamicHelpers_.insert(T + " fx_imod(" + T + " a, " + T +
+                               " b) { return a - b * ((abs(a) / abs(b)) * sign(a) * sign(b)); }\n");
+        return "fx_imod(" + expr(a) + ", " + expr(b) + ")";
+    }
+    return "(" + expr(a) + " " + TokenName(e->op) + " " + expr(b) + ")";
+}
+
+std::string Emitter::member(const Expr* e) {
+    const Expr* base = e->args[0];
+    if (e->swizzleCount == 0) return expr(base) + "." + UserName(e->text);
+    if (e->matrixSwizzle) {
+        auto element = [&](int k) {
+            return expr(base) + "[" + std::to_string(k / 4) + "][" + std::to_string(k % 4) + "]";
+        };
+        if (e->swizzleCount == 1) return element(e->swizzle[0]);
+        // Several elements: a helper takes the matrix once and picks them.
+        const std::string mat = GlslType(base->type);
+        const std::string vec = "vec" + std::to_string(e->swizzleCount);
+        const std::string ivec = "ivec" + std::to_string(e->swizzleCount);
+        const std::string name = "fx_pick_" + mat;
+        std::string body = vec + " " + name + "(" + mat + " m, " + ivec + " r, " + ivec + " c) { return " + vec + "(";
+        for (int i = 0; i < e->swizzleCount; ++i)
+            body += std::string(i ? ", " : "") + "m[r." + kComponents[i] + "][c." + kComponents[i] + "]";
+        dynamicHelpers_.insert(body + "); }\n");
+        std::string rows = ivec + "(", cols = ivec + "(";
+        for (int i = 0; i < e->swizzleCount; ++i) {
+            rows += (i ? ", " : "") + std::to_string(e->swizzle[i] / 4);
+            cols += (i ? ", " : "") + std::to_string(e->swizzle[i] % 4);
+        }
+        return name + "(" + expr(base) + ", " + rows + "), " + cols + "))";
+    }
+    if (base->type.isScalar()) {
+        if (e->swizzleCount == 1) return expr(base);
+        return GlslType(e->type) + "(" + expr(base) + ")";
+    }
+    std::string s = expr(base) + ".";
+    for (int i = 0; i < e->swizzleCount; ++i) s += kComponents[e->swizzle[i]];
+    return s;
+}
+
+// "c ? a : b" with every operand evaluated, in order.
+std::string Emitter::select(const Expr* e) {
+    const std::string T = GlslType(e->type) + ArraySuffix(e->type);
+    std::string name = "fx_select_";
+    for (char ch : T) name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+    dynamicHelpers_.insert(T + " " + name + "(bool c, " + T + " a, " + T +
+                           " b) { return c ? a : b; }\n");
+    return name + "(" + expr(e->args[0]) + ", " + expr(e->args[1]) + ", " +
+           expr(e->args[2]) + ")";
+}
+
+// "m._11_22 = v": GLSL cannot swizzle a matrix, so a helper takes the matrix as inout
+// (its l-value is evaluated once) and writes the elements one by one.
+std::string Emitter::assignMatrixElements(const Expr* e) {
+    const Expr* target = e->args[0];
+    const std::string mat = GlslType(target->args[0]->type);
+    const std::string vec = GlslType(target->type);
+    std::string name = "fx_set_" + mat;
+    std::string body;
+    for (int i = 0; i < target->swizzleCount; ++i) {
+        const int k = target->swizzle[i];
+        name += "_" + std::to_string(k / 4) + std::to_string(k % 4);
+        body += " m[" + std::to_string(k / 4) + "][" + std::to_string(k % 4) + "] = v." +
+                kComponents[i] + ";";
+    }
+    dynamicHelpers_.insert(vec + " " + name + "(inout " + mat + " m, " + vec + " v) {" + body +
+                           " return v; }\n");
+    return name + "(" + expr(target->args[0]) + ", " + expr(e->args[1]) + ")";
+}
+
+// "float4(a, b) = v" assigns the parts of v to a and b in order: a helper takes the parts
+// as out parameters and returns v, so the assignment stays one expression.
+std::string Emitter::assignParts(const Expr* e) {
+    const Expr* target = e->args[0];
+    std::string name = "fx_parts_" + GlslType(target->type);
+    for (const Expr* part : target->args) name += "_" + GlslType(part->type);
+    std::string body = GlslType(target->type) + " " + name + "(";
+    std::string assigns;
+    int from = 0;
+    for (std::size_t i = 0; i < target->args.size(); ++i) {
+        const Type& t = target->args[i]->type;
+        body += "out " + GlslType(t) + " p" + std::to_string(i) + ", ";
+        const int n = t.components();
+        assigns += " p" + std::to_string(i) + " = " + GlslType(t) + "(";
+        for (int k = 0; k < n; ++k) assigns += std::string(k ? ", " : "") + "f[" + std::to_string(from + k) + "]";
+        assigns += ");";
+        from += n;
+    }
+    // The value's components, flattened (matrices by GLSL column, i.e. HLSL row).
+    std::string flat = "float f[" + std::to_string(from) + "] = float[](";
+    for (int k = 0; k < from; ++k) {
+        flat += k ? ", " : "";
+        if (target->type.rows > 0) {
+            flat += "float(v[" + std::to_string(k / target->type.cols) + "][" + std::to_string(k % target->type.cols) + "])";
+        } else if (target->type.cols > 1) {
+            flat += "float(v[" + std::to_string(k) + "])";
+        } else {
+            flat += "float(v)";
+        }
+    }
+    body += GlslType(target->type) + " v) { " + flat + ");" + assigns + " return v; }\n";
+    dynamicHelpers_.insert(body);
+    std::string call = name + "(";
+    for (const Expr* part : target->args) call += expr(part) + ", ";
+    return call + expr(e->args[1]) + ")";
+}
+
+std::string Emitter::construct(const Expr* e) {
+    const Type& t = e->castType;
+    if (t.isArray()) return GlslType(t.element()) + ArraySuffix(t) + "(" + args(e) + ")";
+    if (t.base == Base::Struct) return GlslType(t) + "(" + args(e) + ")";
+    if (e->args.size() == 1 && e->args[0]->type.isScalar() && t.rows > 0)
+        return splatMatrix(expr(e->args[0]), t);
+    return GlslType(t) + "(" + args(e) + ")";
+}
+
+std::string Emitter::splatMatrix(const std::string& scalar, const Type& t) {
+    // GLSL's mat(s) is a diagonal; HLSL's is every element s: scale a matrix of ones (the
+    // scalar's text appears once, however large it is).
+    const std::string column = "vec" + std::to_string(t.cols) + "(1.0)";
+    std::string s = "((" + scalar + ") * " + GlslType(t) + "(";
+    for (int i = 0; i < t.rows; ++i) s += (i ? ", " : "") + column;
+    return s + "))";
+}
+
+// The GLSL for the value of "e" converted to "to" (HLSL's implicit and explicit rules).
+std::string Emitter::convert(const Expr* e, const Type& to) {
+    const Type& from = e->type;
+    if (from == to) return expr(e);
+    const bool literal = e->kind == ExprKind::IntLit || e->kind == ExprKind::FloatLit ||
+                         e->kind == ExprKind::BoolLit;
+    if (literal && to.isScalar()) {
+        const double v = LiteralValue(e);
+        switch (to.base) {
+            case Base::Float: return FormatFloat(v);
+            case Base::Bool: return v != 0.0 ? "true" : "false";
+            case Base::Uint: return std::to_string(static_cast<std::uint32_t>(static_cast<std::int64_t>(v))) + "u";
+            default: {
+                const auto i = static_cast<long long>(std::trunc(v));
+                return i < 0 ? "(" + std::to_string(i) + ")" : std::to_string(i);
+            }
+        }
+    }
+    return convertText(expr(e), from, to);
+}
+
+std::string Emitter::convertText(const std::string& text, const Type& from, const Type& to) {
+    if (from == to) return text;
+    if (to.base == Base::Struct) return splatStruct(text, from, to);
+    if (from.isScalar()) {
+        if (to.isMatrix()) return splatMatrix(convertText(text, from, Type::Scalar(Base::Float)), to);
+        return GlslType(to) + "(" + text + ")";
+    }
+    if (from.isVector() && to.isMatrix()) return GlslType(to) + "(" + text + ")";  // rows in order
+    if (from.isVector()) {
+        std::string v = text;
+        int n = from.cols;
+        if (to.components() < from.cols || to.isScalar()) {
+            n = to.isScalar() ? 1 : to.cols;
+            v = "(" + text + ")." + std::string(kComponents, static_cast<std::size_t>(n));
+        }
+        if (to.base == from.base) return v;
+        return GlslType(to) + "(" + v + ")";
+    }
+    if (from.isMatrix()) {
+        if (to.isScalar()) return GlslType(to) + "((" + text + ")[0][0])";
+        return GlslType(to) + "(" + text + ")";
+    }
+    return text;
+}
+
+std::string Emitter::splatStruct(const std::string& scalar, const Type& from, const Type& to) {
+    std::string s = GlslType(to) + "(";
+    for (std::size_t i = 0; i < to.st->members.size(); ++i) {
+        const Type& mt = to.st->members[i]->type;
+        if (i) s += ", ";
+        if (mt.isArray()) {
+            s += GlslType(mt.element()) + ArraySuffix(mt) + "(";
+            for (int k = 0; k < mt.arraySize; ++k)
+                s += (k ? ", " : "") + convertText(scalar, from, mt.element());
+            s += ")";
+        } else {
+            s += convertText(scalar, from, mt);
+        }
+    }
+    return s + ")";
+}
+
+std::string Emitter::zero(const Type& t) {
+    const Type z = Type::Scalar(Base::Int);
+    if (t.isArray()) {
+        std::string s = GlslType(t.element()) + ArraySuffix(t) + "(";
+        for (int k = 0; k < t.arraySize; ++k) s += (k ? ", " : "") + convertText("0", z, t.element());
+        return s + ")";
+    }
+    return convertText("0", z, t);
+}
+
+}  // namespace platform::gfx::fx::glsl

@@ -1,0 +1,311 @@
+// platform/gfx/fx/glsl_stage.cpp: declarations, functions and the stages' main functions.
+#include "platform/gfx/fx/glsl_emitter.h"
+
+#include <algorithm>
+
+namespace platform::gfx::fx::glsl {
+
+std::string Emitter::stage(const EntryPoint& entry, bool vertex, const EntryPoint* other) {
+    helpers_.clear();
+    dynamicHelpers_.clear();
+    funcs_.clear();
+    globals_.clear();
+    std::string body;
+    if (entry.func) {
+        collectFunctions(entry.func);
+        for (const Expr* a : entry.boundArgs) collectGlobals(a);  // null slots are skipped
+        for (const FuncDecl* f : funcs_) collectGlobals(f->body);
+        for (const FuncDecl* f : funcs_)
+            for (const VarDecl* p : f->params)
+                if (p->init) collectGlobals(p->init);
+    }
+    closeGlobals();
+    written_.clear();
+    for (const FuncDecl* f : funcs_) collectWrites(f->body);
+    // Function bodies first, so that helper and global use is known for the header.
+    for (const FuncDecl* f : funcs_) body += function(f);
+    const std::string mainText = vertex ? vertexMain(entry, other) : fragmentMain(entry, other);
+    std::string head = "#version 330 core\n";
+    for (int h = 0; h < kHelperCount; ++h)
+        if (helpers_.count(static_cast<Helper>(h))) head += HelperText(static_cast<Helper>(h));
+    head += structs();  // before the helpers: some take structs
+    for (const std::string& text : dynamicHelpers_) head += text;
+    head += globalsText(vertex);
+    return head + body + mainText;
+}
+
+// The GLSL name of variable "v" in this stage.
+std::string Emitter::variableName(const VarDecl* v) const {
+    if (written_.count(v)) return "fx_w_" + std::string(v->name);
+    if (v->rename > 0) return UserName(v->name) + "_r" + std::to_string(v->rename);
+    return UserName(v->name);
+}
+
+std::string Emitter::structs() {
+    std::vector<const StructDecl*> used;
+    std::function<void(const Type&)> use = [&](const Type& t) {
+        if (t.base != Base::Struct || !t.st) return;
+        if (std::find(used.begin(), used.end(), t.st) != used.end()) return;
+        for (const VarDecl* m : t.st->members) use(m->type);
+        used.push_back(t.st);
+    };
+    for (const FuncDecl* f : funcs_) {
+        use(f->ret);
+        for (const VarDecl* p : f->params) use(p->type);
+        useLocals(f->body, use);
+    }
+    for (const VarDecl* g : globals_) use(g->type);
+    std::string s;
+    for (const StructDecl* st : used) {
+        s += "struct " + UserName(st->name) + " {\n";
+        for (const VarDecl* m : st->members)
+            s += "    " + GlslType(m->type.element()) + " " + UserName(m->name) +
+                 ArraySuffix(m->type) + ";\n";
+        s += "};\n";
+    }
+    return s;
+}
+
+void Emitter::useLocals(const Stmt* s, const std::function<void(const Type&)>& use) {
+    if (!s) return;
+    for (const VarDecl* v : s->decls) use(v->type);
+    useLocals(s->init, use);
+    useLocals(s->then, use);
+    useLocals(s->otherwise, use);
+    for (const Stmt* b : s->body) useLocals(b, use);
+}
+
+std::string Emitter::globalsText(bool vertex) {
+    std::string s;
+    (void)vertex;
+    for (const VarDecl* g : globals_) {
+        if (g->type.base == Base::Texture) continue;
+        const bool isStatic = (g->storage & kStorageStatic) != 0;
+        s += (isStatic ? "" : "uniform ") + GlslType(g->type.element()) + " " +
+             UserName(g->name) + ArraySuffix(g->type) + ";\n";
+        if (written_.count(g))
+            s += GlslType(g->type.element()) + " " + variableName(g) + ArraySuffix(g->type) + ";\n";
+        if (!isStatic && g->reflectIndex >= 0) {
+            auto& list = g->type.base == Base::Sampler ? out_.samplers : out_.uniforms;
+            auto use = [&list](int index) {
+                if (std::find(list.begin(), list.end(), index) == list.end())
+                    list.push_back(index);
+            };
+            if (g->type.base != Base::Struct) use(g->reflectIndex);
+            // A struct parameter uploads member by member.
+            for (std::size_t i = 0; g->type.base == Base::Struct && i < effect_.parameters.size(); ++i)
+                if (effect_.parameters[i].parent == g->reflectIndex) use(static_cast<int>(i));
+        }
+    }
+    return s;
+}
+
+std::string Emitter::staticInits() {
+    std::string s;
+    for (const VarDecl* g : globals_)
+        if (written_.count(g)) s += "    " + variableName(g) + " = " + UserName(g->name) + ";\n";
+    for (const VarDecl* g : globals_) {
+        if (!(g->storage & kStorageStatic)) continue;
+        s += "    " + UserName(g->name) + " = " +
+             (g->init ? expr(g->init) : zero(g->type)) + ";\n";
+    }
+    return s;
+}
+
+std::string Emitter::function(const FuncDecl* f) {
+    std::string s = GlslType(f->ret) + " " + FunctionName(f) + "(";
+    for (std::size_t i = 0; i < f->params.size(); ++i) {
+        const VarDecl* p = f->params[i];
+        if (i) s += ", ";
+        const unsigned io = p->storage & (kStorageIn | kStorageOut);
+        if (io == (kStorageIn | kStorageOut)) s += "inout ";
+        else if (io == kStorageOut) s += "out ";
+        s += GlslType(p->type.element()) + " " + UserName(p->name) + ArraySuffix(p->type);
+    }
+    s += ")\n";
+    indent_ = 0;
+    s += stmt(f->body);
+    return s;
+}
+
+// The GLSL path to an IoVar inside the wrapper's locals ("fx_p1.hmember").
+std::string Emitter::ioPath(const FuncDecl& f, const IoVar& io) {
+    std::string s = io.param < 0 ? "fx_ret" : "fx_p" + std::to_string(io.param);
+    Type t = io.param < 0 ? f.ret : f.params[static_cast<std::size_t>(io.param)]->type;
+    for (int m : io.path) {
+        s += "." + UserName(t.st->members[static_cast<std::size_t>(m)]->name);
+        t = t.st->members[static_cast<std::size_t>(m)]->type;
+    }
+    if (io.element >= 0) s += "[" + std::to_string(io.element) + "]";
+    return s;
+}
+
+std::string Emitter::Pad4(const std::string& value, const Type& t) {
+    // A vec4 from a scalar or vector, with Direct3D's defaults (0, 0, 0, 1) behind it.
+    const int n = t.cols;
+    const std::string v = t.base == Base::Float ? value : (n == 1 ? "float" : "vec" + std::to_string(n)) + std::string("(") + value + ")";
+    switch (n) {
+        case 1: return "vec4(" + v + ", 0.0, 0.0, 1.0)";
+        case 2: return "vec4(" + v + ", 0.0, 1.0)";
+        case 3: return "vec4(" + v + ", 1.0)";
+        default: return v;
+    }
+}
+
+// "vec4 source" narrowed to the input's type.
+std::string Emitter::fromVec4(const std::string& source, const Type& t) {
+    return convertText(source, Type::Vector(Base::Float, 4), t);
+}
+
+// Declares the entry's parameters and return value as locals, calls it, and returns the
+// call statement. Inputs are assigned by "input(io)".
+std::string Emitter::callEntry(const EntryPoint& entry, const std::vector<IoVar>& inputs,
+                               const std::function<std::string(const IoVar&)>& input) {
+    const FuncDecl& f = *entry.func;
+    std::string s;
+    auto bound = [&](std::size_t i) { return i < entry.boundArgs.size() ? entry.boundArgs[i] : nullptr; };
+    for (std::size_t i = 0; i < f.params.size(); ++i) {
+        if (bound(i)) continue;
+        const VarDecl* p = f.params[i];
+        s += "    " + GlslType(p->type.element()) + " fx_p" + std::to_string(i) + ArraySuffix(p->type) + ";\n";
+    }
+    for (const IoVar& io : inputs) s += "    " + ioPath(f, io) + " = " + input(io) + ";\n";
+    std::string callText = FunctionName(&f) + "(";
+    for (std::size_t i = 0; i < f.params.size(); ++i) {
+        if (i) callText += ", ";
+        callText += bound(i) ? expr(bound(i)) : "fx_p" + std::to_string(i);
+    }
+    callText += ")";
+    if (f.ret.base != Base::Void) {
+        s += "    " + GlslType(f.ret) + " fx_ret = " + callText + ";\n";
+    } else {
+        s += "    " + callText + ";\n";
+    }
+    return s;
+}
+
+std::string Emitter::vertexMain(const EntryPoint& entry, const EntryPoint* pixel) {
+    std::string decls, s = "void main()\n{\n" + staticInits();
+    std::vector<IoVar> ins, outs;
+    std::set<std::string> attributes;
+    auto attribute = [&](const std::string& sem) {
+        const std::string name = "fx_a_" + sem;
+        if (attributes.insert(sem).second) {
+            const int loc = SemanticLocation(sem);
+            decls += "layout(location = " + std::to_string(loc) + ") in vec4 " + name + ";\n";
+            out_.inputs.push_back({sem, loc, 4});
+        }
+        return name;
+    };
+    std::vector<std::string> varyings;
+    auto varying = [&](const std::string& sem) {
+        if (std::find(varyings.begin(), varyings.end(), sem) == varyings.end()) {
+            varyings.push_back(sem);
+            decls += "out vec4 fx_v_" + sem + ";\n";
+        }
+        return "fx_v_" + sem;
+    };
+    auto clip = [](const std::string& p) {
+        return "    gl_Position = vec4(" + p + ".x, -" + p + ".y, 2.0 * " + p + ".z - " + p +
+               ".w, " + p + ".w);\n";
+    };
+    if (entry.func) {
+        CollectIo(*entry.func, entry.boundArgs, ins, outs);
+        for (const IoVar& io : ins) {
+            if (SemanticLocation(io.semantic) < 0) {
+                // No attribute for this semantic: the input reads as zero.
+                continue;
+            }
+            attribute(io.semantic);
+        }
+        s += callEntry(entry, ins, [&](const IoVar& io) {
+            if (SemanticLocation(io.semantic) < 0) return zero(io.type);
+            return fromVec4("fx_a_" + io.semantic, io.type);
+        });
+        for (const IoVar& io : outs) {
+            const std::string value = Pad4(ioPath(*entry.func, io), io.type);
+            if (io.semantic == "POSITION0") {
+                s += "    vec4 fx_position = " + value + ";\n" + clip(std::string("fx_position"));
+            } else {
+                s += "    " + varying(io.semantic) + " = " + value + ";\n";
+            }
+        }
+    } else {
+        // No vertex shader: Direct3D's fixed-function transform (unlit): the position by
+        // world * view * projection; every input the pixel stage reads comes straight from
+        // the attribute of the same semantic.
+        decls += "uniform mat4 fx_ff_wvp;\n";
+        s += "    vec4 fx_position = fx_ff_wvp * " + attribute("POSITION0") + ";\n" +
+             clip("fx_position");
+        if (!pixel || !pixel->func) {
+            // The fixed-function pixel stage reads the diffuse colour and coordinate set 0.
+            for (const char* sem : {"COLOR0", "TEXCOORD0"})
+                s += "    " + varying(sem) + " = " + attribute(sem) + ";\n";
+        }
+        if (pixel && pixel->func) {
+            CollectIo(*pixel->func, pixel->boundArgs, ins, outs);
+            for (const IoVar& io : ins) {
+                if (SemanticLocation(io.semantic) < 0 || io.semantic == "POSITION0") continue;
+                s += "    " + varying(io.semantic) + " = " + attribute(io.semantic) + ";\n";
+            }
+        }
+    }
+    writtenVaryings_ = varyings;
+    return decls + s + "}\n";
+}
+
+std::string Emitter::fragmentMain(const EntryPoint& entry, const EntryPoint* vertex) {
+    (void)vertex;
+    std::string decls, s = "void main()\n{\n" + staticInits();
+    std::set<std::string> declared;
+    auto input = [&](const IoVar& io) -> std::string {
+        if (io.semantic == "VPOS0")
+            return fromVec4("vec4(gl_FragCoord.xy - 0.5, 0.0, 1.0)", io.type);
+        if (io.semantic == "VFACE0")
+            return convertText("(gl_FrontFacing ? 1.0 : -1.0)", Type::Scalar(Base::Float), io.type);
+        if (io.semantic == "POSITION0")
+            return fromVec4("vec4(gl_FragCoord.xy, gl_FragCoord.z, 1.0 / gl_FragCoord.w)", io.type);
+        if (std::find(writtenVaryings_.begin(), writtenVaryings_.end(), io.semantic) ==
+            writtenVaryings_.end())
+            return zero(io.type);
+        if (declared.insert(io.semantic).second) decls += "in vec4 fx_v_" + io.semantic + ";\n";
+        return fromVec4("fx_v_" + io.semantic, io.type);
+    };
+    if (entry.func) {
+        std::vector<IoVar> ins, outs;
+        CollectIo(*entry.func, entry.boundArgs, ins, outs);
+        s += callEntry(entry, ins, input);
+        for (const IoVar& io : outs) {
+            const std::string value = ioPath(*entry.func, io);
+            if (io.semantic == "DEPTH0") {
+                s += "    gl_FragDepth = " + convertText(value, io.type, Type::Scalar(Base::Float)) + ";\n";
+                continue;
+            }
+            const int index = io.semantic.back() - '0';
+            const std::string name = "fx_o_" + io.semantic;
+            if (declared.insert(name).second)
+                decls += "layout(location = " + std::to_string(index) + ") out vec4 " + name + ";\n";
+            s += "    " + name + " = " + Pad4(value, io.type) + ";\n";
+        }
+    } else {
+        // No pixel shader: Direct3D's default texture stage 0, the texture bound to unit 0
+        // (when there is one) modulated by the diffuse colour (white when the vertex stage
+        // writes none).
+        auto written = [&](const char* sem) {
+            return std::find(writtenVaryings_.begin(), writtenVaryings_.end(), sem) !=
+                   writtenVaryings_.end();
+        };
+        decls += "layout(location = 0) out vec4 fx_o_COLOR0;\n"
+                 "uniform sampler2D fx_ff_stage0;\nuniform int fx_ff_textured;\n";
+        if (written("COLOR0")) decls += "in vec4 fx_v_COLOR0;\n";
+        if (written("TEXCOORD0")) decls += "in vec4 fx_v_TEXCOORD0;\n";
+        s += std::string("    vec4 fx_diffuse = ") +
+             (written("COLOR0") ? "fx_v_COLOR0" : "vec4(1.0)") + ";\n";
+        s += std::string("    if (fx_ff_textured != 0) fx_diffuse *= texture(fx_ff_stage0, ") +
+             (written("TEXCOORD0") ? "fx_v_TEXCOORD0.xy" : "vec2(0.0)") + ");\n";
+        s += "    fx_o_COLOR0 = fx_diffuse;\n";
+    }
+    return decls + s + "}\n";
+}
+
+}  // namespace platform::gfx::fx::glsl

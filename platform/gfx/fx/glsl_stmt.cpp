@@ -1,0 +1,86 @@
+// platform/gfx/fx/glsl_stmt.cpp: statements.
+#include "platform/gfx/fx/glsl_emitter.h"
+
+namespace platform::gfx::fx::glsl {
+
+std::string Emitter::declaration(const VarDecl* v) {
+    std::string s = GlslType(v->type.element()) + " " + variableName(v) + ArraySuffix(v->type);
+    if (v->init) s += " = " + expr(v->init);
+    return s;
+}
+
+std::string Emitter::simple(const Stmt* s) {
+    if (s->kind == StmtKind::Decl) {
+        std::string out;
+        for (std::size_t i = 0; i < s->decls.size(); ++i) {
+            const VarDecl* v = s->decls[i];
+            if (i == 0) {
+                out += declaration(v);
+            } else {
+                out += ", " + variableName(v) + ArraySuffix(v->type);
+                if (v->init) out += " = " + expr(v->init);
+            }
+        }
+        return out;
+    }
+    if (s->kind == StmtKind::Expr) return expr(s->expr);
+    return "";
+}
+
+std::string Emitter::stmt(const Stmt* s) {
+    switch (s->kind) {
+        case StmtKind::Block: {
+            std::string out = pad() + "{\n";
+            ++indent_;
+            for (const Stmt* b : s->body) out += stmt(b);
+            --indent_;
+            return out + pad() + "}\n";
+        }
+        case StmtKind::Expr: return pad() + expr(s->expr) + ";\n";
+        case StmtKind::Decl: {
+            std::string out;
+            for (const VarDecl* v : s->decls) out += pad() + declaration(v) + ";\n";
+            return out;
+        }
+        case StmtKind::If: {
+            std::string out = pad() + "if (" + expr(s->expr) + ")\n" + nested(s->then);
+            if (s->otherwise) out += pad() + "else\n" + nested(s->otherwise);
+            return out;
+        }
+        case StmtKind::While: return pad() + "while (" + expr(s->expr) + ")\n" + nested(s->then);
+        case StmtKind::Do:
+            return pad() + "do\n" + nested(s->then) + pad() + "while (" + expr(s->expr) + ");\n";
+        case StmtKind::For:
+            // A variable the initialiser declares outlives the loop (HLSL's scoping), so
+            // the declaration goes before it.
+            if (s->init && s->init->kind == StmtKind::Decl)
+                return stmt(s->init) + pad() + "for (; " + (s->expr ? expr(s->expr) : "") + "; " +
+                       (s->step ? expr(s->step) : "") + ")\n" + nested(s->then);
+            return pad() + "for (" + (s->init ? simple(s->init) : "") + "; " +
+                   (s->expr ? expr(s->expr) : "") + "; " + (s->step ? expr(s->step) : "") +
+                   ")\n" + nested(s->then);
+        case StmtKind::Break: return pad() + "break;\n";
+        case StmtKind::Continue: return pad() + "continue;\n";
+        case StmtKind::Discard: return pad() + "discard;\n";
+        case StmtKind::Return:
+            return pad() + "return" + (s->expr ? " " + expr(s->expr) : "") + ";\n";
+        case StmtKind::Empty: return pad() + ";\n";
+    }
+    return "";
+}
+
+std::string Emitter::nested(const Stmt* s) {
+    if (s->kind == StmtKind::Block) return stmt(s);
+    if (s->kind == StmtKind::For && s->init && s->init->kind == StmtKind::Decl)
+        return pad() + "{\n" + indented(s) + pad() + "}\n";  // keeps the hoisted declaration inside
+    return indented(s);
+}
+
+std::string Emitter::indented(const Stmt* s) {
+    ++indent_;
+    std::string out = stmt(s);
+    --indent_;
+    return out;
+}
+
+}  // namespace platform::gfx::fx::glsl

@@ -1,0 +1,394 @@
+// platform/gfx/fx/parser_decl.cpp: types, storage, variables, structs, functions.
+#include "platform/gfx/fx/parser_internal.h"
+
+#include <cmath>
+#include <cstdint>
+
+namespace platform::gfx::fx::parse {
+
+const StructDecl* Parser::structNamed(std::string_view name) const {
+    for (const StructDecl* s : m_.structs)
+        if (s->name == name) return s;
+    return nullptr;
+}
+
+// Whether a type starts at token offset "n".
+bool Parser::typeStartsAt(std::size_t n) const {
+    const Token& t = peek(n);
+    if (t.kind != Tok::Identifier) return false;
+    Type ignored;
+    return BuiltinTypeNamed(t.text, ignored) || structNamed(t.text) != nullptr;
+}
+
+// type -> BUILTIN | STRUCTNAME | 'vector' '<' scalar ',' N '>' | 'matrix' '<' scalar ',' R ',' C '>'
+Type Parser::type() {
+    const Token& t = tok();
+    if (t.kind != Tok::Identifier) errorUnexpected();
+    Type out;
+    if (const StructDecl* s = structNamed(t.text)) {
+        advance();
+        out.base = Base::Struct;
+        out.cols = 0;
+        out.st = s;
+        return out;
+    }
+    if (!BuiltinTypeNamed(t.text, out))
+        fail(MakeDiagnostic(Diag::UnknownType, t.line, t.column, std::string(t.text)));
+    const bool isVector = t.text == "vector", isMatrix = t.text == "matrix";
+    advance();
+    if ((isVector || isMatrix) && accept(Tok::Less)) {
+        Type scalar;
+        if (tok().kind != Tok::Identifier || !BuiltinTypeNamed(tok().text, scalar) ||
+            !scalar.isScalar())
+            errorExpected("scalar type");
+        advance();
+        expect(Tok::Comma);
+        const int a = smallInt(1, 4);
+        int b = 1;
+        if (isMatrix) {
+            expect(Tok::Comma);
+            b = smallInt(1, 4);
+        }
+        expect(Tok::Greater);
+        out = isMatrix ? MakeNumeric(scalar.base, a, b) : MakeNumeric(scalar.base, 0, a);
+    }
+    return out;
+}
+
+int Parser::smallInt(int lo, int hi) {
+    if (tok().kind != Tok::IntLit) errorExpected("integer constant");
+    const std::uint64_t u = IntLiteralValue(tok().text);
+    const long long v = u > static_cast<std::uint64_t>(hi) ? hi + 1LL : static_cast<long long>(u);
+    if (v < lo || v > hi) errorUnexpected();
+    advance();
+    return static_cast<int>(v);
+}
+
+// storage -> ('uniform'|'static'|'const'|'extern'|'shared'|'volatile'|'in'|'out'|'inout'
+//             |'row_major'|'column_major'|'inline')*
+unsigned Parser::storage() {
+    unsigned s = 0;
+    for (;;) {
+        switch (tok().kind) {
+            case Tok::KwUniform: s |= kStorageUniform; break;
+            case Tok::KwStatic: s |= kStorageStatic; break;
+            case Tok::KwConst: s |= kStorageConst; break;
+            case Tok::KwExtern: s |= kStorageExtern; break;
+            case Tok::KwShared: s |= kStorageShared; break;
+            case Tok::KwVolatile: s |= kStorageVolatile; break;
+            case Tok::KwIn: s |= kStorageIn; break;
+            case Tok::KwOut: s |= kStorageOut; break;
+            case Tok::KwInout: s |= kStorageIn | kStorageOut; break;
+            case Tok::KwRowMajor: case Tok::KwColumnMajor: case Tok::KwInline: break;
+            default: return s;
+        }
+        advance();
+    }
+}
+
+// arraySuffix -> ('[' constant_expr? ']')?
+// An empty size ("float a[] = {...}") is left at -1 for the initializer to settle.
+void Parser::arraySuffix(Type& t, bool unsizedAllowed) {
+    if (!accept(Tok::LBracket)) return;
+    const Token at = tok();
+    long v = -1;
+    if (at.kind != Tok::RBracket || !unsizedAllowed) {
+        double value = 0;
+        if (!constantValue(ternary(), value) || !(value >= 1 && value <= kMaxArraySize) ||
+            value != std::trunc(value))
+            fail(MakeDiagnostic(Diag::BadArraySize, at.line, at.column,
+                                std::to_string(kMaxArraySize)));
+        v = static_cast<long>(value);
+    }
+    expect(Tok::RBracket);
+    if (t.isArray() || t.arraySize < 0 || t.base == Base::Void)
+        fail(MakeDiagnostic(Diag::UnsupportedFeature, at.line, at.column,
+                            "an array of this type"));
+    t.arraySize = static_cast<int>(v);
+    requireBoundedSize(t, at);
+}
+
+void Parser::requireBoundedSize(const Type& t, const Token& at) {
+    if (ScalarCount(t) > kMaxScalars)
+        fail(MakeDiagnostic(Diag::UnsupportedFeature, at.line, at.column,
+                            "a type of more than " + std::to_string(kMaxScalars) + " scalars"));
+}
+
+// The value of a constant expression the parser must know (array sizes): literals, names
+// of constants declared before with a constant value, and arithmetic, comparison, logic
+// and conditional operators on them. False when the expression is not such a constant.
+bool Parser::constantValue(const Expr* e, double& out) const {
+    double a = 0, b = 0;
+    switch (e->kind) {
+        case ExprKind::IntLit: case ExprKind::FloatLit: case ExprKind::BoolLit:
+            out = LiteralValue(e->kind, e->text);
+            return true;
+        case ExprKind::Name:
+            for (auto c = constants_.rbegin(); c != constants_.rend(); ++c)
+                if (c->first == e->text) {
+                    out = c->second;
+                    return true;
+                }
+            return false;
+        case ExprKind::Cast: case ExprKind::Construct:
+            if (e->args.size() != 1 || !e->castType.isScalar() ||
+                !constantValue(e->args[0], out))
+                return false;
+            if (e->castType.base == Base::Int || e->castType.base == Base::Uint) out = std::trunc(out);
+            if (e->castType.base == Base::Bool) out = out != 0;
+            return true;
+        case ExprKind::Unary:
+            if (!constantValue(e->args[0], a)) return false;
+            switch (e->op) {
+                case Tok::Minus: out = -a; return true;
+                case Tok::Plus: out = a; return true;
+                case Tok::Bang: out = a == 0; return true;
+                case Tok::Tilde:
+                    if (!(std::fabs(a) < 2147483648.0)) return false;
+                    out = static_cast<double>(~static_cast<long>(a));
+                    return true;
+                default: return false;
+            }
+        case ExprKind::Ternary:
+            if (!constantValue(e->args[0], a)) return false;
+            return constantValue(e->args[a != 0 ? 1 : 2], out);
+        case ExprKind::Binary: {
+            if (!constantValue(e->args[0], a) || !constantValue(e->args[1], b)) return false;
+            // Integer operators work on 32-bit values; larger ones are not sizes anyway.
+            if (!(std::fabs(a) < 2147483648.0 && std::fabs(b) < 2147483648.0)) return false;
+            const bool integers = a == std::trunc(a) && b == std::trunc(b) &&
+                                  !HasFloat(e->args[0]) && !HasFloat(e->args[1]);
+            const long ia = static_cast<long>(a), ib = static_cast<long>(b);
+            switch (e->op) {
+                case Tok::Plus: out = a + b; return true;
+                case Tok::Minus: out = a - b; return true;
+                case Tok::Star: out = a * b; return true;
+                case Tok::Slash:
+                    if (b == 0) return false;
+                    out = integers ? static_cast<double>(ia / ib) : a / b;
+                    return true;
+                case Tok::Percent:
+                    if (b == 0) return false;
+                    out = integers ? static_cast<double>(ia % ib) : std::fmod(a, b);
+                    return true;
+                case Tok::Shl: out = static_cast<double>(ia << (ib & 31)); return true;
+                case Tok::Shr: out = static_cast<double>(ia >> (ib & 31)); return true;
+                case Tok::Amp: out = static_cast<double>(ia & ib); return true;
+                case Tok::Pipe: out = static_cast<double>(ia | ib); return true;
+                case Tok::Caret: out = static_cast<double>(ia ^ ib); return true;
+                case Tok::Less: out = a < b; return true;
+                case Tok::Greater: out = a > b; return true;
+                case Tok::LessEqual: out = a <= b; return true;
+                case Tok::GreaterEqual: out = a >= b; return true;
+                case Tok::Equal: out = a == b; return true;
+                case Tok::NotEqual: out = a != b; return true;
+                case Tok::AndAnd: out = a != 0 && b != 0; return true;
+                case Tok::OrOr: out = a != 0 || b != 0; return true;
+                default: return false;
+            }
+        }
+        default: return false;
+    }
+}
+
+// Whether a float literal takes part in "e" (integer division then does not truncate).
+bool Parser::HasFloat(const Expr* e) const {
+    if (e->kind == ExprKind::FloatLit) return true;
+    if (e->kind == ExprKind::Name)
+        for (auto c = constants_.rbegin(); c != constants_.rend(); ++c)
+            if (c->first == e->text) return c->second != std::trunc(c->second);
+    if (e->kind == ExprKind::Cast || e->kind == ExprKind::Construct)
+        return e->castType.base == Base::Float;
+    for (const Expr* a : e->args)
+        if (HasFloat(a)) return true;
+    return false;
+}
+
+// semantics -> (':' (SEMANTIC | 'register' '(' ... ')' | 'packoffset' '(' ... ')'))*
+std::string_view Parser::semantics() {
+    std::string_view sem;
+    while (accept(Tok::Colon)) {
+        if (tok().kind == Tok::KwRegister || tok().kind == Tok::KwPackoffset) {
+            advance();
+            const Token open = tok();
+            expect(Tok::LParen);
+            while (tok().kind != Tok::RParen && tok().kind != Tok::End) advance();
+            expectClosing(Tok::RParen, Tok::LParen, open);
+        } else {
+            sem = expectName();
+        }
+    }
+    return sem;
+}
+
+// struct_decl -> 'struct' NAME '{' (type NAME array? semantics? ';')* '}' ';'
+void Parser::structDecl() {
+    const Token kw = tok();
+    advance();
+    const Token nameTok = tok();
+    const std::string_view name = expectName();
+    if (structNamed(name))
+        fail(MakeDiagnostic(Diag::Redefinition, nameTok.line, nameTok.column,
+                            std::string(name)));
+    StructDecl* s = node<StructDecl>(nameTok);
+    s->name = name;
+    const Token open = tok();
+    expect(Tok::LBrace);
+    while (tok().kind != Tok::RBrace && tok().kind != Tok::End) {
+        storage();  // interpolation modifiers and the like are accepted and ignored
+        skipInterpolationModifiers();
+        const Type base = type();
+        do {
+            const Token mt = tok();
+            VarDecl* v = node<VarDecl>(mt);
+            v->name = expectName();
+            v->type = base;
+            arraySuffix(v->type);
+            v->semantic = semantics();
+            for (const VarDecl* other : s->members)
+                if (other->name == v->name)
+                    fail(MakeDiagnostic(Diag::Redefinition, mt.line, mt.column,
+                                        std::string(v->name)));
+            if (v->type.base == Base::Void || v->type.base == Base::Texture ||
+                v->type.base == Base::Sampler || v->type.base == Base::String)
+                fail(MakeDiagnostic(Diag::UnsupportedFeature, mt.line, mt.column,
+                                    "a struct member of type '" + TypeName(v->type) + "'"));
+            s->members.push_back(v);
+        } while (accept(Tok::Comma));
+        expect(Tok::Semicolon);
+    }
+    expectClosing(Tok::RBrace, Tok::LBrace, open);
+    expect(Tok::Semicolon);
+    if (s->members.empty())
+        fail(MakeDiagnostic(Diag::UnsupportedFeature, kw.line, kw.column, "an empty struct"));
+    for (const VarDecl* v : s->members) s->scalars += ScalarCount(v->type);
+    requireBoundedSize(Type{Base::Struct, 0, 1, 0, Dim::None, s}, nameTok);
+    m_.structs.push_back(s);
+}
+
+void Parser::skipInterpolationModifiers() {
+    while (tok().kind == Tok::Identifier &&
+           (tok().text == "linear" || tok().text == "centroid" ||
+            tok().text == "nointerpolation" || tok().text == "noperspective"))
+        advance();
+}
+
+// declaration -> storage type NAME ( function_rest | variable_rest )
+void Parser::declaration() {
+    const unsigned st = storage();
+    const Token typeTok = tok();
+    const Type t = type();
+    const Token nameTok = tok();
+    const std::string_view name = expectName();
+    if (tok().kind == Tok::LParen) return function(t, name, nameTok);
+    VarDecl* v = variableRest(st, t, name, nameTok, true);
+    m_.globals.push_back(v);
+    rememberConstant(v);
+    while (accept(Tok::Comma)) {
+        const Token nt = tok();
+        const std::string_view n = expectName();
+        m_.globals.push_back(variableRest(st, t, n, nt, true));
+        rememberConstant(m_.globals.back());
+    }
+    expect(Tok::Semicolon);
+    (void)typeTok;
+}
+
+// A constant declared with a constant value ("static const int N = 4 * 2;", "const float
+// K = 0.5;") can size later arrays.
+void Parser::rememberConstant(const VarDecl* v) {
+    double value = 0;
+    if ((v->storage & kStorageConst) && v->init && v->type.isScalar() &&
+        constantValue(v->init, value))
+        constants_.emplace_back(v->name, value);
+}
+
+// An unsized array takes its size from a brace initializer: one element per top-level
+// item, or, for a flat list of scalars, the scalar count over the element's size.
+void Parser::sizeFromInitializer(VarDecl* v, const Token& at) {
+    if (v->type.arraySize >= 0) return;
+    const Expr* init = v->init;
+    if (!init || init->kind != ExprKind::Brace)
+        fail(MakeDiagnostic(Diag::BadArraySize, at.line, at.column,
+                            std::to_string(kMaxArraySize)));
+    const int per = v->type.element().components();
+    int count = static_cast<int>(init->args.size());
+    bool flat = per > 1;
+    for (const Expr* a : init->args)
+        flat = flat && (a->kind == ExprKind::IntLit || a->kind == ExprKind::FloatLit ||
+                        a->kind == ExprKind::BoolLit || a->kind == ExprKind::Unary);
+    if (flat && count % per == 0) count /= per;
+    if (count > kMaxArraySize)
+        fail(MakeDiagnostic(Diag::BadArraySize, at.line, at.column,
+                            std::to_string(kMaxArraySize)));
+    v->type.arraySize = count;
+}
+
+// variable_rest -> array? semantics annotations? ('=' initializer)?
+VarDecl* Parser::variableRest(unsigned st, const Type& t, std::string_view name, const Token& at,
+                              bool global) {
+    VarDecl* v = node<VarDecl>(at);
+    v->name = name;
+    v->type = t;
+    v->storage = st;
+    v->isGlobal = global;
+    arraySuffix(v->type, true);
+    v->semantic = semantics();
+    if (tok().kind == Tok::Less) v->annotations = annotations();
+    if (!samplerState(v) && accept(Tok::Assign)) v->init = initializer();
+    sizeFromInitializer(v, at);
+    return v;
+}
+
+// initializer -> '{' initializer (',' initializer)* ','? '}' | assignment_expr
+Expr* Parser::initializer() {
+    if (tok().kind != Tok::LBrace) return assignment();
+    DepthGuard guard(*this);
+    const Token open = tok();
+    advance();
+    Expr* e = node<Expr>(open);
+    e->kind = ExprKind::Brace;
+    while (tok().kind != Tok::RBrace) {
+        e->args.push_back(initializer());
+        if (!accept(Tok::Comma)) break;
+    }
+    expectClosing(Tok::RBrace, Tok::LBrace, open);
+    if (e->args.empty()) fail(MakeDiagnostic(Diag::UnexpectedToken, open.line, open.column, "'{}'"));
+    return e;
+}
+
+// function_rest -> '(' (param (',' param)*)? ')' semantics (';' | block)
+// param -> storage type NAME array? semantics ('=' assignment_expr)?
+void Parser::function(const Type& ret, std::string_view name, const Token& at) {
+    FuncDecl* f = node<FuncDecl>(at);
+    f->name = name;
+    f->ret = ret;
+    const Token open = tok();
+    expect(Tok::LParen);
+    if (!(tok().kind == Tok::Identifier && tok().text == "void" && peek().kind == Tok::RParen)) {
+        while (tok().kind != Tok::RParen && tok().kind != Tok::End) {
+            const unsigned st = storage();
+            skipInterpolationModifiers();
+            const Type pt = type();
+            const Token pn = tok();
+            VarDecl* p = node<VarDecl>(pn);
+            p->name = expectName();
+            p->type = pt;
+            p->storage = st;
+            p->isParameter = true;
+            arraySuffix(p->type);
+            p->semantic = semantics();
+            if (accept(Tok::Assign)) p->init = assignment();
+            f->params.push_back(p);
+            if (!accept(Tok::Comma)) break;
+        }
+    } else {
+        advance();
+    }
+    expectClosing(Tok::RParen, Tok::LParen, open);
+    f->semantic = semantics();
+    if (!accept(Tok::Semicolon)) f->body = block();
+    m_.functions.push_back(f);
+}
+
+}  // namespace platform::gfx::fx::parse

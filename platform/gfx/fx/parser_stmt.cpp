@@ -1,0 +1,148 @@
+// platform/gfx/fx/parser_stmt.cpp: statements.
+#include "platform/gfx/fx/parser_internal.h"
+
+namespace platform::gfx::fx::parse {
+
+// block -> '{' statement* '}'
+Stmt* Parser::block() {
+    DepthGuard guard(*this);
+    const Token open = tok();
+    expect(Tok::LBrace);
+    Stmt* s = node<Stmt>(open);
+    s->kind = StmtKind::Block;
+    while (tok().kind != Tok::RBrace && tok().kind != Tok::End) s->body.push_back(statement());
+    expectClosing(Tok::RBrace, Tok::LBrace, open);
+    return s;
+}
+
+void Parser::attributes() {
+    // '[unroll]', '[loop]', '[branch]', '[flatten]', '[fastopt]', '[unroll(n)]'
+    while (tok().kind == Tok::LBracket && peek().kind == Tok::Identifier) {
+        advance();
+        advance();
+        if (accept(Tok::LParen)) {
+            while (tok().kind != Tok::RParen && tok().kind != Tok::End) advance();
+            expect(Tok::RParen);
+        }
+        expect(Tok::RBracket);
+    }
+}
+
+bool Parser::declarationStarts() const {
+    switch (tok().kind) {
+        case Tok::KwConst: case Tok::KwStatic: case Tok::KwUniform: case Tok::KwExtern:
+        case Tok::KwVolatile: case Tok::KwRowMajor: case Tok::KwColumnMajor:
+            return true;
+        default: break;
+    }
+    if (!typeStartsAt(0)) return false;
+    if (peek().kind == Tok::Identifier) return true;
+    return peek().kind == Tok::Less &&
+           (tok().text == "vector" || tok().text == "matrix");
+}
+
+// statement -> block | if | for | while | do | jump ';' | declaration ';' | expr? ';'
+Stmt* Parser::statement() {
+    DepthGuard guard(*this);
+    attributes();
+    const Token at = tok();
+    Stmt* s = node<Stmt>(at);
+    switch (at.kind) {
+        case Tok::LBrace: return block();
+        case Tok::Semicolon: advance(); s->kind = StmtKind::Empty; return s;
+        case Tok::KwIf: {
+            advance();
+            s->kind = StmtKind::If;
+            s->expr = condition();
+            s->then = statement();
+            if (accept(Tok::KwElse)) s->otherwise = statement();
+            return s;
+        }
+        case Tok::KwWhile: {
+            advance();
+            s->kind = StmtKind::While;
+            s->expr = condition();
+            s->then = statement();
+            return s;
+        }
+        case Tok::KwDo: {
+            advance();
+            s->kind = StmtKind::Do;
+            s->then = statement();
+            if (tok().kind != Tok::KwWhile) errorExpected("'while'");
+            advance();
+            s->expr = condition();
+            expect(Tok::Semicolon);
+            return s;
+        }
+        case Tok::KwFor: {
+            // for -> 'for' '(' (declaration | expr)? ';' expr? ';' expr? ')' statement
+            advance();
+            s->kind = StmtKind::For;
+            const Token open = tok();
+            expect(Tok::LParen);
+            if (!accept(Tok::Semicolon)) {
+                s->init = simpleStatement();
+                expect(Tok::Semicolon);
+            }
+            if (tok().kind != Tok::Semicolon) s->expr = expression();
+            expect(Tok::Semicolon);
+            if (tok().kind != Tok::RParen) s->step = expression();
+            expectClosing(Tok::RParen, Tok::LParen, open);
+            s->then = statement();
+            return s;
+        }
+        case Tok::KwBreak: advance(); s->kind = StmtKind::Break; expect(Tok::Semicolon); return s;
+        case Tok::KwContinue:
+            advance();
+            s->kind = StmtKind::Continue;
+            expect(Tok::Semicolon);
+            return s;
+        case Tok::KwDiscard:
+            advance();
+            s->kind = StmtKind::Discard;
+            expect(Tok::Semicolon);
+            return s;
+        case Tok::KwReturn:
+            advance();
+            s->kind = StmtKind::Return;
+            if (tok().kind != Tok::Semicolon) s->expr = expression();
+            expect(Tok::Semicolon);
+            return s;
+        default: break;
+    }
+    Stmt* simple = simpleStatement();
+    expect(Tok::Semicolon);
+    return simple;
+}
+
+// simple_statement -> local_declaration | expr
+Stmt* Parser::simpleStatement() {
+    const Token at = tok();
+    Stmt* s = node<Stmt>(at);
+    if (declarationStarts()) {
+        s->kind = StmtKind::Decl;
+        const unsigned st = storage();
+        const Type t = type();
+        do {
+            const Token nt = tok();
+            const std::string_view n = expectName();
+            s->decls.push_back(variableRest(st, t, n, nt, false));
+            rememberConstant(s->decls.back());
+        } while (accept(Tok::Comma));
+        return s;
+    }
+    s->kind = StmtKind::Expr;
+    s->expr = expression();
+    return s;
+}
+
+Expr* Parser::condition() {
+    const Token open = tok();
+    expect(Tok::LParen);
+    Expr* e = expression();
+    expectClosing(Tok::RParen, Tok::LParen, open);
+    return e;
+}
+
+}  // namespace platform::gfx::fx::parse
