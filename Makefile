@@ -8,6 +8,8 @@
 #   make test-all        all of the above, plus make test SANITIZE=1
 #   make windows         cross-build the 32-bit Windows program: build-win/intro.exe
 #   make run             build, then run the intro
+#   make capture         build, then capture the intro frame by frame: out/capture/ (frames,
+#                        audio.wav, intro.mp4); CAPTURE_ARGS adds options (--seconds N, ...)
 #   make test SANITIZE=1 the Linux tests built with AddressSanitizer + UBSan, in build-asan/
 #   make test TSAN=1     the Linux tests built with ThreadSanitizer, in build-tsan/
 #   make bench           build and run the benchmark binaries
@@ -36,7 +38,7 @@ else
   WITH_DISPLAY =
 endif
 
-.PHONY: all deps configure build test test-windows test-all run bench soak clean windows
+.PHONY: all deps configure build test test-windows test-all run capture bench soak clean windows
 
 all: build
 
@@ -75,6 +77,9 @@ windows:
 
 run: build
 	@scripts/run-intro $(BUILD)
+
+capture: build
+	$(WITH_DISPLAY) $(BUILD)/intro-capture --out out/capture --video out/capture/intro.mp4 $(CAPTURE_ARGS)
 
 bench: build
 	@scripts/run-benchmarks $(BUILD)

@@ -29,6 +29,9 @@ struct JoystickBackend {
 // for), SDL's where the desktop's cannot be opened.
 std::unique_ptr<KeyboardMouseBackend> MakeDesktopBackend();
 std::unique_ptr<KeyboardMouseBackend> MakeSdlBackend();
+// Replaces the backend the keyboard and mouse devices read (a program that scripts its own
+// input installs one before it starts). Null brings back the choice at first use.
+void SetKeyboardMouseBackend(std::unique_ptr<KeyboardMouseBackend> backend);
 // Null when no joystick is attached.
 std::unique_ptr<JoystickBackend> OpenSdlJoystick();
 

@@ -43,6 +43,15 @@ KeyboardMouseBackend* Backend() {
     return g_backend.get();
 }
 
+}  // namespace
+
+void SetKeyboardMouseBackend(std::unique_ptr<KeyboardMouseBackend> backend) {
+    g_backendTried = backend != nullptr;
+    g_backend = std::move(backend);
+}
+
+namespace {
+
 enum class Kind { kKeyboard, kMouse, kJoystick };
 
 DWORD StateBytes(Kind kind) {

@@ -82,6 +82,36 @@ struct LocalTime {
 LocalTime GetLocalTime();
 
 // ---------------------------------------------------------------------------------------------
+// Time source
+// ---------------------------------------------------------------------------------------------
+
+// A time of the program's own in place of the system's, for a program that decides how fast
+// time passes (a frame-exact capture advances it one frame period per finished frame). While
+// one is installed, every clock above reads it, SleepMs waits on it, and the threads made by
+// CreateDetachedThread report their start and end to it.
+struct TimeSource {
+    virtual ~TimeSource() = default;
+    // The interrupt time, in 100-ns units; never goes backwards. The performance counter and
+    // the tick count are derived from it.
+    virtual std::int64_t Now() = 0;
+    // The local wall-clock time that goes with Now().
+    virtual LocalTime Local() = 0;
+    // Suspends the calling thread for "ms" milliseconds of this time (0 yields).
+    virtual void Sleep(std::uint32_t ms) = 0;
+    // On the creating thread, right before a thread is made ("token" names it until it
+    // begins), and when it could not be made after all.
+    virtual void ThreadCreated(void* token) { (void)token; }
+    virtual void ThreadNotCreated(void* token) { (void)token; }
+    // On the new thread, before its entry runs and after it has returned.
+    virtual void ThreadBegins(void* token) { (void)token; }
+    virtual void ThreadEnds() {}
+};
+
+// Installs "source" (not owned; it must outlive its use), or the system's time again for null.
+// Install it before the threads and clocks that should follow it start.
+void SetTimeSource(TimeSource* source);
+
+// ---------------------------------------------------------------------------------------------
 // Dynamic libraries
 // ---------------------------------------------------------------------------------------------
 

@@ -446,6 +446,13 @@ bool FillRect(DeviceContext dc, const Rect* rect, BrushHandle brush);
 // shows or hides at its end.
 bool AnimateWindow(WindowHandle window, std::uint32_t time_ms, std::uint32_t flags);
 
+// A program that runs on a time of its own (a frame-exact capture) takes the waits of the
+// fade: while a hook is installed, AnimateWindow calls it between two opacity steps, with the
+// window and the opacity in force, instead of sleeping. The hook lets time pass (a fade on
+// a clock that never advances would never end). Null removes it.
+using FadeWaitHook = void (*)(void* user, WindowHandle window, float opacity);
+void SetFadeWaitHook(FadeWaitHook hook, void* user);
+
 // ---------------------------------------------------------------------------------------------
 // Cursor, screen, display
 // ---------------------------------------------------------------------------------------------

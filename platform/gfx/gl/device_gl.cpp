@@ -18,6 +18,7 @@
 #include <cstring>
 
 #include "platform/gfx/gl/gl_internal.h"
+#include "platform/gfx/present_hook.h"
 #include "platform/window/gl_surface.h"
 
 namespace platform::gfx {
@@ -34,6 +35,9 @@ int g_resetFailures = 0;
 bool g_pacing = true;
 PresentInfo g_info;
 gl::DeviceGL* g_current = nullptr;
+PresentHook g_presentHook = nullptr;
+void* g_presentHookUser = nullptr;
+std::vector<std::uint8_t> g_presentedPixels;  // the last picture handed to the hook
 
 std::int64_t NowNs() {
     timespec ts{};
@@ -59,6 +63,11 @@ void InjectPresentFailures(int count, HRESULT code) {
 void InjectResetFailures(int count) { g_resetFailures = count > 0 ? count : 0; }
 
 void SetPresentPacing(bool enabled) { g_pacing = enabled; }
+
+void SetPresentHook(PresentHook hook, void* user) {
+    g_presentHook = hook;
+    g_presentHookUser = user;
+}
 
 PresentInfo GetPresentInfo() { return g_info; }
 
@@ -379,6 +388,27 @@ HRESULT DeviceGL::Present(const RECT* source, const RECT* dest, HWND override_wi
         return g_presentFailureCode;
     }
     if (lost_) return D3DERR_DEVICELOST;
+    if (g_presentHook) {
+        // The program takes the picture: it is read back instead of shown, with no wait.
+        if (!platform::window::GlSurfaceWindow(surface_)) {
+            lost_ = true;
+            return D3DERR_DEVICELOST;
+        }
+        MakeCurrent();
+        const PresentedFrame frame{params_.BackBufferWidth, params_.BackBufferHeight, nullptr};
+        g_presentedPixels.resize(std::size_t{frame.width} * frame.height * 4);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, backFramebuffer_);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, static_cast<GLsizei>(frame.width), static_cast<GLsizei>(frame.height),
+                     GL_RGBA, GL_UNSIGNED_BYTE, g_presentedPixels.data());
+        stateDirty_ = true;
+        GFX_GL_CHECK("Present read-back");
+        ++presents_;
+        g_info.presents = presents_;
+        g_presentHook(g_presentHookUser,
+                      PresentedFrame{frame.width, frame.height, g_presentedPixels.data()});
+        return D3D_OK;
+    }
     if (!BlitBackBufferToWindow()) {
         // The window went away under the device: nothing can be shown any more.
         lost_ = true;

@@ -1,7 +1,8 @@
-// platform/sound/null/backend_null.h: drives the silent backend's output clock (tests only).
+// platform/sound/null/backend_null.h: drives the silent backend's output clock.
 //
 // The null backend plays into nothing and has no thread: the output advances only when
-// Pump is called, so tests can step the play cursors frame by frame.
+// Pump is called, so tests can step the play cursors frame by frame, and a capture takes
+// exactly one frame period of samples per finished frame.
 #pragma once
 
 #include <cstddef>

@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "platform/sys/sys.h"
+#include "platform/sys/time_source.h"
 
 namespace platform::sys {
 
@@ -26,14 +27,23 @@ std::atomic<std::uint32_t> g_requested{0};
 
 }  // namespace
 
-std::int64_t InterruptTime() { return Nanoseconds(CLOCK_BOOTTIME) / 100; }
-std::int64_t PerformanceCounter() { return Nanoseconds(CLOCK_MONOTONIC); }
+std::int64_t InterruptTime() {
+    if (TimeSource* source = internal::ActiveTimeSource()) return source->Now();
+    return Nanoseconds(CLOCK_BOOTTIME) / 100;
+}
+std::int64_t PerformanceCounter() {
+    if (TimeSource* source = internal::ActiveTimeSource()) return source->Now() * 100;
+    return Nanoseconds(CLOCK_MONOTONIC);
+}
 std::int64_t PerformanceFrequency() { return 1000000000LL; }
 std::uint32_t TickCount() {
+    if (TimeSource* source = internal::ActiveTimeSource())
+        return static_cast<std::uint32_t>(source->Now() / 10000);
     return static_cast<std::uint32_t>(Nanoseconds(CLOCK_BOOTTIME) / 1000000LL);
 }
 
 LocalTime GetLocalTime() {
+    if (TimeSource* source = internal::ActiveTimeSource()) return source->Local();
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
     tm fields{};

@@ -10,6 +10,7 @@
 #include "platform/sys/sys.h"
 #include "platform/sys/sys_testing.h"
 #include "platform/sys/thread_start.h"
+#include "platform/sys/time_source.h"
 
 namespace platform::sys {
 
@@ -27,7 +28,7 @@ bool CreateDetachedThread(ThreadMain entry, void* argument, std::size_t stack_by
     if (!start) return false;
     pthread_attr_t attr;
     if (pthread_attr_init(&attr) != 0) {
-        delete start;
+        internal::DropThreadStart(start);
         return false;
     }
     pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
@@ -39,7 +40,7 @@ bool CreateDetachedThread(ThreadMain entry, void* argument, std::size_t stack_by
     const int rc = pthread_create(&thread, &attr, Trampoline, start);
     pthread_attr_destroy(&attr);
     if (rc != 0) {
-        delete start;
+        internal::DropThreadStart(start);
         return false;
     }
     return true;
@@ -48,6 +49,10 @@ bool CreateDetachedThread(ThreadMain entry, void* argument, std::size_t stack_by
 void InjectThreadCreationFailure(bool fail) { internal::g_failThreads.store(fail); }
 
 void SleepMs(std::uint32_t ms) {
+    if (TimeSource* source = internal::ActiveTimeSource()) {
+        source->Sleep(ms);
+        return;
+    }
     if (ms == 0) {
         sched_yield();
         return;

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "platform/sys/sys.h"
+#include "platform/sys/time_source.h"
 
 namespace platform::sys {
 
@@ -34,12 +35,15 @@ std::int64_t Frequency() {
 
 // The performance counter runs on through suspension, as the interrupt time does.
 std::int64_t InterruptTime() {
+    if (TimeSource* source = internal::ActiveTimeSource()) return source->Now();
     const std::int64_t counts = PerformanceCounter();
     const std::int64_t f = Frequency();
     return counts / f * 10000000LL + counts % f * 10000000LL / f;
 }
 
 std::int64_t PerformanceCounter() {
+    if (TimeSource* source = internal::ActiveTimeSource())
+        return internal::CountsFrom100ns(source->Now(), Frequency());
     LARGE_INTEGER c{};
     ::QueryPerformanceCounter(&c);
     return static_cast<std::int64_t>(c.QuadPart);
@@ -47,9 +51,14 @@ std::int64_t PerformanceCounter() {
 
 std::int64_t PerformanceFrequency() { return Frequency(); }
 
-std::uint32_t TickCount() { return static_cast<std::uint32_t>(::GetTickCount()); }
+std::uint32_t TickCount() {
+    if (TimeSource* source = internal::ActiveTimeSource())
+        return static_cast<std::uint32_t>(source->Now() / 10000);
+    return static_cast<std::uint32_t>(::GetTickCount());
+}
 
 LocalTime GetLocalTime() {
+    if (TimeSource* source = internal::ActiveTimeSource()) return source->Local();
     SYSTEMTIME t{};
     ::GetLocalTime(&t);
     return LocalTime{t.wYear, t.wMonth, t.wDayOfWeek, t.wDay, t.wHour, t.wMinute,

@@ -5,6 +5,7 @@
 #include "platform/sys/sys.h"
 #include "platform/sys/sys_testing.h"
 #include "platform/sys/thread_start.h"
+#include "platform/sys/time_source.h"
 
 namespace platform::sys {
 
@@ -26,7 +27,7 @@ bool CreateDetachedThread(ThreadMain entry, void* argument, std::size_t stack_by
                                    stack_bytes != 0 ? STACK_SIZE_PARAM_IS_A_RESERVATION : 0,
                                    nullptr);
     if (!thread) {
-        delete start;
+        internal::DropThreadStart(start);
         return false;
     }
     ::CloseHandle(thread);  // detached: nobody waits for it
@@ -36,6 +37,10 @@ bool CreateDetachedThread(ThreadMain entry, void* argument, std::size_t stack_by
 void InjectThreadCreationFailure(bool fail) { internal::g_failThreads.store(fail); }
 
 void SleepMs(std::uint32_t ms) {
+    if (TimeSource* source = internal::ActiveTimeSource()) {
+        source->Sleep(ms);
+        return;
+    }
     if (ms == 0) {
         ::SwitchToThread();
         return;

@@ -81,6 +81,8 @@ std::thread::id windowThread;
 std::atomic<std::uint32_t> postEventType{0};  // SDL user event carrying a posted message
 
 FadeRecord lastFade;
+FadeWaitHook fadeWaitHook = nullptr;
+void* fadeWaitUser = nullptr;
 WindowHandle focusWindow;  // the window whose WM_SETFOCUS was delivered last
 bool terminationRequested = false;  // SIGTERM or SIGINT arrived (SDL_QUIT)
 
@@ -1000,6 +1002,7 @@ bool AnimateWindow(WindowHandle window, std::uint32_t time_ms, std::uint32_t fla
         UpdateWindow(window);
     }
     RecordFadeStep(hide ? 1.0f : 0.0f, 0);
+    float current = hide ? 1.0f : 0.0f;
     for (;;) {
         if ((r = Find(window)) == nullptr) return false;
         const std::uint64_t elapsed = elapsedMs();
@@ -1013,10 +1016,15 @@ bool AnimateWindow(WindowHandle window, std::uint32_t time_ms, std::uint32_t fla
                 sdl::DesktopFlush(r->sdl);  // each step reaches the compositor now, not later
             }
             RecordFadeStep(opacity, static_cast<std::uint32_t>(elapsed));
+            current = opacity;
         }
         if (elapsed >= time_ms) break;
         // A GL surface's preparation, when its owner left some, uses the wait instead.
         if (sdl::RunGlSurfaceIdleStep(window)) continue;
+        if (fadeWaitHook) {
+            fadeWaitHook(fadeWaitUser, window, current);
+            continue;
+        }
         SDL_Delay(static_cast<Uint32>(std::min<std::uint64_t>(10, time_ms - elapsed)));
     }
     sdl::DropGlSurfaceIdleWork(window);
@@ -1034,6 +1042,11 @@ bool AnimateWindow(WindowHandle window, std::uint32_t time_ms, std::uint32_t fla
 }
 
 const FadeRecord& LastFade() { return lastFade; }
+
+void SetFadeWaitHook(FadeWaitHook hook, void* user) {
+    fadeWaitHook = hook;
+    fadeWaitUser = user;
+}
 
 // =============================================================================================
 // [SECTION] Cursor, screen, message box
