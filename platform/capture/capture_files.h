@@ -19,6 +19,10 @@ bool MakeFolders(const std::string& path, std::string* error);
 bool WritePngFrame(const std::string& path, const std::uint8_t* pixels, std::uint32_t width,
                    std::uint32_t height, std::string* error);
 
+// Removes the frames an earlier capture left in "folder" (files named NNNNNN.png, and their
+// unfinished .part files), so the folder holds this capture's frames only.
+bool RemoveFrames(const std::string& folder, std::string* error);
+
 // The path of frame "index" in "folder": folder/NNNNNN.png.
 std::string FramePath(const std::string& folder, std::int64_t index);
 

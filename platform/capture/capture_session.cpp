@@ -41,7 +41,7 @@ CaptureSession::~CaptureSession() {
 
 bool CaptureSession::Open(std::string* error) {
     framesFolder_ = settings_.folder + "/frames";
-    if (!MakeFolders(framesFolder_, error)) return false;
+    if (!MakeFolders(framesFolder_, error) || !RemoveFrames(framesFolder_, error)) return false;
     if (!settings_.video.empty() && !VideoFile::Check(settings_.video, error)) return false;
     return wav_.Open(settings_.folder + "/audio.wav", kSoundRate, error);
 }
@@ -62,6 +62,7 @@ void CaptureSession::SetProgressListener(ProgressListener listener, void* user) 
 
 void CaptureSession::OnPresent(void* user, const gfx::PresentedFrame& frame) {
     auto* self = static_cast<CaptureSession*>(user);
+    if (self->stopped_) return self->Emit(nullptr, 0, 0);  // after the end: time passes only
     const std::size_t bytes = std::size_t{frame.width} * frame.height * 4;
     self->last_.assign(frame.pixels, frame.pixels + bytes);
     self->width_ = frame.width;
@@ -71,6 +72,7 @@ void CaptureSession::OnPresent(void* user, const gfx::PresentedFrame& frame) {
 
 void CaptureSession::OnFadeWait(void* user, window::WindowHandle window, float opacity) {
     auto* self = static_cast<CaptureSession*>(user);
+    if (self->stopped_) return self->Emit(nullptr, 0, 0);
     window::Rect client{};
     if (window::GetClientRect(window, &client)) {
         const auto w = static_cast<std::uint32_t>(std::max(0, client.right - client.left));

@@ -102,8 +102,11 @@ def probe(path):
     return streams
 
 
-def capture(out, *args, **kw):
+def capture(out, *args, stale=None, **kw):
     shutil.rmtree(out, ignore_errors=True)
+    if stale:  # a frame an earlier, longer capture left behind
+        os.makedirs(os.path.dirname(os.path.join(out, stale)))
+        open(os.path.join(out, stale), "wb").close()
     return subprocess.run([CAPTURE, "--out", out, *args], capture_output=True, text=True,
                           timeout=600, **kw)
 
@@ -116,11 +119,10 @@ class CaptureTest(unittest.TestCase):
         cls.second = os.path.join(WORK, "second")
         args = ["--seconds", str(SECONDS), "--fps", str(FPS)]
         cls.runs = []
-        for out, video in ((cls.first, "v.mp4"), (cls.second, "v.mkv")):
+        for out, video, stale in ((cls.first, "v.mp4", None),
+                                  (cls.second, "v.mkv", "frames/000900.png")):
             video_args = ["--video", os.path.join(out, video)] if PROBE else []
-            t = time.time()
-            cls.runs.append(capture(out, *args, *video_args))
-            cls.runs[-1].seconds = time.time() - t
+            cls.runs.append(capture(out, *args, *video_args, stale=stale))
 
     def summary(self, run):
         self.assertEqual(run.returncode, 0, run.stderr)
@@ -174,6 +176,8 @@ class CaptureTest(unittest.TestCase):
     def test_a_second_run_is_byte_identical(self):
         for run in self.runs:
             self.summary(run)
+        self.assertEqual(sorted(os.listdir(os.path.join(self.second, "frames"))),
+                         ["%06d.png" % i for i in range(FRAMES)], "an earlier capture's frame is left")
         for name in ["audio.wav"] + ["frames/%06d.png" % i for i in range(FRAMES)]:
             same = read(os.path.join(self.first, name)) == read(os.path.join(self.second, name))
             self.assertTrue(same, f"{name} differs between two runs")
