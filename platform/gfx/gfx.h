@@ -148,7 +148,7 @@ inline constexpr DWORD D3DCLEAR_STENCIL = 0x4;
 // to GL. The stencil states act only on a back buffer made with D3DFMT_D24S8; both faces share
 // one stencil test.
 // Alpha testing is done by the layer's own shaders.
-#define GFX_RS_ENUM(name, ENUM, code, kind, applied) D3DRS_##ENUM = code,
+#define GFX_RS_ENUM(name, ENUM, code, kind, fate, neutral, lost) D3DRS_##ENUM = code,
 enum D3DRENDERSTATETYPE : std::uint32_t { GFX_RENDER_STATES(GFX_RS_ENUM) };
 #undef GFX_RS_ENUM
 // States are stored in a table indexed by their value; values at or above this are refused.
@@ -195,7 +195,7 @@ GFX_VALUE_ENUM(D3DTEXTUREFILTERTYPE, D3DTEXF, GFX_FILTER_VALUES)
 #undef GFX_D3DTEXF_VALUE
 
 // Sampler states, per sampler register 0-15. Registers 0 and 1 are applied to GL; all are stored.
-#define GFX_SAMP_ENUM(name, ENUM, code, kind) D3DSAMP_##ENUM = code,
+#define GFX_SAMP_ENUM(name, ENUM, code, kind, fate, neutral, lost) D3DSAMP_##ENUM = code,
 enum D3DSAMPLERSTATETYPE : std::uint32_t { GFX_SAMPLER_STATES(GFX_SAMP_ENUM) };
 #undef GFX_SAMP_ENUM
 inline constexpr DWORD kSamplerCount = 16;

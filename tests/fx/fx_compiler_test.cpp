@@ -726,8 +726,8 @@ TEST(FxReflection, EveryStateOfTheDevicesTableIsKnownWithItsCode) {
         bool applied;
         bool sampler;
     } rows[] = {
-#define FX_TEST_RS(name, ENUM, code, kind, applied) {#name, code, #kind, applied != 0, false},
-#define FX_TEST_SS(name, ENUM, code, kind) {#name, code, #kind, true, true},
+#define FX_TEST_RS(name, ENUM, code, kind, fate, neutral, lost) {#name, code, #kind, true, false},
+#define FX_TEST_SS(name, ENUM, code, kind, fate, neutral, lost) {#name, code, #kind, true, true},
         GFX_RENDER_STATES(FX_TEST_RS) GFX_SAMPLER_STATES(FX_TEST_SS)
 #undef FX_TEST_RS
 #undef FX_TEST_SS

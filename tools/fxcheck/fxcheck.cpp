@@ -1,7 +1,7 @@
 // tools/fxcheck/fxcheck.cpp: compiles an effect file, prints its diagnostics and its techniques
 // and passes, and optionally writes each pass's GLSL.
 //
-//   fxcheck FILE [-I DIR]... [--glsl DIR]
+//   fxcheck FILE [-I DIR]... [-D NAME[=VALUE]]... [--glsl DIR]
 //
 // Diagnostics go to stderr as "(line,column): error: message" lines ("PATH(line,column): ..."
 // inside included files); stdout lists "technique NAME" lines each followed by "  pass NAME"
@@ -9,6 +9,10 @@
 // bad usage or unreadable/unwritable files. With --glsl DIR, each pass's shaders go to
 // DIR/TECHNIQUE.PASS.vert and .frag. #include "name" is looked up beside the file that
 // includes it, then in each -I directory in order; #include <name> in the -I directories only.
+// As on the effects' own platform, '\\' in an include name separates directories and a name
+// that does not match a file exactly matches one that differs only in letter case. -D defines
+// a macro before the file's first line (NAME alone is 1).
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +20,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <system_error>
 #include <sys/stat.h>
 #include <vector>
@@ -27,7 +32,7 @@ namespace fx = platform::gfx::fx;
 namespace {
 
 int Usage() {
-    std::fprintf(stderr, "usage: fxcheck FILE [-I DIR]... [--glsl DIR]\n");
+    std::fprintf(stderr, "usage: fxcheck FILE [-I DIR]... [-D NAME[=VALUE]]... [--glsl DIR]\n");
     return 2;
 }
 
@@ -48,22 +53,73 @@ std::string DirectoryOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+bool SameNoCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+// "path" with each component that does not exist replaced by a directory entry that differs
+// from it only in letter case (the first in directory order); "" when a component has none.
+std::string MatchNoCase(const std::string& path) {
+    std::error_code error;
+    if (std::filesystem::exists(path, error)) return path;
+    std::string done = path.empty() || path[0] != '/' ? "" : "/";
+    std::size_t start = done.size();
+    while (start <= path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string::npos) end = path.size();
+        const std::string part = path.substr(start, end - start);
+        start = end + 1;
+        if (part.empty() || part == "." || part == "..") {
+            if (!part.empty()) done += part + "/";
+            continue;
+        }
+        const std::string exact = done + part;
+        std::string chosen;
+        if (std::filesystem::exists(exact, error)) {
+            chosen = exact;
+        } else {
+            std::filesystem::directory_iterator it(done.empty() ? "." : done, error), last;
+            for (; !error && it != last; it.increment(error)) {
+                const std::string name = it->path().filename().string();
+                if (SameNoCase(name, part)) {
+                    chosen = done + name;
+                    break;
+                }
+            }
+            if (chosen.empty()) return "";
+        }
+        done = chosen + (end < path.size() ? "/" : "");
+    }
+    return done;
+}
+
 // Finds an included file: beside its includer (quoted names only), then in each directory of
-// "dirs"; absolute names are taken as they are.
+// "dirs"; absolute names are taken as they are. Each candidate is tried as written, then with
+// its letter case matched to what is on disk.
 bool FindInclude(const std::vector<std::string>& dirs, const fx::IncludeRequest& request,
                  fx::IncludedFile& found) {
+    std::string name = request.name;
+    for (char& c : name)
+        if (c == '\\') c = '/';
     std::vector<std::string> candidates;
-    if (!request.name.empty() && request.name[0] == '/') {
-        candidates.push_back(request.name);
+    if (!name.empty() && name[0] == '/') {
+        candidates.push_back(name);
     } else {
-        if (!request.angled) candidates.push_back(DirectoryOf(request.includer) + request.name);
+        if (!request.angled) candidates.push_back(DirectoryOf(request.includer) + name);
         for (const std::string& d : dirs)
-            candidates.push_back(d + (d.empty() || d.back() == '/' ? "" : "/") + request.name);
+            candidates.push_back(d + (d.empty() || d.back() == '/' ? "" : "/") + name);
     }
-    for (const std::string& path : candidates) {
-        if (ReadFile(path, found.text)) {
-            found.path = path;
-            return true;
+    for (int exact = 1; exact >= 0; --exact) {
+        for (const std::string& candidate : candidates) {
+            const std::string path = exact ? candidate : MatchNoCase(candidate);
+            if (!path.empty() && ReadFile(path, found.text)) {
+                found.path = path;
+                return true;
+            }
         }
     }
     return false;
@@ -97,6 +153,7 @@ int main(int argc, char** argv) {
     const char* file = nullptr;
     const char* glslDir = nullptr;
     std::vector<std::string> includeDirs;
+    std::vector<std::pair<std::string, std::string>> defines;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--glsl") == 0) {
             if (i + 1 >= argc || glslDir) return Usage();
@@ -106,6 +163,21 @@ int main(int argc, char** argv) {
             includeDirs.push_back(argv[++i]);
         } else if (std::strncmp(argv[i], "-I", 2) == 0) {
             includeDirs.push_back(argv[i] + 2);
+        } else if (std::strncmp(argv[i], "-D", 2) == 0 || std::strncmp(argv[i], "/D", 2) == 0) {
+            std::string def = argv[i] + 2;
+            if (def.empty()) {
+                if (i + 1 >= argc) return Usage();
+                def = argv[++i];
+            }
+            const std::size_t eq = def.find('=');
+            std::string name = def.substr(0, eq);
+            bool valid = !name.empty() && !std::isdigit(static_cast<unsigned char>(name[0]));
+            for (char c : name) valid = valid && (std::isalnum(static_cast<unsigned char>(c)) || c == '_');
+            if (!valid) {
+                std::fprintf(stderr, "fxcheck: -D needs NAME or NAME=VALUE, got '%s'\n", def.c_str());
+                return 2;
+            }
+            defines.emplace_back(name, eq == std::string::npos ? "1" : def.substr(eq + 1));
         } else if (!file && argv[i][0] != '-') {
             file = argv[i];
         } else {
@@ -121,6 +193,7 @@ int main(int argc, char** argv) {
     }
     fx::CompileOptions options;
     options.sourceName = file;
+    options.defines = defines;
     options.include = [&includeDirs](const fx::IncludeRequest& r, fx::IncludedFile& f) {
         return FindInclude(includeDirs, r, f);
     };

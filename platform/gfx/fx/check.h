@@ -58,6 +58,9 @@ struct PassPlan {
     StageChoice vsChoice, psChoice;
     std::vector<StateValue> renderStates;
     std::vector<ParameterState> transforms, textures;
+    std::vector<SamplerStageState> samplerStates;
+    std::vector<StateExpression> stateExpressions;
+    int fvf = -1;
     std::vector<AnnotationInfo> annotations;
 };
 

@@ -11,15 +11,6 @@ namespace {
 
 constexpr std::size_t kMaxShaderCombinations = 256;
 
-// 1 for the vertex stage's texture-stage states, 2 for the pixel stage's, 0 for other states.
-int IsTextureStageState(std::string_view name) {
-    for (const char* n : {"TexCoordIndex", "TextureTransformFlags", "VertexBlend"})
-        if (EqualsNoCase(name, n)) return 1;
-    for (const char* n : {"ColorOp", "ColorArg1", "ColorArg2", "AlphaOp", "AlphaArg1", "AlphaArg2"})
-        if (EqualsNoCase(name, n)) return 2;
-    return 0;
-}
-
 }  // namespace
 
 // technique := technique [name] [< annotations >] { pass... }
@@ -58,33 +49,15 @@ void Checker::checkTechniques() {
                     continue;
                 }
                 if (fixedFunctionState(a, pp)) continue;
-                if (IsTextureStageState(a.name)) {
-                    stageStates.push_back(&a);
-                    continue;
-                }
-                const StateRow* row = findState(RenderStates(), a.name);
-                if (!row) {
-                    report(Diag::UnknownState, a.line, a.column,
-                           std::string(a.name.substr(0, 40)));
-                    continue;
-                }
-                if (!row->applied || a.index >= 0) {
-                    report(Diag::IgnoredState, a.line, a.column, row->name);
-                    continue;
-                }
-                std::uint32_t value = 0;
-                if (!stateValue(a.value, row->kind, value)) {
-                    report(Diag::BadStateValue, a.line, a.column, row->name);
-                    continue;
-                }
-                pp.renderStates.push_back({row->code, value});
+                if (!passState(a, pp, stageStates))
+                    report(Diag::UnknownState, a.line, a.column, std::string(a.name.substr(0, 40)));
             }
             // Texture-stage states mean nothing beside a shader of their stage; without one the
             // generated fixed-function stage must be able to honour them.
             const bool vertexShader = pp.vs.func || !pp.vsChoice.choices.empty();
             const bool pixelShader = pp.ps.func || !pp.psChoice.choices.empty();
             for (const StateAssign* a : stageStates)
-                if (IsTextureStageState(a->name) == 1 ? vertexShader : pixelShader)
+                if (findState(PassStates(), a->name)->fate == Fate::Vertex ? vertexShader : pixelShader)
                     report(Diag::IgnoredState, a->line, a->column, std::string(a->name));
             checkFixedFunction(p, pp);
             // Each combination of shader-array choices is a program of its own.

@@ -3,6 +3,7 @@
 // parameters when the pass begins), and the fixed-function states of passes that leave a stage
 // without a shader.
 #include "platform/gfx/fx/checker.h"
+#include "platform/gfx/states.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -35,16 +36,6 @@ int StageValue(const Expr* e, bool operation) {
     return -1;
 }
 
-// Whether "e" reads an effect parameter (a global that is not static).
-bool ReadsParameter(const Expr* e) {
-    if (e->kind == ExprKind::Name && e->var && e->var->isGlobal &&
-        !(e->var->storage & kStorageStatic))
-        return true;
-    for (const Expr* a : e->args)
-        if (ReadsParameter(a)) return true;
-    return false;
-}
-
 // Whether a state value switches its state off: FALSE, 0, DISABLE (any case, any prefix).
 bool IsOff(const Expr* v) {
     if (IsNull(v) || (v->kind == ExprKind::BoolLit && v->text == "false")) return true;
@@ -55,6 +46,16 @@ bool IsOff(const Expr* v) {
 }
 
 }  // namespace
+
+// Whether "e" reads an effect parameter (a global that is not static).
+bool ReadsParameter(const Expr* e) {
+    if (e->kind == ExprKind::Name && e->var && e->var->isGlobal &&
+        !(e->var->storage & kStorageStatic))
+        return true;
+    for (const Expr* a : e->args)
+        if (ReadsParameter(a)) return true;
+    return false;
+}
 
 // shader-value := compile profile function ( args ) | NULL | 0 | asm { ... }
 // Appends the shader "v" gives to "out" (an empty EntryPoint for NULL); false after a
@@ -224,18 +225,28 @@ bool Checker::indexProgram(Expr* e, std::vector<IndexOp>& ops) {
     return false;
 }
 
-// fixed-function-state := (WorldTransform '[' 0 ']' | ViewTransform | ProjectionTransform)
-//                         '=' MATRIX_PARAMETER | Texture '[' stage ']' '=' TEXTURE_PARAMETER
+// fixed-function-state := (WorldTransform '[' 0 ']' | ViewTransform | ProjectionTransform |
+//                          TextureTransform '[' stage ']') '=' MATRIX_PARAMETER
+//                       | Texture '[' stage ']' '=' TEXTURE_PARAMETER
 // These set device state the fixed-function stages read; false for other states.
 bool Checker::fixedFunctionState(StateAssign& a, PassPlan& pp) {
     static constexpr struct {
         const char* name;
         std::uint32_t code;
-    } kTransforms[] = {{"WorldTransform", 256}, {"ViewTransform", 2}, {"ProjectionTransform", 3}};
+        int highest;
+    } kTransforms[] = {
+#define FX_TRANSFORM_ROW(name, code, highest) {#name, code, highest},
+        GFX_TRANSFORM_STATES(FX_TRANSFORM_ROW)
+#undef FX_TRANSFORM_ROW
+    };
     const bool texture = EqualsNoCase(a.name, "Texture");
     std::uint32_t code = 0;
+    int highest = 0;
     for (const auto& t : kTransforms)
-        if (EqualsNoCase(a.name, t.name)) code = t.code;
+        if (EqualsNoCase(a.name, t.name)) {
+            code = t.code;
+            highest = t.highest;
+        }
     if (!texture && code == 0) return false;
     const Expr* v = a.value;
     const VarDecl* var = v->kind == ExprKind::Name ? lookupVar(v->text) : nullptr;
@@ -246,14 +257,20 @@ bool Checker::fixedFunctionState(StateAssign& a, PassPlan& pp) {
     const bool fits = var && var->isGlobal && var->reflectIndex >= 0 && !var->type.isArray() &&
                       (texture ? var->type.base == Base::Texture
                                : var->type == Type::Matrix(4, 4));
-    if (!fits || (code == 256 && a.index > 0) || (texture && a.index > 7)) {
-        report(Diag::BadStateValue, a.line, a.column, std::string(a.name));
+    if (!fits || (!texture && a.index > highest) || (texture && a.index > 7)) {
+        report(Diag::BadStateValue, a.line, a.column, std::string(a.name), "");
         return true;
     }
-    if (texture)
+    if (texture) {
         pp.textures.push_back({static_cast<std::uint32_t>(std::max(0, a.index)), var->reflectIndex});
-    else
+    } else if (code == 16) {
+        // Texture-coordinate transforms act in the fixed-function vertex stage only.
+        if (!pp.vs.func && pp.vsChoice.choices.empty())
+            report(Diag::LostState, a.line, a.column, "TextureTransform",
+                   "the texture-coordinate transform");
+    } else {
         pp.transforms.push_back({code, var->reflectIndex});
+    }
     return true;
 }
 

@@ -1,13 +1,120 @@
-// platform/gfx/fx/check_state.cpp: effect states: the render and sampler states a pass or
-// sampler_state block may set, their value names, and the values of state assignments.
+// platform/gfx/fx/check_state.cpp: effect states: the table of every state a pass or
+// sampler_state block may set (built from platform/gfx/states.h), their value names, and the
+// values of state assignments: constants folded now, or programs over parameters that the
+// effect runs when a pass begins.
 #include "platform/gfx/fx/checker.h"
 #include "platform/gfx/states.h"
 
 #include <algorithm>
-#include <cctype>
+#include <cmath>
 #include <cstring>
 
 namespace platform::gfx::fx {
+
+namespace {
+
+constexpr int kMaxStateDepth = 64;       // nesting of a state value's expression
+constexpr std::size_t kMaxStateOps = 4096;  // operations of one state value's program
+
+// A double as a 32-bit state word: values outside the 64-bit range (and NaN) give 0 instead of
+// undefined behaviour, then the low 32 bits are kept as Direct3D's DWORD cast does.
+std::uint32_t Word(double v) {
+    if (!(std::fabs(v) < 9.2e18)) return 0;
+    return static_cast<std::uint32_t>(static_cast<std::int64_t>(v));
+}
+
+std::uint32_t FloatBits(double v) {
+    const float f = static_cast<float>(std::clamp(v, -3.4e38, 3.4e38));
+    std::uint32_t out = 0;
+    std::memcpy(&out, &f, sizeof out);
+    return out;
+}
+
+// A colour's four 0-1 channels (red, green, blue, alpha) as a D3DCOLOR.
+std::uint32_t ColourWord(const std::vector<double>& v) {
+    auto byte = [](double x) {
+        return static_cast<std::uint32_t>(std::clamp(std::isnan(x) ? 0.0 : x, 0.0, 1.0) * 255.0 + 0.5);
+    };
+    const double alpha = v.size() > 3 ? v[3] : 1.0;
+    return byte(alpha) << 24 | byte(v[0]) << 16 | byte(v.size() > 1 ? v[1] : 0) << 8 |
+           byte(v.size() > 2 ? v[2] : 0);
+}
+
+// Whether the value kind's names may be combined with '|'.
+bool IsFlagKind(Checker::ValueKind k) {
+    using K = Checker::ValueKind;
+    return k == K::ColorWrite || k == K::Wrap || k == K::ClipPlanes || k == K::TextureArg ||
+           k == K::TexCoordIndex || k == K::TextureTransform || k == K::Fvf;
+}
+
+}  // namespace
+
+// Runs a state value's program over "parameters" (each parameter's values as floats); false
+// when the program is malformed. Shared with the effect object, which runs it at pass begin.
+bool RunStateProgram(const std::vector<StateOp>& ops,
+                     const std::function<double(int, int)>& parameter, double& out) {
+    std::vector<double> stack;
+    stack.reserve(16);
+    auto word = [](double v) -> std::int64_t {
+        return std::fabs(v) < 9.2e18 ? static_cast<std::int64_t>(v) : 0;
+    };
+    for (const StateOp& op : ops) {
+        switch (op.kind) {
+            case StateOp::Constant: stack.push_back(op.value); continue;
+            case StateOp::Parameter: stack.push_back(parameter(op.parameter, op.component)); continue;
+            default: break;
+        }
+        const bool unary = op.kind == StateOp::Negate || op.kind == StateOp::BitNot ||
+                           op.kind == StateOp::LogicalNot || op.kind == StateOp::Truncate;
+        if (unary) {
+            if (stack.empty()) return false;
+            double& a = stack.back();
+            if (op.kind == StateOp::Negate) a = -a;
+            else if (op.kind == StateOp::BitNot) a = static_cast<double>(~static_cast<std::uint32_t>(word(a)));
+            else if (op.kind == StateOp::LogicalNot) a = a == 0.0;
+            else a = std::isfinite(a) ? std::trunc(a) : 0.0;
+            continue;
+        }
+        if (op.kind == StateOp::Select) {
+            if (stack.size() < 3) return false;
+            const double no = stack.back();
+            stack.pop_back();
+            const double yes = stack.back();
+            stack.pop_back();
+            stack.back() = stack.back() != 0.0 ? yes : no;
+            continue;
+        }
+        if (stack.size() < 2) return false;
+        const double b = stack.back();
+        stack.pop_back();
+        double& a = stack.back();
+        const auto ua = static_cast<std::uint32_t>(word(a)), ub = static_cast<std::uint32_t>(word(b));
+        switch (op.kind) {
+            case StateOp::Add: a += b; break;
+            case StateOp::Subtract: a -= b; break;
+            case StateOp::Multiply: a *= b; break;
+            case StateOp::Divide: a = b == 0.0 ? 0.0 : a / b; break;
+            case StateOp::Modulo: a = b == 0.0 ? 0.0 : std::fmod(a, b); break;
+            case StateOp::BitOr: a = ua | ub; break;
+            case StateOp::BitAnd: a = ua & ub; break;
+            case StateOp::BitXor: a = ua ^ ub; break;
+            case StateOp::ShiftLeft: a = static_cast<std::uint32_t>(ua << (ub & 31)); break;
+            case StateOp::ShiftRight: a = ua >> (ub & 31); break;
+            case StateOp::Less: a = a < b; break;
+            case StateOp::Greater: a = a > b; break;
+            case StateOp::LessEqual: a = a <= b; break;
+            case StateOp::GreaterEqual: a = a >= b; break;
+            case StateOp::Equal: a = a == b; break;
+            case StateOp::NotEqual: a = a != b; break;
+            case StateOp::LogicalAnd: a = a != 0.0 && b != 0.0; break;
+            case StateOp::LogicalOr: a = a != 0.0 || b != 0.0; break;
+            default: return false;
+        }
+    }
+    if (stack.size() != 1) return false;
+    out = stack[0];
+    return true;
+}
 
 // The names a state value of kind "k" may use (D3DBLEND, D3DCMP, D3DTADDRESS... without
 // their prefix) and their Direct3D values.
@@ -25,6 +132,20 @@ const std::vector<Checker::EnumValue>& Checker::Values(ValueKind k) {
     static const std::vector<EnumValue> kFogMode = {GFX_FOGMODE_VALUES(FX_VALUE)};
     static const std::vector<EnumValue> kFilter = {GFX_FILTER_VALUES(FX_VALUE)};
     static const std::vector<EnumValue> kAddress = {GFX_ADDRESS_VALUES(FX_VALUE)};
+    static const std::vector<EnumValue> kColorWrite = {GFX_COLORWRITE_VALUES(FX_VALUE)};
+    static const std::vector<EnumValue> kWrap = {GFX_WRAP_VALUES(FX_VALUE)};
+    static const std::vector<EnumValue> kMaterial = {GFX_MATERIALSOURCE_VALUES(FX_VALUE)};
+    static const std::vector<EnumValue> kVertexBlend = {GFX_VERTEXBLEND_VALUES(FX_VALUE)};
+    static const std::vector<EnumValue> kClip = {GFX_CLIPPLANES_VALUES(FX_VALUE)};
+    static const std::vector<EnumValue> kPatch = {GFX_PATCHEDGE_VALUES(FX_VALUE)};
+    static const std::vector<EnumValue> kDebug = {GFX_DEBUGMONITOR_VALUES(FX_VALUE)};
+    static const std::vector<EnumValue> kDegree = {GFX_DEGREE_VALUES(FX_VALUE)};
+    static const std::vector<EnumValue> kTextureOp = {GFX_TEXTUREOP_VALUES(FX_VALUE)};
+    static const std::vector<EnumValue> kTextureArg = {GFX_TEXTUREARG_VALUES(FX_VALUE)};
+    static const std::vector<EnumValue> kTexCoord = {GFX_TEXCOORDINDEX_VALUES(FX_VALUE)};
+    static const std::vector<EnumValue> kTransform = {GFX_TEXTURETRANSFORM_VALUES(FX_VALUE)};
+    static const std::vector<EnumValue> kLight = {GFX_LIGHTTYPE_VALUES(FX_VALUE)};
+    static const std::vector<EnumValue> kFvf = {GFX_FVF_VALUES(FX_VALUE)};
 #undef FX_VALUE
     static const std::vector<EnumValue> kNone;
     switch (k) {
@@ -40,51 +161,246 @@ const std::vector<Checker::EnumValue>& Checker::Values(ValueKind k) {
         case ValueKind::FogMode: return kFogMode;
         case ValueKind::Filter: return kFilter;
         case ValueKind::Address: return kAddress;
+        case ValueKind::ColorWrite: return kColorWrite;
+        case ValueKind::Wrap: return kWrap;
+        case ValueKind::MaterialSource: return kMaterial;
+        case ValueKind::VertexBlend: return kVertexBlend;
+        case ValueKind::ClipPlanes: return kClip;
+        case ValueKind::PatchEdge: return kPatch;
+        case ValueKind::DebugMonitor: return kDebug;
+        case ValueKind::Degree: return kDegree;
+        case ValueKind::TextureOp: return kTextureOp;
+        case ValueKind::TextureArg: return kTextureArg;
+        case ValueKind::TexCoordIndex: return kTexCoord;
+        case ValueKind::TextureTransform: return kTransform;
+        case ValueKind::LightType: return kLight;
+        case ValueKind::Fvf: return kFvf;
         default: return kNone;
     }
 }
 
-// The value of a state assignment: an enum name (with or without its D3D prefix), TRUE or
-// FALSE, or a constant expression. False when none of these.
-bool Checker::stateValue(Expr* e, ValueKind kind, std::uint32_t& out) {
-    if (e->kind == ExprKind::Name || e->kind == ExprKind::BoolLit) {
-        std::string_view name = e->text;
-        const std::size_t underscore = name.find('_');
-        for (int pass = 0; pass < 2; ++pass) {
-            for (const EnumValue& v : Values(kind))
-                if (EqualsNoCase(name, v.name)) {
-                    out = v.value;
-                    return true;
-                }
-            if (kind != ValueKind::Bool)
-                for (const EnumValue& v : Values(ValueKind::Bool))
-                    if (EqualsNoCase(name, v.name) &&
-                        (kind == ValueKind::Int || kind == ValueKind::ZBuffer)) {
-                        out = v.value;
-                        return true;
-                    }
-            // A second look without the Direct3D prefix ("D3DBLEND_ONE" -> "ONE").
-            if (pass == 1 || underscore == std::string_view::npos) break;
-            name = name.substr(underscore + 1);
+// The value of enum name "name" for a state of kind "kind": the kind's own names (with or
+// without the Direct3D prefix: "D3DBLEND_ONE", "ONE"), then TRUE and FALSE, which every
+// kind accepts as 1 and 0 (ColorWriteEnable = TRUE is all channels: 15 in the flag list).
+bool Checker::enumValue(std::string_view name, ValueKind kind, double& out) {
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const EnumValue& v : Values(kind))
+            if (EqualsNoCase(name, v.name)) {
+                out = v.value;
+                return true;
+            }
+        if (kind == ValueKind::ColorWrite && EqualsNoCase(name, "ALL")) {
+            out = 15;
+            return true;
         }
-        if (e->kind == ExprKind::Name && !lookupVar(e->text)) return false;
+        if (EqualsNoCase(name, "TRUE") || EqualsNoCase(name, "FALSE")) {
+            const bool on = EqualsNoCase(name, "TRUE");
+            out = on ? (kind == ValueKind::ColorWrite ? 15 : 1) : 0;
+            return true;
+        }
+        // A second look without the Direct3D prefix ("D3DBLEND_ONE" -> "ONE"; the names of
+        // D3DTOP keep their own underscores: "D3DTOP_MODULATEALPHA_ADDCOLOR").
+        const std::size_t underscore = name.find('_');
+        if (pass == 1 || underscore == std::string_view::npos ||
+            !EqualsNoCase(name.substr(0, 3), "D3D"))
+            break;
+        name = name.substr(underscore + 1);
     }
-    check(e);
-    if (IsPoison(e->type) || !e->type.isNumericValue()) return false;
-    std::vector<double> v;
+    return false;
+}
+
+// Appends the program of state value "e" to "ops": names of the kind's values, literals,
+// parameters (component "component" of a vector), static constants, operators, ?:, calls of
+// functions whose body is one return statement, and anything the constant folder evaluates.
+// False after a diagnostic.
+bool Checker::stateProgram(const Expr* e, ValueKind kind, int component, std::vector<StateOp>& ops,
+                           int depth) {
+    if (depth > kMaxStateDepth || ops.size() > kMaxStateOps) {
+        report(Diag::NestingTooDeep, e->line, e->column, std::to_string(kMaxStateDepth));
+        return false;
+    }
+    auto push = [&](double v) {
+        ops.push_back({StateOp::Constant, -1, 0, v});
+        return true;
+    };
+    switch (e->kind) {
+        case ExprKind::IntLit: return push(static_cast<std::uint32_t>(IntLiteralValue32(e->text)));
+        case ExprKind::FloatLit: return push(FloatLiteralValue(e->text));
+        case ExprKind::BoolLit: return push(e->text == "true" ? (kind == ValueKind::ColorWrite ? 15 : 1) : 0);
+        case ExprKind::Name: {
+            double v = 0;
+            const VarDecl* var = lookupVar(e->text);
+            if (!var && enumValue(e->text, kind, v)) return push(v);
+            if (!var) {
+                report(Diag::BadStateExpression, e->line, e->column, std::string(e->text.substr(0, 40)),
+                       "is not a value of this state, nor a parameter");
+                return false;
+            }
+            if (var->isGlobal && !(var->storage & kStorageStatic) && var->reflectIndex >= 0 &&
+                var->type.isNumericValue() && !var->type.isArray()) {
+                const int n = std::max(1, var->type.components());
+                ops.push_back({StateOp::Parameter, var->reflectIndex, std::min(component, n - 1), 0});
+                return true;
+            }
+            std::vector<double> value;
+            evalDepth_ = 0;
+            if (var->isGlobal && var->init && var->type.isNumericValue() && globalValue(var, value) &&
+                !value.empty())
+                return push(value[std::min<std::size_t>(static_cast<std::size_t>(component), value.size() - 1)]);
+            report(Diag::BadStateExpression, e->line, e->column, std::string(e->text.substr(0, 40)),
+                   "is not a numeric parameter or constant");
+            return false;
+        }
+        case ExprKind::Unary: {
+            const StateOp::Kind k = e->op == Tok::Minus  ? StateOp::Negate
+                                    : e->op == Tok::Tilde ? StateOp::BitNot
+                                    : e->op == Tok::Bang  ? StateOp::LogicalNot
+                                                          : StateOp::Constant;
+            if (e->op != Tok::Plus && k == StateOp::Constant) break;
+            if (!stateProgram(e->args[0], kind, component, ops, depth + 1)) return false;
+            if (k != StateOp::Constant) ops.push_back({k, -1, 0, 0});
+            return true;
+        }
+        case ExprKind::Binary: {
+            static constexpr struct {
+                Tok tok;
+                StateOp::Kind op;
+            } kOps[] = {{Tok::Plus, StateOp::Add}, {Tok::Minus, StateOp::Subtract},
+                        {Tok::Star, StateOp::Multiply}, {Tok::Slash, StateOp::Divide},
+                        {Tok::Percent, StateOp::Modulo}, {Tok::Pipe, StateOp::BitOr},
+                        {Tok::Amp, StateOp::BitAnd}, {Tok::Caret, StateOp::BitXor},
+                        {Tok::Shl, StateOp::ShiftLeft}, {Tok::Shr, StateOp::ShiftRight},
+                        {Tok::Less, StateOp::Less}, {Tok::Greater, StateOp::Greater},
+                        {Tok::LessEqual, StateOp::LessEqual}, {Tok::GreaterEqual, StateOp::GreaterEqual},
+                        {Tok::Equal, StateOp::Equal}, {Tok::NotEqual, StateOp::NotEqual},
+                        {Tok::AndAnd, StateOp::LogicalAnd}, {Tok::OrOr, StateOp::LogicalOr}};
+            for (const auto& o : kOps) {
+                if (o.tok != e->op) continue;
+                if (!stateProgram(e->args[0], kind, component, ops, depth + 1) ||
+                    !stateProgram(e->args[1], kind, component, ops, depth + 1))
+                    return false;
+                ops.push_back({o.op, -1, 0, 0});
+                return true;
+            }
+            break;
+        }
+        case ExprKind::Ternary:
+            for (const Expr* a : e->args)
+                if (!stateProgram(a, kind, component, ops, depth + 1)) return false;
+            ops.push_back({StateOp::Select, -1, 0, 0});
+            return true;
+        case ExprKind::Call: {
+            // A function no shader stage compiles, called for its value: the effect framework
+            // evaluated its body when the pass began. One "return expression;" is what such
+            // functions hold.
+            const auto it = functions_.find(e->text);
+            if (it == functions_.end() || !e->args.empty()) break;
+            for (const FuncDecl* f : it->second) {
+                const FuncDecl* d = f->definition ? f->definition : f;
+                if (!d->params.empty() || !d->body) continue;
+                if (!returnProgram(d->body, kind, component, ops, depth + 1)) {
+                    report(Diag::BadStateExpression, e->line, e->column, std::string(e->text.substr(0, 40)),
+                           "must return an expression, or choose one with if and else");
+                    return false;
+                }
+                return true;
+            }
+            break;
+        }
+        default: break;
+    }
+    // What is left must fold to a constant: constructors, casts, intrinsics of constants.
+    Expr* m = const_cast<Expr*>(e);
+    check(m);
+    if (IsPoison(m->type)) return false;
+    std::vector<double> value;
     evalDepth_ = 0;
-    if (!evalConst(e, v) || v.empty()) return false;
-    if (kind == ValueKind::Float) {
-        const float f = static_cast<float>(v[0]);
-        std::memcpy(&out, &f, sizeof out);
-    } else if (kind == ValueKind::Colour && v.size() == 4) {
-        auto byte = [](double x) {
-            return static_cast<std::uint32_t>(std::clamp(x, 0.0, 1.0) * 255.0 + 0.5);
-        };
-        out = byte(v[3]) << 24 | byte(v[0]) << 16 | byte(v[1]) << 8 | byte(v[2]);
-    } else {
-        out = static_cast<std::uint32_t>(static_cast<std::int64_t>(v[0]));
+    if (!m->type.isNumericValue() || ReadsParameter(m) || !evalConst(m, value) || value.empty()) {
+        report(Diag::BadStateExpression, e->line, e->column, "expression",
+               "is not a constant, a parameter or an operator of them");
+        return false;
     }
+    return push(value[std::min<std::size_t>(static_cast<std::size_t>(component), value.size() - 1)]);
+}
+
+// The program of a function body that returns a value: "return e;", or "if (c) <body> else
+// <body>" with a returning body on each side (a selection). False when the body is other.
+bool Checker::returnProgram(const Stmt* body, ValueKind kind, int component, std::vector<StateOp>& ops,
+                            int depth) {
+    if (!body || depth > kMaxStateDepth) return false;
+    while (body->kind == StmtKind::Block && body->body.size() == 1) body = body->body[0];
+    if (body->kind == StmtKind::Return && body->expr)
+        return stateProgram(body->expr, kind, component, ops, depth + 1);
+    // "if (c) return a; return b;" and "if (c) return a; else return b;"
+    const Stmt* yes = nullptr;
+    const Stmt* no = nullptr;
+    const Stmt* test = nullptr;
+    if (body->kind == StmtKind::If) {
+        test = body;
+        yes = body->then;
+        no = body->otherwise;
+    } else if (body->kind == StmtKind::Block && body->body.size() == 2 &&
+               body->body[0]->kind == StmtKind::If && !body->body[0]->otherwise) {
+        test = body->body[0];
+        yes = test->then;
+        no = body->body[1];
+    }
+    if (!test || !yes || !no) return false;
+    return stateProgram(test->expr, ValueKind::Int, 0, ops, depth + 1) &&
+           returnProgram(yes, kind, component, ops, depth + 1) &&
+           returnProgram(no, kind, component, ops, depth + 1) &&
+           (ops.push_back({StateOp::Select, -1, 0, 0}), true);
+}
+
+// The value of a state assignment as a constant ("constant" true, "out" the state word) or as
+// a program over parameters ("expr.programs"). False after a diagnostic.
+bool Checker::stateValue(const Expr* e, ValueKind kind, std::uint32_t& out, bool& constant,
+                         StateExpression& expr) {
+    expr.programs.clear();
+    expr.asFloat = kind == ValueKind::Float;
+    // A colour given as a vector (float4(1, 0, 0, 1), or a float4 parameter) has a program per
+    // channel; one given as a number is a D3DCOLOR.
+    int channels = 1;
+    if (kind == ValueKind::Colour || kind == ValueKind::Vector) {
+        Expr* m = const_cast<Expr*>(e);
+        if (m->kind == ExprKind::Name && lookupVar(m->text)) {
+            const VarDecl* v = lookupVar(m->text);
+            if (v->type.isNumericValue() && v->type.components() >= 3) channels = 4;
+        } else if (m->kind == ExprKind::Construct || m->kind == ExprKind::Brace) {
+            check(m);
+            if (IsPoison(m->type)) return false;
+            if (m->type.components() >= 3) channels = 4;
+        }
+    }
+    for (int c = 0; c < channels; ++c) {
+        expr.programs.emplace_back();
+        if (!stateProgram(e, kind, c, expr.programs.back(), 0)) return false;
+        // A vector of three channels has an opaque alpha.
+        if (c == 3 && e->kind == ExprKind::Name) {
+            const VarDecl* v = lookupVar(e->text);
+            if (v && v->type.components() == 3) expr.programs.back() = {{StateOp::Constant, -1, 0, 1.0}};
+        }
+    }
+    constant = true;
+    for (const auto& p : expr.programs)
+        for (const StateOp& op : p) constant = constant && op.kind != StateOp::Parameter;
+    if (!constant) return true;
+    std::vector<double> values;
+    for (const auto& p : expr.programs) {
+        double v = 0;
+        if (!RunStateProgram(p, [](int, int) { return 0.0; }, v)) {
+            report(Diag::BadStateExpression, e->line, e->column, "expression", "cannot be evaluated");
+            return false;
+        }
+        values.push_back(v);
+    }
+    if (channels == 4) out = ColourWord(values);
+    else if (kind == ValueKind::Float) out = FloatBits(values[0]);
+    else out = Word(values[0]);
+    if (IsFlagKind(kind) || kind == ValueKind::Int || kind == ValueKind::Colour ||
+        kind == ValueKind::Float || kind == ValueKind::Vector)
+        return true;
+    // An enumeration takes one of its values (TRUE/FALSE and numbers are taken as written).
     return true;
 }
 
@@ -97,39 +413,47 @@ const Checker::StateRow* Checker::findState(const std::vector<StateRow>& rows, s
 
 // sampler_state { name = value; ... }: the D3DSAMP_* states.
 const std::vector<Checker::StateRow>& Checker::SamplerStates() {
-#define FX_SAMPLER_STATE(name, ENUM, code, kind) {#name, code, ValueKind::kind, true},
+#define FX_SAMPLER_STATE(name, ENUM, code, kind, fate, neutral, lost) \
+    {#name, StateGroup::Sampler, code, ValueKind::kind, Fate::fate, neutral, lost, 15},
     static const std::vector<StateRow> rows = {GFX_SAMPLER_STATES(FX_SAMPLER_STATE)};
 #undef FX_SAMPLER_STATE
     return rows;
 }
 
-// The D3DRS_* states, then the names a pass may set that are not render states (texture
-// stages, lights, materials, transforms, shader constants, pass-level sampler states): known,
-// but without a meaning for programmable passes.
-const std::vector<Checker::StateRow>& Checker::RenderStates() {
-#define FX_RENDER_STATE(name, ENUM, code, kind, applied) \
-    {#name, code, ValueKind::kind, applied != 0},
-#define FX_PASS_STATE(name) {#name, 0, ValueKind::Int, false},
+// Every state a pass may set, with its group and highest index: render states, sampler states
+// of a register, texture-stage states, lights, the material, transforms, shader constants and
+// the object states (shaders, textures, samplers, the vertex format).
+const std::vector<Checker::StateRow>& Checker::PassStates() {
+#define FX_RENDER(name, ENUM, code, kind, fate, neutral, lost) \
+    {#name, StateGroup::Render, code, ValueKind::kind, Fate::fate, neutral, lost, -1},
+#define FX_SAMPLER(name, ENUM, code, kind, fate, neutral, lost) \
+    {#name, StateGroup::Sampler, code, ValueKind::kind, Fate::fate, neutral, lost, 15},
+#define FX_STAGE(name, code, kind, fate, neutral, lost) \
+    {#name, StateGroup::TextureStage, code, ValueKind::kind, Fate::fate, neutral, lost, 7},
+#define FX_LIGHT(name, member, kind, fate) \
+    {#name, StateGroup::Light, 0, ValueKind::kind, Fate::fate, 0, "", 7},
+#define FX_MATERIAL(name, member, kind, fate) \
+    {#name, StateGroup::Material, 0, ValueKind::kind, Fate::fate, 0, "", -1},
+#define FX_TRANSFORM(name, code, highest) \
+    {#name, StateGroup::Transform, code, ValueKind::Vector, Fate::Vertex, 0, "", highest},
+#define FX_CONSTANT(name, vertex, type, registers) \
+    {#name, StateGroup::ShaderConstant, vertex, ValueKind::Vector, Fate::Lost, 0, "", 255},
+#define FX_OBJECT(name, group, kind) \
+    {#name, StateGroup::group, 0, ValueKind::kind, Fate::Gl, 0, "", 15},
     static const std::vector<StateRow> rows = {
-        GFX_RENDER_STATES(FX_RENDER_STATE)
-        FX_PASS_STATE(ColorOp) FX_PASS_STATE(ColorArg0) FX_PASS_STATE(ColorArg1)
-        FX_PASS_STATE(ColorArg2) FX_PASS_STATE(AlphaOp) FX_PASS_STATE(AlphaArg0)
-        FX_PASS_STATE(AlphaArg1) FX_PASS_STATE(AlphaArg2) FX_PASS_STATE(TexCoordIndex)
-        FX_PASS_STATE(TextureTransformFlags) FX_PASS_STATE(Sampler) FX_PASS_STATE(Texture)
-        FX_PASS_STATE(WorldTransform) FX_PASS_STATE(ViewTransform)
-        FX_PASS_STATE(ProjectionTransform) FX_PASS_STATE(FogMode)
-        FX_PASS_STATE(VertexShaderConstant) FX_PASS_STATE(PixelShaderConstant)
-        FX_PASS_STATE(MinFilter) FX_PASS_STATE(MagFilter) FX_PASS_STATE(MipFilter)
-        FX_PASS_STATE(AddressU) FX_PASS_STATE(AddressV)
-        FX_PASS_STATE(MaterialAmbient) FX_PASS_STATE(MaterialDiffuse)
-        FX_PASS_STATE(MaterialSpecular) FX_PASS_STATE(MaterialPower) FX_PASS_STATE(LightEnable)
-        FX_PASS_STATE(LightType) FX_PASS_STATE(LightDiffuse) FX_PASS_STATE(LightPosition)
-        FX_PASS_STATE(LightDirection) FX_PASS_STATE(LightAmbient) FX_PASS_STATE(LightSpecular)
-        FX_PASS_STATE(LightRange) FX_PASS_STATE(LightAttenuation0)
-        FX_PASS_STATE(LightAttenuation1) FX_PASS_STATE(LightAttenuation2)
+        GFX_RENDER_STATES(FX_RENDER) GFX_SAMPLER_STATES(FX_SAMPLER)
+        GFX_TEXTURE_STAGE_STATES(FX_STAGE) GFX_LIGHT_STATES(FX_LIGHT)
+        GFX_MATERIAL_STATES(FX_MATERIAL) GFX_TRANSFORM_STATES(FX_TRANSFORM)
+        GFX_SHADER_CONSTANT_STATES(FX_CONSTANT) GFX_OBJECT_STATES(FX_OBJECT)
     };
-#undef FX_PASS_STATE
-#undef FX_RENDER_STATE
+#undef FX_RENDER
+#undef FX_SAMPLER
+#undef FX_STAGE
+#undef FX_LIGHT
+#undef FX_MATERIAL
+#undef FX_TRANSFORM
+#undef FX_CONSTANT
+#undef FX_OBJECT
     return rows;
 }
 
@@ -155,12 +479,106 @@ void Checker::checkSamplerStates(VarDecl* s, ParameterInfo& info) {
             continue;
         }
         std::uint32_t value = 0;
-        if (!stateValue(a.value, row->kind, value)) {
-            report(Diag::BadStateValue, a.line, a.column, row->name);
-            continue;
+        bool constant = false;
+        StateExpression expr;
+        if (!stateValue(a.value, row->kind, value, constant, expr)) continue;
+        if (row->fate == Fate::Lost && (!constant || value != row->neutral))
+            report(Diag::LostState, a.line, a.column, row->name, row->lost);
+        if (constant) {
+            info.samplerStates.push_back({row->code, value});
+        } else {
+            expr.sampler = true;
+            expr.state = row->code;
+            info.samplerExpressions.push_back(std::move(expr));
         }
-        info.samplerStates.push_back({row->code, value});
     }
+}
+
+// A pass's state that is neither a shader, a transform nor a texture: render states, sampler
+// states of a register, texture-stage states, lights, the material, shader constants, the
+// sampler of a register and the vertex format. False when the state is not in the table.
+bool Checker::passState(StateAssign& a, PassPlan& pp, std::vector<const StateAssign*>& stageStates) {
+    const StateRow* row = findState(PassStates(), a.name);
+    if (!row) return false;
+    if (a.index > row->highestIndex) {
+        report(Diag::StateIndexRange, a.line, a.column, row->name,
+               a.index < 0 ? "" : std::to_string(a.index), std::to_string(std::max(0, row->highestIndex)));
+        return true;
+    }
+    const std::uint32_t index = static_cast<std::uint32_t>(std::max(0, a.index));
+    const bool fixedVertex = !pp.vs.func && pp.vsChoice.choices.empty();
+    if (row->group == StateGroup::Sampler && EqualsNoCase(row->name, "Sampler")) {
+        // Sampler[n] = <s>: the texture and states of sampler s on register n.
+        const VarDecl* s = a.value->kind == ExprKind::Name ? lookupVar(a.value->text) : nullptr;
+        if (!s || s->type.base != Base::Sampler || !s->isGlobal || s->reflectIndex < 0 ||
+            s->type.isArray()) {
+            report(Diag::BadStateValue, a.line, a.column, "Sampler", " (must name a sampler)");
+            return true;
+        }
+        const ParameterInfo& info = out_.parameters[static_cast<std::size_t>(s->reflectIndex)];
+        pp.textures.push_back({index, info.texture});
+        for (const StateValue& v : info.samplerStates) pp.samplerStates.push_back({index, v.state, v.value});
+        for (StateExpression e : info.samplerExpressions) {
+            e.unit = static_cast<int>(index);
+            pp.stateExpressions.push_back(std::move(e));
+        }
+        return true;
+    }
+    if (row->group == StateGroup::Fvf) {
+        std::uint32_t value = 0;
+        bool constant = false;
+        StateExpression expr;
+        if (!stateValue(a.value, row->kind, value, constant, expr)) return true;
+        if (!constant) {
+            report(Diag::BadStateValue, a.line, a.column, "FVF", " (must be constant)");
+            return true;
+        }
+        pp.fvf = static_cast<int>(value);
+        return true;
+    }
+    std::uint32_t value = 0;
+    bool constant = false;
+    StateExpression expr;
+    if (row->group == StateGroup::ShaderConstant) {
+        // Constant registers belong to assembly shaders; the GLSL programs generated from HLSL
+        // read the effect's parameters by name, so the registers set here reach nothing.
+        check(a.value);
+        report(Diag::LostState, a.line, a.column, row->name,
+               "shader constant registers (the generated programs read parameters by name)");
+        return true;
+    }
+    if (!stateValue(a.value, row->kind, value, constant, expr)) return true;
+    switch (row->group) {
+        case StateGroup::Render:
+            if (constant) {
+                pp.renderStates.push_back({row->code, value});
+            } else {
+                expr.state = row->code;
+                pp.stateExpressions.push_back(std::move(expr));
+            }
+            break;
+        case StateGroup::Sampler:
+            if (constant) {
+                pp.samplerStates.push_back({index, row->code, value});
+            } else {
+                expr.sampler = true;
+                expr.unit = static_cast<int>(index);
+                expr.state = row->code;
+                pp.stateExpressions.push_back(std::move(expr));
+            }
+            break;
+        case StateGroup::TextureStage: stageStates.push_back(&a); return true;
+        default: return true;  // lights and the material: read only by vertex lighting
+    }
+    const bool off = constant && value == row->neutral;
+    if (row->fate == Fate::Lost && !off)
+        report(Diag::LostState, a.line, a.column, row->name, row->lost);
+    // Fixed-function vertex states the generated vertex stage does not compute; Lighting and
+    // VertexBlend are judged with the other fixed-function states.
+    if (row->fate == Fate::Vertex && fixedVertex && !off && row->group == StateGroup::Render &&
+        !EqualsNoCase(row->name, "Lighting") && !EqualsNoCase(row->name, "VertexBlend"))
+        report(Diag::LostState, a.line, a.column, row->name, row->lost);
+    return true;
 }
 
 }  // namespace platform::gfx::fx

@@ -35,6 +35,9 @@ int IntrinsicNamed(std::string_view name);
 Dim SamplerKind(Dim d);
 const char* SamplerTypeName(Dim d);
 
+// Whether "e" reads an effect parameter (a global that is not static) (check_shader.cpp).
+bool ReadsParameter(const Expr* e);
+
 class Checker {
 public:
     Checker(Module& m, std::vector<Diagnostic>& diags, CheckedEffect& out)
@@ -129,22 +132,43 @@ private:
         const char* name;
         std::uint32_t value;
     };
-    // The value lists of platform/gfx/states.h, plus plain numbers and colours.
+
+public:
+    // The value lists of platform/gfx/states.h, plus plain numbers, colours and vectors.
     enum class ValueKind { Bool, ZBuffer, Fill, Shade, Blend, BlendOp, Cull, Cmp, StencilOp,
-                           FogMode, Int, Float, Filter, Address, Colour };
+                           FogMode, Int, Float, Filter, Address, Colour, Vector, ColorWrite,
+                           Wrap, MaterialSource, VertexBlend, ClipPlanes, PatchEdge,
+                           DebugMonitor, Degree, TextureOp, TextureArg, TexCoordIndex,
+                           TextureTransform, LightType, Fvf };
+    // What happens to a state (states.h describes each).
+    enum class Fate { Gl, Kept, Vertex, Pixel, Lost };
+    enum class StateGroup { Render, Sampler, TextureStage, Light, Material, Transform,
+                            ShaderConstant, Shader, Texture, Fvf };
     struct StateRow {
         const char* name;
-        std::uint32_t code;  // D3DRS_* or D3DSAMP_*; 0 for pass states that are neither
+        StateGroup group;
+        std::uint32_t code;  // D3DRS_*, D3DSAMP_*, D3DTSS_* or D3DTS_*; 0 for the others
         ValueKind kind;
-        bool applied;        // false: known, but a programmable pass does not apply it
+        Fate fate;
+        std::uint32_t neutral;  // the value with which nothing is lost
+        const char* lost;       // what a Lost state's other values lose
+        int highestIndex;       // -1: the state takes no index
     };
-
-    static const std::vector<EnumValue>& Values(ValueKind k);
-    bool stateValue(Expr* e, ValueKind kind, std::uint32_t& out);
-    static const StateRow* findState(const std::vector<StateRow>& rows, std::string_view name);
     static const std::vector<StateRow>& SamplerStates();
-    static const std::vector<StateRow>& RenderStates();
+    static const std::vector<StateRow>& PassStates();
+    static const std::vector<EnumValue>& Values(ValueKind k);
+
+private:
+    static bool enumValue(std::string_view name, ValueKind kind, double& out);
+    bool stateProgram(const Expr* e, ValueKind kind, int component, std::vector<StateOp>& ops,
+                      int depth);
+    bool returnProgram(const Stmt* body, ValueKind kind, int component, std::vector<StateOp>& ops,
+                       int depth);
+    bool stateValue(const Expr* e, ValueKind kind, std::uint32_t& out, bool& constant,
+                    StateExpression& expr);
+    static const StateRow* findState(const std::vector<StateRow>& rows, std::string_view name);
     int parameterIndexOf(const VarDecl* v) const;
+    bool passState(StateAssign& a, PassPlan& pp, std::vector<const StateAssign*>& stageStates);
     void checkSamplerStates(VarDecl* s, ParameterInfo& info);
 
     // --- entry points and the stage boundary (check_entry.cpp) ---

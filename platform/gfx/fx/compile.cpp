@@ -66,6 +66,7 @@ void Run(std::string_view source, const CompileOptions& options, CompileResult& 
     preprocess.maxIncludeDepth = options.maxIncludeDepth;
     preprocess.maxIncludedBytes = options.maxSourceBytes;
     preprocess.sourceName = options.sourceName;
+    preprocess.defines = options.defines;
     const std::vector<Token> tokens =
         Preprocess(raw, arena, diags, preprocess, &options.include, &files);
     Module module;
@@ -89,6 +90,9 @@ void Run(std::string_view source, const CompileOptions& options, CompileResult& 
             pass.annotations = p.annotations;
             pass.transforms = p.transforms;
             pass.textures = p.textures;
+            pass.samplerStates = p.samplerStates;
+            pass.stateExpressions = p.stateExpressions;
+            pass.fvf = p.fvf;
             EmitPass(checked, p, pass);
             EmitVariants(checked, p, pass);
             info.passes.push_back(std::move(pass));

@@ -68,7 +68,10 @@ namespace platform::gfx::fx {
     X(BadSamplerState, Error, "sampler_state: %s")                                               \
     X(UnknownState, Error, "unknown state '%s'")                                                 \
     X(IgnoredState, Warning, "state '%s' is not supported and is ignored")                       \
-    X(BadStateValue, Error, "invalid value for state '%s'")                                      \
+    X(BadStateValue, Error, "invalid value for state '%s'%s")                                    \
+    X(BadStateExpression, Error, "state value: '%s' %s")                                      \
+    X(LostState, Warning, "state '%s': %s cannot be drawn here and is lost")                   \
+    X(StateIndexRange, Error, "state '%s': index %s is outside 0..%s")                          \
     X(BadProfile, Error, "'%s': %s")                                                             \
     X(BadEntryPoint, Error, "entry point '%s': %s")                                              \
     X(MissingSemantic, Error, "entry point '%s': '%s' has no semantic")                          \

@@ -77,6 +77,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/gfx/fx/diag.h"
@@ -105,6 +106,32 @@ struct StateValue {
     std::uint32_t value = 0;
 };
 
+// A state value an effect computes when a pass begins (or, for a sampler parameter, when the
+// pass binds the sampler) from parameters' current values: "CullMode = gCull;",
+// "MaxAnisotropy = gCaps * gScale;". Each program is a stack program over doubles: constants,
+// a parameter's component, arithmetic, bit operations (on the values truncated to 32-bit
+// integers), comparisons, logical operators and selection (pops else, then, condition). A
+// colour state has four programs (red, green, blue, alpha, each 0-1); other states have one,
+// whose result is stored as the state's float bits ("asFloat") or truncated to an integer.
+struct StateOp {
+    enum Kind {
+        Constant, Parameter, Add, Subtract, Multiply, Divide, Modulo, BitOr, BitAnd, BitXor,
+        ShiftLeft, ShiftRight, Negate, BitNot, LogicalNot, Less, Greater, LessEqual,
+        GreaterEqual, Equal, NotEqual, LogicalAnd, LogicalOr, Select, Truncate,
+    } kind = Constant;
+    int parameter = -1;  // Parameter: the parameter's index
+    int component = 0;   // Parameter: which of its components (row-major)
+    double value = 0;    // Constant
+};
+
+struct StateExpression {
+    bool sampler = false;   // a D3DSAMP_* state (else a D3DRS_* state)
+    int unit = -1;          // pass-level sampler states: the sampler register; -1 otherwise
+    std::uint32_t state = 0;
+    bool asFloat = false;
+    std::vector<std::vector<StateOp>> programs;  // 1, or 4 for a colour
+};
+
 struct ParameterInfo {
     std::string name;
     std::string semantic;   // as written, empty when none
@@ -131,6 +158,7 @@ struct ParameterInfo {
     // sets (only those written; the device's state applies to the others).
     int texture = -1;
     std::vector<StateValue> samplerStates;
+    std::vector<StateExpression> samplerExpressions;  // states computed from parameters
 };
 
 // One vertex attribute a pass's vertex shader reads.
@@ -166,6 +194,15 @@ struct ParameterState {
     int parameter = -1;
 };
 
+// A sampler state a pass sets for a sampler register ("AddressU[1] = CLAMP;", or the states of
+// "Sampler[1] = <s>"): register n is the pass's n-th sampler (texture unit n), or texture
+// stage n where the pass has no pixel shader.
+struct SamplerStageState {
+    std::uint32_t unit = 0;
+    std::uint32_t state = 0;
+    std::uint32_t value = 0;
+};
+
 struct PassInfo {
     std::string name;
     std::vector<AnnotationInfo> annotations;
@@ -183,6 +220,9 @@ struct PassInfo {
     bool fixedVertex = false, fixedPixel = false;
     std::vector<ParameterState> transforms;  // applied to the device when the pass begins
     std::vector<ParameterState> textures;
+    std::vector<SamplerStageState> samplerStates;     // after the samplers' own states
+    std::vector<StateExpression> stateExpressions;    // after renderStates and samplerStates
+    int fvf = -1;                                     // the FVF state's value; -1 when unset
     // Shader arrays: when not empty, the pass's stages come from "variants" (one per
     // combination of choices, the first selector's choice varying slowest); the fields above
     // then hold variants[0]'s.
@@ -236,7 +276,15 @@ struct CompileOptions {
     IncludeHandler include;
     // The main source's path, handed to the include handler as the includer.
     std::string sourceName;
+    // Macros defined before the source's first line, as (name, value) pairs: what the
+    // command-line compilers' -D NAME=VALUE does (-D NAME defines it as 1).
+    std::vector<std::pair<std::string, std::string>> defines;
 };
+
+// Runs a state value's program (StateExpression); "parameter(index, component)" gives a
+// parameter's current value. False for a malformed program.
+bool RunStateProgram(const std::vector<StateOp>& ops,
+                     const std::function<double(int, int)>& parameter, double& out);
 
 // Compiles effect "source". Never throws; errors are reported in the result.
 CompileResult Compile(std::string_view source, const CompileOptions& options = {});

@@ -38,6 +38,11 @@ public:
 
     std::vector<Token> run(const std::vector<Token>& tokens) {
         files_.push_back(limits_.sourceName);
+        // Macros defined by the host (the command line's -D NAME=VALUE) come first.
+        for (const auto& [name, value] : limits_.defines) {
+            arena_.push_back("#define " + name + " " + value + "\n");
+            file(Lex(arena_.back(), diags_));
+        }
         file(tokens);
         for (const Conditional& c : conds_)
             diags_.push_back(MakeDiagnostic(Diag::UnbalancedConditional, c.line, c.column,
@@ -300,9 +305,11 @@ private:
                 arena_.push_back(text);
                 Token joined = LexOne(arena_.back());
                 if (joined.kind == Tok::End) {
-                    report(Diag::MacroArguments, name.line, name.column, std::string(name.text),
-                           "pastes '" + text + "', which is not one token");
-                    return {};
+                    // Not one token ("\"name\"" ## x): the native preprocessor keeps the two
+                    // tokens side by side, and so do we.
+                    pasted.push_back(body[k + 1]);
+                    ++k;
+                    continue;
                 }
                 pasted.back().kind = joined.kind;
                 pasted.back().text = arena_.back();

@@ -9,6 +9,7 @@
 
 #include <deque>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/gfx/fx/diag.h"
@@ -23,6 +24,7 @@ struct PreprocessLimits {
     int maxIncludeDepth = 16;             // files open at once through #include
     std::size_t maxIncludedBytes = 4u << 20;  // text of all included files together
     std::string sourceName;               // the main source's name, as include handlers see it
+    std::vector<std::pair<std::string, std::string>> defines;  // macros defined before the source
 };
 
 // Runs the preprocessor over "tokens" (which end with Tok::End) and returns the tokens for the

@@ -744,10 +744,20 @@ void DeviceGL::ApplySamplerObject(DWORD sampler) {
                         s[D3DSAMP_MAGFILTER] >= D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST);
     glSamplerParameteri(object, GL_TEXTURE_WRAP_S, static_cast<GLint>(AddressMode(s[D3DSAMP_ADDRESSU])));
     glSamplerParameteri(object, GL_TEXTURE_WRAP_T, static_cast<GLint>(AddressMode(s[D3DSAMP_ADDRESSV])));
+    glSamplerParameteri(object, GL_TEXTURE_WRAP_R, static_cast<GLint>(AddressMode(s[D3DSAMP_ADDRESSW])));
+    ApplyLodStates(object, s[D3DSAMP_MIPMAPLODBIAS], s[D3DSAMP_MAXMIPLEVEL]);
     const D3DCOLOR c = s[D3DSAMP_BORDERCOLOR];
     const float border[4] = {((c >> 16) & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f,
                              (c & 0xFF) / 255.0f, ((c >> 24) & 0xFF) / 255.0f};
     glSamplerParameterfv(object, GL_TEXTURE_BORDER_COLOR, border);
+}
+
+// MAXMIPLEVEL names the most detailed level sampled: GL's lowest level of detail.
+void ApplyLodStates(GLuint object, DWORD lodBias, DWORD maxMipLevel) {
+    float bias = 0;
+    std::memcpy(&bias, &lodBias, sizeof bias);
+    glSamplerParameterf(object, GL_TEXTURE_LOD_BIAS, std::isfinite(bias) ? bias : 0.0f);
+    glSamplerParameterf(object, GL_TEXTURE_MIN_LOD, static_cast<float>(std::min<DWORD>(maxMipLevel, 1000)));
 }
 
 GLuint DeviceGL::SamplerObject(DWORD sampler) const {

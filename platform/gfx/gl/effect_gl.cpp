@@ -154,10 +154,12 @@ void ConfigureSampler(GLuint object, const std::vector<fx::StateValue>& states) 
                         s[D3DSAMP_MAGFILTER] >= D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST);
     glSamplerParameteri(object, GL_TEXTURE_WRAP_S, address(s[D3DSAMP_ADDRESSU]));
     glSamplerParameteri(object, GL_TEXTURE_WRAP_T, address(s[D3DSAMP_ADDRESSV]));
+    glSamplerParameteri(object, GL_TEXTURE_WRAP_R, address(s[D3DSAMP_ADDRESSW]));
     const D3DCOLOR c = s[D3DSAMP_BORDERCOLOR];
     const float border[4] = {((c >> 16) & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f,
                              (c & 0xFF) / 255.0f, ((c >> 24) & 0xFF) / 255.0f};
     glSamplerParameterfv(object, GL_TEXTURE_BORDER_COLOR, border);
+    gl::ApplyLodStates(object, s[D3DSAMP_MIPMAPLODBIAS], s[D3DSAMP_MAXMIPLEVEL]);
 }
 
 class EffectGL final : public gl::RefCounted<ID3DXEffect> {
@@ -343,26 +345,18 @@ public:
                     if (Succeeded(device_->GetTransform(static_cast<D3DTRANSFORMSTATETYPE>(s.state), &saved.matrix)))
                         savedTransforms_.push_back(saved);
                 }
-                for (const fx::StateValue& s : p.renderStates) {
-                    if (std::any_of(savedRender_.begin(), savedRender_.end(),
-                                    [&](const fx::StateValue& v) { return v.state == s.state; }))
-                        continue;
-                    DWORD value = 0;
-                    if (Succeeded(device_->GetRenderState(static_cast<D3DRENDERSTATETYPE>(s.state), &value)))
-                        savedRender_.push_back({s.state, value});
-                }
+                for (const fx::StateValue& s : p.renderStates) SaveRender(s.state);
+                for (const fx::StateExpression& e : p.stateExpressions)
+                    if (!e.sampler) SaveRender(e.state);
                 if (flags & D3DXFX_DONOTSAVESAMPLERSTATE) continue;
+                for (const fx::SamplerStageState& s : p.samplerStates) SaveSampler(s.unit, s.state);
+                for (const fx::StateExpression& e : p.stateExpressions)
+                    if (e.sampler && e.unit >= 0) SaveSampler(static_cast<DWORD>(e.unit), e.state);
                 for (std::size_t unit = 0; unit < p.samplers.size(); ++unit) {
                     const ParameterInfo& sp = fx_.parameters[static_cast<std::size_t>(p.samplers[unit])];
-                    for (const fx::StateValue& s : sp.samplerStates) {
-                        SavedSampler saved{static_cast<DWORD>(unit), s.state, 0};
-                        if (std::any_of(savedSampler_.begin(), savedSampler_.end(), [&](const SavedSampler& v) {
-                                return v.unit == saved.unit && v.state == saved.state;
-                            }))
-                            continue;
-                        if (Succeeded(device_->GetSamplerState(saved.unit, static_cast<D3DSAMPLERSTATETYPE>(s.state), &saved.value)))
-                            savedSampler_.push_back(saved);
-                    }
+                    for (const fx::StateValue& s : sp.samplerStates) SaveSampler(static_cast<DWORD>(unit), s.state);
+                    for (const fx::StateExpression& e : sp.samplerExpressions)
+                        SaveSampler(static_cast<DWORD>(unit), e.state);
                 }
             }
         }
@@ -389,6 +383,9 @@ public:
         }
         for (const fx::ParameterState& s : outer.textures)
             device_->SetTexture(s.state, s.parameter >= 0 ? textures_[static_cast<std::size_t>(s.parameter)] : nullptr);
+        if (outer.fvf >= 0) device_->SetFVF(static_cast<DWORD>(outer.fvf));
+        for (const fx::StateExpression& e : outer.stateExpressions)
+            if (!e.sampler) device_->SetRenderState(static_cast<D3DRENDERSTATETYPE>(e.state), StateWord(e));
         if (variant_ < 0) {
             gl::SetProgramOverride(device_, nothing_);
             return D3D_OK;
@@ -396,9 +393,16 @@ public:
         const fx::PassInfo& p = Pass();
         for (std::size_t unit = 0; unit < p.samplers.size(); ++unit) {
             const ParameterInfo& sp = fx_.parameters[static_cast<std::size_t>(p.samplers[unit])];
-            for (const fx::StateValue& s : sp.samplerStates)
+            for (const fx::StateValue& s : SamplerStatesAt(sp))
                 device_->SetSamplerState(static_cast<DWORD>(unit), static_cast<D3DSAMPLERSTATETYPE>(s.state), s.value);
         }
+        // A pass's own states for a register come after its sampler's (a pass without a pixel
+        // shader samples texture stage n through register n).
+        for (const fx::SamplerStageState& s : outer.samplerStates)
+            device_->SetSamplerState(s.unit, static_cast<D3DSAMPLERSTATETYPE>(s.state), s.value);
+        for (const fx::StateExpression& e : outer.stateExpressions)
+            if (e.sampler && e.unit >= 0)
+                device_->SetSamplerState(static_cast<DWORD>(e.unit), static_cast<D3DSAMPLERSTATETYPE>(e.state), StateWord(e));
         return CommitChanges();
     }
 
@@ -426,7 +430,7 @@ public:
                 // get a sampler object of the effect.
                 if (extraSamplers_.size() <= unit) extraSamplers_.resize(unit + 1, 0);
                 if (!extraSamplers_[unit]) glGenSamplers(1, &extraSamplers_[unit]);
-                ConfigureSampler(extraSamplers_[unit], sp.samplerStates);
+                ConfigureSampler(extraSamplers_[unit], SamplerStatesAt(sp));
                 glBindSampler(static_cast<GLuint>(unit), extraSamplers_[unit]);
             }
         }
@@ -544,6 +548,56 @@ private:
             out = v;
         }
         return true;
+    }
+
+    // The value of a state computed from parameters, as its state word: a colour's four
+    // channels packed as a D3DCOLOR, a float state's bits, or the value truncated to 32 bits.
+    DWORD StateWord(const fx::StateExpression& e) {
+        auto parameter = [this](int p, int c) {
+            double v = 0;
+            return ScalarAt(p, c, v) ? v : 0.0;
+        };
+        double v[4] = {0, 0, 0, 1};
+        for (std::size_t i = 0; i < e.programs.size() && i < 4; ++i)
+            if (!fx::RunStateProgram(e.programs[i], parameter, v[i])) v[i] = 0;
+        auto clamp = [](double x) { return std::isfinite(x) ? std::clamp(x, -9.0e18, 9.0e18) : 0.0; };
+        if (e.programs.size() == 4) {
+            auto byte = [&](double x) { return static_cast<DWORD>(std::clamp(clamp(x), 0.0, 1.0) * 255.0 + 0.5); };
+            return byte(v[3]) << 24 | byte(v[0]) << 16 | byte(v[1]) << 8 | byte(v[2]);
+        }
+        if (e.asFloat) {
+            const float f = static_cast<float>(std::clamp(clamp(v[0]), -3.4e38, 3.4e38));
+            DWORD bits = 0;
+            std::memcpy(&bits, &f, sizeof bits);
+            return bits;
+        }
+        return static_cast<DWORD>(static_cast<std::int64_t>(clamp(v[0])));
+    }
+
+    // A sampler parameter's states with those computed from parameters evaluated now.
+    std::vector<fx::StateValue> SamplerStatesAt(const ParameterInfo& sp) {
+        std::vector<fx::StateValue> states = sp.samplerStates;
+        for (const fx::StateExpression& e : sp.samplerExpressions) states.push_back({e.state, StateWord(e)});
+        return states;
+    }
+
+    void SaveRender(DWORD state) {
+        if (std::any_of(savedRender_.begin(), savedRender_.end(),
+                        [&](const fx::StateValue& v) { return v.state == state; }))
+            return;
+        DWORD value = 0;
+        if (Succeeded(device_->GetRenderState(static_cast<D3DRENDERSTATETYPE>(state), &value)))
+            savedRender_.push_back({state, value});
+    }
+
+    void SaveSampler(DWORD unit, DWORD state) {
+        SavedSampler saved{unit, state, 0};
+        if (std::any_of(savedSampler_.begin(), savedSampler_.end(), [&](const SavedSampler& v) {
+                return v.unit == saved.unit && v.state == saved.state;
+            }))
+            return;
+        if (Succeeded(device_->GetSamplerState(unit, static_cast<D3DSAMPLERSTATETYPE>(state), &saved.value)))
+            savedSampler_.push_back(saved);
     }
 
     // Runs an index program over the parameters' current values; false when it reads past an

@@ -385,6 +385,8 @@ GLuint TextureName(IDirect3DBaseTexture9* texture);
 void PrepareDraw(IDirect3DDevice9* device);
 void InvalidateGlState(IDirect3DDevice9* device);
 void BindSampler(IDirect3DDevice9* device, DWORD sampler, IDirect3DBaseTexture9* texture);
+// Applies D3DSAMP_MIPMAPLODBIAS (a float's bits) and D3DSAMP_MAXMIPLEVEL to a GL sampler object.
+void ApplyLodStates(GLuint object, DWORD lodBias, DWORD maxMipLevel);
 void SetProgramOverride(IDirect3DDevice9* device, GLuint program);
 
 // Compiles and links a vertex and fragment shader; 0 on failure with the log in "log".
