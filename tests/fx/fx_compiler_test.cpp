@@ -137,9 +137,11 @@ TEST(FxDiagnostics, EffectLevelErrorsNameTheEntryPointOrState) {
         {"float4 PS() : COLOR { return 1; }\ntechnique T { pass P { PixelShader = compile ps_2_0 PS(); Frobnicate = 1; } }",
          fx::Diag::UnknownState, "unknown state 'Frobnicate'"},
         {"float4 PS() : COLOR { return 1; }\ntechnique T { pass P { PixelShader = compile ps_2_0 PS(); CullMode = SIDEWAYS; } }",
-         fx::Diag::BadStateValue, "invalid value for state 'CullMode'"},
+         fx::Diag::BadStateValue,
+         "invalid value for state 'CullMode': 'SIDEWAYS' is not a value of this state, nor a parameter"},
         {"texture t; sampler s = sampler_state { Texture = <t>; MinFilter = LINEAR; AddressU = SPIRAL; };",
-         fx::Diag::BadStateValue, "invalid value for state 'AddressU'"},
+         fx::Diag::BadStateValue,
+         "invalid value for state 'AddressU': 'SPIRAL' is not a value of this state, nor a parameter"},
         {"float x; sampler s = sampler_state { Texture = <x>; };", fx::Diag::BadSamplerState,
          "sampler_state: 'Texture' must name a texture parameter"},
         {"float x = 1;", fx::Diag::NoTechnique, "the effect declares no technique"},
@@ -708,9 +710,10 @@ TEST(FxReflection, StateValuesMayCarryTheirDirect3DPrefix) {
     }
 }
 
-// Every state of the table the device's enums are built from is known to the compiler, with
-// the device's code and value: applied states reach the pass, the others warn. (The pass has
-// both shaders: fixed-function states such as VertexBlend would otherwise be refused.)
+// Every render and sampler state of the table the device's enums are built from is known to
+// the compiler, with the device's code and value, and reaches the pass; a state GL cannot draw
+// warns that it is lost, and only when its value is not the neutral one. (The pass has both
+// shaders: fixed-function states such as VertexBlend would otherwise be judged.)
 TEST(FxReflection, EveryStateOfTheDevicesTableIsKnownWithItsCode) {
     const std::map<std::string, std::pair<std::string, unsigned>> values = {
         {"ZBuffer", {"D3DZB_USEW", 2}},     {"Fill", {"WIREFRAME", 2}},  {"Shade", {"FLAT", 1}},
@@ -718,16 +721,23 @@ TEST(FxReflection, EveryStateOfTheDevicesTableIsKnownWithItsCode) {
         {"BlendOp", {"REVSUBTRACT", 3}},    {"Cull", {"CW", 2}},         {"Cmp", {"NOTEQUAL", 6}},
         {"StencilOp", {"INCR", 7}},         {"FogMode", {"EXP2", 2}},    {"Int", {"7", 7}},
         {"Float", {"0.5", 0x3F000000u}},    {"Address", {"MIRROR", 2}},  {"Filter", {"ANISOTROPIC", 3}},
-        {"Colour", {"float4(1, 0, 0, 1)", 0xFFFF0000u}}};
+        {"Colour", {"float4(1, 0, 0, 1)", 0xFFFF0000u}}, {"ColorWrite", {"RED | Blue", 5}},
+        {"Wrap", {"U|V|COORD3", 11}},       {"MaterialSource", {"D3DMCS_COLOR2", 2}},
+        {"VertexBlend", {"TWEENING", 255}}, {"ClipPlanes", {"CLIPPLANE0 | CLIPPLANE5", 33}},
+        {"PatchEdge", {"CONTINUOUS", 1}},   {"DebugMonitor", {"DISABLE", 1}},
+        {"Degree", {"QUINTIC", 5}}};
     const struct Row {
         const char* name;
         unsigned code;
         const char* kind;
-        bool applied;
+        bool lost;
+        unsigned neutral;
         bool sampler;
     } rows[] = {
-#define FX_TEST_RS(name, ENUM, code, kind, fate, neutral, lost) {#name, code, #kind, true, false},
-#define FX_TEST_SS(name, ENUM, code, kind, fate, neutral, lost) {#name, code, #kind, true, true},
+#define FX_TEST_RS(name, ENUM, code, kind, fate, neutral, lost) \
+    {#name, code, #kind, std::string(#fate) == "Lost", neutral, false},
+#define FX_TEST_SS(name, ENUM, code, kind, fate, neutral, lost) \
+    {#name, code, #kind, std::string(#fate) == "Lost", neutral, true},
         GFX_RENDER_STATES(FX_TEST_RS) GFX_SAMPLER_STATES(FX_TEST_SS)
 #undef FX_TEST_RS
 #undef FX_TEST_SS
@@ -745,15 +755,12 @@ TEST(FxReflection, EveryStateOfTheDevicesTableIsKnownWithItsCode) {
         ASSERT_TRUE(c.ok) << c.Messages();
         const std::vector<fx::StateValue>& set =
             r.sampler ? c.parameters[0].samplerStates : c.techniques[0].passes[0].renderStates;
-        if (!r.applied) {
-            EXPECT_TRUE(set.empty());
-            ASSERT_EQ(c.diagnostics.size(), 1u);
-            EXPECT_EQ(c.diagnostics[0].id, fx::Diag::IgnoredState);
-            continue;
-        }
         ASSERT_EQ(set.size(), 1u) << c.Messages();
         EXPECT_EQ(set[0].state, r.code);
         EXPECT_EQ(set[0].value, value);
+        const bool warned = !c.diagnostics.empty() && c.diagnostics[0].id == fx::Diag::LostState;
+        EXPECT_EQ(warned, r.lost && value != r.neutral) << c.Messages();
+        EXPECT_EQ(c.diagnostics.size(), warned ? 1u : 0u) << c.Messages();
     }
 }
 

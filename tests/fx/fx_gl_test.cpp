@@ -832,6 +832,46 @@ void ExpectCentre(const Picture& p, float r, float g, float b) {
     EXPECT_NEAR(c[2], b, 1.5f / 255) << "blue";
 }
 
+// States computed from parameters take the values the parameters hold when the pass begins;
+// a pass's own sampler states for a register follow its sampler's, and End puts both back.
+TEST_F(FxGl, ComputedAndRegisterStatesReachTheDeviceWhenThePassBegins) {
+    gfx::ID3DXEffect* e = Create(
+        "int gCull = 2; float gBias = 0;\n"
+        "int ChooseCullMode() { if (gCull > 1) return 3; else return 1; }\n"
+        "texture t; sampler s = sampler_state { Texture = <t>; AddressU = MIRROR; MaxAnisotropy = gCull * 2; };\n"
+        "float4 PS(float2 uv : TEXCOORD0) : COLOR { return tex2D(s, uv); }\n"
+        "technique T { pass P { CullMode = ChooseCullMode(); StencilRef = gCull + 1; AddressU[0] = CLAMP;"
+        " PixelShader = compile ps_2_0 PS(); } }\n");
+    ASSERT_NE(e, nullptr);
+    device_->SetRenderState(gfx::D3DRS_CULLMODE, gfx::D3DCULL_NONE);
+    auto cullAfterBegin = [&](int cull, gfx::DWORD* stencilRef, gfx::DWORD* address, gfx::DWORD* aniso) {
+        e->SetInt("gCull", cull);
+        gfx::UINT passes = 0;
+        EXPECT_EQ(e->Begin(&passes, 0), gfx::D3D_OK);
+        EXPECT_EQ(e->BeginPass(0), gfx::D3D_OK);
+        gfx::DWORD v = 0;
+        device_->GetRenderState(gfx::D3DRS_CULLMODE, &v);
+        device_->GetRenderState(gfx::D3DRS_STENCILREF, stencilRef);
+        device_->GetSamplerState(0, gfx::D3DSAMP_ADDRESSU, address);
+        device_->GetSamplerState(0, gfx::D3DSAMP_MAXANISOTROPY, aniso);
+        e->EndPass();
+        e->End();
+        return v;
+    };
+    gfx::DWORD ref = 0, address = 0, aniso = 0;
+    EXPECT_EQ(cullAfterBegin(2, &ref, &address, &aniso), gfx::DWORD{gfx::D3DCULL_CCW});
+    EXPECT_EQ(ref, 3u);
+    EXPECT_EQ(address, gfx::DWORD{gfx::D3DTADDRESS_CLAMP});
+    EXPECT_EQ(aniso, 4u);
+    EXPECT_EQ(cullAfterBegin(0, &ref, &address, &aniso), gfx::DWORD{gfx::D3DCULL_NONE});
+    EXPECT_EQ(ref, 1u);
+    EXPECT_EQ(aniso, 0u);
+    gfx::DWORD v = 0;
+    device_->GetRenderState(gfx::D3DRS_CULLMODE, &v);
+    EXPECT_EQ(v, gfx::DWORD{gfx::D3DCULL_NONE});  // End restored it
+    e->Release();
+}
+
 }  // namespace
 
 TEST_F(FxGl, ShaderArraysPickTheirShaderWhenThePassBeginsAndDrawNothingOutOfRange) {

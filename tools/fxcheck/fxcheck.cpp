@@ -2,6 +2,7 @@
 // and passes, and optionally writes each pass's GLSL.
 //
 //   fxcheck FILE [-I DIR]... [-D NAME[=VALUE]]... [--glsl DIR]
+//   fxcheck --states      prints the effect-state table (docs/effect-states.md)
 //
 // Diagnostics go to stderr as "(line,column): error: message" lines ("PATH(line,column): ..."
 // inside included files); stdout lists "technique NAME" lines each followed by "  pass NAME"
@@ -147,6 +148,33 @@ std::string FilePart(const std::string& name, std::size_t index) {
     return s;
 }
 
+// The effect-state table as the Markdown of docs/effect-states.md.
+void PrintStates() {
+    std::printf("# Effect states\n\n"
+                "Every state a pass or a `sampler_state` block may set, printed by `fxcheck --states`\n"
+                "from `platform/gfx/states.h`. Names match without regard to case; value names may\n"
+                "carry their Direct3D prefix (`D3DBLEND_ONE`), TRUE and FALSE are 1 and 0, and any\n"
+                "value may be an expression of numbers, names, parameters and calls of functions that\n"
+                "return one (computed when the pass begins). \"Warned\" states are stored and\n"
+                "reported by the compiler, naming what is lost, whenever a pass sets a value other\n"
+                "than the one that loses nothing. \"Fixed-function\" states act only in a pass without\n"
+                "a shader of their stage (as in Direct3D); there the compiler refuses a setting the\n"
+                "generated stage cannot compute, naming the state.\n\n"
+                "| group | state | index | values | what happens |\n|---|---|---|---|---|\n");
+    int applied = 0, stored = 0, emulated = 0, warned = 0;
+    for (const fx::StateDescription& d : fx::DescribeStates()) {
+        const std::string index = d.highestIndex < 0 ? "" : "0-" + std::to_string(d.highestIndex);
+        std::printf("| %s | %s | %s | %s | %s |\n", d.group.c_str(), d.name.c_str(), index.c_str(),
+                    d.values.c_str(), d.fate.c_str());
+        if (d.fate.rfind("applied", 0) == 0) ++applied;
+        else if (d.fate.rfind("stored", 0) == 0) ++stored;
+        else if (d.fate.rfind("fixed", 0) == 0) ++emulated;
+        else ++warned;
+    }
+    std::printf("\n%d rows: %d applied in GL, %d stored, %d fixed-function, %d warned.\n", applied + stored + emulated + warned,
+                applied, stored, emulated, warned);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -154,6 +182,10 @@ int main(int argc, char** argv) {
     const char* glslDir = nullptr;
     std::vector<std::string> includeDirs;
     std::vector<std::pair<std::string, std::string>> defines;
+    if (argc == 2 && std::strcmp(argv[1], "--states") == 0) {
+        PrintStates();
+        return 0;
+    }
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--glsl") == 0) {
             if (i + 1 >= argc || glslDir) return Usage();

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdint>
 
 namespace platform::gfx::fx {
 
@@ -32,7 +33,7 @@ bool Checker::globalValue(const VarDecl* v, std::vector<double>& out) {
 }
 
 // constant := literal | global-with-initial-value | unary(- + !) constant
-//           | constant (+ - * /) constant | conversion | cast | constructor
+//           | constant (+ - * / % | & ^ << >>) constant | conversion | cast | constructor
 //           | intrinsic(constant...) | constant.swizzle
 // Integer division truncates and refuses a zero divisor.
 bool Checker::evalInner(const Expr* e, std::vector<double>& out) {
@@ -68,6 +69,23 @@ bool Checker::evalInner(const Expr* e, std::vector<double>& out) {
                         out[i] /= b[i];
                         if (integer) out[i] = std::trunc(out[i]);
                         break;
+                    case Tok::Percent:
+                        if (b[i] == 0.0) return false;
+                        out[i] = std::fmod(out[i], b[i]);  // truncating, as integer % is
+                        break;
+                    case Tok::Pipe: case Tok::Amp: case Tok::Caret: case Tok::Shl: case Tok::Shr: {
+                        if (!integer || !(std::fabs(out[i]) < 4.3e9) || !(std::fabs(b[i]) < 4.3e9))
+                            return false;
+                        const auto x = static_cast<std::uint32_t>(static_cast<std::int64_t>(out[i]));
+                        const auto y = static_cast<std::uint32_t>(static_cast<std::int64_t>(b[i]));
+                        const std::uint32_t r = e->op == Tok::Pipe  ? x | y
+                                                : e->op == Tok::Amp ? x & y
+                                                : e->op == Tok::Caret ? x ^ y
+                                                : e->op == Tok::Shl ? x << (y & 31)
+                                                                    : x >> (y & 31);
+                        out[i] = e->type.base == Base::Int ? static_cast<double>(static_cast<std::int32_t>(r)) : r;
+                        break;
+                    }
                     default: return false;
                 }
             }

@@ -36,7 +36,7 @@ void Checker::checkTechniques() {
             pp.decl = p;
             for (const AnnotationDecl& a : p->annotations) pp.annotations.push_back(annotationInfo(a));
             int psLine = 0, psColumn = 0;
-            std::vector<const StateAssign*> stageStates;  // judged once the shaders are known
+            std::vector<DeferredState> deferred;  // judged once the shaders are known
             for (StateAssign& a : p->states) {
                 if (EqualsNoCase(a.name, "VertexShader")) {
                     passStage(a, true, pp);
@@ -49,16 +49,22 @@ void Checker::checkTechniques() {
                     continue;
                 }
                 if (fixedFunctionState(a, pp)) continue;
-                if (!passState(a, pp, stageStates))
+                if (!passState(a, pp, deferred))
                     report(Diag::UnknownState, a.line, a.column, std::string(a.name.substr(0, 40)));
             }
             // Texture-stage states mean nothing beside a shader of their stage; without one the
             // generated fixed-function stage must be able to honour them.
             const bool vertexShader = pp.vs.func || !pp.vsChoice.choices.empty();
             const bool pixelShader = pp.ps.func || !pp.psChoice.choices.empty();
-            for (const StateAssign* a : stageStates)
-                if (findState(PassStates(), a->name)->fate == Fate::Vertex ? vertexShader : pixelShader)
-                    report(Diag::IgnoredState, a->line, a->column, std::string(a->name));
+            for (const DeferredState& d : deferred) {
+                const bool vertex = d.row->fate == Fate::Vertex;
+                if (d.row->group != StateGroup::TextureStage) {
+                    if (!vertexShader && !d.off)
+                        report(Diag::LostState, d.assign->line, d.assign->column, d.row->name, d.row->lost);
+                } else if (vertex ? vertexShader : pixelShader) {
+                    report(Diag::IgnoredState, d.assign->line, d.assign->column, d.row->name);
+                }
+            }
             checkFixedFunction(p, pp);
             // Each combination of shader-array choices is a program of its own.
             if (std::max<std::size_t>(1, pp.vsChoice.choices.size()) *

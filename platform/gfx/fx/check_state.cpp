@@ -232,8 +232,8 @@ bool Checker::stateProgram(const Expr* e, ValueKind kind, int component, std::ve
             const VarDecl* var = lookupVar(e->text);
             if (!var && enumValue(e->text, kind, v)) return push(v);
             if (!var) {
-                report(Diag::BadStateExpression, e->line, e->column, std::string(e->text.substr(0, 40)),
-                       "is not a value of this state, nor a parameter");
+                report(Diag::BadStateValue, e->line, e->column, stateName_,
+               ": '" + std::string(e->text.substr(0, 40)) + "' is not a value of this state, nor a parameter");
                 return false;
             }
             if (var->isGlobal && !(var->storage & kStorageStatic) && var->reflectIndex >= 0 &&
@@ -247,8 +247,8 @@ bool Checker::stateProgram(const Expr* e, ValueKind kind, int component, std::ve
             if (var->isGlobal && var->init && var->type.isNumericValue() && globalValue(var, value) &&
                 !value.empty())
                 return push(value[std::min<std::size_t>(static_cast<std::size_t>(component), value.size() - 1)]);
-            report(Diag::BadStateExpression, e->line, e->column, std::string(e->text.substr(0, 40)),
-                   "is not a numeric parameter or constant");
+            report(Diag::BadStateValue, e->line, e->column, stateName_,
+               ": '" + std::string(e->text.substr(0, 40)) + "' is not a numeric parameter or constant");
             return false;
         }
         case ExprKind::Unary: {
@@ -299,8 +299,8 @@ bool Checker::stateProgram(const Expr* e, ValueKind kind, int component, std::ve
                 const FuncDecl* d = f->definition ? f->definition : f;
                 if (!d->params.empty() || !d->body) continue;
                 if (!returnProgram(d->body, kind, component, ops, depth + 1)) {
-                    report(Diag::BadStateExpression, e->line, e->column, std::string(e->text.substr(0, 40)),
-                           "must return an expression, or choose one with if and else");
+                    report(Diag::BadStateValue, e->line, e->column, stateName_,
+               ": '" + std::string(e->text.substr(0, 40)) + "' must return an expression, or choose one with if and else");
                     return false;
                 }
                 return true;
@@ -316,8 +316,8 @@ bool Checker::stateProgram(const Expr* e, ValueKind kind, int component, std::ve
     std::vector<double> value;
     evalDepth_ = 0;
     if (!m->type.isNumericValue() || ReadsParameter(m) || !evalConst(m, value) || value.empty()) {
-        report(Diag::BadStateExpression, e->line, e->column, "expression",
-               "is not a constant, a parameter or an operator of them");
+        report(Diag::BadStateValue, e->line, e->column, stateName_,
+               ": the expression is not a constant, a parameter or an operator of them");
         return false;
     }
     return push(value[std::min<std::size_t>(static_cast<std::size_t>(component), value.size() - 1)]);
@@ -354,10 +354,11 @@ bool Checker::returnProgram(const Stmt* body, ValueKind kind, int component, std
 
 // The value of a state assignment as a constant ("constant" true, "out" the state word) or as
 // a program over parameters ("expr.programs"). False after a diagnostic.
-bool Checker::stateValue(const Expr* e, ValueKind kind, std::uint32_t& out, bool& constant,
-                         StateExpression& expr) {
+bool Checker::stateValue(const Expr* e, const char* stateName, ValueKind kind, std::uint32_t& out,
+                         bool& constant, StateExpression& expr) {
     expr.programs.clear();
     expr.asFloat = kind == ValueKind::Float;
+    stateName_ = stateName;
     // A colour given as a vector (float4(1, 0, 0, 1), or a float4 parameter) has a program per
     // channel; one given as a number is a D3DCOLOR.
     int channels = 1;
@@ -389,7 +390,8 @@ bool Checker::stateValue(const Expr* e, ValueKind kind, std::uint32_t& out, bool
     for (const auto& p : expr.programs) {
         double v = 0;
         if (!RunStateProgram(p, [](int, int) { return 0.0; }, v)) {
-            report(Diag::BadStateExpression, e->line, e->column, "expression", "cannot be evaluated");
+            report(Diag::BadStateValue, e->line, e->column, stateName_,
+               ": the expression cannot be evaluated");
             return false;
         }
         values.push_back(v);
@@ -481,7 +483,7 @@ void Checker::checkSamplerStates(VarDecl* s, ParameterInfo& info) {
         std::uint32_t value = 0;
         bool constant = false;
         StateExpression expr;
-        if (!stateValue(a.value, row->kind, value, constant, expr)) continue;
+        if (!stateValue(a.value, row->name, row->kind, value, constant, expr)) continue;
         if (row->fate == Fate::Lost && (!constant || value != row->neutral))
             report(Diag::LostState, a.line, a.column, row->name, row->lost);
         if (constant) {
@@ -497,7 +499,7 @@ void Checker::checkSamplerStates(VarDecl* s, ParameterInfo& info) {
 // A pass's state that is neither a shader, a transform nor a texture: render states, sampler
 // states of a register, texture-stage states, lights, the material, shader constants, the
 // sampler of a register and the vertex format. False when the state is not in the table.
-bool Checker::passState(StateAssign& a, PassPlan& pp, std::vector<const StateAssign*>& stageStates) {
+bool Checker::passState(StateAssign& a, PassPlan& pp, std::vector<DeferredState>& deferred) {
     const StateRow* row = findState(PassStates(), a.name);
     if (!row) return false;
     if (a.index > row->highestIndex) {
@@ -506,13 +508,12 @@ bool Checker::passState(StateAssign& a, PassPlan& pp, std::vector<const StateAss
         return true;
     }
     const std::uint32_t index = static_cast<std::uint32_t>(std::max(0, a.index));
-    const bool fixedVertex = !pp.vs.func && pp.vsChoice.choices.empty();
     if (row->group == StateGroup::Sampler && EqualsNoCase(row->name, "Sampler")) {
         // Sampler[n] = <s>: the texture and states of sampler s on register n.
         const VarDecl* s = a.value->kind == ExprKind::Name ? lookupVar(a.value->text) : nullptr;
         if (!s || s->type.base != Base::Sampler || !s->isGlobal || s->reflectIndex < 0 ||
             s->type.isArray()) {
-            report(Diag::BadStateValue, a.line, a.column, "Sampler", " (must name a sampler)");
+            report(Diag::BadStateValue, a.line, a.column, "Sampler", ": it must name a sampler");
             return true;
         }
         const ParameterInfo& info = out_.parameters[static_cast<std::size_t>(s->reflectIndex)];
@@ -528,9 +529,9 @@ bool Checker::passState(StateAssign& a, PassPlan& pp, std::vector<const StateAss
         std::uint32_t value = 0;
         bool constant = false;
         StateExpression expr;
-        if (!stateValue(a.value, row->kind, value, constant, expr)) return true;
+        if (!stateValue(a.value, row->name, row->kind, value, constant, expr)) return true;
         if (!constant) {
-            report(Diag::BadStateValue, a.line, a.column, "FVF", " (must be constant)");
+            report(Diag::BadStateValue, a.line, a.column, "FVF", ": it must be a constant");
             return true;
         }
         pp.fvf = static_cast<int>(value);
@@ -547,7 +548,7 @@ bool Checker::passState(StateAssign& a, PassPlan& pp, std::vector<const StateAss
                "shader constant registers (the generated programs read parameters by name)");
         return true;
     }
-    if (!stateValue(a.value, row->kind, value, constant, expr)) return true;
+    if (!stateValue(a.value, row->name, row->kind, value, constant, expr)) return true;
     switch (row->group) {
         case StateGroup::Render:
             if (constant) {
@@ -567,18 +568,61 @@ bool Checker::passState(StateAssign& a, PassPlan& pp, std::vector<const StateAss
                 pp.stateExpressions.push_back(std::move(expr));
             }
             break;
-        case StateGroup::TextureStage: stageStates.push_back(&a); return true;
+        case StateGroup::TextureStage: deferred.push_back({&a, row, constant && value == row->neutral}); return true;
         default: return true;  // lights and the material: read only by vertex lighting
     }
     const bool off = constant && value == row->neutral;
     if (row->fate == Fate::Lost && !off)
         report(Diag::LostState, a.line, a.column, row->name, row->lost);
-    // Fixed-function vertex states the generated vertex stage does not compute; Lighting and
-    // VertexBlend are judged with the other fixed-function states.
-    if (row->fate == Fate::Vertex && fixedVertex && !off && row->group == StateGroup::Render &&
-        !EqualsNoCase(row->name, "Lighting") && !EqualsNoCase(row->name, "VertexBlend"))
-        report(Diag::LostState, a.line, a.column, row->name, row->lost);
+    // Fixed-function vertex states the generated vertex stage does not compute wait for the
+    // pass's shaders; Lighting and VertexBlend are judged with the other fixed-function states.
+    if (row->fate == Fate::Vertex && !EqualsNoCase(row->name, "Lighting") &&
+        !EqualsNoCase(row->name, "VertexBlend"))
+        deferred.push_back({&a, row, off});
     return true;
+}
+
+// The table as documentation rows: the pass states in table order, then the sampler_state
+// block's.
+std::vector<StateDescription> DescribeStates() {
+    using C = Checker;
+    auto group = [](C::StateGroup g) {
+        static const char* const kNames[] = {"render", "sampler", "texture stage", "light", "material",
+                                             "transform", "shader constant", "shader", "texture", "vertex format"};
+        return std::string(kNames[static_cast<int>(g)]);
+    };
+    auto values = [](const C::StateRow& r) -> std::string {
+        switch (r.kind) {
+            case C::ValueKind::Int: return "number";
+            case C::ValueKind::Float: return "float";
+            case C::ValueKind::Colour: return "D3DCOLOR number or float4";
+            case C::ValueKind::Vector: return r.group == C::StateGroup::Transform ? "float4x4 parameter" : "float4";
+            default: break;
+        }
+        if (r.group == C::StateGroup::Shader) return "compile, shader variable, NULL";
+        if (r.group == C::StateGroup::Texture) return "texture parameter, NULL";
+        if (r.group == C::StateGroup::Sampler && r.code == 0) return "sampler parameter";
+        std::string out;
+        for (const C::EnumValue& v : C::Values(r.kind)) out += (out.empty() ? "" : " ") + std::string(v.name);
+        if (IsFlagKind(r.kind)) out += " (combined with |)";
+        return out;
+    };
+    auto fate = [](const C::StateRow& r) -> std::string {
+        switch (r.fate) {
+            case C::Fate::Gl: return "applied in GL";
+            case C::Fate::Kept: return "stored";
+            case C::Fate::Vertex: return "fixed-function vertex stage";
+            case C::Fate::Pixel: return "fixed-function pixel stage";
+            case C::Fate::Lost: break;
+        }
+        return std::string("warned: ") + (r.lost[0] ? r.lost : "shader constant registers");
+    };
+    std::vector<StateDescription> out;
+    for (const C::StateRow& r : C::PassStates())
+        out.push_back({group(r.group), r.name, r.highestIndex, values(r), fate(r)});
+    for (const C::StateRow& r : C::SamplerStates())
+        out.push_back({"sampler_state", r.name, -1, values(r), fate(r)});
+    return out;
 }
 
 }  // namespace platform::gfx::fx

@@ -128,12 +128,11 @@ private:
 
     // --- effect states (check_state.cpp) ---
 
+public:
     struct EnumValue {
         const char* name;
         std::uint32_t value;
     };
-
-public:
     // The value lists of platform/gfx/states.h, plus plain numbers, colours and vectors.
     enum class ValueKind { Bool, ZBuffer, Fill, Shade, Blend, BlendOp, Cull, Cmp, StencilOp,
                            FogMode, Int, Float, Filter, Address, Colour, Vector, ColorWrite,
@@ -164,11 +163,18 @@ private:
                       int depth);
     bool returnProgram(const Stmt* body, ValueKind kind, int component, std::vector<StateOp>& ops,
                        int depth);
-    bool stateValue(const Expr* e, ValueKind kind, std::uint32_t& out, bool& constant,
-                    StateExpression& expr);
+    bool stateValue(const Expr* e, const char* stateName, ValueKind kind, std::uint32_t& out,
+                    bool& constant, StateExpression& expr);
     static const StateRow* findState(const std::vector<StateRow>& rows, std::string_view name);
     int parameterIndexOf(const VarDecl* v) const;
-    bool passState(StateAssign& a, PassPlan& pp, std::vector<const StateAssign*>& stageStates);
+    // A state judged once the pass's shaders are known: texture-stage states, and
+    // fixed-function vertex states ("off": set to their neutral value).
+    struct DeferredState {
+        const StateAssign* assign;
+        const StateRow* row;
+        bool off;
+    };
+    bool passState(StateAssign& a, PassPlan& pp, std::vector<DeferredState>& deferred);
     void checkSamplerStates(VarDecl* s, ParameterInfo& info);
 
     // --- entry points and the stage boundary (check_entry.cpp) ---
@@ -223,6 +229,7 @@ private:
     int depth_ = 0;
     int evalDepth_ = 0;
     std::unordered_map<const VarDecl*, std::pair<bool, std::vector<double>>> constCache_;
+    const char* stateName_ = "";  // the state whose value stateProgram is reading
     // The shaders of each shader-typed global, one per element (func null for NULL).
     std::unordered_map<const VarDecl*, std::vector<EntryPoint>> shaderVars_;
 };

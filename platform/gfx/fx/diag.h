@@ -69,7 +69,6 @@ namespace platform::gfx::fx {
     X(UnknownState, Error, "unknown state '%s'")                                                 \
     X(IgnoredState, Warning, "state '%s' is not supported and is ignored")                       \
     X(BadStateValue, Error, "invalid value for state '%s'%s")                                    \
-    X(BadStateExpression, Error, "state value: '%s' %s")                                      \
     X(LostState, Warning, "state '%s': %s cannot be drawn here and is lost")                   \
     X(StateIndexRange, Error, "state '%s': index %s is outside 0..%s")                          \
     X(BadProfile, Error, "'%s': %s")                                                             \

@@ -286,6 +286,19 @@ struct CompileOptions {
 bool RunStateProgram(const std::vector<StateOp>& ops,
                      const std::function<double(int, int)>& parameter, double& out);
 
+// One row of the effect-state table (platform/gfx/states.h), for documentation: the group
+// ("render", "sampler", "texture stage", ...), the name, the highest index (-1: none), the
+// value names it accepts, and what happens to it ("applied in GL", "stored", "fixed-function
+// vertex stage", "fixed-function pixel stage", "warned: <what is lost>").
+struct StateDescription {
+    std::string group;
+    std::string name;
+    int highestIndex = -1;
+    std::string values;
+    std::string fate;
+};
+std::vector<StateDescription> DescribeStates();
+
 // Compiles effect "source". Never throws; errors are reported in the result.
 CompileResult Compile(std::string_view source, const CompileOptions& options = {});
 
