@@ -832,6 +832,111 @@ void ExpectCentre(const Picture& p, float r, float g, float b) {
     EXPECT_NEAR(c[2], b, 1.5f / 255) << "blue";
 }
 
+// Direct3D's texture-stage formulas for one channel set (rgb, or alpha alone): a1, a2, a0 are
+// the arguments, "d", "t", "f", "c" the alphas the BLEND*ALPHA operations weigh with.
+struct Rgba {
+    float v[4];
+};
+Rgba StageOp(int op, const Rgba& a1, const Rgba& a2, const Rgba& a0, float d, float t, float f, float c) {
+    Rgba r{};
+    for (int k = 0; k < 4; ++k) {
+        const float x = a1.v[k], y = a2.v[k], z = a0.v[k];
+        float v = 0;
+        switch (op) {
+            case 2: v = x; break;
+            case 3: v = y; break;
+            case 4: v = x * y; break;
+            case 5: v = 2 * x * y; break;
+            case 6: v = 4 * x * y; break;
+            case 7: v = x + y; break;
+            case 8: v = x + y - 0.5f; break;
+            case 9: v = 2 * (x + y - 0.5f); break;
+            case 10: v = x - y; break;
+            case 11: v = x + y - x * y; break;
+            case 12: v = x * d + y * (1 - d); break;
+            case 13: v = x * t + y * (1 - t); break;
+            case 14: v = x * f + y * (1 - f); break;
+            case 15: v = x + y * (1 - t); break;
+            case 16: v = x * c + y * (1 - c); break;
+            case 18: v = x + a1.v[3] * y; break;
+            case 19: v = x * y + a1.v[3]; break;
+            case 20: v = (1 - a1.v[3]) * y + x; break;
+            case 21: v = (1 - x) * y + a1.v[3]; break;
+            case 24: {
+                float dp = 0;
+                for (int j = 0; j < 3; ++j) dp += (2 * a1.v[j] - 1) * (2 * a2.v[j] - 1);
+                v = dp;
+                break;
+            }
+            case 25: v = z + x * y; break;
+            case 26: v = z * x + (1 - z) * y; break;
+        }
+        r.v[k] = std::clamp(v, 0.0f, 1.0f);
+    }
+    return r;
+}
+
+// Every texture-stage operation the generated pixel stage computes, on stage 1 after stage 0
+// selected its texture: the picture matches the documented formula; the alpha is read back
+// through a third stage that replicates it (the target keeps no alpha).
+TEST_F(FxGl, TextureStageOperationsMatchTheDocumentedFormulas) {
+    auto solid = [](const Rgba& c) {
+        return Upload(MakePicture(4, 4, [=](int, int, float* o) { std::copy(c.v, c.v + 4, o); }));
+    };
+    // Texels a texture stores exactly (multiples of 1/255).
+    const Rgba diffuse{{0.8f, 0.4f, 0.2f, 0.6f}}, t0{{64 / 255.0f, 128 / 255.0f, 191 / 255.0f, 128 / 255.0f}};
+    const Rgba t1{{153 / 255.0f, 77 / 255.0f, 230 / 255.0f, 64 / 255.0f}};
+    const Rgba factor{{64 / 255.0f, 128 / 255.0f, 192 / 255.0f, 32 / 255.0f}};
+    gfx::IDirect3DTexture9* tex0 = solid(t0);
+    gfx::IDirect3DTexture9* tex1 = solid(t1);
+    device_->SetTexture(0, tex0);
+    device_->SetTexture(1, tex1);
+    device_->SetRenderState(gfx::D3DRS_TEXTUREFACTOR, 0x204080C0u);
+    const char* kOps[] = {"", "", "SELECTARG1", "SELECTARG2", "MODULATE", "MODULATE2X", "MODULATE4X", "ADD",
+                          "ADDSIGNED", "ADDSIGNED2X", "SUBTRACT", "ADDSMOOTH", "BLENDDIFFUSEALPHA",
+                          "BLENDTEXTUREALPHA", "BLENDFACTORALPHA", "BLENDTEXTUREALPHAPM", "BLENDCURRENTALPHA",
+                          "", "MODULATEALPHA_ADDCOLOR", "MODULATECOLOR_ADDALPHA", "MODULATEINVALPHA_ADDCOLOR",
+                          "MODULATEINVCOLOR_ADDALPHA", "", "", "DOTPRODUCT3", "MULTIPLYADD", "LERP"};
+    for (int op = 2; op <= 26; ++op) {
+        if (!kOps[op][0]) continue;
+        SCOPED_TRACE(kOps[op]);
+        const bool colourOnly = op >= 18 && op <= 21;
+        const std::string stages = std::string("ColorOp[0] = SelectArg1; AlphaOp[0] = SelectArg1;") +
+                                   " ColorOp[1] = " + kOps[op] + "; ColorArg1[1] = Current; ColorArg2[1] = Texture;" +
+                                   " ColorArg0[1] = TFactor; AlphaOp[1] = " + (colourOnly ? "Modulate" : kOps[op]) +
+                                   "; AlphaArg1[1] = Current; AlphaArg2[1] = Texture; AlphaArg0[1] = TFactor;";
+        const std::string vs =
+            "void VS(float4 p : POSITION, float2 uv : TEXCOORD0, out float4 o : POSITION, out float4 c : COLOR0,\n"
+            "        out float2 t0 : TEXCOORD0, out float2 t1 : TEXCOORD1) { o = p; c = float4(0.8, 0.4, 0.2, 0.6); t0 = uv; t1 = uv; }\n";
+        gfx::ID3DXEffect* colour = Create(vs + "technique T { pass P { " + stages +
+                                          " VertexShader = compile vs_2_0 VS(); } }\n");
+        gfx::ID3DXEffect* alpha = Create(vs + "technique T { pass P { " + stages +
+                                         " ColorOp[2] = SelectArg1; ColorArg1[2] = Current | AlphaReplicate;"
+                                         " VertexShader = compile vs_2_0 VS(); } }\n");
+        ASSERT_NE(colour, nullptr);
+        ASSERT_NE(alpha, nullptr);
+        const Rgba expected = StageOp(op, t0, t1, factor, diffuse.v[3], t1.v[3], factor.v[3], t0.v[3]);
+        float a = StageOp(colourOnly ? 4 : op, t0, t1, factor, diffuse.v[3], t1.v[3], factor.v[3], t0.v[3]).v[3];
+        if (op == 24) a = expected.v[0];  // DOTPRODUCT3 fills the alpha too
+        ExpectCentre(Render(colour), expected.v[0], expected.v[1], expected.v[2]);
+        ExpectCentre(Render(alpha), a, a, a);
+        colour->Release();
+        alpha->Release();
+    }
+    // Modifiers, the TEMP register, a stage constant and a pass without any shader.
+    gfx::ID3DXEffect* e = Create(
+        "technique T { pass P { ColorOp[0] = SelectArg1; ColorArg1[0] = Texture | Complement; ResultArg[0] = Temp;"
+        " ColorOp[1] = Add; ColorArg1[1] = Temp; ColorArg2[1] = Constant; Constant[1] = 0x00102030; } }\n");
+    ASSERT_NE(e, nullptr);
+    ExpectCentre(Render(e), (191 + 16) / 255.0f, (127 + 32) / 255.0f, (64 + 48) / 255.0f);
+    e->Release();
+    device_->SetTexture(0, nullptr);
+    device_->SetTexture(1, nullptr);
+    device_->SetRenderState(gfx::D3DRS_TEXTUREFACTOR, 0xFFFFFFFFu);
+    tex0->Release();
+    tex1->Release();
+}
+
 // States computed from parameters take the values the parameters hold when the pass begins;
 // a pass's own sampler states for a register follow its sampler's, and End puts both back.
 TEST_F(FxGl, ComputedAndRegisterStatesReachTheDeviceWhenThePassBegins) {

@@ -61,6 +61,8 @@ struct PassPlan {
     std::vector<SamplerStageState> samplerStates;
     std::vector<StateExpression> stateExpressions;
     int fvf = -1;
+    TextureStage stages[8];
+    bool stagesSet = false;
     std::vector<AnnotationInfo> annotations;
 };
 

@@ -34,6 +34,11 @@ void Checker::checkTechniques() {
             for (AnnotationDecl& a : p->annotations) checkAnnotation(a);
             PassPlan pp;
             pp.decl = p;
+            // Direct3D's defaults: stage 0 modulates its texture by the diffuse colour and takes
+            // the texture's alpha; later stages are off.
+            pp.stages[0].colorOp = 4;
+            pp.stages[0].alphaOp = 2;
+            for (std::uint32_t n = 0; n < 8; ++n) pp.stages[n].texCoordIndex = n;
             for (const AnnotationDecl& a : p->annotations) pp.annotations.push_back(annotationInfo(a));
             int psLine = 0, psColumn = 0;
             std::vector<DeferredState> deferred;  // judged once the shaders are known

@@ -17,25 +17,6 @@ bool IsNull(const Expr* v) {
            (v->kind == ExprKind::IntLit && v->text == "0");
 }
 
-// The value of a texture-stage enum name with or without its prefix ("D3DTOP_MODULATE",
-// "Modulate"), or -1 for names the generated fixed-function stage does not emulate.
-int StageValue(const Expr* e, bool operation) {
-    if (e->kind != ExprKind::Name) return -1;
-    std::string_view name = e->text;
-    const std::string_view prefix = operation ? "D3DTOP_" : "D3DTA_";
-    if (name.size() > prefix.size() && EqualsNoCase(name.substr(0, prefix.size()), prefix))
-        name = name.substr(prefix.size());
-    static constexpr struct {
-        const char* name;
-        int value;
-        bool operation;
-    } kValues[] = {{"DISABLE", 1, true}, {"MODULATE", 4, true}, {"DIFFUSE", 0, false},
-                   {"CURRENT", 1, false}, {"TEXTURE", 2, false}};
-    for (const auto& v : kValues)
-        if (v.operation == operation && EqualsNoCase(name, v.name)) return v.value;
-    return -1;
-}
-
 // Whether a state value switches its state off: FALSE, 0, DISABLE (any case, any prefix).
 bool IsOff(const Expr* v) {
     if (IsNull(v) || (v->kind == ExprKind::BoolLit && v->text == "false")) return true;
@@ -276,8 +257,10 @@ bool Checker::fixedFunctionState(StateAssign& a, PassPlan& pp) {
 
 // The states the generated fixed-function stages would have to honour: a pass without a
 // vertex shader transforms without lighting or vertex blending and passes texture coordinates
-// unchanged (lighting and coordinate states matter only where the pixel stage reads them); a pass without a pixel shader runs texture stage 0 as diffuse * texture. Other
-// settings are refused at their state (with a shader for the stage they are ignored).
+// unchanged (lighting and coordinate states matter only where the pixel stage reads them); a
+// pass without a pixel shader runs the texture-stage cascade (every operation and argument but
+// bump mapping and PREMODULATE). Other settings are refused at their state (with a shader for
+// the stage they are ignored).
 void Checker::checkFixedFunction(const PassDecl* p, const PassPlan& pp) {
     const bool fixedVertex = !pp.vs.func && pp.vsChoice.choices.empty();
     const bool fixedPixel = !pp.ps.func && pp.psChoice.choices.empty();
@@ -305,17 +288,27 @@ void Checker::checkFixedFunction(const PassDecl* p, const PassPlan& pp) {
             vertexState = true;
             emulated = IsOff(a.value) || !readsCoordinates;
         } else if (EqualsNoCase(a.name, "TexCoordIndex")) {
+            // A coordinate set is emulated; the camera-space generators are not.
             vertexState = true;
-            emulated = !readsCoordinates || (a.value->kind == ExprKind::IntLit &&
-                       std::strtol(std::string(a.value->text).c_str(), nullptr, 0) == stage);
+            emulated = !readsCoordinates || (pp.stages[stage].texCoordIndex & 0xFFFF0000u) == 0;
         } else if (EqualsNoCase(a.name, "ColorOp") || EqualsNoCase(a.name, "AlphaOp")) {
-            const int op = StageValue(a.value, true);
-            emulated = stage == 0 ? op == 4 : op == 1;
-        } else if (EqualsNoCase(a.name, "ColorArg1") || EqualsNoCase(a.name, "AlphaArg1")) {
-            emulated = stage > 0 || StageValue(a.value, false) == 2;
-        } else if (EqualsNoCase(a.name, "ColorArg2") || EqualsNoCase(a.name, "AlphaArg2")) {
-            const int arg = StageValue(a.value, false);
-            emulated = stage > 0 || arg == 0 || arg == 1;
+            // Every operation but bump mapping and PREMODULATE (which needs the next stage's
+            // texture before its own) is computed by the generated stage.
+            const TextureStage& t = pp.stages[stage];
+            const std::uint32_t op = EqualsNoCase(a.name, "ColorOp") ? t.colorOp : t.alphaOp;
+            emulated = op >= 1 && op <= 26 && op != 17 && op != 22 && op != 23;
+        } else if (EqualsNoCase(a.name, "ColorArg0") || EqualsNoCase(a.name, "ColorArg1") ||
+                   EqualsNoCase(a.name, "ColorArg2") || EqualsNoCase(a.name, "AlphaArg0") ||
+                   EqualsNoCase(a.name, "AlphaArg1") || EqualsNoCase(a.name, "AlphaArg2") ||
+                   EqualsNoCase(a.name, "ResultArg")) {
+            std::uint32_t arg = 0;
+            const TextureStage& t = pp.stages[stage];
+            for (const auto& [name, v] : {std::pair<const char*, std::uint32_t>{"ColorArg0", t.colorArg0},
+                                          {"ColorArg1", t.colorArg1}, {"ColorArg2", t.colorArg2},
+                                          {"AlphaArg0", t.alphaArg0}, {"AlphaArg1", t.alphaArg1},
+                                          {"AlphaArg2", t.alphaArg2}, {"ResultArg", t.resultArg}})
+                if (EqualsNoCase(a.name, name)) arg = v;
+            emulated = (arg & 0xF) <= 6 && (arg & ~0x3Fu) == 0;
         } else {
             continue;
         }

@@ -568,7 +568,31 @@ bool Checker::passState(StateAssign& a, PassPlan& pp, std::vector<DeferredState>
                 pp.stateExpressions.push_back(std::move(expr));
             }
             break;
-        case StateGroup::TextureStage: deferred.push_back({&a, row, constant && value == row->neutral}); return true;
+        case StateGroup::TextureStage: {
+            if (!constant) {
+                report(Diag::BadStateValue, a.line, a.column, row->name,
+                       ": a texture-stage state must be a constant");
+                return true;
+            }
+            TextureStage& t = pp.stages[index];
+            pp.stagesSet = true;
+            switch (row->code) {
+                case 1: t.colorOp = value; break;
+                case 2: t.colorArg1 = value; break;
+                case 3: t.colorArg2 = value; break;
+                case 4: t.alphaOp = value; break;
+                case 5: t.alphaArg1 = value; break;
+                case 6: t.alphaArg2 = value; break;
+                case 11: t.texCoordIndex = value; break;
+                case 26: t.colorArg0 = value; break;
+                case 27: t.alphaArg0 = value; break;
+                case 28: t.resultArg = value; break;
+                case 32: t.constant = value; break;
+                default: break;  // bump-mapping matrix and luminance: read by BUMPENVMAP only
+            }
+            deferred.push_back({&a, row, false});
+            return true;
+        }
         default: return true;  // lights and the material: read only by vertex lighting
     }
     const bool off = constant && value == row->neutral;

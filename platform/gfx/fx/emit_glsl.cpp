@@ -8,6 +8,14 @@
 namespace platform::gfx::fx {
 
 void EmitPass(const CheckedEffect& effect, const PassPlan& pass, PassInfo& out) {
+    // The stages in use: up to the first whose colour operation is DISABLE (stage 0 keeps
+    // Direct3D's default, texture * diffuse, unless the pass changes it).
+    out.stagesSet = pass.stagesSet;
+    out.stages.clear();
+    for (const TextureStage& t : pass.stages) {
+        if (t.colorOp == 1) break;
+        out.stages.push_back(t);
+    }
     glsl::Emitter emitter(effect, out);
     out.vertexProfile = pass.vs.profile;
     out.pixelProfile = pass.ps.profile;

@@ -203,6 +203,17 @@ struct SamplerStageState {
     std::uint32_t value = 0;
 };
 
+// One texture stage of Direct3D's fixed-function pixel processing (D3DTSS_* values, with
+// Direct3D's defaults): what a pass without a pixel shader computes, stage after stage, up to
+// the first stage whose colour operation is DISABLE.
+struct TextureStage {
+    std::uint32_t colorOp = 1, colorArg0 = 1, colorArg1 = 2, colorArg2 = 1;  // DISABLE; CURRENT, TEXTURE, CURRENT
+    std::uint32_t alphaOp = 1, alphaArg0 = 1, alphaArg1 = 2, alphaArg2 = 1;
+    std::uint32_t resultArg = 1;      // CURRENT or TEMP
+    std::uint32_t texCoordIndex = 0;  // the coordinate set the stage samples with
+    std::uint32_t constant = 0;       // D3DTSS_CONSTANT, a D3DCOLOR
+};
+
 struct PassInfo {
     std::string name;
     std::vector<AnnotationInfo> annotations;
@@ -215,14 +226,20 @@ struct PassInfo {
     // Stages without a shader run Direct3D's fixed function (the graphics layer's own program
     // when both do). A generated fixed-function vertex stage reads the uniform mat4 fx_ff_wvp
     // (world * view * projection of the device, transposed as parameters are); a generated
-    // pixel stage multiplies the diffuse colour by the texture on unit 0 ("fx_ff_stage0")
-    // when the int uniform fx_ff_textured is not 0.
+    // pixel stage runs the texture stages ("stages" below).
     bool fixedVertex = false, fixedPixel = false;
     std::vector<ParameterState> transforms;  // applied to the device when the pass begins
     std::vector<ParameterState> textures;
     std::vector<SamplerStageState> samplerStates;     // after the samplers' own states
     std::vector<StateExpression> stateExpressions;    // after renderStates and samplerStates
     int fvf = -1;                                     // the FVF state's value; -1 when unset
+    // Without a pixel shader: the texture stages the generated pixel stage computes (stage 0
+    // modulates texture and diffuse colour when the pass sets none), and whether the pass set
+    // any stage state (then a pass without shaders draws with the generated program too).
+    // The generated stage reads the texture of stage n on unit n ("fx_ff_stage<n>"), the int
+    // mask fx_ff_textured (bit n: stage n has a texture) and vec4 fx_ff_tfactor (TextureFactor).
+    std::vector<TextureStage> stages;
+    bool stagesSet = false;
     // Shader arrays: when not empty, the pass's stages come from "variants" (one per
     // combination of choices, the first selector's choice varying slowest); the fields above
     // then hold variants[0]'s.

@@ -107,6 +107,7 @@ private:
     std::string callEntry(const EntryPoint& entry, const std::vector<IoVar>& inputs,
                           const std::function<std::string(const IoVar&)>& input);
     std::string vertexMain(const EntryPoint& entry, const EntryPoint* pixel);
+    std::string fixedPixelStages(bool shaded, std::string& decls);
     std::string fragmentMain(const EntryPoint& entry, const EntryPoint* vertex);
 
     const CheckedEffect& effect_;

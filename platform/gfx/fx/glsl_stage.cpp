@@ -1,6 +1,8 @@
 // platform/gfx/fx/glsl_stage.cpp: declarations, functions and the stages' main functions.
 #include "platform/gfx/fx/glsl_emitter.h"
 
+#include <cstdio>
+
 #include <algorithm>
 
 namespace platform::gfx::fx::glsl {
@@ -238,8 +240,12 @@ std::string Emitter::vertexMain(const EntryPoint& entry, const EntryPoint* pixel
         s += "    vec4 fx_position = fx_ff_wvp * " + attribute("POSITION0") + ";\n" +
              clip("fx_position");
         if (!pixel || !pixel->func) {
-            // The fixed-function pixel stage reads the diffuse colour and coordinate set 0.
-            for (const char* sem : {"COLOR0", "TEXCOORD0"})
+            // The fixed-function pixel stage reads the diffuse and specular colours and the
+            // coordinate sets its stages sample with.
+            std::set<std::string> sems = {"COLOR0", "COLOR1", "TEXCOORD0"};
+            for (const TextureStage& t : out_.stages)
+                sems.insert("TEXCOORD" + std::to_string(t.texCoordIndex & 7));
+            for (const std::string& sem : sems)
                 s += "    " + varying(sem) + " = " + attribute(sem) + ";\n";
         }
         if (pixel && pixel->func) {
@@ -288,24 +294,112 @@ std::string Emitter::fragmentMain(const EntryPoint& entry, const EntryPoint* ver
             s += "    " + name + " = " + Pad4(value, io.type) + ";\n";
         }
     } else {
-        // No pixel shader: Direct3D's default texture stage 0, the texture bound to unit 0
-        // (when there is one) modulated by the diffuse colour (white when the vertex stage
-        // writes none).
-        auto written = [&](const char* sem) {
-            return std::find(writtenVaryings_.begin(), writtenVaryings_.end(), sem) !=
-                   writtenVaryings_.end();
-        };
-        decls += "layout(location = 0) out vec4 fx_o_COLOR0;\n"
-                 "uniform sampler2D fx_ff_stage0;\nuniform int fx_ff_textured;\n";
-        if (written("COLOR0")) decls += "in vec4 fx_v_COLOR0;\n";
-        if (written("TEXCOORD0")) decls += "in vec4 fx_v_TEXCOORD0;\n";
-        s += std::string("    vec4 fx_diffuse = ") +
-             (written("COLOR0") ? "fx_v_COLOR0" : "vec4(1.0)") + ";\n";
-        s += std::string("    if (fx_ff_textured != 0) fx_diffuse *= texture(fx_ff_stage0, ") +
-             (written("TEXCOORD0") ? "fx_v_TEXCOORD0.xy" : "vec2(0.0)") + ");\n";
-        s += "    fx_o_COLOR0 = fx_diffuse;\n";
+        s += fixedPixelStages(vertex && vertex->func, decls);
     }
     return decls + s + "}\n";
+}
+
+namespace {
+
+// A texture-stage argument (D3DTA_*) as GLSL: the register it names, then COMPLEMENT (1 - x)
+// and ALPHAREPLICATE (x.aaaa).
+std::string StageArgument(std::uint32_t arg, int stage, const TextureStage& t) {
+    static const char* const kRegisters[] = {"fx_diffuse", "fx_current", "fx_texel", "fx_ff_tfactor",
+                                             "fx_specular", "fx_temp"};
+    std::string x;
+    if ((arg & 0xF) == 6) {
+        const std::uint32_t c = t.constant;
+        char buf[96];
+        std::snprintf(buf, sizeof buf, "vec4(%.9g, %.9g, %.9g, %.9g)", ((c >> 16) & 0xFF) / 255.0,
+                      ((c >> 8) & 0xFF) / 255.0, (c & 0xFF) / 255.0, ((c >> 24) & 0xFF) / 255.0);
+        x = buf;
+    } else {
+        x = kRegisters[std::min<std::uint32_t>(arg & 0xF, 5)];
+    }
+    (void)stage;
+    if (arg & 0x10) x = "(vec4(1.0) - " + x + ")";
+    if (arg & 0x20) x = x + ".aaaa";
+    return x;
+}
+
+// A D3DTOP_* operation on arguments a1, a2, a0 ("alpha": the alpha channel's, on floats).
+// "blend" holds the alpha the BLEND*ALPHA operations weigh with.
+std::string StageOperation(std::uint32_t op, bool alpha, const std::string& a1, const std::string& a2,
+                           const std::string& a0, const std::string& a1Alpha) {
+    switch (op) {
+        case 2: return a1;                                          // SELECTARG1
+        case 3: return a2;                                          // SELECTARG2
+        case 4: return a1 + " * " + a2;                             // MODULATE
+        case 5: return "2.0 * " + a1 + " * " + a2;                  // MODULATE2X
+        case 6: return "4.0 * " + a1 + " * " + a2;                  // MODULATE4X
+        case 7: return a1 + " + " + a2;                             // ADD
+        case 8: return a1 + " + " + a2 + " - 0.5";                  // ADDSIGNED
+        case 9: return "2.0 * (" + a1 + " + " + a2 + " - 0.5)";     // ADDSIGNED2X
+        case 10: return a1 + " - " + a2;                            // SUBTRACT
+        case 11: return a1 + " + " + a2 + " * (1.0 - " + a1 + ")";  // ADDSMOOTH
+        case 12: return "mix(" + a2 + ", " + a1 + ", fx_diffuse.a)";   // BLENDDIFFUSEALPHA
+        case 13: return "mix(" + a2 + ", " + a1 + ", fx_texel.a)";     // BLENDTEXTUREALPHA
+        case 14: return "mix(" + a2 + ", " + a1 + ", fx_ff_tfactor.a)";  // BLENDFACTORALPHA
+        case 15: return a1 + " + " + a2 + " * (1.0 - fx_texel.a)";  // BLENDTEXTUREALPHAPM
+        case 16: return "mix(" + a2 + ", " + a1 + ", fx_current.a)";   // BLENDCURRENTALPHA
+        case 18: return alpha ? a1 : a1 + " + " + a1Alpha + " * " + a2;            // MODULATEALPHA_ADDCOLOR
+        case 19: return alpha ? a1 : a1 + " * " + a2 + " + " + a1Alpha;            // MODULATECOLOR_ADDALPHA
+        case 20: return alpha ? a1 : "(1.0 - " + a1Alpha + ") * " + a2 + " + " + a1;  // MODULATEINVALPHA_ADDCOLOR
+        case 21: return alpha ? a1 : "(vec3(1.0) - " + a1 + ") * " + a2 + " + " + a1Alpha;  // MODULATEINVCOLOR_ADDALPHA
+        case 24:                                                    // DOTPRODUCT3
+            return alpha ? a1 : "vec3(dot(2.0 * " + a1 + " - 1.0, 2.0 * " + a2 + " - 1.0))";
+        case 25: return a0 + " + " + a1 + " * " + a2;               // MULTIPLYADD
+        case 26: return "mix(" + a2 + ", " + a1 + ", " + a0 + ")";  // LERP
+        default: return a1;
+    }
+}
+
+}  // namespace
+
+// No pixel shader: Direct3D's texture-stage cascade. Each stage samples its texture (white
+// where the stage has none), computes its colour and alpha operations on its arguments,
+// clamps to 0-1 and writes CURRENT (or TEMP). Stage 0's CURRENT is the diffuse colour. A
+// DOTPRODUCT3 colour operation also gives the stage's alpha. "shaded": the vertex stage is a
+// shader, so stage n samples with coordinate set n (TexCoordIndex acts only without one).
+std::string Emitter::fixedPixelStages(bool shaded, std::string& decls) {
+    auto written = [&](const std::string& sem) {
+        return std::find(writtenVaryings_.begin(), writtenVaryings_.end(), sem) != writtenVaryings_.end();
+    };
+    std::set<std::string> inputs;
+    auto input = [&](const std::string& sem, const char* absent) -> std::string {
+        if (!written(sem)) return absent;
+        if (inputs.insert(sem).second) decls += "in vec4 fx_v_" + sem + ";\n";
+        return "fx_v_" + sem;
+    };
+    decls += "layout(location = 0) out vec4 fx_o_COLOR0;\nuniform int fx_ff_textured;\n"
+             "uniform vec4 fx_ff_tfactor;\n";
+    std::string s = "    vec4 fx_diffuse = " + input("COLOR0", "vec4(1.0)") + ";\n" +
+                    "    vec4 fx_specular = " + input("COLOR1", "vec4(0.0)") + ";\n" +
+                    "    vec4 fx_current = fx_diffuse, fx_temp = vec4(0.0), fx_texel;\n";
+    for (std::size_t n = 0; n < out_.stages.size(); ++n) {
+        const TextureStage& t = out_.stages[n];
+        const std::string unit = std::to_string(n);
+        const std::string coords = "TEXCOORD" + std::to_string(shaded ? n : (t.texCoordIndex & 7));
+        decls += "uniform sampler2D fx_ff_stage" + unit + ";\n";
+        s += "    fx_texel = (fx_ff_textured & " + std::to_string(1 << n) + ") != 0 ? texture(fx_ff_stage" +
+             unit + ", " + input(coords, "vec4(0.0)") + ".xy) : vec4(1.0);\n";
+        const std::string c1 = StageArgument(t.colorArg1, static_cast<int>(n), t);
+        const std::string colour = StageOperation(
+            t.colorOp, false, c1 + ".rgb", StageArgument(t.colorArg2, static_cast<int>(n), t) + ".rgb",
+            StageArgument(t.colorArg0, static_cast<int>(n), t) + ".rgb", c1 + ".a");
+        std::string alpha;
+        if (t.colorOp == 24) alpha = "fx_c.r";
+        else if (t.alphaOp == 1) alpha = "fx_current.a";
+        else
+            alpha = StageOperation(t.alphaOp, true, StageArgument(t.alphaArg1, static_cast<int>(n), t) + ".a",
+                                   StageArgument(t.alphaArg2, static_cast<int>(n), t) + ".a",
+                                   StageArgument(t.alphaArg0, static_cast<int>(n), t) + ".a", "");
+        const std::string target = (t.resultArg & 0xF) == 5 ? "fx_temp" : "fx_current";
+        s += "    {\n        vec3 fx_c = clamp(" + colour + ", 0.0, 1.0);\n" +
+             "        " + target + " = vec4(fx_c, clamp(" + alpha + ", 0.0, 1.0));\n    }\n";
+    }
+    s += "    fx_o_COLOR0 = fx_current;\n";
+    return s;
 }
 
 }  // namespace platform::gfx::fx::glsl

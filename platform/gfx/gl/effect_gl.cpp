@@ -52,7 +52,7 @@ bool IsTexture(const ParameterInfo& p) {
 struct PassProgram {
     GLuint program = 0;
     std::vector<GLint> uniformLocations;  // parallel to PassInfo::uniforms; -1 when folded
-    GLint wvp = -1, textured = -1;        // the generated fixed-function stages' uniforms
+    GLint wvp = -1, textured = -1, tfactor = -1;  // the generated fixed-function stages' uniforms
 };
 
 // A pass's programs: "generic" reads every parameter as a uniform; "folded" holds the
@@ -83,8 +83,11 @@ PassProgram Link(const std::string& vertex, const std::string& fragment, const f
     }
     pp.wvp = glGetUniformLocation(pp.program, "fx_ff_wvp");
     pp.textured = glGetUniformLocation(pp.program, "fx_ff_textured");
-    const GLint stage0 = glGetUniformLocation(pp.program, "fx_ff_stage0");
-    if (stage0 >= 0) glUniform1i(stage0, 0);
+    pp.tfactor = glGetUniformLocation(pp.program, "fx_ff_tfactor");
+    for (std::size_t n = 0; n < p.stages.size(); ++n) {
+        const GLint stage = glGetUniformLocation(pp.program, ("fx_ff_stage" + std::to_string(n)).c_str());
+        if (stage >= 0) glUniform1i(stage, static_cast<GLint>(n));
+    }
     return pp;
 }
 
@@ -410,7 +413,7 @@ public:
         if (pass_ < 0) return D3DERR_INVALIDCALL;
         if (variant_ < 0) return D3D_OK;
         const fx::PassInfo& p = Pass();
-        if (p.fixedVertex && p.fixedPixel) {
+        if (p.fixedVertex && p.fixedPixel && !p.stagesSet) {
             // A pass without any shader draws exactly as the device's fixed function does.
             gl::SetProgramOverride(device_, 0);
             return D3D_OK;
@@ -419,8 +422,14 @@ public:
         // A set call since BeginPass may have moved the pass to its generic program.
         const PassProgram& pp = SelectProgram();
         gl::SetProgramOverride(device_, pp.program);
-        IDirect3DBaseTexture9* stage0 = gl::ToGL(device_)->texture(0);
-        if (p.fixedPixel) gl::BindSampler(device_, 0, stage0);
+        // The generated texture stages sample the device's texture of stage n on unit n.
+        int textured = 0;
+        if (p.fixedPixel)
+            for (std::size_t n = 0; n < p.stages.size(); ++n) {
+                IDirect3DBaseTexture9* t = gl::ToGL(device_)->texture(static_cast<DWORD>(n));
+                gl::BindSampler(device_, static_cast<DWORD>(n), t);
+                if (t) textured |= 1 << n;
+            }
         for (std::size_t unit = 0; unit < p.samplers.size(); ++unit) {
             const ParameterInfo& sp = fx_.parameters[static_cast<std::size_t>(p.samplers[unit])];
             IDirect3DBaseTexture9* tex = sp.texture >= 0 ? textures_[static_cast<std::size_t>(sp.texture)] : nullptr;
@@ -448,7 +457,13 @@ public:
             D3DXMatrixMultiply(&wvp, &wv, &proj);
             glUniformMatrix4fv(pp.wvp, 1, GL_FALSE, &wvp.m[0][0]);
         }
-        if (pp.textured >= 0) glUniform1i(pp.textured, stage0 ? 1 : 0);
+        if (pp.textured >= 0) glUniform1i(pp.textured, textured);
+        if (pp.tfactor >= 0) {
+            DWORD c = 0;
+            device_->GetRenderState(D3DRS_TEXTUREFACTOR, &c);
+            glUniform4f(pp.tfactor, ((c >> 16) & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f,
+                        (c & 0xFF) / 255.0f, ((c >> 24) & 0xFF) / 255.0f);
+        }
         gl::InvalidateGlState(device_);
         return D3D_OK;
     }
