@@ -26,38 +26,45 @@ def can_connect(display):
 
 
 def start_xvfb(width=1280, height=1024, timeout=20.0):
-    """Starts Xvfb on a free display number; returns (process, ':N') once it accepts
-    connections. Xvfb picks the number itself and writes it to a pipe when it is ready
-    (-displayfd); a client connection then confirms it."""
-    read_end, write_end = os.pipe()
-    proc = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{width}x{height}x24",
-         "-nolisten", "tcp"],
-        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(write_end,))
-    os.close(write_end)
+    """Starts Xvfb on a free display number from :90 up (away from the numbers desktops and
+    xvfb-run use); returns (process, ':N') once it accepts connections. Xvfb says it is ready
+    by writing the number to a pipe (-displayfd); a client connection then confirms it. A
+    number that another server holds (its lock file, or a socket of another file system
+    root) makes Xvfb exit, and the next number is tried."""
     deadline = time.time() + timeout
-    number = b""
-    try:
-        while not number.endswith(b"\n") and time.time() < deadline:
-            ready, _, _ = select.select([read_end], [], [], max(0.0, deadline - time.time()))
-            if not ready:
-                break
-            part = os.read(read_end, 16)
-            if not part:  # Xvfb ended before it was ready
-                break
-            number += part
-    finally:
-        os.close(read_end)
-    if number.strip():
-        display = f":{int(number)}"
-        while time.time() < deadline and proc.poll() is None:
-            if can_connect(display):
-                return proc, display
-            time.sleep(0.05)
-    proc.kill()
-    proc.wait()
-    raise RuntimeError("Xvfb did not start: it did not accept a connection within "
-                       f"{timeout:.0f} s (exit code {proc.returncode})")
+    for n in range(90, 190):
+        if os.path.exists(f"/tmp/.X{n}-lock") or os.path.exists(f"/tmp/.X11-unix/X{n}"):
+            continue
+        read_end, write_end = os.pipe()
+        proc = subprocess.Popen(
+            ["Xvfb", f":{n}", "-displayfd", str(write_end), "-screen", "0",
+             f"{width}x{height}x24", "-nolisten", "tcp"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(write_end,))
+        os.close(write_end)
+        said = b""
+        try:
+            while not said.endswith(b"\n") and time.time() < deadline:
+                ready, _, _ = select.select([read_end], [], [], max(0.0, deadline - time.time()))
+                if not ready:
+                    break
+                part = os.read(read_end, 16)
+                if not part:  # Xvfb ended before it was ready
+                    break
+                said += part
+        finally:
+            os.close(read_end)
+        if said.strip():
+            display = f":{int(said)}"
+            while time.time() < deadline and proc.poll() is None:
+                if can_connect(display):
+                    return proc, display
+                time.sleep(0.05)
+        if proc.poll() is None:
+            proc.kill()
+        proc.wait()
+        if time.time() >= deadline:
+            break
+    raise RuntimeError(f"Xvfb did not start: no display accepted a connection within {timeout:.0f} s")
 
 
 def find_window(display, wm_class, timeout=10.0, only_visible=False, proc=None):
