@@ -145,8 +145,8 @@ TEST(FxDiagnostics, EffectLevelErrorsNameTheEntryPointOrState) {
         {"float x; sampler s = sampler_state { Texture = <x>; };", fx::Diag::BadSamplerState,
          "sampler_state: 'Texture' must name a texture parameter"},
         {"float x = 1;", fx::Diag::NoTechnique, "the effect declares no technique"},
-        {"technique T { pass P { PixelShader = asm { ps_1_1 tex t0 mov r0, t0 }; } }",
-         fx::Diag::InlineAssembly, "shader assembly is not supported; write the shader in HLSL"},
+        {"technique T { pass P { PixelShader = asm { ps_1_1 tex t0 mov r0, c9 }; } }",
+         fx::Diag::AsmError, "shader assembly: register 9 is outside the ps_1_1 register file"},
         {"float4 PS() : COLOR { return 1; }\ntechnique T { pass P { PixelShader = compile ps_2_0 PS(); } }\n"
          "technique T { pass P { PixelShader = compile ps_2_0 PS(); } }",
          fx::Diag::DuplicateTechnique, "redefinition of technique 'T'"},

@@ -3,10 +3,12 @@
 // inserted conversions) for the emitter and builds the reflection.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/gfx/fx/asm/asm.h"
 #include "platform/gfx/fx/ast.h"
 #include "platform/gfx/fx/diag.h"
 #include "platform/gfx/fx/fx.h"
@@ -43,6 +45,9 @@ struct EntryPoint {
     const FuncDecl* func = nullptr;
     std::vector<Expr*> boundArgs;
     std::string profile;
+    // A shader written in assembly instead (func is then null).
+    std::shared_ptr<const assembly::Program> program;
+    bool present() const { return func != nullptr || program != nullptr; }
 };
 
 // A pass's stage taken from a shader array: the shaders it may pick and the index program
@@ -61,6 +66,7 @@ struct PassPlan {
     std::vector<SamplerStageState> samplerStates;
     std::vector<StateExpression> stateExpressions;
     int fvf = -1;
+    std::vector<ShaderConstant> constants;
     TextureStage stages[8];
     bool stagesSet = false;
     std::vector<AnnotationInfo> annotations;

@@ -174,7 +174,7 @@ Type Checker::checkInner(Expr* e) {
             report(Diag::UnsupportedFeature, e, "'compile' outside a pass");
             return Poison();
         case ExprKind::Asm:
-            report(Diag::InlineAssembly, e);
+            report(Diag::AsmError, e, "an asm block is a shader: assign it to VertexShader or PixelShader");
             return Poison();
         case ExprKind::Convert: return e->type;
     }

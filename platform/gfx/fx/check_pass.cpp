@@ -59,11 +59,13 @@ void Checker::checkTechniques() {
             }
             // Texture-stage states mean nothing beside a shader of their stage; without one the
             // generated fixed-function stage must be able to honour them.
-            const bool vertexShader = pp.vs.func || !pp.vsChoice.choices.empty();
-            const bool pixelShader = pp.ps.func || !pp.psChoice.choices.empty();
+            const bool vertexShader = pp.vs.present() || !pp.vsChoice.choices.empty();
+            const bool pixelShader = pp.ps.present() || !pp.psChoice.choices.empty();
             for (const DeferredState& d : deferred) {
                 const bool vertex = d.row->fate == Fate::Vertex;
-                if (d.row->group != StateGroup::TextureStage) {
+                if (d.row->group == StateGroup::ShaderConstant) {
+                    shaderConstant(*d.assign, *d.row, pp);
+                } else if (d.row->group != StateGroup::TextureStage) {
                     if (!vertexShader && !d.off)
                         report(Diag::LostState, d.assign->line, d.assign->column, d.row->name, d.row->lost);
                 } else if (vertex ? vertexShader : pixelShader) {

@@ -40,11 +40,17 @@ bool ReadsParameter(const Expr* e) {
 
 // shader-value := compile profile function ( args ) | NULL | 0 | asm { ... }
 // Appends the shader "v" gives to "out" (an empty EntryPoint for NULL); false after a
-// diagnostic. Shader assembly is not translated: one error at its block.
+// diagnostic. Shader assembly is parsed and checked here and translated with the pass.
 bool Checker::shaderValue(Expr* v, bool vertex, std::vector<EntryPoint>& out) {
     if (v->kind == ExprKind::Asm) {
-        report(Diag::InlineAssembly, v);
-        return false;
+        auto program = std::make_shared<assembly::Program>();
+        if (!assembly::Parse(v->text, v->line, v->column, vertex, *program, diags_)) return false;
+        EntryPoint e;
+        e.program = std::move(program);
+        e.profile = std::string(vertex ? "vs_" : "ps_") + std::to_string(e.program->major) + "_" +
+                    (e.program->major == 2 && e.program->minor == 1 ? "x" : std::to_string(e.program->minor));
+        out.push_back(std::move(e));
+        return true;
     }
     if (IsNull(v)) {
         out.emplace_back();
@@ -246,7 +252,7 @@ bool Checker::fixedFunctionState(StateAssign& a, PassPlan& pp) {
         pp.textures.push_back({static_cast<std::uint32_t>(std::max(0, a.index)), var->reflectIndex});
     } else if (code == 16) {
         // Texture-coordinate transforms act in the fixed-function vertex stage only.
-        if (!pp.vs.func && pp.vsChoice.choices.empty())
+        if (!pp.vs.present() && pp.vsChoice.choices.empty())
             report(Diag::LostState, a.line, a.column, "TextureTransform",
                    "the texture-coordinate transform");
     } else {
@@ -262,11 +268,17 @@ bool Checker::fixedFunctionState(StateAssign& a, PassPlan& pp) {
 // bump mapping and PREMODULATE). Other settings are refused at their state (with a shader for
 // the stage they are ignored).
 void Checker::checkFixedFunction(const PassDecl* p, const PassPlan& pp) {
-    const bool fixedVertex = !pp.vs.func && pp.vsChoice.choices.empty();
-    const bool fixedPixel = !pp.ps.func && pp.psChoice.choices.empty();
+    const bool fixedVertex = !pp.vs.present() && pp.vsChoice.choices.empty();
+    const bool fixedPixel = !pp.ps.present() && pp.psChoice.choices.empty();
     // What the pixel stage reads of the fixed-function vertex stage's outputs: lighting only
     // matters to colours, texture-coordinate states only to coordinates.
     bool readsColour = fixedPixel, readsCoordinates = fixedPixel;
+    if (pp.ps.program) {
+        for (const std::string& sem : pp.ps.program->inputs) {
+            readsColour = readsColour || sem.rfind("COLOR", 0) == 0;
+            readsCoordinates = readsCoordinates || sem.rfind("TEXCOORD", 0) == 0;
+        }
+    }
     if (pp.ps.func) {
         std::vector<IoVar> ins, outs;
         CollectIo(*pp.ps.func, pp.ps.boundArgs, ins, outs);

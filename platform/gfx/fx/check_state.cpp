@@ -439,7 +439,7 @@ const std::vector<Checker::StateRow>& Checker::PassStates() {
 #define FX_TRANSFORM(name, code, highest) \
     {#name, StateGroup::Transform, code, ValueKind::Vector, Fate::Vertex, 0, "", highest},
 #define FX_CONSTANT(name, vertex, type, registers) \
-    {#name, StateGroup::ShaderConstant, vertex, ValueKind::Vector, Fate::Lost, 0, "", 255},
+    {#name, StateGroup::ShaderConstant, vertex, ValueKind::Vector, Fate::Lost, std::string_view(#type) == "F", "", 255, registers},
 #define FX_OBJECT(name, group, kind) \
     {#name, StateGroup::group, 0, ValueKind::kind, Fate::Gl, 0, "", 15},
     static const std::vector<StateRow> rows = {
@@ -541,11 +541,8 @@ bool Checker::passState(StateAssign& a, PassPlan& pp, std::vector<DeferredState>
     bool constant = false;
     StateExpression expr;
     if (row->group == StateGroup::ShaderConstant) {
-        // Constant registers belong to assembly shaders; the GLSL programs generated from HLSL
-        // read the effect's parameters by name, so the registers set here reach nothing.
-        check(a.value);
-        report(Diag::LostState, a.line, a.column, row->name,
-               "shader constant registers (the generated programs read parameters by name)");
+        // Judged once the pass's shaders are known: an assembly shader reads the registers.
+        deferred.push_back({&a, row, false});
         return true;
     }
     if (!stateValue(a.value, row->name, row->kind, value, constant, expr)) return true;
@@ -643,10 +640,62 @@ std::vector<StateDescription> DescribeStates() {
     };
     std::vector<StateDescription> out;
     for (const C::StateRow& r : C::PassStates())
-        out.push_back({group(r.group), r.name, r.highestIndex, values(r), fate(r)});
+        out.push_back({group(r.group), r.name, r.highestIndex, values(r),
+                       r.group == C::StateGroup::ShaderConstant
+                           ? (r.neutral ? "assembly shaders' constant registers; warned beside HLSL shaders"
+                                        : "warned: integer and boolean constant registers")
+                           : fate(r)});
     for (const C::StateRow& r : C::SamplerStates())
         out.push_back({"sampler_state", r.name, -1, values(r), fate(r)});
     return out;
+}
+
+// VertexShaderConstant*[n] / PixelShaderConstant*[n] = value: for an assembly shader of that
+// stage, the registers from n on take the value (a numeric parameter, read when the pass begins,
+// or a constant); the programs generated from HLSL read parameters by name, so there the
+// registers reach nothing and the state is warned.
+void Checker::shaderConstant(const StateAssign& a, const StateRow& row, PassPlan& pp) {
+    const bool vertex = row.code != 0;
+    const EntryPoint& stage = vertex ? pp.vs : pp.ps;
+    const bool floats = row.neutral != 0;
+    if (!stage.program || !floats) {
+        check(a.value);
+        report(Diag::LostState, a.line, a.column, row.name,
+               stage.program ? "integer and boolean constant registers"
+                             : "shader constant registers (the generated programs read parameters by name)");
+        return;
+    }
+    ShaderConstant c;
+    c.vertex = vertex;
+    c.first = std::max(0, a.index);
+    const VarDecl* v = a.value->kind == ExprKind::Name ? lookupVar(a.value->text) : nullptr;
+    int registers = 0;
+    if (v && v->isGlobal && v->reflectIndex >= 0 && v->type.isNumericValue() && !(v->storage & kStorageStatic)) {
+        c.parameter = v->reflectIndex;
+        const Type& t = v->type;
+        const int perElement = t.isMatrix() ? t.cols : 1;
+        registers = perElement * std::max(1, t.isArray() ? t.arraySize : 1);
+    } else {
+        Expr* e = a.value;
+        check(e);
+        std::vector<double> value;
+        evalDepth_ = 0;
+        if (IsPoison(e->type) || !e->type.isNumericValue() || !evalConst(e, value) || value.empty()) {
+            report(Diag::BadStateValue, a.line, a.column, row.name, ": expected a numeric parameter or constant");
+            return;
+        }
+        for (double x : value) c.values.push_back(static_cast<float>(std::clamp(x, -3.4e38, 3.4e38)));
+        registers = static_cast<int>((value.size() + 3) / 4);
+    }
+    if (row.registers > 0) registers = std::min(registers, row.registers);
+    const int file = vertex ? 256 : 224;
+    if (c.first + registers > file) {
+        report(Diag::StateIndexRange, a.line, a.column, row.name, std::to_string(c.first + registers - 1),
+               std::to_string(file - 1));
+        return;
+    }
+    c.count = registers;
+    pp.constants.push_back(std::move(c));
 }
 
 }  // namespace platform::gfx::fx

@@ -152,6 +152,7 @@ public:
         std::uint32_t neutral;  // the value with which nothing is lost
         const char* lost;       // what a Lost state's other values lose
         int highestIndex;       // -1: the state takes no index
+        int registers = 0;      // shader constants: registers one assignment sets (0: the value's)
     };
     static const std::vector<StateRow>& SamplerStates();
     static const std::vector<StateRow>& PassStates();
@@ -175,6 +176,7 @@ private:
         bool off;
     };
     bool passState(StateAssign& a, PassPlan& pp, std::vector<DeferredState>& deferred);
+    void shaderConstant(const StateAssign& a, const StateRow& row, PassPlan& pp);
     void checkSamplerStates(VarDecl* s, ParameterInfo& info);
 
     // --- entry points and the stage boundary (check_entry.cpp) ---

@@ -93,6 +93,7 @@ void Run(std::string_view source, const CompileOptions& options, CompileResult& 
             pass.samplerStates = p.samplerStates;
             pass.stateExpressions = p.stateExpressions;
             pass.fvf = p.fvf;
+            pass.constants = p.constants;
             EmitPass(checked, p, pass);
             EmitVariants(checked, p, pass);
             info.passes.push_back(std::move(pass));

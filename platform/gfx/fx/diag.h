@@ -78,7 +78,7 @@ namespace platform::gfx::fx {
     X(NoTechnique, Error, "the effect declares no technique")                                    \
     X(DuplicateTechnique, Error, "redefinition of technique '%s'")                              \
     X(IgnoredTechnique, Warning, "'%s' is Direct3D 10 syntax; the technique is ignored")           \
-    X(InlineAssembly, Error, "shader assembly is not supported; write the shader in HLSL")      \
+    X(AsmError, Error, "shader assembly: %s")                                                  \
     X(BadShaderValue, Error, "expected a compiled %s shader, a shader variable of that stage or NULL") \
     X(BadShaderIndex, Error, "a shader array index must be built from constants, scalar parameters and + - *") \
     X(ShaderIndexRange, Error, "index %s is outside shader array '%s' of %s elements")          \

@@ -21,8 +21,12 @@ void EmitPass(const CheckedEffect& effect, const PassPlan& pass, PassInfo& out) 
     out.pixelProfile = pass.ps.profile;
     out.vertexGlsl = emitter.stage(pass.vs, true, &pass.ps);
     out.fragmentGlsl = emitter.stage(pass.ps, false, &pass.vs);
-    out.fixedVertex = pass.vs.func == nullptr;
-    out.fixedPixel = pass.ps.func == nullptr;
+    out.fixedVertex = !pass.vs.present();
+    out.fixedPixel = !pass.ps.present();
+    out.deviceSamplers = 0;
+    if (out.fixedPixel) out.deviceSamplers = (1u << out.stages.size()) - 1;
+    if (pass.ps.program) out.deviceSamplers |= pass.ps.program->samplers;
+    if (pass.vs.program) out.deviceSamplers |= pass.vs.program->samplers;
 }
 
 }  // namespace platform::gfx::fx

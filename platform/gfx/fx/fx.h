@@ -214,6 +214,17 @@ struct TextureStage {
     std::uint32_t constant = 0;       // D3DTSS_CONSTANT, a D3DCOLOR
 };
 
+// A shader-constant state of a pass with an assembly shader: registers first..first+count-1 of
+// the stage's constant file (fx_vc / fx_pc) take parameter "parameter" (a matrix's columns, as
+// the registers of a column-major matrix hold it; a vector or array element by element) or the
+// literal "values", when the pass begins.
+struct ShaderConstant {
+    bool vertex = true;
+    int first = 0, count = 0;
+    int parameter = -1;
+    std::vector<float> values;
+};
+
 struct PassInfo {
     std::string name;
     std::vector<AnnotationInfo> annotations;
@@ -240,6 +251,10 @@ struct PassInfo {
     // mask fx_ff_textured (bit n: stage n has a texture) and vec4 fx_ff_tfactor (TextureFactor).
     std::vector<TextureStage> stages;
     bool stagesSet = false;
+    // Texture units that sample the device's stage textures (bit n: unit n reads the texture of
+    // stage n): the generated pixel stage's, and assembly shaders' sampler registers.
+    std::uint32_t deviceSamplers = 0;
+    std::vector<ShaderConstant> constants;  // assembly stages' constant registers
     // Shader arrays: when not empty, the pass's stages come from "variants" (one per
     // combination of choices, the first selector's choice varying slowest); the fields above
     // then hold variants[0]'s.

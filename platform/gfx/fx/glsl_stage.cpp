@@ -211,7 +211,17 @@ std::string Emitter::vertexMain(const EntryPoint& entry, const EntryPoint* pixel
         return "    gl_Position = vec4(" + p + ".x, -" + p + ".y, 2.0 * " + p + ".z - " + p +
                ".w, " + p + ".w);\n";
     };
-    if (entry.func) {
+    if (entry.program) {
+        // An assembly vertex shader.
+        assembly::GlslHooks hooks;
+        hooks.attribute = [&](const std::string& sem) {
+            return SemanticLocation(sem) < 0 ? std::string("vec4(0.0)") : attribute(sem);
+        };
+        hooks.varying = varying;
+        const assembly::GlslStage a = assembly::ToGlsl(*entry.program, hooks);
+        writtenVaryings_ = varyings;
+        return a.declarations + decls + a.functions + s + a.body + clip("fx_position") + "}\n";
+    } else if (entry.func) {
         CollectIo(*entry.func, entry.boundArgs, ins, outs);
         for (const IoVar& io : ins) {
             if (SemanticLocation(io.semantic) < 0) {
@@ -239,7 +249,10 @@ std::string Emitter::vertexMain(const EntryPoint& entry, const EntryPoint* pixel
         decls += "uniform mat4 fx_ff_wvp;\n";
         s += "    vec4 fx_position = fx_ff_wvp * " + attribute("POSITION0") + ";\n" +
              clip("fx_position");
-        if (!pixel || !pixel->func) {
+        if (pixel && pixel->program) {
+            for (const std::string& sem : pixel->program->inputs)
+                if (SemanticLocation(sem) >= 0) s += "    " + varying(sem) + " = " + attribute(sem) + ";\n";
+        } else if (!pixel || !pixel->func) {
             // The fixed-function pixel stage reads the diffuse and specular colours and the
             // coordinate sets its stages sample with.
             std::set<std::string> sems = {"COLOR0", "COLOR1", "TEXCOORD0"};
@@ -277,7 +290,17 @@ std::string Emitter::fragmentMain(const EntryPoint& entry, const EntryPoint* ver
         if (declared.insert(io.semantic).second) decls += "in vec4 fx_v_" + io.semantic + ";\n";
         return fromVec4("fx_v_" + io.semantic, io.type);
     };
-    if (entry.func) {
+    if (entry.program) {
+        // An assembly pixel shader reads the varyings of its inputs' semantics.
+        assembly::GlslHooks hooks;
+        hooks.input = [&](const std::string& sem) -> std::string {
+            if (std::find(writtenVaryings_.begin(), writtenVaryings_.end(), sem) == writtenVaryings_.end()) return "";
+            if (declared.insert(sem).second) decls += "in vec4 fx_v_" + sem + ";\n";
+            return "fx_v_" + sem;
+        };
+        const assembly::GlslStage a = assembly::ToGlsl(*entry.program, hooks);
+        return a.declarations + decls + a.functions + s + a.body + "}\n";
+    } else if (entry.func) {
         std::vector<IoVar> ins, outs;
         CollectIo(*entry.func, entry.boundArgs, ins, outs);
         s += callEntry(entry, ins, input);
@@ -294,7 +317,7 @@ std::string Emitter::fragmentMain(const EntryPoint& entry, const EntryPoint* ver
             s += "    " + name + " = " + Pad4(value, io.type) + ";\n";
         }
     } else {
-        s += fixedPixelStages(vertex && vertex->func, decls);
+        s += fixedPixelStages(vertex && vertex->present(), decls);
     }
     return decls + s + "}\n";
 }

@@ -53,6 +53,7 @@ struct PassProgram {
     GLuint program = 0;
     std::vector<GLint> uniformLocations;  // parallel to PassInfo::uniforms; -1 when folded
     GLint wvp = -1, textured = -1, tfactor = -1;  // the generated fixed-function stages' uniforms
+    GLint vertexConstants = -1, pixelConstants = -1;  // assembly stages' constant registers
 };
 
 // A pass's programs: "generic" reads every parameter as a uniform; "folded" holds the
@@ -84,10 +85,13 @@ PassProgram Link(const std::string& vertex, const std::string& fragment, const f
     pp.wvp = glGetUniformLocation(pp.program, "fx_ff_wvp");
     pp.textured = glGetUniformLocation(pp.program, "fx_ff_textured");
     pp.tfactor = glGetUniformLocation(pp.program, "fx_ff_tfactor");
-    for (std::size_t n = 0; n < p.stages.size(); ++n) {
+    for (int n = 0; n < 16; ++n) {
+        if (!(p.deviceSamplers & (1u << n))) continue;
         const GLint stage = glGetUniformLocation(pp.program, ("fx_ff_stage" + std::to_string(n)).c_str());
-        if (stage >= 0) glUniform1i(stage, static_cast<GLint>(n));
+        if (stage >= 0) glUniform1i(stage, n);
     }
+    pp.vertexConstants = glGetUniformLocation(pp.program, "fx_vc");
+    pp.pixelConstants = glGetUniformLocation(pp.program, "fx_pc");
     return pp;
 }
 
@@ -423,13 +427,14 @@ public:
         const PassProgram& pp = SelectProgram();
         gl::SetProgramOverride(device_, pp.program);
         // The generated texture stages sample the device's texture of stage n on unit n.
+        // Assembly shaders' sampler registers do too.
         int textured = 0;
-        if (p.fixedPixel)
-            for (std::size_t n = 0; n < p.stages.size(); ++n) {
-                IDirect3DBaseTexture9* t = gl::ToGL(device_)->texture(static_cast<DWORD>(n));
-                gl::BindSampler(device_, static_cast<DWORD>(n), t);
-                if (t) textured |= 1 << n;
-            }
+        for (DWORD n = 0; n < 16; ++n) {
+            if (!(p.deviceSamplers & (1u << n))) continue;
+            IDirect3DBaseTexture9* t = gl::ToGL(device_)->texture(n);
+            gl::BindSampler(device_, n, t);
+            if (t) textured |= 1 << n;
+        }
         for (std::size_t unit = 0; unit < p.samplers.size(); ++unit) {
             const ParameterInfo& sp = fx_.parameters[static_cast<std::size_t>(p.samplers[unit])];
             IDirect3DBaseTexture9* tex = sp.texture >= 0 ? textures_[static_cast<std::size_t>(sp.texture)] : nullptr;
@@ -458,6 +463,7 @@ public:
             glUniformMatrix4fv(pp.wvp, 1, GL_FALSE, &wvp.m[0][0]);
         }
         if (pp.textured >= 0) glUniform1i(pp.textured, textured);
+        for (const fx::ShaderConstant& c : p.constants) UploadConstant(pp, c);
         if (pp.tfactor >= 0) {
             DWORD c = 0;
             device_->GetRenderState(D3DRS_TEXTUREFACTOR, &c);
@@ -587,6 +593,35 @@ private:
             return bits;
         }
         return static_cast<DWORD>(static_cast<std::int64_t>(clamp(v[0])));
+    }
+
+    // Sets an assembly stage's constant registers: a matrix parameter by columns (as the
+    // registers of a column-major matrix hold it), other parameters an element a register, or
+    // the state's literal values.
+    void UploadConstant(const PassProgram& pp, const fx::ShaderConstant& c) {
+        const GLint base = c.vertex ? pp.vertexConstants : pp.pixelConstants;
+        if (base < 0 || c.count <= 0) return;
+        std::vector<float> regs(static_cast<std::size_t>(c.count) * 4, 0.0f);
+        if (c.parameter >= 0) {
+            const ParameterInfo& info = fx_.parameters[static_cast<std::size_t>(c.parameter)];
+            const int rows = info.rows, cols = info.columns;
+            const int elements = std::max(1, info.elements);
+            const bool matrix = info.paramClass == ParamClass::MatrixRows;
+            int reg = 0;
+            for (int e = 0; e < elements && reg < c.count; ++e) {
+                for (int col = 0; col < (matrix ? cols : 1) && reg < c.count; ++col, ++reg)
+                    for (int k = 0; k < 4; ++k) {
+                        const int row = matrix ? k : 0, column = matrix ? col : k;
+                        if (row >= rows || column >= cols) continue;
+                        double v = 0;
+                        if (ScalarAt(c.parameter, e * rows * cols + row * cols + column, v))
+                            regs[static_cast<std::size_t>(reg * 4 + k)] = static_cast<float>(v);
+                    }
+            }
+        } else {
+            for (std::size_t k = 0; k < c.values.size() && k < regs.size(); ++k) regs[k] = c.values[k];
+        }
+        glUniform4fv(base + c.first, c.count, regs.data());
     }
 
     // A sampler parameter's states with those computed from parameters evaluated now.
