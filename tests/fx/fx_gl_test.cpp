@@ -937,6 +937,84 @@ TEST_F(FxGl, TextureStageOperationsMatchTheDocumentedFormulas) {
     tex1->Release();
 }
 
+// Assembly shaders draw what HLSL shaders computing the same thing draw: each instruction
+// family of the pixel models (arithmetic, comparisons, texture lookups, ps_1_x texture
+// addressing and modifiers, flow control), and a vertex program whose constants the pass's
+// shader-constant states bind from a matrix parameter.
+TEST_F(FxGl, AssemblyShadersDrawWhatTheHlslTheyTranslateDraws) {
+    gfx::IDirect3DTexture9* t = Upload(MakePicture(4, 4, [](int, int, float* c) {
+        c[0] = 0.25f;
+        c[1] = 0.5f;
+        c[2] = 0.75f;
+        c[3] = 0.5f;
+    }));
+    device_->SetTexture(0, t);
+    const char* vs = "void VS(float4 p : POSITION, float2 uv : TEXCOORD0, out float4 o : POSITION,\n"
+                     "        out float4 c : COLOR0, out float2 t : TEXCOORD0) { o = p; c = float4(0.8, 0.4, 0.2, 0.6); t = uv; }\n";
+    const struct {
+        const char* family;
+        const char* assembly;
+        const char* hlsl;
+    } rows[] = {
+        {"arithmetic", "ps_2_0 dcl v0 def c0, 0.5, 0.25, 2, 1 mad r0, v0, c0, c0.y rsq r1.x, c0.z mul r0.x, r0.x, r1.x "
+                       "dp3 r2.x, v0, c0 mov r0.z, r2.x min r0.w, v0.w, c0.x mov oC0, r0",
+         "float4 PS(float4 v : COLOR0) : COLOR { float4 c = float4(0.5, 0.25, 2, 1); float4 r = v * c + 0.25;"
+         " r.x *= rsqrt(2); r.z = dot(v.xyz, c.xyz); r.w = min(v.w, 0.5); return r; }"},
+        {"comparisons", "ps_2_0 dcl v0 def c0, 0.5, 0, 1, -1 add r1, v0, -c0.x cmp r0, r1, c0.z, c0.y "
+                        "lrp r2, c0.x, r0, v0 mov oC0, r2",
+         "float4 PS(float4 v : COLOR0) : COLOR { float4 r = v - 0.5 >= 0 ? 1 : 0; return lerp(v, r, 0.5); }"},
+        {"texture", "ps_2_0 dcl t0.xy dcl v0 dcl_2d s0 texld r0, t0, s0 mul_sat r0, r0, v0 mov oC0, r0",
+         "texture T; sampler s0 = sampler_state { Texture = <T>; }; float4 PS(float2 t : TEXCOORD0, float4 v : COLOR0) : COLOR {"
+         " return saturate(tex2D(s0, t) * v); }"},
+        {"ps_1_1 modifiers", "ps_1_1 tex t0 mul_x2 r0, t0, v0 add r0.rgb, r0, t0_bias +mov r0.a, 1-t0.a",
+         "texture T; sampler s0 = sampler_state { Texture = <T>; }; float4 PS(float2 t : TEXCOORD0, float4 v : COLOR0) : COLOR {"
+         " float4 x = tex2D(s0, t); float4 r = x * v * 2; r.rgb += x.rgb - 0.5; r.a = 1 - x.a; return r; }"},
+        {"ps_1_4 phases", "ps_1_4 def c0, 0.5, 0.5, 0.5, 0.5 texld r0, t0 texcrd r1.rgb, t0 mul r0, r0, c0 phase "
+                          "add r0.rgb, r0, r1",
+         "texture T; sampler s0 = sampler_state { Texture = <T>; }; float4 PS(float2 t : TEXCOORD0) : COLOR {"
+         " float4 r = tex2D(s0, t) * 0.5; r.rgb += float3(t, 0); return r; }"},
+        {"flow control", "ps_3_0 dcl_color v0 defi i0, 3, 0, 1, 0 def c0, 0.1, 0, 0, 0 mov r0, v0 "
+                         "rep i0 add r0.x, r0.x, c0.x endrep if_gt r0.x, c0.y mov r0.y, c0.x endif mov oC0, r0",
+         "float4 PS(float4 v : COLOR0) : COLOR { float4 r = v; r.x += 0.3; if (r.x > 0) r.y = 0.1; return r; }"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.family);
+        gfx::ID3DXEffect* a = Create(std::string(vs) + "technique T { pass P { VertexShader = compile vs_2_0 VS();"
+                                     " PixelShader = asm { " + r.assembly + " }; } }\n");
+        gfx::ID3DXEffect* h = Create(std::string(vs) + r.hlsl + "\ntechnique T { pass P { VertexShader = compile vs_2_0 VS();"
+                                     " PixelShader = compile ps_3_0 PS(); } }\n");
+        ASSERT_NE(a, nullptr);
+        ASSERT_NE(h, nullptr);
+        h->SetTexture("T", t);  // the HLSL reads through a parameter what the assembly reads from stage 0
+        const Picture pa = Render(a), ph = Render(h);
+        const float* c = ph.at(kWidth / 2, kHeight / 2);
+        ExpectCentre(pa, c[0], c[1], c[2]);
+        a->Release();
+        h->Release();
+    }
+    // A vertex program with the matrix the pass binds to c0..c3, against mul() in HLSL.
+    const char* common = "float4x4 M = { 0.5, 0, 0, 0,  0, 0.5, 0, 0,  0, 0, 1, 0,  0.25, 0, 0, 1 };\n"
+                         "float4 PS(float4 c : COLOR0) : COLOR { return c; }\n";
+    gfx::ID3DXEffect* a = Create(std::string(common) +
+                                 "technique T { pass P { VertexShaderConstant4[0] = <M>; VertexShaderConstant[4] = float4(0, 1, 0, 1);"
+                                 " VertexShader = asm { vs_1_1 dcl_position v0 m4x4 oPos, v0, c0 mov oD0, c4 };"
+                                 " PixelShader = compile ps_2_0 PS(); } }\n");
+    gfx::ID3DXEffect* h = Create(std::string(common) +
+                                 "void VS(float4 p : POSITION, out float4 o : POSITION, out float4 c : COLOR0) {"
+                                 " o = mul(p, M); c = float4(0, 1, 0, 1); }\n"
+                                 "technique T { pass P { VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 PS(); } }\n");
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(h, nullptr);
+    const Picture pa = Render(a), ph = Render(h);
+    EXPECT_EQ(pa.rgba, ph.rgba);
+    EXPECT_NEAR(pa.at(kWidth * 5 / 8, kHeight / 2)[1], 1.0f, 0.01f);  // inside the moved quad
+    EXPECT_NEAR(pa.at(2, 2)[1], 0.0f, 0.01f);                         // outside it
+    a->Release();
+    h->Release();
+    device_->SetTexture(0, nullptr);
+    t->Release();
+}
+
 // States computed from parameters take the values the parameters hold when the pass begins;
 // a pass's own sampler states for a register follow its sampler's, and End puts both back.
 TEST_F(FxGl, ComputedAndRegisterStatesReachTheDeviceWhenThePassBegins) {

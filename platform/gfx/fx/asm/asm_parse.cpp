@@ -202,6 +202,10 @@ private:
         const int first = out_.vertex ? row.vsFirst : row.psFirst, last = out_.vertex ? row.vsLast : row.psLast;
         if (first == 0 || v < first || v > last)
             return error(line, column, "'" + std::string(name) + "' is not an instruction of " + versionName()), false;
+        if (op == static_cast<int>(Op::k_texbem) || op == static_cast<int>(Op::k_texbeml) ||
+            op == static_cast<int>(Op::k_bem))
+            return error(line, column, "'" + std::string(name) +
+                                           "' needs the bump-environment matrix of texture-stage states, which is not supported"), false;
         in.op = op;
         in.name = row.name;
         static constexpr const char* kCompares[] = {"", "gt", "eq", "ge", "lt", "ne", "le"};
@@ -235,19 +239,12 @@ private:
             skip(&newline);
             if (newline || !operand(in.dest, true)) return error(line, column, "'" + std::string(name) + "' needs a destination"), false;
         }
+        // Sources: separated by commas (the first follows the destination's comma); an
+        // instruction without a destination starts with its first source.
         std::vector<Operand> srcs;
-        for (int k = 0; k < 4; ++k) {
-            const std::size_t save = pos_;
-            const int saveLine = line_, saveColumn = column_;
-            newline = false;
-            if ((row.dest || k > 0) && !accept(',')) break;
-            skip(&newline);
-            if (!row.dest && k == 0 && (newline || pos_ >= end_ || !std::isalpha(static_cast<unsigned char>(text_[pos_])) &&
-                                                                        text_[pos_] != '-' && text_[pos_] != '!' && text_[pos_] != '1')) {
-                pos_ = save;
-                line_ = saveLine;
-                column_ = saveColumn;
-                break;
+        for (int k = 0; k < 4 && (k < sources || (k > 0 && pos_ < end_)); ++k) {
+            if (row.dest || k > 0) {
+                if (!accept(',')) break;
             }
             Operand s;
             if (!operand(s, false)) return error(line_, column_, "'" + std::string(name) + "': expected an operand"), false;
@@ -344,17 +341,18 @@ private:
         for (int k = 0; k < count; ++k) {
             if (!accept(',')) return error(line_, column_, "'" + std::string(in.name) + "' needs " + std::to_string(count) + " values"), false;
             skip();
+            const int at = line_, atColumn = column_;
             const std::string_view v = number();
-            if (v.empty()) return error(line_, column_, "expected a number"), false;
+            if (v.empty()) return error(at, atColumn, "expected a number"), false;
             if (isBool) {
-                if (!Same(v, "true") && !Same(v, "false")) return error(line_, column_, "expected true or false"), false;
+                if (!Same(v, "true") && !Same(v, "false")) return error(at, atColumn, "expected true or false"), false;
                 in.values[0] = Same(v, "true") ? 1.0f : 0.0f;
                 continue;
             }
             const double x = std::strtod(std::string(v).c_str(), nullptr);
-            if (!std::isfinite(x) || std::fabs(x) > 3.4e38) return error(line_, column_, "the value is out of range"), false;
+            if (!std::isfinite(x) || std::fabs(x) > 3.4e38) return error(at, atColumn, "the value is out of range"), false;
             if (isInt && (x != std::trunc(x) || x < -128 || x > 255))
-                return error(line_, column_, "an integer constant is a whole number from -128 to 255"), false;
+                return error(at, atColumn, "an integer constant is a whole number from -128 to 255"), false;
             in.values[k] = static_cast<float>(x);
         }
         if (!checkRegister(in, in.dest, true)) return false;
