@@ -95,6 +95,8 @@ TEST(FxAsm, HostileProgramsFailWithAPosition) {
         {"ps_2_0\nmov r0.yx, r1", "(2,1): error: shader assembly: 'mov' needs a destination"},
         {"ps_2_0\ntexld r0, t0", "(2,1): error: shader assembly: 'texld' takes 2 source operands"},
         {"vs_2_0\nmov r0, r1[a0.x]", "(2,1): error: shader assembly: only constant registers take a relative address"},
+        {"ps_2_0\n+", "(2,2): error: shader assembly: the block ends inside an instruction"},
+        {"ps_2_0\n(p0", "(2,1): error: shader assembly: a predicate is (p0) or (!p0.swizzle)"},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.text);

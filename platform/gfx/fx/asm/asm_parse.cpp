@@ -163,6 +163,7 @@ private:
                 return error(line, column, "a predicate is (p0) or (!p0.swizzle)"), false;
             skip();
         }
+        if (pos_ >= end_) return error(line_, column_, "the block ends inside an instruction"), false;
         std::string_view w = word();
         if (w.empty()) return error(line_, column_, "unexpected character '" + std::string(1, text_[pos_]) + "'"), false;
         if (!versioned) {

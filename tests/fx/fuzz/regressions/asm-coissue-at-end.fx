@@ -1,0 +1,1 @@
+technique T { pass P { PixelShader = asm { ps_2_0 + }; } }
