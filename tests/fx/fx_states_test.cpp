@@ -129,6 +129,9 @@ TEST(FxStates, WhatCannotBeDrawnIsKeptAndWarnedNeverDropped) {
     EXPECT_NE(Render(p, gfx::D3DRS_SRGBWRITEENABLE), nullptr);
     EXPECT_NE(Render(p, gfx::D3DRS_FOGENABLE), nullptr);
     EXPECT_NE(Render(p, gfx::D3DRS_SPECULARENABLE), nullptr);
+    const fx::CompileResult alphaTest = Pass("", "AlphaTestEnable = TRUE;");
+    EXPECT_EQ(alphaTest.Messages(),
+              "(4,24): warning: state 'AlphaTestEnable': alpha testing beside a pixel shader cannot be drawn here and is lost\n");
     const fx::CompileResult noVs = fx::Compile(
         "float4 PS() : COLOR { return 1; }\n"
         "technique T { pass P { SpecularEnable = true; PixelShader = compile ps_2_0 PS(); } }");

@@ -73,6 +73,15 @@ void Checker::checkTechniques() {
                 }
             }
             checkFixedFunction(p, pp);
+            // The device tests alpha in its own programs only: a pass with a pixel shader that
+            // turns alpha testing on would draw the pixels the test should have rejected.
+            if (pixelShader)
+                for (const StateAssign& a : p->states)
+                    if (EqualsNoCase(a.name, "AlphaTestEnable") &&
+                        std::any_of(pp.renderStates.begin(), pp.renderStates.end(),
+                                    [](const StateValue& v) { return v.state == 15 && v.value != 0; }))
+                        report(Diag::LostState, a.line, a.column, "AlphaTestEnable",
+                               "alpha testing beside a pixel shader");
             // Each combination of shader-array choices is a program of its own.
             if (std::max<std::size_t>(1, pp.vsChoice.choices.size()) *
                     std::max<std::size_t>(1, pp.psChoice.choices.size()) > kMaxShaderCombinations)
