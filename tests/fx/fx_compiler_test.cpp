@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/gfx/fx/check.h"
+#include "platform/gfx/fx/checker.h"
 #include "platform/gfx/fx/fx.h"
 #include "platform/gfx/states.h"
 
@@ -589,6 +591,29 @@ TEST(FxGlsl, PassesWithoutAStageGetAGeneratedOne) {
         "technique T { pass P { VertexShader = compile vs_1_1 VS(); } }");
     ASSERT_TRUE(vs.ok) << vs.Messages();
     EXPECT_NE(vs.techniques[0].passes[0].fragmentGlsl.find("fx_diffuse = fx_v_COLOR0"), std::string::npos);
+}
+
+// Every row of the intrinsic table is in enum order, found by its name, and consistent: its
+// argument counts, the arguments it writes, a GLSL spelling for every row the emitter spells
+// from the table, and $n placeholders only for arguments that exist.
+TEST(FxIntrinsics, EveryRowOfTheTableIsInOrderAndConsistent) {
+    for (int i = 0; i < fx::kIntrinsicCount; ++i) {
+        const fx::IntrinsicRow& row = fx::IntrinsicRowOf(i);
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(static_cast<int>(row.id), i);
+        EXPECT_EQ(fx::IntrinsicNamed(row.name), i);
+        EXPECT_LE(1, row.minArgs);
+        EXPECT_LE(row.minArgs, row.maxArgs);
+        EXPECT_EQ(row.outArgs >> row.maxArgs, 0u);
+        if (row.shape != fx::IntrinsicShape::Special) {
+            ASSERT_NE(row.glsl, nullptr);
+            EXPECT_EQ(row.outArgs, 0u);
+        }
+        if (row.glsl)
+            for (const char* p = row.glsl; *p; ++p)
+                if (*p == '$' && p[1] != 'T') EXPECT_LT(p[1] - '0', row.minArgs);
+    }
+    EXPECT_EQ(fx::IntrinsicNamed("notanintrinsic"), -1);
 }
 
 TEST(FxGlsl, SourceNamesNeverCollideWithGlsl) {

@@ -167,6 +167,7 @@ enum Storage : unsigned {
     kStorageIn = 1u << 5,
     kStorageOut = 1u << 6,
     kStorageVolatile = 1u << 7,
+    kStorageMatrixOrder = 1u << 8,  // row_major or column_major was written
 };
 
 // "Name = value;" inside sampler_state { } or a pass; "index" is the n of "Name[n]" (or -1).
@@ -183,6 +184,8 @@ struct VarDecl {
     Type type;
     unsigned storage = 0;
     std::string_view semantic;  // empty when none
+    std::string_view registerName;  // "c0" of ": register(c0)", empty when none
+    int registerLine = 0, registerColumn = 0;
     std::vector<AnnotationDecl> annotations;
     Expr* init = nullptr;
     bool hasSamplerState = false;
@@ -200,7 +203,11 @@ struct StructDecl {
     long long scalars = 0;  // ScalarCount of one value, set once the members are known
 };
 
-enum class StmtKind { Block, Expr, Decl, If, For, While, Do, Break, Continue, Return, Discard, Empty };
+// A Switch holds its statements in "body", with a Case statement (expr: the label, null for
+// 'default') where each label stands.
+enum class StmtKind {
+    Block, Expr, Decl, If, For, While, Do, Break, Continue, Return, Discard, Empty, Switch, Case
+};
 
 struct Stmt {
     StmtKind kind = StmtKind::Empty;
@@ -212,6 +219,7 @@ struct Stmt {
     Stmt* init = nullptr;         // For
     Stmt* then = nullptr;         // If, loops' body
     Stmt* otherwise = nullptr;    // If
+    double label = 0;             // Case: the label's value (the checker's)
 };
 
 struct FuncDecl {
@@ -270,6 +278,11 @@ private:
     std::deque<FuncDecl> funcs_;
     std::deque<PassDecl> passes_;
     std::deque<TechniqueDecl> techs_;
+    std::deque<std::string> names_;
+
+public:
+    // Keeps a name the compiler makes up (anonymous structs) for as long as the module lives.
+    std::string_view keep(std::string name) { return names_.emplace_back(std::move(name)); }
 };
 
 }  // namespace platform::gfx::fx

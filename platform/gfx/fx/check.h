@@ -15,7 +15,8 @@
 
 namespace platform::gfx::fx {
 
-// ORDER Intrinsic: the intrinsic functions the checker knows, by HLSL name.
+// ORDER Intrinsic: the intrinsic functions the checker knows, by HLSL name; kIntrinsics
+// (intrinsics.cpp) holds one row per name in this order.
 #define FX_INTRINSICS(X)                                                                        \
     X(abs) X(acos) X(all) X(any) X(asin) X(atan) X(atan2) X(ceil) X(clamp) X(clip) X(cos)      \
     X(cosh) X(cross) X(ddx) X(ddy) X(degrees) X(determinant) X(distance) X(dot) X(dst) X(exp) X(exp2) \
@@ -26,13 +27,50 @@ namespace platform::gfx::fx {
     X(trunc) X(tex1D) X(tex1Dlod) X(tex1Dbias) X(tex1Dproj) X(tex1Dgrad) X(tex2D) X(tex2Dlod)  \
     X(tex2Dbias) X(tex2Dproj) X(tex2Dgrad) X(tex3D) X(tex3Dlod) X(tex3Dbias) X(tex3Dproj)      \
     X(texCUBE) X(texCUBElod) X(texCUBEbias) X(texCUBEproj) X(D3DCOLORtoUBYTE4)     \
-    X(tex3Dgrad) X(texCUBEgrad) X(noise)
+    X(tex3Dgrad) X(texCUBEgrad) X(noise) X(mad)
 
 enum class Intrinsic {
 #define FX_INTRINSIC_ID(name) k_##name,
     FX_INTRINSICS(FX_INTRINSIC_ID)
 #undef FX_INTRINSIC_ID
 };
+
+#define FX_INTRINSIC_COUNT(name) +1
+inline constexpr int kIntrinsicCount = 0 FX_INTRINSICS(FX_INTRINSIC_COUNT);
+#undef FX_INTRINSIC_COUNT
+
+// How an intrinsic's arguments and result are typed. Every shape but Special takes scalars,
+// vectors (float1 included) and, unless said otherwise, matrices, and works per component.
+enum class IntrinsicShape {
+    Float,     // T f(T, ...): the arguments' common type, made float
+    Numeric,   // as Float, but int arguments stay int
+    Sign,      // as Numeric, the result int-shaped
+    Vector,    // as Float, scalars and vectors only
+    ToScalar,  // float f(T, T): scalars and vectors only
+    Test,      // bool-shaped f(T): the argument made float
+    Reduce,    // bool f(T): any numeric shape
+    Special,   // written by hand in the checker and the emitter
+};
+
+struct IntrinsicRow {
+    Intrinsic id;
+    const char* name;
+    IntrinsicShape shape;
+    int minArgs, maxArgs;
+    unsigned outArgs;  // bit i: argument i is written (an out argument)
+    // The GLSL spelling: a function name called with the arguments, or an expression in which
+    // $0.. stand for the arguments (each used once) and $T for the result's GLSL type.
+    const char* glsl;
+    // Constant folding, one component at a time (arguments past the call's are 0); null when
+    // the intrinsic does not fold.
+    double (*fold)(double, double, double);
+};
+
+// The row of intrinsic "i" (0 <= i < kIntrinsicCount).
+const IntrinsicRow& IntrinsicRowOf(int i);
+
+// The HLSL name of intrinsic "i" (0 <= i < kIntrinsicCount).
+inline const char* IntrinsicName(int i) { return IntrinsicRowOf(i).name; }
 
 // "texcoord" -> "TEXCOORD0", "SV_Position" -> "POSITION0", "COLOR1" -> "COLOR1".
 std::string NormalizeSemantic(std::string_view semantic);

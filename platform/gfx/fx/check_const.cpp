@@ -135,37 +135,25 @@ bool Checker::evalIntrinsic(const Expr* e, std::vector<double>& out) {
         if (!evalConst(e->args[i], a[i]) || a[i].empty()) return false;
     using I = Intrinsic;
     const auto k = static_cast<I>(e->intrinsic);
-    auto each = [&](double (*f)(double)) {
-        for (double v : a[0]) out.push_back(f(v));
+    const IntrinsicRow& row = IntrinsicRowOf(e->intrinsic);
+    if (row.fold) {  // per component; a scalar argument serves every component
+        std::size_t n = 1;
+        for (const auto& v : a) n = std::max(n, v.size());
+        for (const auto& v : a)
+            if (v.size() != 1 && v.size() != n) return false;
+        for (std::size_t i = 0; i < n; ++i) {
+            double x[3] = {0, 0, 0};
+            for (std::size_t j = 0; j < a.size() && j < 3; ++j) x[j] = a[j][a[j].size() == 1 ? 0 : i];
+            out.push_back(row.fold(x[0], x[1], x[2]));
+        }
         return true;
-    };
-    auto each2 = [&](double (*f)(double, double)) {
-        if (a.size() != 2 || a[1].size() != a[0].size()) return false;
-        for (std::size_t i = 0; i < a[0].size(); ++i) out.push_back(f(a[0][i], a[1][i]));
-        return true;
-    };
+    }
     auto dot = [&]() {
         double d = 0;
         for (std::size_t i = 0; i < a[0].size() && i < a.back().size(); ++i) d += a[0][i] * a.back()[i];
         return d;
     };
     switch (k) {
-        case I::k_abs: return each([](double v) { return std::fabs(v); });
-        case I::k_sqrt: return each([](double v) { return std::sqrt(v); });
-        case I::k_sin: return each([](double v) { return std::sin(v); });
-        case I::k_cos: return each([](double v) { return std::cos(v); });
-        case I::k_tan: return each([](double v) { return std::tan(v); });
-        case I::k_exp: return each([](double v) { return std::exp(v); });
-        case I::k_log: return each([](double v) { return std::log(v); });
-        case I::k_floor: return each([](double v) { return std::floor(v); });
-        case I::k_ceil: return each([](double v) { return std::ceil(v); });
-        case I::k_frac: return each([](double v) { return v - std::floor(v); });
-        case I::k_radians: return each([](double v) { return v * 3.14159265358979323846 / 180.0; });
-        case I::k_degrees: return each([](double v) { return v * 180.0 / 3.14159265358979323846; });
-        case I::k_saturate: return each([](double v) { return std::clamp(v, 0.0, 1.0); });
-        case I::k_min: return each2([](double x, double y) { return std::min(x, y); });
-        case I::k_max: return each2([](double x, double y) { return std::max(x, y); });
-        case I::k_pow: return each2([](double x, double y) { return std::pow(x, y); });
         case I::k_dot: out.push_back(dot()); return true;
         case I::k_length: out.push_back(std::sqrt(dot())); return true;
         case I::k_normalize: {

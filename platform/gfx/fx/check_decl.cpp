@@ -120,7 +120,13 @@ void Checker::checkGlobal(VarDecl* g) {
         report(Diag::VoidVariable, g->line, g->column, std::string(g->name));
         return;
     }
-    for (AnnotationDecl& a : g->annotations) checkAnnotation(a);
+    for (AnnotationDecl& a : g->annotations) {
+        checkAnnotation(a);
+        for (const AnnotationDecl& other : g->annotations) {
+            if (&other == &a) break;
+            if (other.name == a.name) report(Diag::Redefinition, a.line, a.column, a.name);
+        }
+    }
     if (g->type.isShader()) return;  // checked once functions are (checkShaderGlobal)
     if (g->type.base == Base::Sampler) {
         if (g->init)

@@ -209,9 +209,26 @@ bool Checker::checkCompile(Expr* v, bool vertex, EntryPoint& out) {
             ok = false;
         }
     }
+    // SV_Position is Direct3D 10's name: a Direct3D 9 pixel shader cannot take it.
+    for (std::size_t i = 0; i < chosen->params.size() && !vertex; ++i) {
+        const VarDecl* p = chosen->params[i];
+        if (!bound[i] && !(p->storage & kStorageOut) && EqualsNoCase(p->semantic, "SV_Position")) {
+            report(Diag::BadEntryPoint, p->line, p->column, fname,
+                   "a Direct3D 9 pixel shader cannot take SV_Position (use VPOS)");
+            ok = false;
+        }
+    }
     if (!ok) return false;
     std::vector<IoVar> ins, outs;
     CollectIo(*chosen, bound, ins, outs);
+    for (const std::vector<IoVar>* list : {&ins, &outs})  // "TEXCOORD" and "TEXCOORD0" are one
+        for (std::size_t i = 0; i < list->size(); ++i)
+            for (std::size_t j = 0; j < i; ++j)
+                if ((*list)[i].semantic == (*list)[j].semantic) {
+                    report(Diag::BadEntryPoint, chosen->line, chosen->column, fname,
+                           "semantic '" + (*list)[i].semantic + "' is given twice");
+                    return false;
+                }
     bool found = false;
     for (const IoVar& o : outs) {
         if (vertex && o.semantic == "POSITION0") found = true;

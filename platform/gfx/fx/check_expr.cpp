@@ -3,6 +3,7 @@
 // (overload resolution).
 #include "platform/gfx/fx/checker.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace platform::gfx::fx {
@@ -72,6 +73,13 @@ bool Checker::requireLvalue(const Expr* e, bool assignment) {
     return false;
 }
 
+// Whether a declaration at ("line", "column") comes after "use" in the same file. (A line
+// names its file too; the order of different files is the include order, not known here.)
+static bool DeclaredAfter(int line, int column, const Expr* use) {
+    if (FileOfLine(line) != FileOfLine(use->line)) return false;
+    return line > use->line || (line == use->line && column > use->column);
+}
+
 // Types expression "e" (and its operands), storing and returning the type; Poison when wrong
 // (reported once).
 Type Checker::check(Expr* e) {
@@ -111,6 +119,10 @@ Type Checker::checkInner(Expr* e) {
                 } else {
                     report(Diag::UndeclaredName, e, std::string(e->text));
                 }
+                return Poison();
+            }
+            if (v->isGlobal && current_ && DeclaredAfter(v->line, v->column, e)) {
+                report(Diag::UndeclaredName, e, std::string(e->text));  // used before its declaration
                 return Poison();
             }
             e->var = v;
@@ -157,6 +169,14 @@ Type Checker::checkInner(Expr* e) {
                 return Poison();
             }
             coerce(e->args[1], Type::Scalar(Base::Int));
+            const int size = t.isArray() ? t.arraySize : t.isVector() ? t.cols : t.isMatrix() ? t.rows : 0;
+            std::vector<double> index;
+            if (size > 0 && evalConst(e->args[1], index) && index.size() == 1 &&
+                !(index[0] >= 0 && index[0] < size)) {
+                report(Diag::IndexOutOfRange, e->args[1], std::to_string(static_cast<long long>(index[0])),
+                       std::to_string(size));
+                return Poison();
+            }
             if (t.isArray()) return t.element();
             if (t.isVector()) return Type::Scalar(t.base);
             if (t.isMatrix()) return Type::Vector(Base::Float, t.cols);
@@ -271,7 +291,16 @@ Type Checker::checkBinary(Expr* e) {
     check(e->args[0]);
     check(e->args[1]);
     if (anyPoison(e)) return Poison();
-    return binaryType(e, e->op, e->args[0], e->args[1]);
+    const Type t = binaryType(e, e->op, e->args[0], e->args[1]);
+    // An integer division by a constant zero is an error (a float one gives inf or NaN).
+    std::vector<double> divisor, dividend;
+    if ((e->op == Tok::Slash || e->op == Tok::Percent) && (t.base == Base::Int || t.base == Base::Uint) &&
+        evalConst(e->args[1], divisor) && evalConst(e->args[0], dividend) &&
+        std::find(divisor.begin(), divisor.end(), 0.0) != divisor.end()) {
+        report(Diag::DivisionByZero, e);
+        return Poison();
+    }
+    return t;
 }
 
 // The operator of a compound assignment ("+=" -> "+"), or End for plain "=".
@@ -525,6 +554,13 @@ Type Checker::checkCall(Expr* e) {
     if (anyPoison(e)) return Poison();
     const std::string_view name = e->text;
     if (functions_.count(name)) {
+        bool declaredBefore = false;
+        for (const FuncDecl* d : m_.functions)
+            if (d->name == name && !DeclaredAfter(d->line, d->column, e)) declaredBefore = true;
+        if (!declaredBefore) {
+            report(Diag::UndeclaredName, e, std::string(name));
+            return Poison();
+        }
         const FuncDecl* f = resolve(e, name, e->args);
         if (!f) return Poison();
         for (std::size_t i = e->args.size(); i < f->params.size(); ++i) {
@@ -542,6 +578,10 @@ Type Checker::checkCall(Expr* e) {
             }
         }
         const FuncDecl* target = f->definition ? f->definition : f;
+        if (!target->body) {
+            report(Diag::UnknownFunction, e, std::string(name), " (declared but never defined)");
+            return Poison();
+        }
         e->func = target;
         e->ref = Ref::Function;
         if (current_) current_->callees.push_back(target);

@@ -7,19 +7,9 @@
 
 namespace platform::gfx::fx {
 
-namespace {
-
-constexpr const char* kIntrinsicNames[] = {
-#define FX_INTRINSIC_NAME(name) #name,
-    FX_INTRINSICS(FX_INTRINSIC_NAME)
-#undef FX_INTRINSIC_NAME
-};
-
-}  // namespace
-
 int IntrinsicNamed(std::string_view name) {
-    for (int i = 0; i < static_cast<int>(sizeof kIntrinsicNames / sizeof kIntrinsicNames[0]); ++i)
-        if (name == kIntrinsicNames[i]) return i;
+    for (int i = 0; i < kIntrinsicCount; ++i)
+        if (name == IntrinsicRowOf(i).name) return i;
     return -1;
 }
 
@@ -139,51 +129,41 @@ bool Checker::outArgument(Expr*& arg, const Type& t) {
     return true;
 }
 
-// The signature of each intrinsic: how many arguments, what they convert to, what it returns.
+// The signature of an intrinsic whose row gives its shape (intrinsics.cpp).
+Type Checker::checkShaped(Expr* e, const IntrinsicRow& row) {
+    using S = IntrinsicShape;
+    if (!arity(e, static_cast<std::size_t>(row.minArgs), static_cast<std::size_t>(row.maxArgs)))
+        return Poison();
+    if (row.shape == S::Reduce) {  // any numeric shape, tested against zero
+        const Type t = e->args[0]->type;
+        if (!t.isNumericValue()) {
+            report(Diag::TypeMismatch, e->args[0], TypeName(t), "bool");
+            return Poison();
+        }
+        coerce(e->args[0], BoolShaped(t));
+        return Type::Scalar(Base::Bool);
+    }
+    const bool floats = row.shape != S::Numeric && row.shape != S::Sign;
+    const Type t = unify(e, floats);
+    if (IsPoison(t)) return t;
+    if ((row.shape == S::Vector || row.shape == S::ToScalar) && t.isMatrix()) {
+        report(Diag::TypeMismatch, e->args[0], TypeName(e->args[0]->type), "vector");
+        return Poison();
+    }
+    switch (row.shape) {
+        case S::Sign: return WithBase(t, Base::Int);
+        case S::ToScalar: return Type::Scalar(Base::Float);
+        case S::Test: return BoolShaped(t);
+        default: return t;
+    }
+}
+
+// The signature of each intrinsic: its row's shape, or the hand-written rules below.
 Type Checker::checkIntrinsic(Expr* e, Intrinsic k) {
     using I = Intrinsic;
+    const IntrinsicRow& row = IntrinsicRowOf(static_cast<int>(k));
+    if (row.shape != IntrinsicShape::Special) return checkShaped(e, row);
     switch (k) {
-        // T f(T), float
-        case I::k_acos: case I::k_asin: case I::k_atan: case I::k_ceil: case I::k_cos:
-        case I::k_cosh: case I::k_degrees: case I::k_exp: case I::k_exp2: case I::k_floor:
-        case I::k_frac: case I::k_log: case I::k_log10: case I::k_log2: case I::k_radians:
-        case I::k_round: case I::k_rsqrt: case I::k_saturate: case I::k_sin: case I::k_sinh:
-        case I::k_sqrt: case I::k_tan: case I::k_tanh: case I::k_trunc: case I::k_ddx:
-        case I::k_ddy: case I::k_fwidth:
-            if (!arity(e, 1, 1)) return Poison();
-            return unify(e, true);
-        case I::k_normalize: {
-            if (!arity(e, 1, 1)) return Poison();
-            const Type t = unify(e, true);
-            if (!IsPoison(t) && !requireVector(e->args[0], t)) return Poison();
-            return t;
-        }
-        case I::k_abs:
-            if (!arity(e, 1, 1)) return Poison();
-            return unify(e, false);
-        case I::k_sign: {
-            if (!arity(e, 1, 1)) return Poison();
-            const Type t = unify(e, false);
-            return IsPoison(t) ? t : WithBase(t, Base::Int);
-        }
-        case I::k_atan2: case I::k_fmod: case I::k_pow: case I::k_step: case I::k_ldexp:
-            if (!arity(e, 2, 2)) return Poison();
-            return unify(e, true);
-        case I::k_reflect: {
-            if (!arity(e, 2, 2)) return Poison();
-            const Type t = unify(e, true);
-            if (!IsPoison(t) && !requireVector(e, t)) return Poison();
-            return t;
-        }
-        case I::k_max: case I::k_min:
-            if (!arity(e, 2, 2)) return Poison();
-            return unify(e, false);
-        case I::k_lerp: case I::k_smoothstep: case I::k_faceforward:
-            if (!arity(e, 3, 3)) return Poison();
-            return unify(e, true);
-        case I::k_clamp:
-            if (!arity(e, 3, 3)) return Poison();
-            return unify(e, false);
         case I::k_refract: {
             if (!arity(e, 3, 3)) return Poison();
             std::vector<Expr*> saved = e->args;
@@ -192,52 +172,30 @@ Type Checker::checkIntrinsic(Expr* e, Intrinsic k) {
             saved[0] = e->args[0];
             saved[1] = e->args[1];
             e->args = saved;
-            if (IsPoison(t) || !requireVector(e, t)) return Poison();
+            if (IsPoison(t)) return Poison();
+            if (t.isMatrix()) {
+                report(Diag::TypeMismatch, e->args[0], TypeName(t), "vector");
+                return Poison();
+            }
             coerce(e->args[2], Type::Scalar(Base::Float));
             return t;
-        }
-        case I::k_dot: case I::k_distance: {
-            if (!arity(e, 2, 2)) return Poison();
-            const Type t = unify(e, true);
-            if (IsPoison(t)) return t;
-            if (t.rows > 0) return requireVector(e, t), Poison();
-            return Type::Scalar(Base::Float);
-        }
-        case I::k_length: {
-            if (!arity(e, 1, 1)) return Poison();
-            const Type t = unify(e, true);
-            if (IsPoison(t)) return t;
-            if (t.rows > 0) return requireVector(e, t), Poison();
-            return Type::Scalar(Base::Float);
         }
         case I::k_cross:
             if (!arity(e, 2, 2)) return Poison();
             coerce(e->args[0], Type::Vector(Base::Float, 3));
             coerce(e->args[1], Type::Vector(Base::Float, 3));
             return Type::Vector(Base::Float, 3);
-        case I::k_all: case I::k_any: {
-            if (!arity(e, 1, 1)) return Poison();
-            const Type t = e->args[0]->type;
-            if (!t.isNumericValue() || t.rows > 0) {
-                report(Diag::TypeMismatch, e->args[0], TypeName(t), "vector");
-                return Poison();
-            }
-            coerce(e->args[0], BoolShaped(t));
-            return Type::Scalar(Base::Bool);
-        }
-        case I::k_isfinite: case I::k_isinf: case I::k_isnan: {
-            if (!arity(e, 1, 1)) return Poison();
-            const Type t = unify(e, true);
-            if (IsPoison(t) || t.rows > 0) return Poison();
-            return BoolShaped(t);
-        }
         case I::k_determinant: case I::k_transpose: {
             if (!arity(e, 1, 1)) return Poison();
+            // A scalar is a 1x1 matrix; transpose() also takes a vector (1xN to Nx1, which
+            // are both the vector here).
             const Type t = e->args[0]->type;
-            if (!t.isMatrix() || (k == I::k_determinant && t.rows != t.cols)) {
+            const bool square = t.isScalar() || (t.isMatrix() && t.rows == t.cols);
+            if (!t.isNumericValue() || (k == I::k_determinant && !square)) {
                 report(Diag::TypeMismatch, e->args[0], TypeName(t), "square matrix");
                 return Poison();
             }
+            if (!t.isMatrix()) return k == I::k_determinant ? FloatShaped(t) : t;
             return k == I::k_determinant ? Type::Scalar(Base::Float)
                                          : Type::Matrix(t.cols, t.rows);
         }
@@ -248,6 +206,11 @@ Type Checker::checkIntrinsic(Expr* e, Intrinsic k) {
             return Type::Vector(Base::Float, 4);
         case I::k_lit:
             if (!arity(e, 3, 3)) return Poison();
+            for (Expr*& a : e->args)
+                if (!a->type.isScalar()) {
+                    report(Diag::TypeMismatch, a, TypeName(a->type), "float");
+                    return Poison();
+                }
             for (Expr*& a : e->args) coerce(a, Type::Scalar(Base::Float));
             return Type::Vector(Base::Float, 4);
         case I::k_D3DCOLORtoUBYTE4:
@@ -274,7 +237,8 @@ Type Checker::checkIntrinsic(Expr* e, Intrinsic k) {
                 report(Diag::TypeMismatch, e->args[0], TypeName(t), "float");
                 return Poison();
             }
-            t = FloatShaped(t);
+            // modf keeps an int argument int (its fraction is then 0).
+            if (k != I::k_modf || (t.base != Base::Int && t.base != Base::Uint)) t = FloatShaped(t);
             coerce(e->args[0], t);
             if (!outArgument(e->args[1], t)) return Poison();
             return t;
@@ -304,6 +268,7 @@ Type Checker::checkIntrinsic(Expr* e, Intrinsic k) {
             if (!arity(e, 1, 1) || IsPoison(unify(e, true))) return Poison();
             if (current_ && !current_->noiseCall) current_->noiseCall = e;
             return Type::Scalar(Base::Float);
+        default: break;
     }
     return Poison();
 }

@@ -3,6 +3,8 @@
 #include "platform/gfx/fx/checker.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstring>
 
 namespace platform::gfx::fx {
 
@@ -14,6 +16,28 @@ void Checker::registerGlobals() {
             continue;
         }
         globals_[g->name] = g;
+        checkRegister(g);
+    }
+}
+
+// register(NAME): a register of the constant (c), integer (i), boolean (b) or sampler (s)
+// file, which no other global takes.
+void Checker::checkRegister(const VarDecl* g) {
+    const std::string_view r = g->registerName;
+    if (r.empty()) return;
+    bool valid = r.size() >= 2 && std::strchr("cibstCIBST", r[0]) != nullptr;
+    for (std::size_t i = 1; i < r.size() && valid; ++i) valid = std::isdigit(static_cast<unsigned char>(r[i])) != 0;
+    if (!valid) {
+        report(Diag::BadRegister, g->registerLine, g->registerColumn, std::string(r), "is not a register");
+        return;
+    }
+    for (const VarDecl* other : m_.globals) {
+        if (other == g) break;
+        if (EqualsNoCase(other->registerName, r)) {
+            report(Diag::BadRegister, g->registerLine, g->registerColumn, std::string(r),
+                   "is already bound to '" + std::string(other->name) + "'");
+            return;
+        }
     }
 }
 
@@ -26,7 +50,8 @@ bool Checker::SameSignature(const FuncDecl* a, const FuncDecl* b) {
 }
 
 // Builds the overload sets: a body joins its prototype, a new signature makes a new
-// overload; a name that is also a global, or a prototype never defined, is reported.
+// overload; a name that is also a global is reported (a prototype never defined only when
+// it is called).
 void Checker::registerFunctions() {
     for (FuncDecl* f : m_.functions) {
         if (globals_.count(f->name)) {
@@ -57,10 +82,6 @@ void Checker::registerFunctions() {
             list.push_back(f);
         }
     }
-    for (FuncDecl* f : m_.functions)
-        if (!f->body && !f->definition)
-            report(Diag::UnknownFunction, f->line, f->column, std::string(f->name),
-                   " (declared but never defined)");
 }
 
 // The innermost variable called "name": local scopes from the inside out, then globals.

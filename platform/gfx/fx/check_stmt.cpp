@@ -2,6 +2,7 @@
 // conditions, returns, and the call graph (recursion is refused).
 #include "platform/gfx/fx/checker.h"
 
+#include <algorithm>
 #include <functional>
 #include <unordered_map>
 
@@ -113,7 +114,53 @@ void Checker::checkStmt(Stmt* s) {
             checkNested(s->then);
             --loops_;
             break;
+        case StmtKind::Switch: {
+            // switch := 'switch' ( int ) { (case CONSTANT : | default : | statement)* }
+            check(s->expr);
+            if (!IsPoison(s->expr->type)) coerce(s->expr, Type::Scalar(Base::Int));
+            ++switches_;
+            checkBlock(s, true);
+            --switches_;
+            std::vector<double> seen;
+            bool sawDefault = false;
+            for (Stmt* c : s->body) {
+                if (c->kind != StmtKind::Case) continue;
+                if (!c->expr) {
+                    if (sawDefault)
+                        report(Diag::BadStatement, c->line, c->column, "default", "is given twice in a switch");
+                    sawDefault = true;
+                    continue;
+                }
+                const double v = c->label;
+                if (std::find(seen.begin(), seen.end(), v) != seen.end())
+                    report(Diag::BadStatement, c->line, c->column, "case " + std::to_string(static_cast<long>(v)),
+                           "is given twice in a switch");
+                seen.push_back(v);
+            }
+            break;
+        }
+        case StmtKind::Case: {
+            if (switches_ == 0) {
+                report(Diag::BadStatement, s->line, s->column, s->expr ? "case" : "default",
+                       "is only allowed inside a switch");
+                break;
+            }
+            if (!s->expr) break;
+            check(s->expr);
+            std::vector<double> v;
+            if (IsPoison(s->expr->type)) break;
+            if (!s->expr->type.isScalar() || s->expr->type.base == Base::Float || !evalConst(s->expr, v) ||
+                v.size() != 1) {
+                report(Diag::BadStatement, s->line, s->column, "case", "needs an integer constant");
+                break;
+            }
+            s->label = v[0];
+            break;
+        }
         case StmtKind::Break:
+            if (loops_ == 0 && switches_ == 0)
+                report(Diag::BadStatement, s->line, s->column, "break", "is only allowed inside a loop or a switch");
+            break;
         case StmtKind::Continue:
             if (loops_ == 0)
                 report(Diag::BadStatement, s->line, s->column,

@@ -98,6 +98,8 @@ private:
     bool passSampler(Expr* arg, const VarDecl* param);
     void settleSamplerKinds();
     Type checkIntrinsic(Expr* e, Intrinsic k);
+    Type checkShaped(Expr* e, const IntrinsicRow& row);
+    void checkRegister(const VarDecl* g);
     Type checkMul(Expr* e);
 
     // --- declarations (check_decl.cpp) ---
@@ -228,6 +230,7 @@ private:
     };
     std::unordered_map<const VarDecl*, SamplerUse> samplerUses_;  // untyped samplers' kinds  // declaring the variables of a for-loop initialiser
     int loops_ = 0;
+    int switches_ = 0;  // break also ends a switch
     int depth_ = 0;
     int evalDepth_ = 0;
     std::unordered_map<const VarDecl*, std::pair<bool, std::vector<double>>> constCache_;

@@ -35,11 +35,16 @@ namespace platform::gfx::fx {
     X(NestingTooDeep, Error, "nesting too deep (more than %s levels)")                           \
     X(BadArraySize, Error, "array size must be a positive integer constant (at most %s)")        \
     X(UnknownType, Error, "unknown type '%s'")                                                   \
+    X(ReservedName, Error, "'%s' is a reserved word and cannot be a name")                       \
+    X(BadModifier, Error, "%s ('%s')")                                                           \
+    X(MissingDefault, Error, "'%s': parameters after one with a default value need one too")   \
+    X(BadAttribute, Error, "attribute '%s' %s")                                                  \
     X(TooManyErrors, Error, "too many errors, compilation stopped")                              \
     X(InternalError, Error, "internal compiler error: %s")                                       \
     /* checker: names and declarations */                                                        \
     X(UndeclaredName, Error, "undeclared identifier '%s'")                                       \
     X(Redefinition, Error, "redefinition of '%s'")                                               \
+    X(BadRegister, Error, "register '%s' %s")                                                    \
     X(UnknownFunction, Error, "'%s': no matching function%s")                                    \
     X(AmbiguousCall, Error, "'%s': ambiguous call to overloaded function")                       \
     X(RecursiveCall, Error, "'%s': recursive calls are not allowed")                             \
@@ -54,6 +59,8 @@ namespace platform::gfx::fx {
     X(BadSwizzle, Error, "invalid subscript '%s' on '%s'")                                       \
     X(NoMember, Error, "'%s' has no member '%s'")                                                \
     X(NotIndexable, Error, "'%s' cannot be indexed")                                             \
+    X(IndexOutOfRange, Error, "index %s is out of range (the size is %s)")                       \
+    X(DivisionByZero, Error, "integer division by zero")                                         \
     X(ConstructorArguments, Error, "'%s' constructor needs %s components, got %s")               \
     X(BadInitializer, Error, "initializer of '%s': %s")                                          \
     X(NotConstant, Error, "initial value of '%s' is not a constant expression")                  \

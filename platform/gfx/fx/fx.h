@@ -31,7 +31,7 @@
 //     sign; a zero divisor stays undefined).
 //
 // What it leaves out (each refused with a diagnostic, never miscompiled): #include without an
-// include handler (CompileOptions::include), typedef, struct-typed effect parameters (static struct globals are fine), casts of
+// include handler (CompileOptions::include), struct-typed effect parameters (static struct globals are fine), casts of
 // non-constant values to structs, compound assignments whose target has side effects, '%' on
 // matrices, comparisons of matrices, recursion, noise() in a shader stage (texture-fill
 // functions may call it) and the Direct3D 10 syntax. Matrices of int or bool are held as float
@@ -53,7 +53,9 @@
 //   diag.h            every diagnostic, one row each (id, severity, message)
 //   lexer.*           tokens and their positions
 //   preprocessor.*    #define, #if and friends, macro expansion
-//   parser.*, ast.*   recursive descent to the syntax tree; the tree and its types
+//   parser*, ast.*    recursive descent to the syntax tree (parser_internal.h: the top level,
+//                     declarations, the effect-level grammar, statements, expressions); the
+//                     tree and its types
 //   check.h           the checker's interface: entry-point plans and reflection for the emitter
 //   checker.h         the checker's class, its members grouped by the file that defines them:
 //     check.cpp           the order of the checker's phases, diagnostics
@@ -61,14 +63,16 @@
 //     check_scope.cpp     globals, overload sets and prototypes, local scopes, lookup
 //     check_decl.cpp      global declarations, initial values and brace lists, annotations
 //     check_expr.cpp      expression typing: operators, l-values, swizzles, calls
-//     check_intrinsic.cpp the signature of every intrinsic function (texture lookups, mul)
+//     intrinsics.cpp      one row per intrinsic: argument shape, counts, GLSL spelling, folding
+//     check_intrinsic.cpp the signatures the rows cannot say (texture lookups, mul, refract)
 //     check_stmt.cpp      statements, function bodies, the call graph
 //     check_const.cpp     constant evaluation (initial values, state values, annotations)
 //     check_state.cpp     render and sampler states, their value names and values
 //     check_entry.cpp     "compile" entry points, argument binding, the stage boundary
 //     check_pass.cpp      techniques and passes
 //     check_reflect.cpp   the parameter table
-//   emit_glsl.*       GLSL 3.30 from the checked tree
+//   emit_glsl.*, glsl_*  GLSL 3.30 from the checked tree (glsl_emitter.h: reachability,
+//                     expressions, intrinsics, statements, stages, names and helpers)
 //   compile.cpp       Compile(): the phases in turn, internal failures as diagnostics
 //   effect.h, gl/     the effect object over the GL backend
 #pragma once

@@ -69,12 +69,8 @@ void Emitter::collectWrites(const Stmt* s) {
 bool Emitter::writesArgument(const Expr* e, std::size_t i) {
     if (e->ref == Ref::Function)
         return i < e->func->params.size() && (e->func->params[i]->storage & kStorageOut);
-    if (e->ref != Ref::Intrinsic) return false;
-    switch (static_cast<Intrinsic>(e->intrinsic)) {
-        case Intrinsic::k_sincos: return i >= 1;
-        case Intrinsic::k_modf: case Intrinsic::k_frexp: return i == 1;
-        default: return false;
-    }
+    if (e->ref != Ref::Intrinsic || i >= 32) return false;
+    return (IntrinsicRowOf(e->intrinsic).outArgs >> i) & 1u;
 }
 
 // Static globals' initialisers may name further globals.

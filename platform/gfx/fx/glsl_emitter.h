@@ -23,10 +23,21 @@ double LiteralValue(const Expr* e);
 
 inline constexpr char kComponents[] = "xyzw";
 
-enum Helper { kHelperFmod, kHelperClip, kHelperSincos, kHelperLit, kHelperFrexp, kHelperIsfinite, kHelperCount };
+// ORDER Helper: kHelperNames spells them.
+enum Helper {
+    kHelperFmod, kHelperClip, kHelperSincos, kHelperLit, kHelperFrexp, kHelperIsfinite,
+    kHelperAtan2, kHelperPow, kHelperSmoothstep, kHelperCount
+};
 
 // Functions the generated code calls that GLSL 3.30 lacks, in the four float shapes.
 std::string HelperText(Helper h);
+
+// The helper called "name" ("fx_pow"), or kHelperCount when no fixed helper has that name.
+Helper HelperNamed(std::string_view name);
+
+// An intrinsic row's GLSL spelling with "args" in place of $0.. and "type" in place of $T; a
+// bare name is called with the arguments.
+std::string Spell(const char* glsl, const std::vector<std::string>& args, const std::string& type);
 
 class Emitter {
 public:
@@ -50,6 +61,9 @@ private:
     }
 
     void need(Helper h) { helpers_.insert(h); }
+    void needHelperNamed(std::string_view name) {
+        if (HelperNamed(name) != kHelperCount) need(HelperNamed(name));
+    }
 
     std::string call(const char* name, const Expr* e) { return std::string(name) + "(" + args(e) + ")"; }
 
@@ -86,6 +100,8 @@ private:
     // glsl_intrinsic.cpp: intrinsic calls and texture lookups
     std::string sample(const Expr* e, Dim dim, const char* kind);
     std::string intrinsic(const Expr* e);
+    std::string shaped(const Expr* e, const IntrinsicRow& row);
+    std::string reduce(const Expr* e, bool all);
 
     // glsl_stmt.cpp: statements
     std::string declaration(const VarDecl* v);

@@ -50,9 +50,22 @@ std::string Emitter::expr(const Expr* e) {
                 return assignMatrixElements(e);
             return "(" + expr(e->args[0]) + " = " + expr(e->args[1]) + ")";
         case ExprKind::Ternary:
-            if (e->args[0]->type.isVector())
-                return "mix(" + expr(e->args[2]) + ", " + expr(e->args[1]) + ", " +
-                       expr(e->args[0]) + ")";
+            if (e->args[0]->type.isVector()) {
+                if (e->type.base == Base::Float)
+                    return "mix(" + expr(e->args[2]) + ", " + expr(e->args[1]) + ", " +
+                           expr(e->args[0]) + ")";
+                // GLSL 3.30's mix() selects floats only: ints and bools go component by
+                // component through a helper.
+                const std::string t = GlslType(e->type), c = GlslType(e->args[0]->type);
+                std::string parts;
+                for (int i = 0; i < e->type.cols; ++i)
+                    parts += std::string(i ? ", " : "") + "c." + kComponents[i] + " ? a." +
+                             kComponents[i] + " : b." + kComponents[i];
+                dynamicHelpers_.insert(t + " fx_select(" + c + " c, " + t + " a, " + t +
+                                       " b) { return " + t + "(" + parts + "); }\n");
+                return "fx_select(" + expr(e->args[0]) + ", " + expr(e->args[1]) + ", " +
+                       expr(e->args[2]) + ")";
+            }
             // HLSL evaluates both branches; GLSL's ?: skips one, so branches that change
             // something go through a function, whose arguments are all evaluated in order.
             if (HasSideEffects(e->args[1]) || HasSideEffects(e->args[2]))

@@ -39,81 +39,107 @@ std::string Emitter::sample(const Expr* e, Dim dim, const char* kind) {
     return name + "(" + s + ", " + c + ")";
 }
 
+std::string Spell(const char* glsl, const std::vector<std::string>& args, const std::string& type) {
+    const std::string_view g(glsl);
+    if (g.find('$') == std::string_view::npos) {
+        std::string s = std::string(g) + "(";
+        for (std::size_t i = 0; i < args.size(); ++i) s += (i ? ", " : "") + args[i];
+        return s + ")";
+    }
+    std::string s;
+    for (std::size_t i = 0; i < g.size(); ++i) {
+        if (g[i] != '$' || i + 1 == g.size()) {
+            s += g[i];
+        } else if (g[i + 1] == 'T') {
+            s += type;
+            ++i;
+        } else {
+            s += args[static_cast<std::size_t>(g[i + 1] - '0')];
+            ++i;
+        }
+    }
+    return s;
+}
+
+// An intrinsic its row spells. GLSL's functions take scalars and vectors only, so a call on
+// matrices goes through a helper that applies the spelling to each row.
+std::string Emitter::shaped(const Expr* e, const IntrinsicRow& row) {
+    needHelperNamed(row.glsl);
+    const Type& t = e->args[0]->type;
+    if (!t.isMatrix()) {
+        std::vector<std::string> a;
+        for (const Expr* arg : e->args) a.push_back(expr(arg));
+        return "(" + Spell(row.glsl, a, GlslType(e->type)) + ")";
+    }
+    const std::string m = GlslType(t), r = GlslType(e->type), vec = "vec" + std::to_string(t.cols);
+    const std::string name = "fx_" + std::string(row.name) + "_" + m;
+    std::string params, rows;
+    for (std::size_t j = 0; j < e->args.size(); ++j)
+        params += (j ? ", " : "") + m + " a" + std::to_string(j);
+    for (int i = 0; i < t.rows; ++i) {
+        std::vector<std::string> a;
+        for (std::size_t j = 0; j < e->args.size(); ++j)
+            a.push_back("a" + std::to_string(j) + "[" + std::to_string(i) + "]");
+        rows += (i ? ", " : "") + vec + "(" + Spell(row.glsl, a, vec) + ")";
+    }
+    dynamicHelpers_.insert(r + " " + name + "(" + params + ") { return " + r + "(" + rows + "); }\n");
+    return call(name.c_str(), e);
+}
+
+// any() / all(): a scalar or vector was made bool; a matrix holds 0 and 1 in a float matrix.
+std::string Emitter::reduce(const Expr* e, bool all) {
+    const Type& t = e->args[0]->type;
+    if (t.isScalar()) return "(" + expr(e->args[0]) + ")";
+    if (!t.isMatrix()) return call(all ? "all" : "any", e);
+    const std::string m = GlslType(t), name = std::string(all ? "fx_all_" : "fx_any_") + m;
+    std::string body;
+    for (int i = 0; i < t.rows; ++i)
+        body += std::string(i ? (all ? " && " : " || ") : "") + (all ? "all" : "any") +
+                "(notEqual(m[" + std::to_string(i) + "], vec" + std::to_string(t.cols) + "(0.0)))";
+    dynamicHelpers_.insert("bool " + name + "(" + m + " m) { return " + body + "; }\n");
+    return call(name.c_str(), e);
+}
+
 std::string Emitter::intrinsic(const Expr* e) {
     using I = Intrinsic;
     const auto k = static_cast<I>(e->intrinsic);
+    const IntrinsicRow& row = IntrinsicRowOf(e->intrinsic);
+    if (row.shape == IntrinsicShape::Reduce) return reduce(e, k == I::k_all);
+    if (row.shape != IntrinsicShape::Special) return shaped(e, row);
     switch (k) {
-        case I::k_abs: return call("abs", e);
-        case I::k_acos: return call("acos", e);
-        case I::k_asin: return call("asin", e);
-        case I::k_atan: return call("atan", e);
-        case I::k_atan2: return call("atan", e);
-        case I::k_ceil: return call("ceil", e);
-        case I::k_clamp: return call("clamp", e);
-        case I::k_cos: return call("cos", e);
-        case I::k_cosh: return call("cosh", e);
         case I::k_cross: return call("cross", e);
-        case I::k_ddx: return call("dFdx", e);
-        case I::k_ddy: return call("dFdy", e);
-        case I::k_fwidth: return call("fwidth", e);
-        case I::k_degrees: return call("degrees", e);
-        case I::k_determinant: return call("determinant", e);
-        case I::k_distance: return call("distance", e);
-        case I::k_dot: return call("dot", e);
-        case I::k_exp: return call("exp", e);
-        case I::k_exp2: return call("exp2", e);
-        case I::k_faceforward:  // -n * sign(dot(i, ng)): a zero dot product gives zero
-            return "(-(" + expr(e->args[0]) + ") * sign(dot(" + expr(e->args[1]) + ", " +
-                   expr(e->args[2]) + ")))";
+        case I::k_determinant: case I::k_transpose:  // of a scalar or vector: the value itself
+            if (!e->args[0]->type.isMatrix()) return "(" + expr(e->args[0]) + ")";
+            return call(k == I::k_determinant ? "determinant" : "transpose", e);
         case I::k_dst:
             dynamicHelpers_.insert(
                 "vec4 fx_dst(vec4 a, vec4 b) { return vec4(1.0, a.y * b.y, a.z, b.w); }\n");
             return call("fx_dst", e);
-        case I::k_floor: return call("floor", e);
-        case I::k_fmod: need(kHelperFmod); return call("fx_fmod", e);
-        case I::k_frac: return call("fract", e);
         case I::k_frexp: need(kHelperFrexp); return call("fx_frexp", e);
-        case I::k_isfinite: need(kHelperIsfinite); return call("fx_isfinite", e);
-        case I::k_isinf: return call("isinf", e);
-        case I::k_isnan: return call("isnan", e);
-        case I::k_ldexp: return "(" + expr(e->args[0]) + " * exp2(" + expr(e->args[1]) + "))";
-        case I::k_length: return call("length", e);
-        case I::k_lerp: return call("mix", e);
         case I::k_lit: need(kHelperLit); return call("fx_lit", e);
-        case I::k_log: return call("log", e);
-        case I::k_log10: return "(log2(" + expr(e->args[0]) + ") * 0.301029996)";
-        case I::k_log2: return call("log2", e);
-        case I::k_max: return call("max", e);
-        case I::k_min: return call("min", e);
-        case I::k_modf: return call("modf", e);
-        case I::k_normalize: return call("normalize", e);
-        case I::k_pow: return call("pow", e);
-        case I::k_radians: return call("radians", e);
-        case I::k_reflect: return call("reflect", e);
+        case I::k_modf:
+            if (e->type.base == Base::Int || e->type.base == Base::Uint) {  // no fraction
+                const std::string t = GlslType(e->type);
+                dynamicHelpers_.insert(t + " fx_modf(" + t + " x, out " + t + " i) { i = x; return " +
+                                       t + "(0); }\n");
+                return call("fx_modf", e);
+            }
+            return call("modf", e);
         case I::k_refract: return call("refract", e);
-        case I::k_round: return call("round", e);
-        case I::k_rsqrt: return call("inversesqrt", e);
-        case I::k_saturate: return "clamp(" + expr(e->args[0]) + ", 0.0, 1.0)";
-        case I::k_sign: {
-            const Type& t = e->args[0]->type;
-            if (t.base == Base::Int) return call("sign", e);
-            return GlslType(e->type) + "(sign(" + expr(e->args[0]) + "))";
-        }
-        case I::k_sin: return call("sin", e);
-        case I::k_sinh: return call("sinh", e);
-        case I::k_smoothstep: return call("smoothstep", e);
-        case I::k_sqrt: return call("sqrt", e);
-        case I::k_step: return call("step", e);
-        case I::k_tan: return call("tan", e);
-        case I::k_tanh: return call("tanh", e);
-        case I::k_transpose: return call("transpose", e);
-        case I::k_trunc: return call("trunc", e);
-        case I::k_all:
-        case I::k_any:
-            if (e->args[0]->type.isScalar()) return expr(e->args[0]);
-            return call(k == I::k_all ? "all" : "any", e);
         case I::k_clip: need(kHelperClip); return call("fx_clip", e);
-        case I::k_sincos: need(kHelperSincos); return call("fx_sincos", e);
+        case I::k_sincos: {
+            need(kHelperSincos);
+            const Type& t = e->args[0]->type;
+            if (t.isMatrix()) {  // GLSL's sin and cos take vectors: one row at a time
+                const std::string m = GlslType(t);
+                std::string s = "void fx_sincos(" + m + " x, out " + m + " s, out " + m + " c) {";
+                for (int i = 0; i < t.rows; ++i)
+                    s += " fx_sincos(x[" + std::to_string(i) + "], s[" + std::to_string(i) + "], c[" +
+                         std::to_string(i) + "]);";
+                dynamicHelpers_.insert(s + " }\n");
+            }
+            return call("fx_sincos", e);
+        }
         case I::k_D3DCOLORtoUBYTE4:
             return "ivec4((" + expr(e->args[0]) + ").zyxw * 255.001953)";
         case I::k_mul: {
@@ -147,6 +173,7 @@ std::string Emitter::intrinsic(const Expr* e) {
         case I::k_tex3Dgrad: return sample(e, Dim::D3, "plain");
         case I::k_texCUBEgrad: return sample(e, Dim::Cube, "plain");
         case I::k_noise: return "0.0";  // refused in shader stages; never emitted
+        default: break;
     }
     return "0";
 }

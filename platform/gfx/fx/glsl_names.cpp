@@ -95,6 +95,23 @@ std::string HelperText(Helper h) {
                                      std::to_string(i + 1) + "(isnan(x))))") +
                        "; }\n";
                 break;
+            case kHelperAtan2:  // atan2(-0, x < 0) is +pi, as atan2(+0, x < 0)
+                out += T + " fx_atan2(" + T + " y, " + T + " x) { " + T + " a = atan(y, x); return " +
+                       (i == 0 ? std::string("y == 0.0 ? abs(a) : a")
+                               : "mix(a, abs(a), " + T + "(equal(y, " + T + "(0.0))))") +
+                       "; }\n";
+                break;
+            case kHelperPow:  // pow(0, y < 0) is +inf; GLSL leaves it undefined
+                out += T + " fx_pow(" + T + " x, " + T + " y) { return " +
+                       (i == 0 ? std::string("(x == 0.0 && y < 0.0) ? uintBitsToFloat(0x7F800000u) : pow(x, y)")
+                               : "mix(pow(x, y), " + T + "(uintBitsToFloat(0x7F800000u)), " + T +
+                                     "(equal(x, " + T + "(0.0))) * " + T + "(lessThan(y, " + T + "(0.0))))") +
+                       "; }\n";
+                break;
+            case kHelperSmoothstep:  // the reference's formula, which also holds for min > max
+                out += T + " fx_smoothstep(" + T + " a, " + T + " b, " + T + " x) { " + T +
+                       " t = clamp((x - a) / (b - a), 0.0, 1.0); return t * t * (3.0 - 2.0 * t); }\n";
+                break;
             case kHelperLit:
                 if (i == 0)
                     out += "vec4 fx_lit(float n_dot_l, float n_dot_h, float m) { return vec4(1.0, "
@@ -105,6 +122,18 @@ std::string HelperText(Helper h) {
         }
     }
     return out;
+}
+
+Helper HelperNamed(std::string_view name) {
+    // ORDER Helper
+    static constexpr const char* kHelperNames[] = {
+        "fx_fmod", "fx_clip", "fx_sincos", "fx_lit", "fx_frexp", "fx_isfinite",
+        "fx_atan2", "fx_pow", "fx_smoothstep",
+    };
+    static_assert(sizeof kHelperNames / sizeof kHelperNames[0] == kHelperCount, "one name per helper");
+    for (int h = 0; h < kHelperCount; ++h)
+        if (name == kHelperNames[h]) return static_cast<Helper>(h);
+    return kHelperCount;
 }
 
 }  // namespace platform::gfx::fx::glsl

@@ -59,6 +59,18 @@ std::string Emitter::stmt(const Stmt* s) {
             return pad() + "for (" + (s->init ? simple(s->init) : "") + "; " +
                    (s->expr ? expr(s->expr) : "") + "; " + (s->step ? expr(s->step) : "") +
                    ")\n" + nested(s->then);
+        case StmtKind::Switch: {
+            std::string out = pad() + "switch (" + expr(s->expr) + ") {\n";
+            ++indent_;
+            for (const Stmt* b : s->body) out += stmt(b);
+            // GLSL wants a statement after the last label.
+            if (!s->body.empty() && s->body.back()->kind == StmtKind::Case) out += pad() + "break;\n";
+            --indent_;
+            return out + pad() + "}\n";
+        }
+        case StmtKind::Case:
+            if (!s->expr) return pad() + "default:\n";
+            return pad() + "case " + std::to_string(static_cast<long long>(s->label)) + ":\n";
         case StmtKind::Break: return pad() + "break;\n";
         case StmtKind::Continue: return pad() + "continue;\n";
         case StmtKind::Discard: return pad() + "discard;\n";

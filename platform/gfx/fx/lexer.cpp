@@ -255,13 +255,19 @@ private:
                 }
             }
         }
+        // An integer takes up to two of u and l in any order ("3lu", "7UL"); f and h make
+        // a float.
+        const auto unsignedOrLong = [&](std::size_t p) {
+            return p < src_.size() && std::strchr("uUlL", src_[p]) != nullptr && src_[p] != '\0';
+        };
         if (pos_ < src_.size()) {
             const char s = src_[pos_];
-            if (s == 'f' || s == 'F' || s == 'h' || s == 'H' || s == 'l' || s == 'L') {
-                isFloat = isFloat || s == 'f' || s == 'F' || s == 'h' || s == 'H';
+            if (s == 'f' || s == 'F' || s == 'h' || s == 'H') {
+                isFloat = true;
                 ++pos_;
-            } else if (s == 'u' || s == 'U') {
+            } else if (unsignedOrLong(pos_)) {
                 ++pos_;
+                if (!isFloat && unsignedOrLong(pos_) && std::tolower(src_[pos_]) != std::tolower(s)) ++pos_;
             }
         }
         if (pos_ < src_.size() && IsIdentChar(src_[pos_])) {
@@ -321,12 +327,12 @@ int BinaryPriority(Tok kind) {
     }
 }
 
-// The lexer lets one suffix letter follow a number (f h l u); in a hexadecimal literal f and h
-// would be digits, so only u and l can be suffixes there.
+// The lexer lets suffix letters follow a number (f h l u, or u and l together); in a
+// hexadecimal literal f and h would be digits, so only u and l can be suffixes there.
 std::uint64_t IntLiteralValue(std::string_view text) {
     std::string s(text);
     const bool hex = s.size() > 1 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
-    if (!s.empty() && std::strchr(hex ? "uUlL" : "fFhHlLuU", s.back())) s.pop_back();
+    while (!s.empty() && std::strchr(hex ? "uUlL" : "fFhHlLuU", s.back())) s.pop_back();
     return std::strtoull(s.c_str(), nullptr, 0);
 }
 

@@ -61,17 +61,16 @@ bool Parser::wordAt(std::size_t n, std::string_view word) const {
     return peek(n).kind == Tok::Identifier && EqualsNoCase(peek(n).text, word);
 }
 
-// toplevel -> ';' | struct_decl | technique | d3d10_technique | declaration
+// toplevel -> ';' | typedef | technique | d3d10_technique | attributes declaration
 void Parser::toplevel() {
     if (accept(Tok::Semicolon)) return;
-    if (tok().kind == Tok::KwStruct) return structDecl();
     if (techniqueStarts()) return technique();
     if ((wordAt(0, "technique10") || wordAt(0, "technique11")) &&
         (peek().kind == Tok::Identifier || peek().kind == Tok::LBrace ||
          peek().kind == Tok::Less))
         return skipTechnique10();
-    if (tok().kind == Tok::KwTypedef)
-        fail(MakeDiagnostic(Diag::UnsupportedFeature, tok().line, tok().column, "typedef"));
+    if (tok().kind == Tok::KwTypedef) return typedefDecl();
+    attributes();  // a function's attributes ("[maxvertexcount(3)]") change nothing here
     declaration();
 }
 

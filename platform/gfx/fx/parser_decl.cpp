@@ -12,19 +12,39 @@ const StructDecl* Parser::structNamed(std::string_view name) const {
     return nullptr;
 }
 
+const Type* Parser::typedefNamed(std::string_view name) const {
+    for (auto t = typedefs_.rbegin(); t != typedefs_.rend(); ++t)
+        if (t->first == name) return &t->second;
+    return nullptr;
+}
+
 // Whether a type starts at token offset "n".
 bool Parser::typeStartsAt(std::size_t n) const {
     const Token& t = peek(n);
+    if (t.kind == Tok::KwStruct) return true;
     if (t.kind != Tok::Identifier) return false;
     Type ignored;
-    return BuiltinTypeNamed(t.text, ignored) || structNamed(t.text) != nullptr;
+    if (t.text == "unsigned") return peek(n + 1).kind == Tok::Identifier && peek(n + 1).text == "int";
+    return BuiltinTypeNamed(t.text, ignored) || structNamed(t.text) != nullptr ||
+           typedefNamed(t.text) != nullptr;
 }
 
-// type -> BUILTIN | STRUCTNAME | 'vector' '<' scalar ',' N '>' | 'matrix' '<' scalar ',' R ',' C '>'
+// type -> BUILTIN | STRUCTNAME | TYPEDEFNAME | 'unsigned' 'int' | struct_type
+//       | 'vector' '<' scalar ',' N '>' | 'matrix' '<' scalar ',' R ',' C '>'
 Type Parser::type() {
     const Token& t = tok();
+    if (t.kind == Tok::KwStruct) return structType();
     if (t.kind != Tok::Identifier) errorUnexpected();
     Type out;
+    if (t.text == "unsigned" && peek().kind == Tok::Identifier && peek().text == "int") {
+        advance();
+        advance();
+        return Type::Scalar(Base::Uint);
+    }
+    if (const Type* alias = typedefNamed(t.text)) {
+        advance();
+        return *alias;
+    }
     if (const StructDecl* s = structNamed(t.text)) {
         advance();
         out.base = Base::Struct;
@@ -79,7 +99,11 @@ unsigned Parser::storage() {
             case Tok::KwIn: s |= kStorageIn; break;
             case Tok::KwOut: s |= kStorageOut; break;
             case Tok::KwInout: s |= kStorageIn | kStorageOut; break;
-            case Tok::KwRowMajor: case Tok::KwColumnMajor: case Tok::KwInline: break;
+            case Tok::KwRowMajor: case Tok::KwColumnMajor: s |= kStorageMatrixOrder; break;
+            case Tok::KwInline: break;
+            case Tok::Identifier:  // 'precise' and 'export' change nothing here
+                if (tok().text != "precise" && tok().text != "export") return s;
+                break;
             default: return s;
         }
         advance();
@@ -209,10 +233,15 @@ std::string_view Parser::semantics() {
     std::string_view sem;
     while (accept(Tok::Colon)) {
         if (tok().kind == Tok::KwRegister || tok().kind == Tok::KwPackoffset) {
+            const bool isRegister = tok().kind == Tok::KwRegister;
             advance();
             const Token open = tok();
             expect(Tok::LParen);
-            while (tok().kind != Tok::RParen && tok().kind != Tok::End) advance();
+            // register([profile ,] NAME): the checker reads the last token
+            while (tok().kind != Tok::RParen && tok().kind != Tok::End) {
+                if (isRegister) register_ = tok();
+                advance();
+            }
             expectClosing(Tok::RParen, Tok::LParen, open);
         } else {
             sem = expectName();
@@ -221,15 +250,27 @@ std::string_view Parser::semantics() {
     return sem;
 }
 
-// struct_decl -> 'struct' NAME '{' (type NAME array? semantics? ';')* '}' ';'
-void Parser::structDecl() {
+// struct_type -> 'struct' NAME | 'struct' NAME? '{' (storage type NAME array? semantics?
+//                (',' NAME array? semantics?)* ';')* '}'
+// A definition adds the struct to the module; the declaration it starts may go on with
+// variables ("struct P { float x; } p;") or end at its ';'.
+Type Parser::structType() {
     const Token kw = tok();
     advance();
     const Token nameTok = tok();
-    const std::string_view name = expectName();
-    if (structNamed(name))
-        fail(MakeDiagnostic(Diag::Redefinition, nameTok.line, nameTok.column,
-                            std::string(name)));
+    std::string_view name;
+    if (tok().kind == Tok::Identifier) {
+        name = expectName();
+        if (tok().kind != Tok::LBrace) {  // a use of a struct declared before
+            const StructDecl* s = structNamed(name);
+            if (!s) fail(MakeDiagnostic(Diag::UnknownType, nameTok.line, nameTok.column, std::string(name)));
+            return Type{Base::Struct, 0, 0, 0, Dim::None, s};
+        }
+        if (structNamed(name))
+            fail(MakeDiagnostic(Diag::Redefinition, nameTok.line, nameTok.column, std::string(name)));
+    } else {
+        name = m_.keep("0anon" + std::to_string(m_.structs.size()));  // no source name can be this
+    }
     StructDecl* s = node<StructDecl>(nameTok);
     s->name = name;
     const Token open = tok();
@@ -241,7 +282,7 @@ void Parser::structDecl() {
         do {
             const Token mt = tok();
             VarDecl* v = node<VarDecl>(mt);
-            v->name = expectName();
+            v->name = declaredName();
             v->type = base;
             arraySuffix(v->type);
             v->semantic = semantics();
@@ -258,12 +299,53 @@ void Parser::structDecl() {
         expect(Tok::Semicolon);
     }
     expectClosing(Tok::RBrace, Tok::LBrace, open);
-    expect(Tok::Semicolon);
     if (s->members.empty())
         fail(MakeDiagnostic(Diag::UnsupportedFeature, kw.line, kw.column, "an empty struct"));
     for (const VarDecl* v : s->members) s->scalars += ScalarCount(v->type);
     requireBoundedSize(Type{Base::Struct, 0, 1, 0, Dim::None, s}, nameTok);
     m_.structs.push_back(s);
+    justDefinedStruct_ = true;
+    return Type{Base::Struct, 0, 0, 0, Dim::None, s};
+}
+
+// typedef -> 'typedef' 'const'? type NAME array? (',' NAME array?)* ';'
+void Parser::typedefDecl() {
+    expect(Tok::KwTypedef);
+    accept(Tok::KwConst);
+    const Type base = type();
+    do {
+        const Token nt = tok();
+        const std::string_view name = declaredName();
+        Type t = base;
+        arraySuffix(t);
+        if (structNamed(name) || typedefNamed(name))
+            fail(MakeDiagnostic(Diag::Redefinition, nt.line, nt.column, std::string(name)));
+        typedefs_.emplace_back(name, t);
+    } while (accept(Tok::Comma));
+    expect(Tok::Semicolon);
+}
+
+// The words of the language and the ones it reserves cannot name a variable, a function, a
+// parameter or a member. Type names that effects of the era used as names ("texture",
+// "Texture", "sampler", "string") stay usable, as the old compiler allowed.
+std::string_view Parser::declaredName() {
+    static constexpr const char* kReserved[] = {
+        "asm", "auto", "BlendState", "case", "catch", "cbuffer", "char", "class", "compile_fragment",
+        "const_cast", "default", "delete", "DepthStencilState", "DepthStencilView", "dynamic_cast",
+        "enum", "explicit", "friend", "goto", "groupshared", "interface", "long", "mutable",
+        "namespace", "new", "operator", "pixelfragment", "pixelshader", "PixelShader", "private",
+        "protected", "public", "RasterizerState", "reinterpret_cast", "RenderTargetView",
+        "SamplerState", "short", "signed", "sizeof", "stateblock", "stateblock_state", "static_cast",
+        "switch", "tbuffer", "technique", "technique10", "technique11", "template", "this", "throw",
+        "try", "typename", "union", "unsigned", "using", "vertexfragment", "vertexshader",
+        "VertexShader", "virtual",
+    };
+    const Token at = tok();
+    if (at.kind == Tok::Identifier)
+        for (const char* r : kReserved)
+            if (at.text == r)
+                fail(MakeDiagnostic(Diag::ReservedName, at.line, at.column, std::string(at.text)));
+    return expectName();
 }
 
 void Parser::skipInterpolationModifiers() {
@@ -273,25 +355,42 @@ void Parser::skipInterpolationModifiers() {
         advance();
 }
 
-// declaration -> storage type NAME ( function_rest | variable_rest )
+// declaration -> storage type ';' (after a struct definition) | storage type NAME
+//                ( function_rest | variable_rest (',' NAME variable_rest)* ';' )
 void Parser::declaration() {
     const unsigned st = storage();
-    const Token typeTok = tok();
+    justDefinedStruct_ = false;
     const Type t = type();
+    if (justDefinedStruct_ && accept(Tok::Semicolon)) return;
     const Token nameTok = tok();
-    const std::string_view name = expectName();
+    const std::string_view name = declaredName();
     if (tok().kind == Tok::LParen) return function(t, name, nameTok);
     VarDecl* v = variableRest(st, t, name, nameTok, true);
     m_.globals.push_back(v);
     rememberConstant(v);
     while (accept(Tok::Comma)) {
         const Token nt = tok();
-        const std::string_view n = expectName();
+        const std::string_view n = declaredName();
         m_.globals.push_back(variableRest(st, t, n, nt, true));
         rememberConstant(m_.globals.back());
     }
     expect(Tok::Semicolon);
-    (void)typeTok;
+}
+
+// Storage classes and modifiers that do not go together or with the declaration: 'uniform'
+// on a local, 'static' with 'uniform' or 'extern', 'const' without a value, row_major or
+// column_major on what is not a matrix.
+void Parser::checkModifiers(const VarDecl* v, const Token& at) {
+    const unsigned st = v->storage;
+    const char* wrong = nullptr;
+    if (!v->isGlobal && (st & kStorageUniform)) wrong = "'uniform' on a local variable";
+    else if ((st & kStorageStatic) && (st & (kStorageUniform | kStorageExtern)))
+        wrong = "'static' with 'uniform' or 'extern'";
+    else if (!v->isGlobal && (st & kStorageConst) && !v->init)
+        wrong = "'const' without an initial value";
+    else if ((st & kStorageMatrixOrder) && !v->type.element().isMatrix())
+        wrong = "row_major or column_major on a type that is not a matrix";
+    if (wrong) fail(MakeDiagnostic(Diag::BadModifier, at.line, at.column, wrong, std::string(v->name)));
 }
 
 // A constant declared with a constant value ("static const int N = 4 * 2;", "const float
@@ -333,10 +432,17 @@ VarDecl* Parser::variableRest(unsigned st, const Type& t, std::string_view name,
     v->storage = st;
     v->isGlobal = global;
     arraySuffix(v->type, true);
+    register_ = Token{};
     v->semantic = semantics();
+    if (register_.kind != Tok::End) {
+        v->registerName = register_.text;
+        v->registerLine = register_.line;
+        v->registerColumn = register_.column;
+    }
     if (tok().kind == Tok::Less) v->annotations = annotations();
     if (!samplerState(v) && accept(Tok::Assign)) v->init = initializer();
     sizeFromInitializer(v, at);
+    checkModifiers(v, at);
     return v;
 }
 
@@ -372,13 +478,15 @@ void Parser::function(const Type& ret, std::string_view name, const Token& at) {
             const Type pt = type();
             const Token pn = tok();
             VarDecl* p = node<VarDecl>(pn);
-            p->name = expectName();
+            p->name = declaredName();
             p->type = pt;
             p->storage = st;
             p->isParameter = true;
             arraySuffix(p->type);
             p->semantic = semantics();
             if (accept(Tok::Assign)) p->init = assignment();
+            if (!p->init && !f->params.empty() && f->params.back()->init)
+                fail(MakeDiagnostic(Diag::MissingDefault, pn.line, pn.column, std::string(p->name)));
             f->params.push_back(p);
             if (!accept(Tok::Comma)) break;
         }

@@ -127,7 +127,11 @@ private:
     bool constantValue(const Expr* e, double& out) const;
     bool HasFloat(const Expr* e) const;
     std::string_view semantics();
-    void structDecl();
+    Type structType();
+    void typedefDecl();
+    std::string_view declaredName();
+    void checkModifiers(const VarDecl* v, const Token& at);
+    const Type* typedefNamed(std::string_view name) const;
     void skipInterpolationModifiers();
     void declaration();
     void rememberConstant(const VarDecl* v);
@@ -156,6 +160,7 @@ private:
     bool declarationStarts() const;
     Stmt* statement();
     Stmt* simpleStatement();
+    Stmt* switchStatement();
     Expr* condition();
 
     // parser_expr.cpp: expressions
@@ -175,6 +180,9 @@ private:
     ParseLimits limits_;
     std::size_t pos_ = 0;
     std::vector<std::pair<std::string_view, double>> constants_;
+    std::vector<std::pair<std::string_view, Type>> typedefs_;  // in declaration order
+    bool justDefinedStruct_ = false;
+    Token register_{};  // the last token inside the last register(...), kind End when none  // the last type() defined a struct
     int depth_ = 0;
     int errors_ = 0;
 };

@@ -15,11 +15,28 @@ Stmt* Parser::block() {
     return s;
 }
 
+// attributes -> ('[' NAME ('(' ... ')')? ']')*
+// '[unroll]', '[unroll(n)]', '[loop]', '[fastopt]', '[branch]', '[flatten]', '[call]',
+// '[forcecase]' and attributes of later models ("[maxvertexcount(3)]") change nothing in the
+// generated code (every loop runs all its iterations); one given twice, or with the attribute
+// that means the opposite, is an error.
 void Parser::attributes() {
-    // '[unroll]', '[loop]', '[branch]', '[flatten]', '[fastopt]', '[unroll(n)]'
+    static constexpr const char* kOpposites[][2] = {{"loop", "unroll"}, {"branch", "flatten"}};
+    std::vector<std::string_view> seen;
     while (tok().kind == Tok::LBracket && peek().kind == Tok::Identifier) {
         advance();
+        const Token name = tok();
         advance();
+        for (std::string_view other : seen) {
+            if (other == name.text)
+                fail(MakeDiagnostic(Diag::BadAttribute, name.line, name.column, std::string(name.text),
+                                    "is given twice"));
+            for (const auto& pair : kOpposites)
+                if ((other == pair[0] && name.text == pair[1]) || (other == pair[1] && name.text == pair[0]))
+                    fail(MakeDiagnostic(Diag::BadAttribute, name.line, name.column, std::string(name.text),
+                                        "conflicts with '" + std::string(other) + "'"));
+        }
+        seen.push_back(name.text);
         if (accept(Tok::LParen)) {
             while (tok().kind != Tok::RParen && tok().kind != Tok::End) advance();
             expect(Tok::RParen);
@@ -31,8 +48,11 @@ void Parser::attributes() {
 bool Parser::declarationStarts() const {
     switch (tok().kind) {
         case Tok::KwConst: case Tok::KwStatic: case Tok::KwUniform: case Tok::KwExtern:
-        case Tok::KwVolatile: case Tok::KwRowMajor: case Tok::KwColumnMajor:
+        case Tok::KwVolatile: case Tok::KwRowMajor: case Tok::KwColumnMajor: case Tok::KwStruct:
             return true;
+        case Tok::Identifier:
+            if (tok().text == "precise") return true;
+            break;
         default: break;
     }
     if (!typeStartsAt(0)) return false;
@@ -103,17 +123,47 @@ Stmt* Parser::statement() {
             s->kind = StmtKind::Discard;
             expect(Tok::Semicolon);
             return s;
+        case Tok::KwTypedef: typedefDecl(); s->kind = StmtKind::Empty; return s;
         case Tok::KwReturn:
             advance();
             s->kind = StmtKind::Return;
             if (tok().kind != Tok::Semicolon) s->expr = expression();
             expect(Tok::Semicolon);
             return s;
+        case Tok::Identifier:
+            if (at.text == "switch") return switchStatement();
+            break;
         default: break;
     }
     Stmt* simple = simpleStatement();
     expect(Tok::Semicolon);
     return simple;
+}
+
+// switch -> 'switch' '(' expr ')' '{' ('case' constant_expr ':' | 'default' ':' | statement)* '}'
+Stmt* Parser::switchStatement() {
+    Stmt* s = node<Stmt>(tok());
+    advance();
+    s->kind = StmtKind::Switch;
+    s->expr = condition();
+    const Token open = tok();
+    expect(Tok::LBrace);
+    while (tok().kind != Tok::RBrace && tok().kind != Tok::End) {
+        const Token at = tok();
+        if (at.kind == Tok::Identifier && (at.text == "case" || at.text == "default") &&
+            (at.text == "case" || peek().kind == Tok::Colon)) {
+            advance();
+            Stmt* c = node<Stmt>(at);
+            c->kind = StmtKind::Case;
+            if (at.text == "case") c->expr = ternary();
+            expect(Tok::Colon);
+            s->body.push_back(c);
+        } else {
+            s->body.push_back(statement());
+        }
+    }
+    expectClosing(Tok::RBrace, Tok::LBrace, open);
+    return s;
 }
 
 // simple_statement -> local_declaration | expr
@@ -123,10 +173,12 @@ Stmt* Parser::simpleStatement() {
     if (declarationStarts()) {
         s->kind = StmtKind::Decl;
         const unsigned st = storage();
+        justDefinedStruct_ = false;
         const Type t = type();
+        if (justDefinedStruct_ && tok().kind == Tok::Semicolon) return s;
         do {
             const Token nt = tok();
-            const std::string_view n = expectName();
+            const std::string_view n = declaredName();
             s->decls.push_back(variableRest(st, t, n, nt, false));
             rememberConstant(s->decls.back());
         } while (accept(Tok::Comma));

@@ -1,0 +1,34 @@
+// tests/fx/fx_conformance.h: the conformance tables of the effect compiler, one row per rule of
+// the language reference (docs/hlsl-coverage.md names the rows of each page).
+//
+// A value row's source defines "float4 Value()"; the suite renders a pixel shader returning
+// whether Value() matches "expected" (computed here on the CPU) and checks that the GLSL of
+// the pass also passes a second GLSL front end. A refusal row's source must not compile; the
+// first error must be on "line".
+#pragma once
+
+#include <array>
+#include <vector>
+
+namespace fx_conformance {
+
+struct ValueCase {
+    const char* id;  // "page/rule": the page of the reference and the rule the row checks
+    const char* source;
+    std::array<float, 4> expected;
+    const char* profile = "ps_3_0";
+};
+
+struct RefusalCase {
+    const char* id;
+    const char* source;
+    int line;  // of the first error
+};
+
+const std::vector<ValueCase>& ValueCases();
+const std::vector<RefusalCase>& RefusalCases();
+
+// Why the compiler does not pass row "id" yet, or null when it should.
+const char* OpenReason(const char* id);
+
+}  // namespace fx_conformance

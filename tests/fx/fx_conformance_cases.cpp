@@ -1,0 +1,371 @@
+// tests/fx/fx_conformance_cases.cpp: the rows of the conformance suite, grouped by the page of
+// the language reference they come from. Expected values are computed here, in C++.
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "tests/fx/fx_conformance.h"
+
+namespace fx_conformance {
+namespace {
+
+constexpr float kInf = std::numeric_limits<float>::infinity();
+constexpr float kPi = 3.14159265358979f;
+
+float SmoothStep(float lo, float hi, float x) {
+    float t = (x - lo) / (hi - lo);
+    t = t < 0 ? 0 : t > 1 ? 1 : t;
+    return t * t * (3 - 2 * t);
+}
+
+}  // namespace
+
+const std::vector<ValueCase>& ValueCases() {
+    static const std::vector<ValueCase> rows = {
+        // --- variables: storage classes, initial values, arrays -------------------------------
+        {"variables/static-global-initialised-from-statics",
+         "static float a = 2; static float b = a * 3; static float c = b + a;\n"
+         "float4 Value() { return float4(a, b, c, 0); }",
+         {2, 6, 8, 0}},
+        {"variables/static-local-keeps-value-across-calls",
+         "float Count() { static float n = 0; n += 1; return n; }\n"
+         "float4 Value() { Count(); Count(); return float4(Count(), 0, 0, 0); }",
+         {3, 0, 0, 0}},
+        {"variables/const-local", "float4 Value() { const float k = 0.5; return k.xxxx; }", {0.5f, 0.5f, 0.5f, 0.5f}},
+        {"variables/several-declarators",
+         "float4 Value() { float a = 1, b = a + 1, c[2] = {3, 4}; return float4(a, b, c[0], c[1]); }",
+         {1, 2, 3, 4}},
+        {"variables/unsized-array-from-initializer",
+         "static const float k[] = {1, 2, 3};\nfloat4 Value() { return float4(k[0], k[1], k[2], 0); }",
+         {1, 2, 3, 0}},
+        {"variables/multi-dimensional-array",
+         "float4 Value() { float c[2][3] = {1, 2, 3, 4, 5, 6}; return float4(c[0][1], c[1][0], c[1][2], 0); }",
+         {2, 4, 6, 0}},
+        {"variables/precise-and-unsigned-int",
+         "float4 Value() { precise float a = 1.5; unsigned int u = 3u; uint w = 7lu; return float4(a, u, w, 0); }",
+         {1.5f, 3, 7, 0}},
+        {"variables/literal-suffixes",
+         "float4 Value() { return float4(1.5f, 2.5h, 3.0l, 4); }", {1.5f, 2.5f, 3.0f, 4}},
+        {"variables/hex-and-octal-literals", "float4 Value() { return float4(0x10, 010, 0xFu, 1e1); }",
+         {16, 8, 15, 10}},
+
+        // --- structs ---------------------------------------------------------------------------
+        {"structs/c-style-declaration-with-initializer",
+         "struct S { float a; float2 b; };\n"
+         "float4 Value() { struct S v = {1, 2, 3}; return float4(v.a, v.b, 0); }",
+         {1, 2, 3, 0}},
+        {"structs/several-declarators",
+         "struct A { float x; };\nfloat4 Value() { A a, b; a.x = 1; b.x = 2; return float4(a.x, b.x, 0, 0); }",
+         {1, 2, 0, 0}},
+        {"structs/declared-with-variable",
+         "struct P { float x, y; } p = {1, 2};\nfloat4 Value() { return float4(p.x, p.y, 0, 0); }",
+         {1, 2, 0, 0}},
+        {"structs/anonymous", "static struct { float x; float y; } q = {3, 4};\nfloat4 Value() { return float4(q.x, q.y, 0, 0); }",
+         {3, 4, 0, 0}},
+        {"structs/nested-and-arrays",
+         "struct In { float2 v[2]; };\nstruct Out { In i; float s; };\n"
+         "float4 Value() { Out o; o.i.v[0] = float2(1, 2); o.i.v[1] = 3; o.s = 4; return float4(o.i.v[0], o.i.v[1].y, o.s); }",
+         {1, 2, 3, 4}},
+
+        // --- typedef ---------------------------------------------------------------------------
+        {"typedef/alias-of-vector",
+         "typedef float3 color;\nfloat4 Value() { color c = color(1, 2, 3); return float4(c, 0); }",
+         {1, 2, 3, 0}},
+        {"typedef/const-alias-and-vector-template",
+         "typedef const vector<float, 2> pair;\nfloat4 Value() { pair p = {5, 6}; return float4(p, 0, 0); }",
+         {5, 6, 0, 0}},
+        {"typedef/alias-of-struct",
+         "struct S { float a; };\ntypedef S T;\nfloat4 Value() { T t; t.a = 7; return t.a.xxxx; }",
+         {7, 7, 7, 7}},
+
+        // --- functions -------------------------------------------------------------------------
+        {"functions/prototype-then-definition",
+         "float Twice(float x);\nfloat4 Value() { return Twice(2).xxxx; }\nfloat Twice(float x) { return 2 * x; }",
+         {4, 4, 4, 4}},
+        {"functions/prototype-never-called",
+         "float Unused(float x);\nfloat4 Value() { return 1; }", {1, 1, 1, 1}},
+        {"functions/default-parameter", "float F(float a, float b = 10) { return a + b; }\nfloat4 Value() { return float4(F(1), F(1, 2), 0, 0); }",
+         {11, 3, 0, 0}},
+        {"functions/out-and-inout",
+         "void F(out float a, inout float b) { a = 3; b *= 2; }\nfloat4 Value() { float a, b = 4; F(a, b); return float4(a, b, 0, 0); }",
+         {3, 8, 0, 0}},
+        {"functions/out-argument-with-conversion",
+         "void F(out float4 a) { a = float4(1.5, 2.5, -1.5, 3); }\nfloat4 Value() { int4 i; F(i); return i; }",
+         {1, 2, -1, 3}},
+        {"functions/overload-float-vs-float1",
+         "float F(float a) { return 1; }\nfloat F(float1 a) { return 2; }\n"
+         "float4 Value() { float1 x = 0; float y = 0; return float4(F(y), F(x), 0, 0); }",
+         {1, 2, 0, 0}},
+        {"functions/overload-float-vs-double",
+         "float F(float a) { return 1; }\nfloat F(double a) { return 2; }\nfloat4 Value() { float f = 0; double d = 0; return float4(F(f), F(0.5), F(d), 0); }",
+         {1, 1, 2, 0}},
+        {"functions/user-function-named-like-intrinsic",
+         "float3 reflect(float3 a) { return a * 2; }\nfloat4 Value() { return float4(reflect(float3(1, 2, 3)), 0); }",
+         {2, 4, 6, 0}},
+        {"functions/inline-and-static",
+         "inline float F(float a) { return a + 1; }\nstatic float G(float a) { return a * 3; }\nfloat4 Value() { return float4(F(1), G(2), 0, 0); }",
+         {2, 6, 0, 0}},
+        {"functions/returns-truncating-matrix-shape",
+         "float3x1 F() { float1x3 r = float1x3(1, 2, 3); return r; }\nfloat4 Value() { float3x1 m = F(); return float4(m[0][0], m[1][0], m[2][0], 0); }",
+         {1, 2, 3, 0}},
+
+        // --- statements ------------------------------------------------------------------------
+        {"statements/switch",
+         "float4 Value() { float4 r = 0; for (int i = 0; i < 4; i++) { switch (i) { case 0: r.x = 1; break;"
+         " case 1: case 2: r[i] = 5; break; default: r.w = 9; } } return r; }",
+         {1, 5, 5, 9}},
+        {"statements/switch-fallthrough",
+         "float4 Value() { float r = 0; int k = 1; switch (k) { case 1: r += 1; case 2: r += 2; break; case 3: r = 100; } return r.xxxx; }",
+         {3, 3, 3, 3}},
+        {"statements/do-while-break-continue",
+         "float4 Value() { float s = 0; int i = 0; do { i++; if (i == 2) continue; if (i > 4) break; s += i; } while (i < 10); return float4(s, i, 0, 0); }",
+         {8, 5, 0, 0}},
+        {"statements/for-variable-scope",
+         "float4 Value() { float s = 0; for (int i = 0; i < 3; i++) s += i; return float4(s, i, 0, 0); }",
+         {3, 3, 0, 0}},
+        {"statements/cast-as-assignment-target",
+         "float4 Value() { float4 v = 0; (float3)v = float3(1, 2, 3); return v; }", {1, 2, 3, 0}},
+
+        // --- attributes ------------------------------------------------------------------------
+        {"attributes/flow-control",
+         "float4 Value() { float s = 0; [loop] for (int i = 0; i < 3; i++) { [branch] if (i == 1) s += 10; [flatten] if (i == 2) s += 1; }"
+         " [unroll] for (int j = 0; j < 2; j++) s += 100; [fastopt] while (s < 0) s = 0; return s.xxxx; }",
+         {211, 211, 211, 211}},
+        {"attributes/unroll-n-runs-every-iteration",
+         "float4 Value() { float s = 0; [unroll(2)] for (int i = 0; i < 5; i++) s += 1; return s.xxxx; }", {5, 5, 5, 5}},
+        {"attributes/unknown-attribute-ignored",
+         "float4 Value() { float s = 1; [someattribute] if (s > 0) s = 2; s += 1; return s.xxxx; }", {3, 3, 3, 3}},
+        {"attributes/on-function",
+         "[maxvertexcount(3)] float F() { return 4; }\nfloat4 Value() { return F().xxxx; }", {4, 4, 4, 4}},
+
+        // --- data types: scalar, vector, matrix, one-element shapes --------------------------------
+        {"data-types/vector-and-matrix-templates",
+         "float4 Value() { vector<int, 2> a = {1, 2}; matrix<float, 2, 2> m = {1, 2, 3, 4}; return float4(a, m[1]); }",
+         {1, 2, 3, 4}},
+        {"data-types/float1xN-plus-matrix",
+         "float4 Value() { float1x4 r = {1, 2, 3, 4}; float4x4 m = 1; float1x4 s = r + m; return float4(s[0][0], s[0][1], s[0][2], s[0][3]); }",
+         {2, 3, 4, 5}},
+        {"data-types/floatNx1-from-vector",
+         "float4 Value() { float4x1 c = float4(1, 2, 3, 4); float4 v = c; return v; }", {1, 2, 3, 4}},
+        {"data-types/half-and-double-are-floats",
+         "float4 Value() { half h = 0.5; double d = 0.25; return float4(h, d, h * 4, h + d); }",
+         {0.5f, 0.25f, 2, 0.75f}},
+        {"data-types/ternary-index-on-float1x4",
+         "float4 Value() { float1x4 a = {1, 2, 3, 4}; float1x4 b = {5, 6, 7, 8}; bool c = true; float4 r = (c ? a : b)[0]; return r; }",
+         {1, 2, 3, 4}},
+
+        // --- per-component math ----------------------------------------------------------------
+        {"per-component-math/matrix-times-matrix-is-per-component",
+         "float4 Value() { float2x2 a = {1, 2, 3, 4}; float2x2 b = {2, 2, 2, 2}; float2x2 c = a * b; return float4(c[0], c[1]); }",
+         {2, 4, 6, 8}},
+        {"per-component-math/swizzles-and-matrix-members",
+         "float4 Value() { float4x4 m = {0,1,2,3, 4,5,6,7, 8,9,10,11, 12,13,14,15}; return float4(m._m01, m._23, m[3].w, m._m30_m31.y); }",
+         {1, 6, 15, 13}},
+
+        // --- type conversions --------------------------------------------------------------------
+        {"type-conversions/array-to-array-cast",
+         "float4 Value() { float f[6] = {1.5, 2.5, 3.5, 4.5, 5.5, 6.5}; int i[4] = (int[4])f; return float4(i[0], i[1], i[2], i[3]); }",
+         {1, 2, 3, 4}},
+        {"type-conversions/vector-to-array-cast",
+         "float4 Value() { float4 v = float4(1, 2, 3, 4); float a[4] = (float[4])v; return float4(a[3], a[2], a[1], a[0]); }",
+         {4, 3, 2, 1}},
+        {"type-conversions/struct-from-vector-cast",
+         "struct S { float a; float3 b; };\nfloat4 Value() { S s = (S)float4(1, 2, 3, 4); return float4(s.b, s.a); }",
+         {2, 3, 4, 1}},
+        {"type-conversions/matrix-from-vector-cast",
+         "float4 Value() { float2x2 m = (float2x2)float4(1, 2, 3, 4); return float4(m[0][1], m[1][0], 0, 0); }",
+         {2, 3, 0, 0}},
+        {"type-conversions/scalar-splat-and-truncation",
+         "float4 Value() { float3 t = float4(1, 2, 3, 4); float4 s = 2; return float4(t, s.w); }", {1, 2, 3, 2}},
+        {"type-conversions/float-to-int-truncates", "float4 Value() { int4 i = float4(1.7, -1.7, 0.5, -0.5); return i; }",
+         {1, -1, 0, 0}},
+
+        // --- operators ---------------------------------------------------------------------------
+        {"operators/vector-condition-over-int",
+         "float4 Value() { bool4 c = bool4(true, false, true, false); int4 a = int4(1, 2, 3, 4); int4 b = int4(5, 6, 7, 8); return c ? a : b; }",
+         {1, 6, 3, 8}},
+        {"operators/vector-condition-over-bool",
+         "float4 Value() { bool4 c = bool4(true, false, false, true); bool4 r = c ? bool4(true, true, false, false) : bool4(false, false, true, true); return r; }",
+         {1, 0, 1, 0}},
+        {"operators/integer-division-and-modulo",
+         "float4 Value() { int a = 7, b = -7; return float4(a / 2, b / 2, a % 3, b % 3); }", {3, -3, 1, -1}},
+        {"operators/float-modulo", "float4 Value() { return float4(5.5 % 2, -5.5 % 2, 0, 0); }", {1.5f, -1.5f, 0, 0}},
+        {"operators/bitwise-and-shift",
+         "float4 Value() { int a = 12, b = 10; return float4(a & b, a | b, a ^ b, (a << 2) >> 1); }", {8, 14, 6, 24}},
+        {"operators/logical-on-vectors",
+         "float4 Value() { bool2 a = bool2(true, false); bool2 b = bool2(true, true); return float4(a && b, a || !b); }",
+         {1, 0, 1, 0}},
+        {"operators/comma-and-compound-assignment",
+         "float4 Value() { float a = 1, b; b = (a += 2, a * 2); a -= 1; a *= 3; a /= 2; return float4(a, b, 0, 0); }",
+         {3, 6, 0, 0}},
+        {"operators/pre-and-post-increment",
+         "float4 Value() { float a = 1; float b = a++; float c = ++a; float d = --a; return float4(a, b, c, d); }", {2, 1, 3, 2}},
+
+        // --- intrinsic functions -----------------------------------------------------------------
+        {"intrinsics/round-half-to-even",
+         "float4 Value() { return round(float4(0.5, 1.5, 2.5, -2.5)); }",
+         {std::nearbyint(0.5f), std::nearbyint(1.5f), std::nearbyint(2.5f), std::nearbyint(-2.5f)}},
+        {"intrinsics/smoothstep-reversed-edges",
+         "float4 Value() { return float4(smoothstep(1, 0, 0.25), smoothstep(1, 0, 0.75), smoothstep(0, 1, 0.5), smoothstep(2, 2, 3)); }",
+         {SmoothStep(1, 0, 0.25f), SmoothStep(1, 0, 0.75f), 0.5f, 1}},
+        {"intrinsics/pow-of-zero",
+         "float4 Value() { float z = 0; return float4(pow(z, -1) > 1e38, pow(z, 2), pow(2, z), pow(4, 0.5)); }",
+         {1, 0, 1, 2}},
+        {"intrinsics/atan2-signed-zero",
+         "float4 Value() { float z = 0; return float4(atan2(-z, -1), atan2(z, -1), atan2(1, 0), atan2(-1, -1)); }",
+         {kPi, kPi, kPi / 2, std::atan2(-1.f, -1.f)}},
+        {"intrinsics/faceforward-at-zero-dot",
+         "float4 Value() { return float4(faceforward(float2(1, 2), float2(1, 0), float2(0, 1)), faceforward(float2(1, 2), float2(1, 0), float2(1, 0))); }",
+         {-1, -2, -1, -2}},
+        {"intrinsics/faceforward-signs",
+         "float4 Value() { return float4(faceforward(float2(1, 2), float2(-1, 0), float2(1, 0)), faceforward(3, 1, -1), 0); }",
+         {1, 2, 3, 0}},
+        {"intrinsics/matrix-component-wise",
+         "float4 Value() { float2x2 m = {-1, 4, 9, 0.25}; float2x2 a = abs(m); float2x2 c = clamp(m, 0, 1); float2x2 l = lerp(m, 1, 0.5);"
+         " float2x2 x = max(m, 0.5); float2x2 p = pow(a, 0.5); float2x2 s = step(0.5, m); float2x2 d = ldexp(m, 1); float2x2 e = exp2(c);"
+         " return float4(a[0][0] + c[0][1], l[1][0] + x[1][1], p[1][0] + s[0][0], d[0][1] + e[0][0]); }",
+         {2, 5.5f, 3, 9}},
+        {"intrinsics/sincos-of-matrix",
+         "float4 Value() { float2x2 m = {0, 1, 2, 3}; float2x2 s, c; sincos(m, s, c); return float4(s[0][1], c[1][0], s[1][1], c[0][0]); }",
+         {std::sin(1.f), std::cos(2.f), std::sin(3.f), 1}},
+        {"intrinsics/matrix-math-functions",
+         "float4 Value() { float2x2 m = {0, 1, 4, 9}; float2x2 r = sqrt(m) + floor(m * 0.5) + frac(m * 0.5) + sign(m) + saturate(m) + sin(m) * 0 + exp(m * 0) + trunc(m);"
+         " return float4(r[0], r[1]); }",
+         {1, 5.5f, 11, 19.5f}},
+        {"intrinsics/any-all-of-matrices",
+         "float4 Value() { float2x2 z = 0; float2x2 m = {1, 0, 1, 1}; return float4(any(z), any(m), all(m), all(m + 1)); }",
+         {0, 1, 0, 1}},
+        {"intrinsics/isfinite-isnan-isinf-of-matrix",
+         "float4 Value() { float2x2 m = {1, 2, 3, 4}; bool2x2 f = isfinite(m); bool2x2 n = isnan(m); bool2x2 i = isinf(m); return float4(f[0][0], f[1][1], n[0][1], i[1][0]); }",
+         {1, 1, 0, 0}},
+        {"intrinsics/one-element-shapes",
+         "float4 Value() { float1 a = 3; return float4(normalize(a), determinant(2.5), transpose(5), length(a)); }",
+         {1, 2.5f, 5, 3}},
+        {"intrinsics/reflect-refract-on-scalars",
+         "float4 Value() { return float4(reflect(1, 1), refract(1, -1, 1), reflect(float1(2), float1(1)), 0); }",
+         {-1, 1, -2, 0}},
+        {"intrinsics/modf-of-int", "float4 Value() { int ip; int f = modf(7, ip); float fp; float g = modf(-2.5, fp); return float4(f, ip, g, fp); }",
+         {0, 7, -0.5f, -2}},
+        {"intrinsics/mad", "float4 Value() { return float4(mad(2, 3, 4), mad(float2(1, 2), 2, 1), 0); }", {10, 3, 5, 0}},
+        {"intrinsics/mul-of-float1-and-matrix",
+         "float4 Value() { float1 s = 2; float4x4 m = 1; float4 r = mul(s, m)[0]; return r; }", {2, 2, 2, 2}},
+        {"intrinsics/mul-vector-matrix",
+         "float4 Value() { float2x3 m = {1, 2, 3, 4, 5, 6}; float3 r = mul(float2(1, 1), m); float2 c = mul(m, float3(1, 0, 1)); return float4(r.x, r.z, c); }",
+         {5, 9, 4, 10}},
+        {"intrinsics/exp-log-family",
+         "float4 Value() { return float4(exp(1), log(exp(2)), log10(100), log2(0.25)); }", {std::exp(1.f), 2, 2, -2}},
+        {"intrinsics/trigonometry",
+         "float4 Value() { return float4(sin(1), cos(1), tan(0.5), asin(0.5) + acos(0.5) + atan(1)); }",
+         {std::sin(1.f), std::cos(1.f), std::tan(0.5f), std::asin(0.5f) + std::acos(0.5f) + std::atan(1.f)}},
+        {"intrinsics/hyperbolic",
+         "float4 Value() { return float4(sinh(1), cosh(1), tanh(0.5), 0); }", {std::sinh(1.f), std::cosh(1.f), std::tanh(0.5f), 0}},
+        {"intrinsics/fmod-frexp-ldexp",
+         "float4 Value() { float e; float m = frexp(8, e); return float4(fmod(-7, 3), m, e, ldexp(0.5, 3)); }",
+         {std::fmod(-7.f, 3.f), 0.5f, 4, 4}},
+        {"intrinsics/dst-lit",
+         "float4 Value() { float4 d = dst(float4(0, 2, 3, 0), float4(0, 4, 0, 5)); return float4(d.y, d.z, d.w, lit(1, 1, 3).z); }",
+         {8, 3, 5, 1}},
+        {"intrinsics/refract-vectors",
+         "float4 Value() { float2 r = refract(float2(0, -1), float2(0, 1), 1); float2 t = refract(float2(0.8, -0.6), float2(0, 1), 2); return float4(r, t); }",
+         {0, -1, 0, 0}},
+        {"intrinsics/transpose-determinant",
+         "float4 Value() { float2x3 m = {1, 2, 3, 4, 5, 6}; float3x2 t = transpose(m); float3x3 s = {2, 0, 0, 0, 3, 0, 0, 0, 4}; return float4(t[0][1], t[2][0], determinant(s), 0); }",
+         {4, 3, 24, 0}},
+        {"intrinsics/rcp-like-and-rsqrt", "float4 Value() { return float4(rsqrt(16), 1 / 4.0, sqrt(2) * sqrt(2), abs(-3)); }",
+         {0.25f, 0.25f, 2, 3}},
+        {"intrinsics/saturate-clamp-min-max",
+         "float4 Value() { return float4(saturate(-2), clamp(5, 1, 3), min(-1, 2), max(int2(1, 5), int2(3, 2)).y); }", {0, 3, -1, 5}},
+        {"intrinsics/degrees-radians", "static const float kPi = 3.14159265;\nfloat4 Value() { return float4(degrees(kPi), radians(90), 0, 0); }",
+         {180, kPi / 2, 0, 0}},
+
+        {"intrinsics/ceil-distance-cross",
+         "float4 Value() { return float4(ceil(-1.5), distance(float3(1, 2, 3), float3(1, 5, 7)), cross(float3(0, 1, 0), float3(0, 0, 1)).x, ceil(1.25)); }",
+         {-1, 5, 1, 2}},
+        {"intrinsics/derivatives-of-a-constant",
+         "float4 Value() { float c = 3; return float4(ddx(c), ddy(c), fwidth(c), 1); }", {0, 0, 0, 1}},
+        {"intrinsics/clip-keeps-non-negative", "float4 Value() { clip(float2(0, 1)); clip(0.5); return 1; }", {1, 1, 1, 1}},
+        {"intrinsics/D3DCOLORtoUBYTE4",
+         "float4 Value() { int4 c = D3DCOLORtoUBYTE4(float4(1, 0.5, 0, 0.2)); return c; }", {0, 127, 255, 51}},
+
+        // --- semantics ---------------------------------------------------------------------------
+        {"semantics/ps_2_0-profile",
+         "float4 Value() { return float4(1, 0.5, 0.25, 1); }", {1, 0.5f, 0.25f, 1}, "ps_2_0"},
+    };
+    return rows;
+}
+
+// Rows the compiler does not pass yet, with what is missing; the suite reports them as
+// skipped, so the share that passes stays visible.
+const char* OpenReason(const char* id) {
+    static constexpr const char* kOpen[][2] = {
+        {"data-types/float1xN-plus-matrix", "float1xN and floatNx1 are folded into vectors"},
+        {"data-types/ternary-index-on-float1x4", "float1xN and floatNx1 are folded into vectors"},
+        {"functions/overload-float-vs-float1", "float1 is folded into float"},
+        {"functions/returns-truncating-matrix-shape", "float1xN and floatNx1 are folded into vectors"},
+        {"intrinsics/dot-float1x4-float4", "float1xN and floatNx1 are folded into vectors"},
+        {"intrinsics/ldexp-of-float1x4-and-float4", "float1xN and floatNx1 are folded into vectors"},
+        {"intrinsics/step-of-float1x4-and-float4", "float1xN and floatNx1 are folded into vectors"},
+        {"functions/overload-float-vs-double", "double is held as float"},
+        {"functions/out-argument-with-conversion", "out arguments are not converted back"},
+        {"statements/cast-as-assignment-target", "a cast is not an l-value yet"},
+        {"type-conversions/array-to-array-cast", "casts between arrays, structs and vectors"},
+        {"type-conversions/struct-from-vector-cast", "casts between arrays, structs and vectors"},
+        {"type-conversions/vector-to-array-cast", "casts between arrays, structs and vectors"},
+        {"variables/multi-dimensional-array", "arrays have one dimension"},
+        {"variables/static-local-keeps-value-across-calls", "static locals are not kept across calls"},
+        {"effects/technique10-in-d3d9-effect", "the effect-level grammar skips Direct3D 10 techniques"},
+    };
+    for (const auto& row : kOpen)
+        if (std::strcmp(row[0], id) == 0) return row[1];
+    return nullptr;
+}
+
+const std::vector<RefusalCase>& RefusalCases() {
+    static const std::vector<RefusalCase> rows = {
+        // --- variables -----------------------------------------------------------------------------
+        {"variables/uniform-local", "float4 F() : COLOR {\n  uniform float a = 1;\n  return a; }", 2},
+        {"variables/const-without-initializer", "float4 F() : COLOR {\n  const float a;\n  return 0; }", 2},
+        {"variables/row-major-vector", "row_major float4 v;\nfloat4 F() : COLOR { return v; }", 1},
+        {"variables/static-uniform", "\nstatic uniform float a;\nfloat4 F() : COLOR { return a; }", 2},
+        {"variables/reserved-word-as-name", "\nfloat4 vertexshader;\nfloat4 F() : COLOR { return 0; }", 2},
+        {"variables/global-used-before-declaration", "float4 F() : COLOR {\n  return later; }\nfloat4 later;", 2},
+        {"variables/non-constant-global-initializer", "float4 p;\nfloat4 q = p * 2;\nfloat4 F() : COLOR { return q; }", 2},
+        {"variables/two-variables-on-one-register",
+         "float4 a : register(c0);\nfloat4 b : register(c0);\nfloat4 F() : COLOR { return a + b; }", 2},
+        {"variables/bad-register", "\nfloat4 a : register(banana);\nfloat4 F() : COLOR { return a; }", 2},
+        {"variables/duplicate-annotation", "float4 a < int k = 1;\n int k = 2; >;\nfloat4 F() : COLOR { return a; }", 2},
+        // --- functions -----------------------------------------------------------------------------
+        {"functions/call-before-declaration", "float4 F() : COLOR {\n  return G(); }\nfloat4 G() { return 1; }", 2},
+        {"functions/default-before-required", "\nfloat G(float a = 1, float b) { return a + b; }\nfloat4 F() : COLOR { return G(1, 2); }", 2},
+        {"functions/ambiguous-overload",
+         "float G(float a, int b) { return 1; }\nfloat G(int a, float b) { return 2; }\nfloat4 F() : COLOR {\n  return G(1, 1); }", 4},
+        // --- attributes ----------------------------------------------------------------------------
+        {"attributes/duplicate", "float4 F() : COLOR { float s = 0;\n  [branch][branch] if (s > 0) s = 1; return s; }", 2},
+        {"attributes/conflicting",
+         "float4 F() : COLOR { float s = 0;\n  [loop][unroll(1)] for (int i = 0; i < 2; i++) s += 1; return s; }", 2},
+        // --- operators and constants ------------------------------------------------------------------
+        {"operators/constant-division-by-zero", "float4 F() : COLOR {\n  int a = 1 / 0;\n  return a; }", 2},
+        {"operators/constant-index-out-of-range", "float4 F() : COLOR { float a[2] = {1, 2};\n  return a[2]; }", 2},
+        // --- intrinsics: wrongly shaped operands -----------------------------------------------------
+        {"intrinsics/dot-float1x4-float4", "float4 F() : COLOR { float1x4 a = 1;\n  return dot(a, float4(1, 1, 1, 1)); }", 2},
+        {"intrinsics/length-of-matrix", "float4 F() : COLOR { float2x2 m = 1;\n  return length(m); }", 2},
+        {"intrinsics/normalize-of-matrix", "float4 F() : COLOR { float2x2 m = 1;\n  return normalize(m)[0].xyxy; }", 2},
+        {"intrinsics/lit-of-vectors", "float4 F() : COLOR {\n  return lit(float2(1, 1), 1, 1); }", 2},
+        {"intrinsics/dst-of-matrix", "float4 F() : COLOR { float4x4 m = 1;\n  return dst(m, m); }", 2},
+        {"intrinsics/refract-of-matrix", "float4 F() : COLOR { float2x2 m = 1;\n  return refract(m, m, 1)[0].xyxy; }", 2},
+        {"intrinsics/step-of-float1x4-and-float4", "float4 F() : COLOR { float1x4 a = 1;\n  return step(a, float4(1, 1, 1, 1)); }", 2},
+        {"intrinsics/ldexp-of-float1x4-and-float4", "float4 F() : COLOR { float1x4 a = 1;\n  return ldexp(a, float4(1, 1, 1, 1)); }", 2},
+        {"intrinsics/unknown-intrinsic-arity", "float4 F() : COLOR {\n  return sin(1, 2); }", 2},
+        // --- techniques and semantics ------------------------------------------------------------------
+        {"effects/technique10-in-d3d9-effect",
+         "float4 F() : COLOR { return 0; }\ntechnique T { pass P { PixelShader = compile ps_2_0 F(); } }\ntechnique10 X { pass P { } }", 3},
+        {"semantics/sv-position-input-to-ps_3_0",
+         "float4 F(float4 p : SV_Position) : COLOR {\n  return p; }\ntechnique T { pass P { PixelShader = compile ps_3_0 F(); } }", 1},
+        {"semantics/semantic-given-twice",
+         "float4 F(float4 a : TEXCOORD, float4 b : TEXCOORD0) : COLOR { return a + b; }\n"
+         "technique T { pass P { PixelShader = compile ps_3_0 F(); } }", 1},
+    };
+    return rows;
+}
+
+}  // namespace fx_conformance
