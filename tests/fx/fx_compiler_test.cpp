@@ -489,7 +489,8 @@ TEST(FxLanguage, ImplicitConversionsFollowHlsl) {
         {"", "float a[2] = {0, 1}; int i = 0; a[i++] += 1;", "UnsupportedFeature"},
         {"", "float2x2 m = 1; m = m % m;", "BadOperands"},
         {"float f(float x) { return x; }", "float a = f(float2(1, 2));", "ok+ImplicitTruncation"},
-        {"void f(out float x) { x = 1; }", "int a; f(a);", "UnknownFunction"},  // out needs the exact type
+        {"void f(out float x) { x = 1; }", "int a; f(a);", "ok"},  // converted on the way back
+        {"void f(out float2 x) { x = 1; }", "int a; f(a);", "UnknownFunction"},  // not as many components
         {"void f(out float x) { x = 1; }", "f(1.0);", "NotAssignable"},
         {"texture t; sampler s = sampler_state { Texture = <t>; };", "float4 c = tex2D(s, 0.5);", "ok"},
         {"texture t; sampler3D s = sampler_state { Texture = <t>; };", "float4 c = tex2D(s, 0.5);", "TypeMismatch"},

@@ -50,6 +50,16 @@ bool Checker::isLvalue(const Expr* e, std::string* why, bool top) {
             }
             return isLvalue(e->args[0], why);
         case ExprKind::Index: return isLvalue(e->args[0], why);
+        case ExprKind::Cast: {
+            // "(float3)v = ..." writes the leading components of a vector of the same type.
+            const Type& from = e->args[0]->type;
+            const Type& to = e->castType;
+            if ((to.isScalar() || to.isVector()) && (from.isScalar() || from.isVector()) &&
+                to.base == from.base && to.components() <= from.components())
+                return isLvalue(e->args[0], why);
+            *why = "a cast that changes the type of its value";
+            return false;
+        }
         case ExprKind::Construct: {
             // "float4(a, b) = v" assigns v's components to the parts in order.
             int parts = 0;
@@ -520,7 +530,14 @@ const FuncDecl* Checker::resolve(const Expr* at, std::string_view name, std::vec
             }
             const int c = ConversionCost(args[i]->type, f->params[i]->type, false);
             if (c == kImpossible) fits = false;
-            if ((f->params[i]->storage & kStorageOut) && c != kExact) fits = false;
+            // An out argument converts both ways (an int4 into an out float4 and back), so
+            // it must hold as many components as the parameter.
+            const Type& at = args[i]->type;
+            const Type& pt = f->params[i]->type;
+            if ((f->params[i]->storage & kStorageOut) && c != kExact &&
+                !(at.isNumericValue() && pt.isNumericValue() && at.components() == pt.components() &&
+                  ConversionCost(pt, at, false) != kImpossible))
+                fits = false;
             cost += c;
         }
         if (!fits) continue;

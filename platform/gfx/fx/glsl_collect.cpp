@@ -73,6 +73,17 @@ bool Emitter::writesArgument(const Expr* e, std::size_t i) {
     return (IntrinsicRowOf(e->intrinsic).outArgs >> i) & 1u;
 }
 
+// The static locals of the reachable functions ("static float n = 0;" inside a body).
+void Emitter::collectStaticLocals(const Stmt* s) {
+    if (!s) return;
+    for (const VarDecl* v : s->decls)
+        if (v->storage & kStorageStatic) staticLocals_.push_back(v);
+    collectStaticLocals(s->init);
+    collectStaticLocals(s->then);
+    collectStaticLocals(s->otherwise);
+    for (const Stmt* b : s->body) collectStaticLocals(b);
+}
+
 // Static globals' initialisers may name further globals.
 void Emitter::closeGlobals() {
     for (std::size_t i = 0; i < globals_.size(); ++i)

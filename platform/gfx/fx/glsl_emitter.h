@@ -80,12 +80,14 @@ private:
     void collectWrites(const Stmt* s);
     static bool writesArgument(const Expr* e, std::size_t i);
     void closeGlobals();
+    void collectStaticLocals(const Stmt* s);
 
     // glsl_expr.cpp: expressions and conversions
     std::string args(const Expr* e, std::size_t from = 0);
     static const char* compareFunction(Tok op);
     std::string expr(const Expr* e);
     std::string binary(const Expr* e);
+    std::string userCall(const Expr* e);
     std::string member(const Expr* e);
     std::string select(const Expr* e);
     std::string assignMatrixElements(const Expr* e);
@@ -117,6 +119,7 @@ private:
     std::string globalsText(bool vertex);
     std::string staticInits();
     std::string function(const FuncDecl* f);
+    std::string signature(const FuncDecl* f);
     std::string ioPath(const FuncDecl& f, const IoVar& io);
     static std::string Pad4(const std::string& value, const Type& t);
     std::string fromVec4(const std::string& source, const Type& t);
@@ -136,6 +139,7 @@ private:
     std::unordered_set<const VarDecl*> globalSet_;
     std::unordered_set<const VarDecl*> written_;  // uniform parameters the stage writes
     std::vector<std::string> writtenVaryings_;
+    std::vector<const VarDecl*> staticLocals_;  // of the reachable functions, in order
     int indent_ = 0;
 };
 

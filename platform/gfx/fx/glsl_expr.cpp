@@ -48,6 +48,13 @@ std::string Emitter::expr(const Expr* e) {
             if (e->args[0]->kind == ExprKind::Construct) return assignParts(e);
             if (e->args[0]->matrixSwizzle && e->args[0]->swizzleCount > 1)
                 return assignMatrixElements(e);
+            if (e->args[0]->kind == ExprKind::Cast) {  // the leading components of a vector
+                const Expr* v = e->args[0]->args[0];
+                std::string target = expr(v);
+                if (v->type.isVector())
+                    target += "." + std::string(kComponents, static_cast<std::size_t>(e->args[0]->type.components()));
+                return "(" + target + " = " + expr(e->args[1]) + ")";
+            }
             return "(" + expr(e->args[0]) + " = " + expr(e->args[1]) + ")";
         case ExprKind::Ternary:
             if (e->args[0]->type.isVector()) {
@@ -73,7 +80,7 @@ std::string Emitter::expr(const Expr* e) {
             return "(" + expr(e->args[0]) + " ? " + expr(e->args[1]) + " : " +
                    expr(e->args[2]) + ")";
         case ExprKind::Call:
-            if (e->ref == Ref::Function) return FunctionName(e->func) + "(" + args(e) + ")";
+            if (e->ref == Ref::Function) return userCall(e);
             return intrinsic(e);
         case ExprKind::Construct: return construct(e);
         case ExprKind::Cast:
@@ -83,6 +90,41 @@ std::string Emitter::expr(const Expr* e) {
         case ExprKind::Comma: return "(" + expr(e->args[0]) + ", " + expr(e->args[1]) + ")";
         default: return "0";
     }
+}
+
+// A call of one of the effect's functions. GLSL wants an out argument of exactly the
+// parameter's type; where HLSL converts (an int4 passed to an out float4), a helper passes a
+// temporary of the parameter's type and converts it back into the argument afterwards.
+std::string Emitter::userCall(const Expr* e) {
+    const FuncDecl* f = e->func;
+    bool converts = false;
+    for (std::size_t i = 0; i < f->params.size() && i < e->args.size(); ++i)
+        if ((f->params[i]->storage & kStorageOut) && e->args[i]->type != f->params[i]->type) converts = true;
+    if (!converts) return FunctionName(f) + "(" + args(e) + ")";
+    std::string name = "fx_conv_" + FunctionName(f), params, before, call, after;
+    for (std::size_t i = 0; i < f->params.size() && i < e->args.size(); ++i) {
+        const Type& at = e->args[i]->type;
+        const Type& pt = f->params[i]->type;
+        const std::string a = "a" + std::to_string(i), t = "t" + std::to_string(i);
+        const bool out = (f->params[i]->storage & kStorageOut) != 0;
+        for (char ch : GlslType(at)) name += ch;
+        params += std::string(i ? ", " : "") + (out ? "inout " : "") + GlslType(at.element()) + " " + a +
+                  ArraySuffix(at);
+        if (out && at != pt) {
+            before += " " + GlslType(pt) + " " + t + " = " + convertText(a, at, pt) + ";";
+            after += " " + a + " = " + convertText(t, pt, at) + ";";
+            call += std::string(i ? ", " : "") + t;
+        } else {
+            call += std::string(i ? ", " : "") + a;
+        }
+    }
+    const bool returns = f->ret.base != Base::Void;
+    const std::string r = GlslType(f->ret);
+    // The helpers precede the functions: the wrapper declares the one it calls.
+    dynamicHelpers_.insert(signature(f) + ";\n" + r + " " + name + "(" + params + ") {" + before + " " +
+                           (returns ? r + " r = " : "") + FunctionName(f) + "(" + call + ");" + after +
+                           (returns ? " return r;" : "") + " }\n");
+    return name + "(" + args(e) + ")";
 }
 
 std::string Emitter::binary(const Expr* e) {

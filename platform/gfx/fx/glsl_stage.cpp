@@ -22,6 +22,8 @@ std::string Emitter::stage(const EntryPoint& entry, bool vertex, const EntryPoin
                 if (p->init) collectGlobals(p->init);
     }
     closeGlobals();
+    staticLocals_.clear();
+    for (const FuncDecl* f : funcs_) collectStaticLocals(f->body);
     written_.clear();
     for (const FuncDecl* f : funcs_) collectWrites(f->body);
     // Function bodies first, so that helper and global use is known for the header.
@@ -39,6 +41,9 @@ std::string Emitter::stage(const EntryPoint& entry, bool vertex, const EntryPoin
 // The GLSL name of variable "v" in this stage.
 std::string Emitter::variableName(const VarDecl* v) const {
     if (written_.count(v)) return "fx_w_" + std::string(v->name);
+    const auto local = std::find(staticLocals_.begin(), staticLocals_.end(), v);
+    if (local != staticLocals_.end())
+        return "fx_s" + std::to_string(local - staticLocals_.begin()) + "_" + std::string(v->name);
     if (v->rename > 0) return UserName(v->name) + "_r" + std::to_string(v->rename);
     return UserName(v->name);
 }
@@ -99,6 +104,9 @@ std::string Emitter::globalsText(bool vertex) {
                 if (effect_.parameters[i].parent == g->reflectIndex) use(static_cast<int>(i));
         }
     }
+    // A static local keeps its value from one call to the next: it lives outside the function.
+    for (const VarDecl* v : staticLocals_)
+        s += GlslType(v->type.element()) + " " + variableName(v) + ArraySuffix(v->type) + ";\n";
     return s;
 }
 
@@ -111,10 +119,19 @@ std::string Emitter::staticInits() {
         s += "    " + UserName(g->name) + " = " +
              (g->init ? expr(g->init) : zero(g->type)) + ";\n";
     }
+    for (const VarDecl* v : staticLocals_)  // set once, before the entry point runs
+        s += "    " + variableName(v) + " = " + (v->init ? expr(v->init) : zero(v->type)) + ";\n";
     return s;
 }
 
 std::string Emitter::function(const FuncDecl* f) {
+    std::string s = signature(f) + "\n";
+    indent_ = 0;
+    s += stmt(f->body);
+    return s;
+}
+
+std::string Emitter::signature(const FuncDecl* f) {
     std::string s = GlslType(f->ret) + " " + FunctionName(f) + "(";
     for (std::size_t i = 0; i < f->params.size(); ++i) {
         const VarDecl* p = f->params[i];
@@ -124,10 +141,7 @@ std::string Emitter::function(const FuncDecl* f) {
         else if (io == kStorageOut) s += "out ";
         s += GlslType(p->type.element()) + " " + UserName(p->name) + ArraySuffix(p->type);
     }
-    s += ")\n";
-    indent_ = 0;
-    s += stmt(f->body);
-    return s;
+    return s + ")";
 }
 
 // The GLSL path to an IoVar inside the wrapper's locals ("fx_p1.hmember").

@@ -39,7 +39,8 @@ std::string Emitter::stmt(const Stmt* s) {
         case StmtKind::Expr: return pad() + expr(s->expr) + ";\n";
         case StmtKind::Decl: {
             std::string out;
-            for (const VarDecl* v : s->decls) out += pad() + declaration(v) + ";\n";
+            for (const VarDecl* v : s->decls)
+                if (!(v->storage & kStorageStatic)) out += pad() + declaration(v) + ";\n";
             return out;
         }
         case StmtKind::If: {
