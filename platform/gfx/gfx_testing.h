@@ -44,4 +44,8 @@ struct PresentInfo {
 };
 PresentInfo GetPresentInfo();
 
+// Waits until the current device's GL driver has done all the work handed to it so far, so
+// that a measurement can charge that work to the code that issued it.
+void FinishGpuWork();
+
 }  // namespace platform::gfx

@@ -60,6 +60,10 @@ bool CreateDetachedThread(ThreadMain entry, void* argument, std::size_t stack_by
 
 // Suspends the calling thread for at least "ms" milliseconds; 0 yields the processor.
 void SleepMs(std::uint32_t ms);
+// Suspends the calling thread until InterruptTime() reaches "deadline" (100-ns units), waking
+// within about a millisecond of it; returns at once when the deadline has passed. An
+// installed time source (below) is waited on as SleepMs waits on it.
+void SleepUntil(std::int64_t deadline);
 
 // ---------------------------------------------------------------------------------------------
 // Clocks

@@ -111,6 +111,20 @@ TEST(SysClock, InterruptTimeFollowsSteadyClock) {
     EXPECT_NEAR(static_cast<double>(i1 - i0), static_cast<double>(elapsed100ns), 20000.0);
 }
 
+TEST(SysClock, SleepUntilWakesAfterItsDeadlineAndNotForAPastOne) {
+    for (int i = 0; i < 3; ++i) {
+        const std::int64_t deadline = sys::InterruptTime() + 30000;  // 3 ms, less than a tick
+        sys::SleepUntil(deadline);
+        const std::int64_t woke = sys::InterruptTime();
+        EXPECT_GE(woke, deadline);
+        EXPECT_LT(woke - deadline, 500000);  // a slow machine's wake-up, not a missed deadline
+    }
+    const std::int64_t before = sys::InterruptTime();
+    sys::SleepUntil(before - 10000000);
+    sys::SleepUntil(0);
+    EXPECT_LT(sys::InterruptTime() - before, 100000);
+}
+
 TEST(SysClock, TimerResolutionClampsAndReleases) {
     sys::TimerResolution r{};
     ASSERT_TRUE(sys::QueryTimerResolution(&r));

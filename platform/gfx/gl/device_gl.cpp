@@ -11,14 +11,13 @@
 
 #include <epoxy/gl.h>
 
-#include <time.h>
-
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
 #include "platform/gfx/gl/gl_internal.h"
 #include "platform/gfx/present_hook.h"
+#include "platform/sys/sys.h"
 #include "platform/window/gl_surface.h"
 
 namespace platform::gfx {
@@ -39,19 +38,11 @@ PresentHook g_presentHook = nullptr;
 void* g_presentHookUser = nullptr;
 std::vector<std::uint8_t> g_presentedPixels;  // the last picture handed to the hook
 
-std::int64_t NowNs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<std::int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
+// The system layer's clock and sleep: the C library's clock_nanosleep is not one on every
+// platform (the Windows build's refuses the monotonic clock).
+std::int64_t NowNs() { return platform::sys::InterruptTime() * 100; }
 
-void SleepUntilNs(std::int64_t deadline) {
-    timespec ts{};
-    ts.tv_sec = static_cast<time_t>(deadline / 1000000000);
-    ts.tv_nsec = static_cast<long>(deadline % 1000000000);
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) != 0) {
-    }
-}
+void SleepUntilNs(std::int64_t deadline) { platform::sys::SleepUntil(deadline / 100); }
 
 }  // namespace
 
@@ -70,6 +61,10 @@ void SetPresentHook(PresentHook hook, void* user) {
 }
 
 PresentInfo GetPresentInfo() { return g_info; }
+
+void FinishGpuWork() {
+    if (g_current) glFinish();
+}
 
 namespace gl {
 
@@ -227,6 +222,8 @@ DeviceGL* DeviceGL::Create(HWND window, const D3DPRESENT_PARAMETERS& params, HRE
     device->paced_ = !device->swapHonoured_;
     device->refreshHz_ = platform::window::DisplayRefreshRate(window);
     if (device->refreshHz_ <= 0) device->refreshHz_ = 60;
+    device->schedule_ = PresentSchedule(device->PeriodNs());
+    device->swapWatch_ = SwapWatch(device->PeriodNs());
     g_info.swapIntervalHonoured = device->swapHonoured_;
     g_info.paced = device->paced_;
     g_info.refreshRateHz = device->refreshHz_;
@@ -485,33 +482,21 @@ void DeviceGL::WarmUpColourFill() {
 // reaches the screen does not move with how long each frame took to render.
 void DeviceGL::WaitForPresentSlot() {
     if (!paced_ || !g_pacing) {
-        nextDeadlineNs_ = 0;
+        schedule_.Restart();
         return;
     }
     glFinish();
-    const std::int64_t period = PeriodNs();
-    const std::int64_t now = NowNs();
-    // A frame later than a whole period starts a new schedule instead of hurrying to catch up.
-    if (nextDeadlineNs_ == 0 || now - nextDeadlineNs_ > period) nextDeadlineNs_ = now;
-    SleepUntilNs(nextDeadlineNs_);
-    nextDeadlineNs_ += period;
+    SleepUntilNs(schedule_.SlotFor(NowNs()));
 }
 
-// A swap interval that was accepted but whose swaps return far faster than the refresh rate
-// for a run of frames is treated as refused: the device paces its presents itself from then on.
+// A swap interval that was accepted but whose swaps come faster than the refresh rate is
+// treated as refused: the device paces its presents itself from then on.
 void DeviceGL::NoteSwap() {
     if (!swapHonoured_ || paced_) return;
-    const std::int64_t now = NowNs();
-    const std::int64_t period = PeriodNs();
-    if (lastSwapNs_ != 0 && now - lastSwapNs_ < period / 2) {
-        if (++fastSwaps_ >= 30) {
-            paced_ = true;
-            g_info.paced = true;
-        }
-    } else {
-        fastSwaps_ = 0;
+    if (swapWatch_.NoteSwap(NowNs())) {
+        paced_ = true;
+        g_info.paced = true;
     }
-    lastSwapNs_ = now;
 }
 
 HRESULT DeviceGL::Reset(D3DPRESENT_PARAMETERS* params) {
@@ -559,7 +544,7 @@ HRESULT DeviceGL::Reset(D3DPRESENT_PARAMETERS* params) {
     params->BackBufferHeight = params_.BackBufferHeight;
     params->BackBufferFormat = params_.BackBufferFormat;
     lost_ = false;
-    nextDeadlineNs_ = 0;
+    schedule_.Restart();
     return D3D_OK;
 }
 

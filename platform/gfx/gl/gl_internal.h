@@ -25,6 +25,7 @@
 
 #include "platform/gfx/gfx.h"
 #include "platform/gfx/gfx_testing.h"
+#include "platform/gfx/gl/present_pacing.h"
 #include "platform/window/gl_surface.h"
 
 namespace platform::gfx::gl {
@@ -364,9 +365,8 @@ private:
     bool swapHonoured_ = false;
     bool paced_ = false;
     int refreshHz_ = 60;
-    std::int64_t nextDeadlineNs_ = 0;
-    std::int64_t lastSwapNs_ = 0;
-    int fastSwaps_ = 0;
+    PresentSchedule schedule_{1000000000LL / 60};
+    SwapWatch swapWatch_{1000000000LL / 60};
     std::uint64_t presents_ = 0;
     int warmUpsDone_ = 0;
     friend class SurfaceGL;

@@ -48,6 +48,21 @@ bool CreateDetachedThread(ThreadMain entry, void* argument, std::size_t stack_by
 
 void InjectThreadCreationFailure(bool fail) { internal::g_failThreads.store(fail); }
 
+// InterruptTime() counts CLOCK_BOOTTIME; a signal only interrupts the wait, it does not end it.
+// An installed time source is waited on in whole milliseconds, rounded up.
+void SleepUntil(std::int64_t deadline) {
+    if (TimeSource* source = internal::ActiveTimeSource()) {
+        const std::int64_t left = deadline - source->Now();
+        if (left > 0) source->Sleep(static_cast<std::uint32_t>((left + 9999) / 10000));
+        return;
+    }
+    if (deadline <= 0) return;
+    const timespec at{static_cast<time_t>(deadline / 10000000),
+                      static_cast<long>(deadline % 10000000) * 100L};
+    while (clock_nanosleep(CLOCK_BOOTTIME, TIMER_ABSTIME, &at, nullptr) == EINTR) {
+    }
+}
+
 void SleepMs(std::uint32_t ms) {
     if (TimeSource* source = internal::ActiveTimeSource()) {
         source->Sleep(ms);

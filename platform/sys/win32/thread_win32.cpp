@@ -36,6 +36,50 @@ bool CreateDetachedThread(ThreadMain entry, void* argument, std::size_t stack_by
 
 void InjectThreadCreationFailure(bool fail) { internal::g_failThreads.store(fail); }
 
+namespace {
+
+#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
+#endif
+
+// One waitable timer per thread that sleeps to deadlines: a high-resolution one where the system
+// has them (Windows 10 1803 on), else one that fires on the system's timer period.
+struct DeadlineTimer {
+    HANDLE handle = nullptr;
+    DeadlineTimer() {
+        handle = ::CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
+                                          TIMER_ALL_ACCESS);
+        if (!handle) handle = ::CreateWaitableTimerW(nullptr, TRUE, nullptr);
+    }
+    ~DeadlineTimer() {
+        if (handle) ::CloseHandle(handle);
+    }
+};
+
+}  // namespace
+
+// A timer may fire a little before the performance counter shows the deadline (the two clocks
+// are read apart), so the wait is repeated until the deadline has passed. An installed time
+// source is waited on in whole milliseconds, rounded up.
+void SleepUntil(std::int64_t deadline) {
+    if (TimeSource* source = internal::ActiveTimeSource()) {
+        const std::int64_t left = deadline - source->Now();
+        if (left > 0) source->Sleep(static_cast<std::uint32_t>((left + 9999) / 10000));
+        return;
+    }
+    thread_local DeadlineTimer timer;
+    for (;;) {
+        const std::int64_t left = deadline - InterruptTime();
+        if (left <= 0) return;
+        LARGE_INTEGER due{};
+        due.QuadPart = -left;  // relative, in 100-ns units
+        if (!timer.handle || !::SetWaitableTimer(timer.handle, &due, 0, nullptr, nullptr, FALSE) ||
+            ::WaitForSingleObject(timer.handle, INFINITE) != WAIT_OBJECT_0) {
+            ::Sleep(static_cast<DWORD>(left / 10000) + 1);
+        }
+    }
+}
+
 void SleepMs(std::uint32_t ms) {
     if (TimeSource* source = internal::ActiveTimeSource()) {
         source->Sleep(ms);

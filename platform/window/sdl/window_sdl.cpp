@@ -1086,7 +1086,8 @@ int DisplayRefreshRate(WindowHandle window) {
     int display = 0;
     if (const WindowRecord* r = Find(window)) display = std::max(0, SDL_GetWindowDisplayIndex(r->sdl));
     SDL_DisplayMode mode;
-    if (SDL_GetCurrentDisplayMode(display, &mode) != 0 || mode.refresh_rate <= 0)
+    // Windows reports 0 or 1 for "the hardware's default rate", and SDL passes either on.
+    if (SDL_GetCurrentDisplayMode(display, &mode) != 0 || mode.refresh_rate <= 1)
         return kUnknownRate;
     return mode.refresh_rate;
 }
