@@ -81,6 +81,15 @@ def summary(times, seconds):
     return len(times), len(times) / seconds, p99 * 1000.0
 
 
+def intervals(times):
+    """(median, 99th-percentile, longest) interval between the frames at `times`, in ms."""
+    gaps = sorted(b - a for a, b in zip(times, times[1:]))
+    if not gaps:
+        return 0.0, 0.0, 0.0
+    at = lambda q: gaps[min(len(gaps) - 1, int(len(gaps) * q))] * 1000.0  # noqa: E731
+    return at(0.5), at(0.99), gaps[-1] * 1000.0
+
+
 def measure(display, window, seconds):
     """Counts the window's frames for `seconds`; returns summary() of them."""
     meter = FrameMeter(display, window)
