@@ -38,8 +38,8 @@ PresentHook g_presentHook = nullptr;
 void* g_presentHookUser = nullptr;
 std::vector<std::uint8_t> g_presentedPixels;  // the last picture handed to the hook
 
-// The system layer's clock and sleep: the C library's clock_nanosleep is not one on every
-// platform (the Windows build's refuses the monotonic clock).
+// The system layer's clock and sleep. (The Windows build's C library refuses clock_nanosleep
+// on the monotonic clock with an error, so a sleep retried until it succeeds never ends there.)
 std::int64_t NowNs() { return platform::sys::InterruptTime() * 100; }
 
 void SleepUntilNs(std::int64_t deadline) { platform::sys::SleepUntil(deadline / 100); }
@@ -443,12 +443,16 @@ bool DeviceGL::BlitBackBufferToWindow() {
 // uses them, which takes a software rasteriser tens of milliseconds each: the first frame
 // would wait for the present's copy, the colour fill and the sprite program in turn. While
 // the window fades in, the window layer hands its wait to these steps, one piece each; none
-// changes a pixel the program can see. The textures whose upload waits follow, one per step.
+// changes a pixel the program can see. The textures whose upload waits go first, one per
+// step: each is a copy of a few milliseconds, while one code build on a busy machine can
+// outlast a short fade (whatever a fade leaves undone happens at first use).
 bool DeviceGL::WarmUpStep(void* user) {
     auto* device = static_cast<DeviceGL*>(user);
     if (device->lost_ || !device->backFramebuffer_) return false;
     constexpr int kSteps = 4;
-    if (device->warmUpsDone_ < kSteps) {
+    if (!device->uploads_.empty()) {
+        device->uploads_.front()->Upload();
+    } else if (device->warmUpsDone_ < kSteps) {
         switch (device->warmUpsDone_++) {
             case 0: device->BlitBackBufferToWindow(); break;  // the first Present overwrites it
             case 1: device->WarmUpColourFill(); break;
@@ -457,8 +461,6 @@ bool DeviceGL::WarmUpStep(void* user) {
         }
         glFinish();
         device->stateDirty_ = true;  // each step sets GL state behind the device's back
-    } else if (!device->uploads_.empty()) {
-        device->uploads_.front()->Upload();
     }
     return device->warmUpsDone_ < kSteps || !device->uploads_.empty();
 }
