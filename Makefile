@@ -7,6 +7,8 @@
 #   make test-web        build the web page, run its tests in headless Chromium
 #   make test-all        all of the above, plus make test SANITIZE=1
 #   make windows         cross-build the 32-bit Windows program: build-win/intro.exe
+#   make web             build the web page into build-web/ (WebAssembly, WebGL 2)
+#   make run-web         serve the web page on 127.0.0.1 (in headless Chromium without a display)
 #   make run             build, then run the intro
 #   make capture         build, then capture the intro frame by frame: out/capture/ (frames,
 #                        audio.wav, intro.mp4); CAPTURE_ARGS adds options (--seconds N, ...)
@@ -29,6 +31,7 @@ else
   BUILD ?= build
 endif
 WIN_BUILD ?= build-win
+WEB_BUILD ?= build-web
 
 # Tests that need a display get a virtual one: 1280 x 1024, 24-bit, with GLX (Mesa llvmpipe).
 XVFB = xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp"
@@ -38,7 +41,8 @@ else
   WITH_DISPLAY =
 endif
 
-.PHONY: all deps configure build test test-windows test-all run capture bench soak clean windows
+.PHONY: all deps configure build test test-windows test-all run capture bench soak clean windows \
+        web run-web test-web
 
 all: build
 
@@ -75,6 +79,18 @@ windows:
 	    -DCMAKE_BUILD_TYPE=Release -DINTRO_WINDOWS_DEPS=$$prefix >/dev/null
 	cmake --build $(WIN_BUILD) -j $(JOBS)
 
+# The libraries are built once with emscripten into a cache outside the clone
+# (scripts/build-web-deps); the browser and the test driver come with install-deps web.
+web:
+	@scripts/install-deps web
+	@JOBS=$(JOBS) scripts/build-web $(WEB_BUILD)
+
+run-web: web
+	@scripts/run-web $(WEB_BUILD)
+
+test-web: web
+	@scripts/test-web $(WEB_BUILD)
+
 run: build
 	@scripts/run-intro $(BUILD)
 
@@ -88,4 +104,4 @@ soak: build
 	@scripts/soak --build $(BUILD)
 
 clean:
-	rm -rf build build-asan build-tsan build-win out
+	rm -rf build build-asan build-tsan build-win build-web out

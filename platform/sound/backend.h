@@ -38,5 +38,7 @@ struct Backend {
 // The backends, in the order the default choice tries them; "null" runs only when named.
 std::unique_ptr<Backend> MakeSdlBackend();
 std::unique_ptr<Backend> MakeNullBackend();
+// In a browser page only (web/backend_web.cpp): an AudioWorklet on the page's AudioContext.
+std::unique_ptr<Backend> MakeWebBackend();
 
 }  // namespace platform::sound

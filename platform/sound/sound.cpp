@@ -472,6 +472,9 @@ struct BackendEntry {
     bool demandOnly;
 };
 constexpr BackendEntry kBackends[] = {
+#if defined(__EMSCRIPTEN__)
+    {"web", &MakeWebBackend, false},
+#endif
     {"sdl", &MakeSdlBackend, false},
     {"null", &MakeNullBackend, true},
 };

@@ -1,7 +1,7 @@
 // platform/gfx/gl/d3dx_gl.cpp: the device factory with its adapter checks, and the texture,
 // surface and buffer functions of the D3DX part of the interface.
 
-#include <epoxy/gl.h>
+#include "platform/gfx/gl/gl_api.h"
 
 #include <cstring>
 
@@ -154,9 +154,8 @@ bool ReadArgb(gl::SurfaceGL* s, const RECT& r, std::vector<std::uint32_t>* out) 
         out->assign(w * h, 0);
         s->device()->MakeCurrent();
         glBindFramebuffer(GL_READ_FRAMEBUFFER, s->Framebuffer());
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(r.left, r.top, static_cast<GLsizei>(w), static_cast<GLsizei>(h), GL_BGRA,
-                     GL_UNSIGNED_INT_8_8_8_8_REV, out->data());
+        gl::ReadPixels(D3DFMT_A8R8G8B8, r.left, r.top, static_cast<GLsizei>(w),
+                       static_cast<GLsizei>(h), out->data());
         s->device()->InvalidateState();
         gl::CountReadBack();
     }
@@ -247,8 +246,8 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* device, const void
         glActiveTexture(GL_TEXTURE15);
         glBindTexture(GL_TEXTURE_2D, gl::ToGL(staging)->name());
         glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, static_cast<GLsizei>(ii.width),
-                        static_cast<GLsizei>(ii.height), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels.data());
+        gl::TexSubImage(D3DFMT_A8R8G8B8, 0, 0, 0, static_cast<GLsizei>(ii.width),
+                        static_cast<GLsizei>(ii.height), pixels.data());
         IDirect3DSurface9 *src = nullptr, *dst = nullptr;
         staging->GetSurfaceLevel(0, &src);
         created->GetSurfaceLevel(0, &dst);

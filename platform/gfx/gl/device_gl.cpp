@@ -9,7 +9,7 @@
 // The back buffer is a framebuffer object (colour texture + 16-bit depth renderbuffer) whose
 // row 0 is the top row; Present copies it upside down into the window's framebuffer.
 
-#include <epoxy/gl.h>
+#include "platform/gfx/gl/gl_api.h"
 
 #include <cmath>
 #include <cstdio>
@@ -86,7 +86,7 @@ void CheckGlError(const char* what, const char* file, int line) {
 
 namespace {
 
-const char* const kFixedVertex = R"(#version 330 core
+const char* const kFixedVertex = GFX_GL_SHADER_HEADER R"(
 layout(location = 0) in vec3 position;
 layout(location = 2) in vec4 colour;
 layout(location = 3) in vec2 texCoord;
@@ -95,11 +95,11 @@ out vec4 vColour;
 out vec2 vTexCoord;
 void main() {
     gl_Position = wvp * vec4(position, 1.0);
-    vColour = colour;
+    vColour = colour)" GFX_GL_COLOUR_SWIZZLE R"(;
     vTexCoord = texCoord;
 )";
 
-const char* const kFixedFragment = R"(#version 330 core
+const char* const kFixedFragment = GFX_GL_SHADER_HEADER R"(
 in vec4 vColour;
 in vec2 vTexCoord;
 uniform sampler2D stage0;
@@ -192,7 +192,7 @@ DeviceGL* DeviceGL::Create(HWND window, const D3DPRESENT_PARAMETERS& params, HRE
         *result = D3DERR_NOTAVAILABLE;
         return nullptr;
     }
-    if (!win::MakeGlSurfaceCurrent(surface) || epoxy_gl_version() < 33) {
+    if (!win::MakeGlSurfaceCurrent(surface) || CurrentGlVersion() < kRequiredGlVersion) {
         win::DestroyGlSurface(surface);
         g_current = nullptr;
         *result = D3DERR_NOTAVAILABLE;
@@ -288,7 +288,7 @@ bool DeviceGL::CreateBackBuffer() {
                  fi.format, fi.type, nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    if (fi.opaque) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
+    if (fi.opaque && !kGlEs) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
     glGenFramebuffers(1, &backFramebuffer_);
     glBindFramebuffer(GL_FRAMEBUFFER, backFramebuffer_);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, backColour_, 0);
@@ -313,7 +313,7 @@ bool DeviceGL::CreateBackBuffer() {
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glDepthMask(GL_TRUE);
     glClearColor(0, 0, 0, 0);
-    glClearDepth(1.0);
+    ClearDepth(1.0f);
     glStencilMask(0xFF);
     glClearStencil(0);
     glClear(GL_COLOR_BUFFER_BIT | (depth ? GL_DEPTH_BUFFER_BIT : 0) |
@@ -469,12 +469,12 @@ bool DeviceGL::WarmUpStep(void* user) {
 void DeviceGL::WarmUpColourFill() {
     MakeCurrent();
     glBindFramebuffer(GL_FRAMEBUFFER, backBuffer_->Framebuffer());
-    float texel[4] = {};
-    glReadPixels(0, 0, 1, 1, GL_RGBA, GL_FLOAT, texel);
+    std::uint8_t texel[4] = {};  // RGBA bytes: a read every GL flavour takes
+    glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, texel);
     glEnable(GL_SCISSOR_TEST);
     glScissor(0, 0, 1, 1);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glClearColor(texel[0], texel[1], texel[2], texel[3]);
+    glClearColor(texel[0] / 255.0f, texel[1] / 255.0f, texel[2] / 255.0f, texel[3] / 255.0f);
     glClear(GL_COLOR_BUFFER_BIT);
 }
 
@@ -642,7 +642,7 @@ GLenum AddressMode(DWORD mode) {
     switch (mode) {
         case D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
         case D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
-        case D3DTADDRESS_BORDER: return GL_CLAMP_TO_BORDER;
+        case D3DTADDRESS_BORDER: return static_cast<GLenum>(BorderAddressMode());
         case D3DTADDRESS_MIRRORONCE: return GL_MIRRORED_REPEAT;
         default: return GL_REPEAT;
     }
@@ -736,7 +736,7 @@ void DeviceGL::ApplySamplerObject(DWORD sampler) {
     const D3DCOLOR c = s[D3DSAMP_BORDERCOLOR];
     const float border[4] = {((c >> 16) & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f,
                              (c & 0xFF) / 255.0f, ((c >> 24) & 0xFF) / 255.0f};
-    glSamplerParameterfv(object, GL_TEXTURE_BORDER_COLOR, border);
+    SetSamplerBorderColour(object, border);
 }
 
 // MAXMIPLEVEL names the most detailed level sampled: GL's lowest level of detail.
@@ -756,7 +756,7 @@ void DeviceGL::ApplyRenderStates() {
     glBindFramebuffer(GL_FRAMEBUFFER, target_.framebuffer);
     glViewport(static_cast<GLint>(viewport_.X), static_cast<GLint>(viewport_.Y),
                static_cast<GLsizei>(viewport_.Width), static_cast<GLsizei>(viewport_.Height));
-    glDepthRange(viewport_.MinZ, viewport_.MaxZ);
+    DepthRange(viewport_.MinZ, viewport_.MaxZ);
     // Render targets keep Direct3D's rows in GL's order (top row first), so a Direct3D rectangle
     // is a GL scissor box as it stands; it is clipped to the target it is drawn into.
     if (rs[D3DRS_SCISSORTESTENABLE]) {
@@ -822,7 +822,7 @@ void DeviceGL::ApplyRenderStates() {
     const DWORD mask = rs[D3DRS_COLORWRITEENABLE];
     glColorMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0);
     const DWORD fill = rs[D3DRS_FILLMODE];
-    glPolygonMode(GL_FRONT_AND_BACK, fill == D3DFILL_POINT ? GL_POINT : fill == D3DFILL_WIREFRAME ? GL_LINE : GL_FILL);
+    SetFillMode(fill);  // solid where the context has no other fill (OpenGL ES)
     for (GLuint unit = 0; unit < samplerObjects_.size(); ++unit) glBindSampler(unit, samplerObjects_[unit]);
     GFX_GL_CHECK("render states");
 }
@@ -967,7 +967,7 @@ HRESULT DeviceGL::Clear(DWORD count, const RECT* rects, DWORD flags, D3DCOLOR co
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glDepthMask(GL_TRUE);
     ClearColourOf(colour);
-    glClearDepth(std::clamp(z, 0.0f, 1.0f));
+    ClearDepth(std::clamp(z, 0.0f, 1.0f));
     glStencilMask(0xFF);
     glClearStencil(static_cast<GLint>(stencil & 0xFF));
     const GLbitfield bits = ((flags & D3DCLEAR_TARGET) ? GL_COLOR_BUFFER_BIT : 0) |
@@ -1259,7 +1259,9 @@ HRESULT DeviceGL::DrawPrimitive(D3DPRIMITIVETYPE type, UINT start_vertex, UINT p
     }
     if (layout.diffuse >= 0) {
         glEnableVertexAttribArray(kAttribColour);
-        glVertexAttribPointer(kAttribColour, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, s, at(layout.diffuse));
+        // The D3DCOLOR's bytes; ES takes them in memory order (b, g, r, a): see GFX_GL_COLOUR_SWIZZLE.
+        glVertexAttribPointer(kAttribColour, kGlEs ? 4 : GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, s,
+                              at(layout.diffuse));
     } else {
         glDisableVertexAttribArray(kAttribColour);
         glVertexAttrib4f(kAttribColour, 1.0f, 1.0f, 1.0f, 1.0f);

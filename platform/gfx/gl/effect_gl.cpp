@@ -40,9 +40,9 @@ bool IsNumeric(const ParameterInfo& p) {
 
 // A program that draws nothing: every vertex lands outside the clip volume.
 const char* const kNothingVertex =
-    "#version 330 core\nvoid main() { gl_Position = vec4(2.0, 2.0, 2.0, 1.0); }\n";
+    GFX_GL_SHADER_HEADER "void main() { gl_Position = vec4(2.0, 2.0, 2.0, 1.0); }\n";
 const char* const kNothingFragment =
-    "#version 330 core\nout vec4 colour;\nvoid main() { discard; }\n";
+    GFX_GL_SHADER_HEADER "out vec4 colour;\nvoid main() { discard; }\n";
 
 bool IsTexture(const ParameterInfo& p) {
     return p.type >= ParamType::Texture && p.type <= ParamType::TextureCube;
@@ -146,7 +146,7 @@ void ConfigureSampler(GLuint object, const std::vector<fx::StateValue>& states) 
         switch (mode) {
             case D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
             case D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
-            case D3DTADDRESS_BORDER: return GL_CLAMP_TO_BORDER;
+            case D3DTADDRESS_BORDER: return gl::BorderAddressMode();
             default: return GL_REPEAT;
         }
     };
@@ -165,7 +165,7 @@ void ConfigureSampler(GLuint object, const std::vector<fx::StateValue>& states) 
     const D3DCOLOR c = s[D3DSAMP_BORDERCOLOR];
     const float border[4] = {((c >> 16) & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f,
                              (c & 0xFF) / 255.0f, ((c >> 24) & 0xFF) / 255.0f};
-    glSamplerParameterfv(object, GL_TEXTURE_BORDER_COLOR, border);
+    gl::SetSamplerBorderColour(object, border);
     gl::ApplyLodStates(object, s[D3DSAMP_MIPMAPLODBIAS], s[D3DSAMP_MAXMIPLEVEL]);
 }
 

@@ -15,7 +15,7 @@
 //     use that program instead of the device's fixed program; 0 gives it back.
 #pragma once
 
-#include <epoxy/gl.h>
+#include "platform/gfx/gl/gl_api.h"
 
 #include <algorithm>
 #include <array>
@@ -59,6 +59,14 @@ struct FormatInfo {
     bool opaque = false;  // alpha reads as 1 (X8R8G8B8, X1R5G5B5, R5G6B5)
 };
 bool LookUpFormat(D3DFORMAT format, FormatInfo* out);
+
+// Pixel transfers of tightly packed rows in the Direct3D layout of "format" (pixels_gl.cpp):
+// storage of a level of the bound GL_TEXTURE_2D ("pixels" may be null for TexImage), a
+// rectangle of it, and a rectangle of the bound read framebuffer.
+void TexImage(D3DFORMAT format, GLint level, GLsizei width, GLsizei height, const void* pixels);
+void TexSubImage(D3DFORMAT format, GLint level, GLint x, GLint y, GLsizei width, GLsizei height,
+                 const void* pixels);
+void ReadPixels(D3DFORMAT format, GLint x, GLint y, GLsizei width, GLsizei height, void* out);
 
 class DeviceGL;
 

@@ -5,7 +5,7 @@
 // at integer (x, y) samples every texel at its centre and reproduces it exactly, even with
 // linear filtering.
 
-#include <epoxy/gl.h>
+#include "platform/gfx/gl/gl_api.h"
 
 #include <cstdio>
 #include <cstring>
@@ -17,7 +17,7 @@ namespace gl {
 
 namespace {
 
-const char* const kSpriteVertex = R"(#version 330 core
+const char* const kSpriteVertex = GFX_GL_SHADER_HEADER R"(
 layout(location = 0) in vec3 position;
 layout(location = 2) in vec4 colour;
 layout(location = 3) in vec2 texCoord;
@@ -31,7 +31,7 @@ void main() {
     vTexCoord = texCoord;
 )";
 
-const char* const kSpriteFragment = R"(#version 330 core
+const char* const kSpriteFragment = GFX_GL_SHADER_HEADER R"(
 in vec4 vColour;
 in vec2 vTexCoord;
 uniform sampler2D image;

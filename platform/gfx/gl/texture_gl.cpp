@@ -5,7 +5,7 @@
 // Locked bits are fetched from GL only when asked for (LockedBits::Bits) and stored back at
 // UnlockRect only then.
 
-#include <epoxy/gl.h>
+#include "platform/gfx/gl/gl_api.h"
 
 #include <algorithm>
 #include <cstring>
@@ -42,6 +42,24 @@ bool ValidRect(const RECT& r, UINT width, UINT height) {
 }  // namespace
 
 bool LookUpFormat(D3DFORMAT format, FormatInfo* out) {
+#if defined(__EMSCRIPTEN__)
+    // OpenGL ES: RGBA-ordered client formats; pixels_gl.cpp rearranges the rows.
+    switch (format) {
+        case D3DFMT_A8R8G8B8: *out = {GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, 4, false}; return true;
+        case D3DFMT_X8R8G8B8: *out = {GL_RGB8, GL_RGB, GL_UNSIGNED_BYTE, 4, true}; return true;
+        case D3DFMT_R5G6B5: *out = {GL_RGB565, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, 2, true}; return true;
+        case D3DFMT_A1R5G5B5:
+            *out = {GL_RGB5_A1, GL_RGBA, GL_UNSIGNED_SHORT_5_5_5_1, 2, false};
+            return true;
+        case D3DFMT_X1R5G5B5:
+            *out = {GL_RGB5_A1, GL_RGBA, GL_UNSIGNED_SHORT_5_5_5_1, 2, true};
+            return true;
+        case D3DFMT_A2R10G10B10:
+            *out = {GL_RGB10_A2, GL_RGBA, GL_UNSIGNED_INT_2_10_10_10_REV, 4, false};
+            return true;
+        default: return false;
+    }
+#else
     switch (format) {
         case D3DFMT_A8R8G8B8:
             *out = {GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, 4, false};
@@ -64,6 +82,7 @@ bool LookUpFormat(D3DFORMAT format, FormatInfo* out) {
         default:
             return false;
     }
+#endif
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -185,9 +204,7 @@ void SurfaceGL::ReadPixels(const RECT& rect, void* out) {
     LookUpFormat(format_, &fi);
     const GLuint fb = Framebuffer();
     glBindFramebuffer(GL_READ_FRAMEBUFFER, fb);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, fi.format,
-                 fi.type, out);
+    gl::ReadPixels(format_, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, out);
     device_->InvalidateState();
     GFX_GL_CHECK("ReadPixels");
 }
@@ -201,8 +218,8 @@ void SurfaceGL::WritePixels(const RECT& rect, const void* pixels) {
     glBindTexture(GL_TEXTURE_2D, name);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-    glTexSubImage2D(GL_TEXTURE_2D, static_cast<GLint>(level_), rect.left, rect.top,
-                    rect.right - rect.left, rect.bottom - rect.top, fi.format, fi.type, pixels);
+    gl::TexSubImage(format_, static_cast<GLint>(level_), rect.left, rect.top, rect.right - rect.left,
+                rect.bottom - rect.top, pixels);
     GFX_GL_CHECK("WritePixels");
 }
 
@@ -281,7 +298,8 @@ TextureGL::TextureGL(DeviceGL* device, UINT width, UINT height, UINT levels, DWO
     }
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(levels_ - 1));
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, fi.opaque ? GL_ONE : GL_ALPHA);
+    if constexpr (!kGlEs)  // ES stores opaque formats without alpha instead
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, fi.opaque ? GL_ONE : GL_ALPHA);
     if (glGetError() != GL_NO_ERROR) {
         glDeleteTextures(1, &texture_);
         texture_ = 0;
@@ -298,9 +316,8 @@ TextureGL::TextureGL(DeviceGL* device, UINT width, UINT height, UINT levels, DWO
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     if (!level0.empty()) {
-        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, static_cast<GLsizei>(width),
-                        static_cast<GLsizei>(height), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
-                        level0.data());
+        TexSubImage(format, 0, 0, 0, static_cast<GLsizei>(width), static_cast<GLsizei>(height),
+                    level0.data());
     } else if (usage & D3DUSAGE_RENDERTARGET) {
         GLuint fb = 0;
         glGenFramebuffers(1, &fb);
@@ -412,9 +429,7 @@ void TextureGL::Upload() {
     glBindTexture(GL_TEXTURE_2D, texture_);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-    glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(fi.internalFormat),
-                 static_cast<GLsizei>(width_), static_cast<GLsizei>(height_), 0, GL_BGRA,
-                 GL_UNSIGNED_INT_8_8_8_8_REV, words.data());
+    TexImage(format_, 0, static_cast<GLsizei>(width_), static_cast<GLsizei>(height_), words.data());
     glActiveTexture(static_cast<GLenum>(unit));
     GFX_GL_CHECK("texture upload");
 }

@@ -1,5 +1,9 @@
 // platform/sys/posix/thread_posix.cpp: detached threads, sleeping and unloading libraries on
 // POSIX.
+#if defined(__EMSCRIPTEN__)
+#include <emscripten.h>
+#include <emscripten/threading.h>
+#endif
 #include <dlfcn.h>
 #include <pthread.h>
 #include <sched.h>
@@ -68,6 +72,14 @@ void SleepMs(std::uint32_t ms) {
         source->Sleep(ms);
         return;
     }
+#if defined(__EMSCRIPTEN__)
+    // A browser page's main thread must not block: the wait goes back to the browser, which
+    // runs the page's events and frames meanwhile (the program is built with ASYNCIFY).
+    if (emscripten_is_main_browser_thread()) {
+        emscripten_sleep(ms);
+        return;
+    }
+#endif
     if (ms == 0) {
         sched_yield();
         return;

@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "platform/window/gl_surface.h"
+#include "platform/window/sdl/desktop.h"
 #include "platform/window/sdl/window_sdl.h"
 
 namespace platform::window {
@@ -47,11 +48,19 @@ GlSurface CreateGlSurface(WindowHandle window, const GlSurfaceDesc& desc) {
     SDL_Window* sdl = sdl::SdlWindowOf(window);
     if (sdl == nullptr || (SDL_GetWindowFlags(sdl) & SDL_WINDOW_OPENGL) == 0) return GlSurface{};
     const bool defaultVersion = desc.major_version <= 0;
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, defaultVersion ? 3 : desc.major_version);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, defaultVersion ? 3 : desc.minor_version);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, desc.core_profile
-                                                         ? SDL_GL_CONTEXT_PROFILE_CORE
-                                                         : SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    if (sdl::DesktopGlIsEs()) {
+        // OpenGL ES 3.0 offers what desktop 3.x does for this layer's users (gl_api.h).
+        if (!defaultVersion && desc.major_version != 3) return GlSurface{};
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
+    } else {
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, defaultVersion ? 3 : desc.major_version);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, defaultVersion ? 3 : desc.minor_version);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, desc.core_profile
+                                                             ? SDL_GL_CONTEXT_PROFILE_CORE
+                                                             : SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    }
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, desc.double_buffer ? 1 : 0);
     SDL_GLContext context = SDL_GL_CreateContext(sdl);  // current on success
     if (context == nullptr) return GlSurface{};
@@ -87,13 +96,18 @@ bool MakeGlSurfaceCurrent(GlSurface surface) {
 bool SwapGlSurface(GlSurface surface) {
     SurfaceRecord r;
     if (!Lookup(surface, &r) || !r.window) return false;
-    SDL_GL_SwapWindow(r.sdl);
+    if (!sdl::DesktopPresent(r.sdl)) SDL_GL_SwapWindow(r.sdl);
     return true;
 }
 
-bool SetGlSwapInterval(int interval) { return SDL_GL_SetSwapInterval(interval) == 0; }
+bool SetGlSwapInterval(int interval) {
+    return sdl::DesktopSetSwapInterval(interval) || SDL_GL_SetSwapInterval(interval) == 0;
+}
 
-int GetGlSwapInterval() { return SDL_GL_GetSwapInterval(); }
+int GetGlSwapInterval() {
+    int interval = 0;
+    return sdl::DesktopGetSwapInterval(&interval) ? interval : SDL_GL_GetSwapInterval();
+}
 
 bool GetGlDrawableSize(GlSurface surface, int* width, int* height) {
     SurfaceRecord r;

@@ -485,6 +485,7 @@ WindowHandle CreateWindow(const WindowDesc& desc) {
     r.style = desc.style;
     r.exStyle = desc.exStyle;
     r.lastMove = ClientOrigin(r);
+    sdl::DesktopPlaceWindow(sdlWindow, r.lastMove.x, r.lastMove.y);
     SDL_GetWindowSize(sdlWindow, &r.lastWidth, &r.lastHeight);
     const WindowHandle h = r.handle;
     ++cls->liveWindows;
@@ -663,6 +664,7 @@ bool SetWindowPos(WindowHandle window, WindowHandle /*insertAfter*/, int x, int 
     if ((flags & SWP_NOMOVE) == 0) {
         SDL_SetWindowPosition(r->sdl, x + b.left, y + b.top);
         const Point origin = ClientOrigin(*r);
+        sdl::DesktopPlaceWindow(r->sdl, origin.x, origin.y);
         if (origin.x != r->lastMove.x || origin.y != r->lastMove.y) {
             r->lastMove = origin;
             SendMessage(window, WM_MOVE, 0, MakeLParam(origin.x, origin.y));
@@ -971,6 +973,11 @@ bool FillRect(DeviceContext dc, const Rect* rect, BrushHandle brush) {
 
 namespace {
 
+// The desktop's own opacity where it has one (a page's canvas), else SDL's.
+bool SetOpacity(SDL_Window* window, float opacity) {
+    return sdl::DesktopSetOpacity(window, opacity) || SDL_SetWindowOpacity(window, opacity) == 0;
+}
+
 void RecordFadeStep(float opacity, std::uint32_t at_ms) {
     int i = lastFade.stepCount;
     if (i == FadeRecord::kMaxSteps) i = FadeRecord::kMaxSteps - 1;  // keep the final step
@@ -995,7 +1002,7 @@ bool AnimateWindow(WindowHandle window, std::uint32_t time_ms, std::uint32_t fla
     const auto elapsedMs = [&] {
         return static_cast<std::uint64_t>((sys::PerformanceCounter() - start) * 1000 / frequency);
     };
-    lastFade.opacitySupported = SDL_SetWindowOpacity(r->sdl, hide ? 1.0f : 0.0f) == 0;
+    lastFade.opacitySupported = SetOpacity(r->sdl, hide ? 1.0f : 0.0f);
     if (!hide) {
         // Show transparent and paint the background, so the fade reveals it, not garbage.
         ShowNow(*r);
@@ -1012,7 +1019,7 @@ bool AnimateWindow(WindowHandle window, std::uint32_t time_ms, std::uint32_t fla
         const float opacity = hide ? 1.0f - t : t;
         if (elapsed > 0 || time_ms == 0) {
             if (lastFade.opacitySupported) {
-                SDL_SetWindowOpacity(r->sdl, opacity);
+                SetOpacity(r->sdl, opacity);
                 sdl::DesktopFlush(r->sdl);  // each step reaches the compositor now, not later
             }
             RecordFadeStep(opacity, static_cast<std::uint32_t>(elapsed));
@@ -1031,7 +1038,7 @@ bool AnimateWindow(WindowHandle window, std::uint32_t time_ms, std::uint32_t fla
     if (hide) {
         ShowWindow(window, SW_HIDE);
         if ((r = Find(window)) != nullptr && lastFade.opacitySupported) {
-            SDL_SetWindowOpacity(r->sdl, 1.0f);
+            SetOpacity(r->sdl, 1.0f);
             sdl::DesktopFlush(r->sdl);
         }
     } else if ((flags & AW_ACTIVATE) != 0) {
@@ -1075,6 +1082,8 @@ bool IsLeftButtonDown() {
 
 int GetSystemMetrics(int index) {
     if ((index != SM_CXSCREEN && index != SM_CYSCREEN) || !EnsureVideo()) return 0;
+    int width = 0, height = 0;
+    if (sdl::DesktopScreenSize(&width, &height)) return index == SM_CXSCREEN ? width : height;
     SDL_DisplayMode mode;
     if (SDL_GetDesktopDisplayMode(0, &mode) != 0) return 0;
     return index == SM_CXSCREEN ? mode.w : mode.h;
@@ -1098,6 +1107,7 @@ bool GetCurrentDisplayMode(DisplayMode* out) {
     if (SDL_GetCurrentDisplayMode(0, &mode) != 0) return false;
     out->width = mode.w;
     out->height = mode.h;
+    sdl::DesktopScreenSize(&out->width, &out->height);
     out->refresh_hz = std::max(0, mode.refresh_rate);
     out->bits_per_pixel = static_cast<int>(SDL_BITSPERPIXEL(mode.format));
     return true;
