@@ -1260,7 +1260,7 @@ HRESULT DeviceGL::DrawPrimitive(D3DPRIMITIVETYPE type, UINT start_vertex, UINT p
     if (layout.diffuse >= 0) {
         glEnableVertexAttribArray(kAttribColour);
         // The D3DCOLOR's bytes; ES takes them in memory order (b, g, r, a): see GFX_GL_COLOUR_SWIZZLE.
-        glVertexAttribPointer(kAttribColour, kGlEs ? 4 : GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, s,
+        glVertexAttribPointer(kAttribColour, kColourAttribSize, GL_UNSIGNED_BYTE, GL_TRUE, s,
                               at(layout.diffuse));
     } else {
         glDisableVertexAttribArray(kAttribColour);

@@ -26,10 +26,14 @@ inline constexpr bool kGlEs = true;
 #define GFX_GL_SHADER_HEADER "#version 300 es\nprecision highp float;\nprecision highp int;\n"
 // How a vertex program reads attribute kAttribColour as (r, g, b, a).
 #define GFX_GL_COLOUR_SWIZZLE ".bgra"
+// The "size" of the kAttribColour pointer: four bytes in memory order.
+inline constexpr GLint kColourAttribSize = 4;
 #else
 inline constexpr bool kGlEs = false;
 #define GFX_GL_SHADER_HEADER "#version 330 core\n"
 #define GFX_GL_COLOUR_SWIZZLE ""
+// The "size" of the kAttribColour pointer: GL reads the bytes as a D3DCOLOR (b, g, r, a).
+inline constexpr GLint kColourAttribSize = GL_BGRA;
 #endif
 
 // The current context's version as major * 10 + minor (33 for OpenGL 3.3, 30 for ES 3.0), and
