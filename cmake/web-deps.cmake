@@ -34,14 +34,20 @@ target_link_options(PkgConfig::EPOXY INTERFACE -sMIN_WEBGL_VERSION=2 -sMAX_WEBGL
 # The page runs the program; tools, tests, benchmarks and the frame capture are desktop programs.
 set(INTRO_SKIPPED_DIRS tools tests benchmarks platform/capture)
 
+# SDL looks its canvas up as "#canvas": with the older lookup rules that name means
+# Module.canvas, the page's canvas (whatever its id).
 # The program: blocking loops (fades, frames, waits) yield to the browser where they sleep or
 # present (ASYNCIFY); workers for the music and sound threads are made before main() runs; the
 # page learns the exit code (EXIT_RUNTIME). emcc's own page is not used (web/index.html is).
+# SDL's audio and thread code call two library functions that a static SDL does not pull in;
+# their names start with '$', which the build tools would expand, so they come from a file.
+file(WRITE ${CMAKE_BINARY_DIR}/library_funcs.json "[\"$autoResumeAudioContext\", \"$dynCall\"]\n")
 add_link_options(
   -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536
   -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=64MB
   -sPTHREAD_POOL_SIZE=4 -sEXIT_RUNTIME=1 -sENVIRONMENT=web,worker
-  "-sDEFAULT_LIBRARY_FUNCS_TO_INCLUDE=['$autoResumeAudioContext','$dynCall']")
+  -sDISABLE_DEPRECATED_FIND_EVENT_TARGET_BEHAVIOR=0
+  -sDEFAULT_LIBRARY_FUNCS_TO_INCLUDE=@${CMAKE_BINARY_DIR}/library_funcs.json)
 
 # The page, its script and the sound output's worklet sit beside the program.
 foreach(file web/index.html web/page.js platform/sound/web/ring_player.js)

@@ -86,6 +86,15 @@ EM_ASYNC_JS(int, WebOpenRing, (std::uint32_t* header, std::int16_t* frames, int 
     }
 });
 
+EM_JS(void, WebCloseRing, (std::uint32_t* header), {
+    var nodes = Module['introAudioNodes'] || {};
+    var node = nodes[header];
+    if (!node) return;
+    node.disconnect();
+    node.port.postMessage('stop');
+    delete nodes[header];
+});
+
 class WebStream final : public BackendStream {
 public:
     WebStream(MixFunction mix, void* context)
@@ -96,16 +105,8 @@ public:
         if (pump_.joinable()) pump_.join();  // no mix call after this
         // The node goes on the page's thread, where it was made.
         if (open_) {
-            MAIN_THREAD_EM_ASM(
-                {
-                    var nodes = Module['introAudioNodes'] || {};
-                    var node = nodes[$0];
-                    if (!node) return;
-                    node.disconnect();
-                    node.port.postMessage('stop');
-                    delete nodes[$0];
-                },
-                &header_);
+            emscripten_sync_run_in_main_runtime_thread(EM_FUNC_SIG_VI, &WebCloseRing,
+                                                       reinterpret_cast<std::uint32_t*>(&header_));
         }
     }
 
