@@ -147,3 +147,10 @@ export async function canvasRect(page) {
   return read(page, `(() => { const r = document.getElementById('intro').getBoundingClientRect();
                        return {x: r.x, y: r.y, w: r.width, h: r.height}; })()`);
 }
+
+// Escape held long enough for a program that reads the key state once a frame.
+export async function escape(page) {
+  await page.keyboard.down('Escape');
+  await new Promise((r) => setTimeout(r, 250));
+  await page.keyboard.up('Escape');
+}

@@ -11,7 +11,7 @@ import { execFileSync } from 'node:child_process';
 import { mkdtempSync, readFileSync, writeFileSync, mkdirSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
-import { serve, launch, read, state, waitFor, instrument, canvasRect, SCREEN } from './browser.mjs';
+import { serve, launch, read, state, waitFor, instrument, canvasRect, escape, SCREEN } from './browser.mjs';
 import { decodePng } from './png.mjs';
 
 const build = process.env.WEB_BUILD;
@@ -114,6 +114,7 @@ test('the page plays the intro: picture, frame rate, drag, sound, Escape', async
     const x = before.x + 400, y = before.y + 300;
     await page.mouse.move(x, y);
     await page.mouse.down();
+    await sleep(300);  // the press reaches the program at its next frame
     for (let i = 1; i <= 10; ++i) {
       await page.mouse.move(x + 10 * i, y + 5 * i);
       await sleep(30);
@@ -155,7 +156,7 @@ test('the page plays the intro: picture, frame rate, drag, sound, Escape', async
 
   await t.test('Escape fades the canvas out and ends the page with ended:0', async () => {
     const t0 = Date.now();
-    await page.keyboard.press('Escape');
+    await escape(page);
     let lowest = 1;
     while (!(await state(page)).startsWith('ended:') && Date.now() - t0 < 10000) {
       lowest = Math.min(lowest, Number(await read(page,
@@ -177,7 +178,7 @@ test('without WebGL 2 the page says so instead of the canvas and Escape still en
                                  document.getElementById('message').textContent`);
   assert.match(text, /WebGL 2 is not available/);
   await sleep(2500);  // the fade-in of the window that has no device
-  await page.keyboard.press('Escape');
+  await escape(page);
   assert.equal(await ended(page), 'ended:0');
   await page.close();
 });
@@ -207,7 +208,7 @@ test('where the browser holds sound back, the page waits for a click', async () 
     await page.mouse.click(640, 512);
     await waitFor(page, `document.body.dataset.state === 'running'`, 30000, 'running');
     await sleep(1500);
-    await page.keyboard.press('Escape');
+    await escape(page);
     assert.equal(await ended(page), 'ended:0');
   } finally {
     await strict.close();

@@ -3,7 +3,7 @@
 // screenshot of the page, presses Escape and reports how the page ended.
 import { writeFileSync, mkdirSync } from 'node:fs';
 import path from 'node:path';
-import { serve, launch, state, waitFor } from './browser.mjs';
+import { serve, launch, state, waitFor, escape } from './browser.mjs';
 
 const [dir, out, seconds = '8'] = process.argv.slice(2);
 const server = await serve(dir);
@@ -20,7 +20,7 @@ try {
   mkdirSync(path.dirname(out), {recursive: true});
   writeFileSync(out, await page.screenshot());
   console.log(`run-web: saved ${out} after ${seconds} s (state ${await state(page)})`);
-  await page.keyboard.press('Escape');
+  await escape(page);
   const ended = await waitFor(page, `(document.body.dataset.state || '').startsWith('ended:') &&
                                      document.body.dataset.state`, 10000, 'the page to end');
   console.log(`run-web: the page ended with state ${ended}`);
