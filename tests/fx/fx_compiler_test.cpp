@@ -833,6 +833,56 @@ TEST(Fxcheck, ListsPassesWritesGlslAndReportsErrors) {
     EXPECT_EQ(Fxcheck(testing::TempDir() + "no_such_file.fx").status, 2);
 }
 
+// Every corpus effect and the intro's own, written as GLSL ES 3.00 by fxcheck --glsl-es, is
+// accepted by the reference GLSL front end (which takes "#version 300 es" as ES).
+TEST(Fxcheck, GlslEsOutputPassesTheReferenceFrontEnd) {
+    std::vector<std::string> files = FilesIn(FX_CORPUS_DIR, ".fx");
+    files.push_back(FX_ASSETS_EFFECT);
+    for (const std::string& f : files) {
+        SCOPED_TRACE(f);
+        const std::string dir = testing::TempDir() + "fxcheck_es_" + std::to_string(&f - files.data());
+        const ToolRun run = Fxcheck(f + " --glsl-es " + dir);
+        ASSERT_EQ(run.status, 0) << run.out;
+        const std::vector<std::string> shaders = FilesIn(dir, ".vert"), fragments = FilesIn(dir, ".frag");
+        ASSERT_FALSE(shaders.empty());
+        ASSERT_EQ(shaders.size(), fragments.size());
+        for (const std::vector<std::string>* list : {&shaders, &fragments})
+            for (const std::string& shader : *list) {
+                EXPECT_EQ(ReadFile(shader).rfind("#version 300 es\n", 0), 0u) << shader;
+                const int status = std::system((std::string(FX_GLSLANG) + " " + shader + " >/dev/null").c_str());
+                EXPECT_EQ(status, 0) << shader << ": the reference front end refuses it";
+            }
+    }
+}
+
+// What only the ES target does: the colour attribute is read in the byte order the graphics
+// layer hands it over in there, and a fill mode ES cannot draw is a warning at its state.
+TEST(FxGlsl, EsTargetReadsTheColourInMemoryOrderAndWarnsOfNonSolidFill) {
+    const std::string source =
+        "struct V { float4 p : POSITION; float4 c : COLOR0; };\n"
+        "V VS(float4 p : POSITION, float4 c : COLOR0) { V v; v.p = p; v.c = c; return v; }\n"
+        "float4 PS(float4 c : COLOR0) : COLOR { return c; }\n"
+        "technique T { pass P {\n"
+        "  FillMode = Wireframe;\n"
+        "  VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 PS(); } }\n";
+    fx::CompileOptions es;
+    es.glsl = fx::GlslTarget::Es300;
+    const fx::CompileResult r = fx::Compile(source, es);
+    ASSERT_TRUE(r.ok) << r.Messages();
+    ASSERT_EQ(r.diagnostics.size(), 1u) << r.Messages();
+    EXPECT_EQ(r.diagnostics[0].id, fx::Diag::SolidFillOnly);
+    EXPECT_EQ(r.Messages(), "(5,3): warning: pass 'P': FillMode WIREFRAME is drawn solid on OpenGL ES, "
+                            "which has no point or wireframe fill\n");
+    const fx::PassInfo& pass = r.techniques[0].passes[0];
+    EXPECT_NE(pass.vertexGlsl.find("fx_a_COLOR0.bgra"), std::string::npos) << pass.vertexGlsl;
+    EXPECT_EQ(pass.fragmentGlsl.rfind("#version 300 es\nprecision highp float;\n", 0), 0u);
+
+    const fx::CompileResult core = fx::Compile(source);
+    ASSERT_TRUE(core.ok) << core.Messages();
+    EXPECT_TRUE(core.diagnostics.empty()) << core.Messages();
+    EXPECT_EQ(core.techniques[0].passes[0].vertexGlsl.find(".bgra"), std::string::npos);
+}
+
 TEST(Fxcheck, IncludesResolveBesideTheIncluderThenInIncludeDirectories) {
     const std::string root = testing::TempDir() + "fxcheck_include";
     std::system(("mkdir -p " + root + "/fx/parts " + root + "/lib").c_str());

@@ -1,14 +1,15 @@
 // tools/fxcheck/fxcheck.cpp: compiles an effect file, prints its diagnostics and its techniques
 // and passes, and optionally writes each pass's GLSL.
 //
-//   fxcheck FILE [-I DIR]... [-D NAME[=VALUE]]... [--glsl DIR]
+//   fxcheck FILE [-I DIR]... [-D NAME[=VALUE]]... [--glsl DIR | --glsl-es DIR]
 //   fxcheck --states      prints the effect-state table (docs/effect-states.md)
 //
 // Diagnostics go to stderr as "(line,column): error: message" lines ("PATH(line,column): ..."
 // inside included files); stdout lists "technique NAME" lines each followed by "  pass NAME"
 // lines. Exit status: 0 when the effect compiles (warnings allowed), 1 on compile errors, 2 on
 // bad usage or unreadable/unwritable files. With --glsl DIR, each pass's shaders go to
-// DIR/TECHNIQUE.PASS.vert and .frag. #include "name" is looked up beside the file that
+// DIR/TECHNIQUE.PASS.vert and .frag (GLSL 3.30 core; --glsl-es writes GLSL ES 3.00, what the
+// browser build compiles, with a warning for passes ES cannot draw as asked). #include "name" is looked up beside the file that
 // includes it, then in each -I directory in order; #include <name> in the -I directories only.
 // As on the effects' own platform, '\\' in an include name separates directories and a name
 // that does not match a file exactly matches one that differs only in letter case. -D defines
@@ -33,7 +34,7 @@ namespace fx = platform::gfx::fx;
 namespace {
 
 int Usage() {
-    std::fprintf(stderr, "usage: fxcheck FILE [-I DIR]... [-D NAME[=VALUE]]... [--glsl DIR]\n");
+    std::fprintf(stderr, "usage: fxcheck FILE [-I DIR]... [-D NAME[=VALUE]]... [--glsl DIR | --glsl-es DIR]\n");
     return 2;
 }
 
@@ -180,6 +181,7 @@ void PrintStates() {
 int main(int argc, char** argv) {
     const char* file = nullptr;
     const char* glslDir = nullptr;
+    fx::GlslTarget target = fx::GlslTarget::Core330;
     std::vector<std::string> includeDirs;
     std::vector<std::pair<std::string, std::string>> defines;
     if (argc == 2 && std::strcmp(argv[1], "--states") == 0) {
@@ -187,9 +189,11 @@ int main(int argc, char** argv) {
         return 0;
     }
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--glsl") == 0) {
+        const bool es = std::strcmp(argv[i], "--glsl-es") == 0;
+        if (es || std::strcmp(argv[i], "--glsl") == 0) {
             if (i + 1 >= argc || glslDir) return Usage();
             glslDir = argv[++i];
+            if (es) target = fx::GlslTarget::Es300;
         } else if (std::strcmp(argv[i], "-I") == 0) {
             if (i + 1 >= argc) return Usage();
             includeDirs.push_back(argv[++i]);
@@ -226,6 +230,7 @@ int main(int argc, char** argv) {
     fx::CompileOptions options;
     options.sourceName = file;
     options.defines = defines;
+    options.glsl = target;
     options.include = [&includeDirs](const fx::IncludeRequest& r, fx::IncludedFile& f) {
         return FindInclude(includeDirs, r, f);
     };

@@ -24,7 +24,8 @@ bool HasErrors(const std::vector<Diagnostic>& diags) {
 
 // A pass whose stages come from shader arrays gets one variant per combination of choices
 // (the vertex choice varying slowest); the pass's own fields hold the first.
-void EmitVariants(const CheckedEffect& checked, const PassPlan& plan, PassInfo& pass) {
+void EmitVariants(const CheckedEffect& checked, const PassPlan& plan, PassInfo& pass,
+                  GlslTarget target) {
     const StageChoice* stages[2] = {&plan.vsChoice, &plan.psChoice};
     std::size_t counts[2] = {1, 1};
     for (int s = 0; s < 2; ++s) {
@@ -44,9 +45,34 @@ void EmitVariants(const CheckedEffect& checked, const PassPlan& plan, PassInfo& 
             if (!plan.psChoice.choices.empty()) one.ps = plan.psChoice.choices[p];
             PassInfo variant;
             variant.name = pass.name;
-            EmitPass(checked, one, variant);
+            EmitPass(checked, one, variant, target);
             pass.variants.push_back(std::move(variant));
         }
+    }
+}
+
+bool NamesEqual(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// OpenGL ES draws every polygon solid: a pass that asks for points or wireframe is told so at
+// its FillMode assignment.
+void WarnFillMode(const PassPlan& plan, std::vector<Diagnostic>& diags) {
+    constexpr std::uint32_t kFillModeState = 8, kPoint = 1, kWireframe = 2;
+    for (const StateValue& v : plan.renderStates) {
+        if (v.state != kFillModeState || (v.value != kPoint && v.value != kWireframe)) continue;
+        int line = plan.decl->line, column = plan.decl->column;
+        for (const StateAssign& a : plan.decl->states) {
+            if (!NamesEqual(a.name, "FillMode")) continue;
+            line = a.line;
+            column = a.column;
+        }
+        diags.push_back(MakeDiagnostic(Diag::SolidFillOnly, line, column,
+                                       std::string(plan.decl->name),
+                                       v.value == kPoint ? "POINT" : "WIREFRAME"));
     }
 }
 
@@ -94,8 +120,9 @@ void Run(std::string_view source, const CompileOptions& options, CompileResult& 
             pass.stateExpressions = p.stateExpressions;
             pass.fvf = p.fvf;
             pass.constants = p.constants;
-            EmitPass(checked, p, pass);
-            EmitVariants(checked, p, pass);
+            EmitPass(checked, p, pass, options.glsl);
+            EmitVariants(checked, p, pass, options.glsl);
+            if (options.glsl == GlslTarget::Es300) WarnFillMode(p, diags);
             info.passes.push_back(std::move(pass));
         }
         result.techniques.push_back(std::move(info));

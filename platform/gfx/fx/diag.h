@@ -89,7 +89,8 @@ namespace platform::gfx::fx {
     X(BadShaderValue, Error, "expected a compiled %s shader, a shader variable of that stage or NULL") \
     X(BadShaderIndex, Error, "a shader array index must be built from constants, scalar parameters and + - *") \
     X(ShaderIndexRange, Error, "index %s is outside shader array '%s' of %s elements")          \
-    X(FixedFunction, Error, "pass '%s': %s is beyond the generated fixed-function stage; give the pass a %s shader")
+    X(FixedFunction, Error, "pass '%s': %s is beyond the generated fixed-function stage; give the pass a %s shader") \
+    X(SolidFillOnly, Warning, "pass '%s': FillMode %s is drawn solid on OpenGL ES, which has no point or wireframe fill")
 
 enum class Diag {
 #define FX_DIAG_ID(id, severity, format) id,

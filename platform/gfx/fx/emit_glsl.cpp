@@ -1,4 +1,4 @@
-// platform/gfx/fx/emit_glsl.cpp: writes GLSL 3.30 core from the checked syntax tree. The writer
+// platform/gfx/fx/emit_glsl.cpp: writes GLSL (3.30 core or ES 3.00) from the checked syntax tree. The writer
 // is split over files by glsl_emitter.h: glsl_collect (what a stage reaches), glsl_expr,
 // glsl_intrinsic, glsl_stmt, glsl_stage (declarations and main functions), glsl_names.
 #include "platform/gfx/fx/emit_glsl.h"
@@ -7,7 +7,8 @@
 
 namespace platform::gfx::fx {
 
-void EmitPass(const CheckedEffect& effect, const PassPlan& pass, PassInfo& out) {
+void EmitPass(const CheckedEffect& effect, const PassPlan& pass, PassInfo& out,
+              GlslTarget target) {
     // The stages in use: up to the first whose colour operation is DISABLE (stage 0 keeps
     // Direct3D's default, texture * diffuse, unless the pass changes it).
     out.stagesSet = pass.stagesSet;
@@ -16,7 +17,7 @@ void EmitPass(const CheckedEffect& effect, const PassPlan& pass, PassInfo& out) 
         if (t.colorOp == 1) break;
         out.stages.push_back(t);
     }
-    glsl::Emitter emitter(effect, out);
+    glsl::Emitter emitter(effect, out, target);
     out.vertexProfile = pass.vs.profile;
     out.pixelProfile = pass.ps.profile;
     out.vertexGlsl = emitter.stage(pass.vs, true, &pass.ps);

@@ -303,6 +303,11 @@ struct IncludedFile {
 // Resolves an #include; false when the file cannot be found or read.
 using IncludeHandler = std::function<bool(const IncludeRequest&, IncludedFile&)>;
 
+// The GLSL the compiler writes: 3.30 core for desktop OpenGL, or ES 3.00 for OpenGL ES 3.0 and
+// WebGL 2 (version line and default precisions; the COLOR0 attribute read in the byte order the
+// graphics layer gives it there; passes whose fill mode ES cannot draw get a warning).
+enum class GlslTarget { Core330, Es300 };
+
 struct CompileOptions {
     int maxNesting = 200;       // statements and expressions nested deeper are refused
     int maxErrors = 50;         // the parser stops after this many errors
@@ -315,6 +320,7 @@ struct CompileOptions {
     // Macros defined before the source's first line, as (name, value) pairs: what the
     // command-line compilers' -D NAME=VALUE does (-D NAME defines it as 1).
     std::vector<std::pair<std::string, std::string>> defines;
+    GlslTarget glsl = GlslTarget::Core330;
 };
 
 // Runs a state value's program (StateExpression); "parameter(index, component)" gives a

@@ -41,7 +41,8 @@ std::string Spell(const char* glsl, const std::vector<std::string>& args, const 
 
 class Emitter {
 public:
-    Emitter(const CheckedEffect& effect, PassInfo& out) : effect_(effect), out_(out) {}
+    Emitter(const CheckedEffect& effect, PassInfo& out, GlslTarget target)
+        : effect_(effect), out_(out), target_(target) {}
 
     // The GLSL text of one stage of the pass; "other" is the pass's other stage.
     std::string stage(const EntryPoint& entry, bool vertex, const EntryPoint* other);
@@ -129,8 +130,14 @@ private:
     std::string fixedPixelStages(bool shaded, std::string& decls);
     std::string fragmentMain(const EntryPoint& entry, const EntryPoint* vertex);
 
+    // The version line and default precisions every stage starts with.
+    std::string versionHeader() const;
+    // How the stage reads the vertex attribute of semantic "sem" (declared as "name").
+    std::string attributeValue(const std::string& sem, const std::string& name) const;
+
     const CheckedEffect& effect_;
     PassInfo& out_;
+    GlslTarget target_;
     std::set<Helper> helpers_;
     std::set<std::string> dynamicHelpers_;  // helpers made for the types in use
     std::vector<const FuncDecl*> funcs_;

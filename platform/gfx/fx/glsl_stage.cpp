@@ -29,13 +29,29 @@ std::string Emitter::stage(const EntryPoint& entry, bool vertex, const EntryPoin
     // Function bodies first, so that helper and global use is known for the header.
     for (const FuncDecl* f : funcs_) body += function(f);
     const std::string mainText = vertex ? vertexMain(entry, other) : fragmentMain(entry, other);
-    std::string head = "#version 330 core\n";
+    std::string head = versionHeader();
     for (int h = 0; h < kHelperCount; ++h)
         if (helpers_.count(static_cast<Helper>(h))) head += HelperText(static_cast<Helper>(h));
     head += structs();  // before the helpers: some take structs
     for (const std::string& text : dynamicHelpers_) head += text;
     head += globalsText(vertex);
     return head + body + mainText;
+}
+
+std::string Emitter::versionHeader() const {
+    if (target_ == GlslTarget::Core330) return "#version 330 core\n";
+    // ES fragment shaders have no default float precision, and 3D and shadow samplers none in
+    // either stage; Direct3D 9 shaders compute in full single precision throughout.
+    return "#version 300 es\n"
+           "precision highp float;\nprecision highp int;\nprecision highp sampler2D;\n"
+           "precision highp sampler3D;\nprecision highp samplerCube;\n";
+}
+
+std::string Emitter::attributeValue(const std::string& sem, const std::string& name) const {
+    // On ES the graphics layer hands a D3DCOLOR over as its bytes in memory order (b, g, r, a).
+    if (target_ == GlslTarget::Es300 && SemanticLocation(sem) == SemanticLocation("COLOR0"))
+        return name + ".bgra";
+    return name;
 }
 
 // The GLSL name of variable "v" in this stage.
@@ -246,7 +262,7 @@ std::string Emitter::vertexMain(const EntryPoint& entry, const EntryPoint* pixel
         }
         s += callEntry(entry, ins, [&](const IoVar& io) {
             if (SemanticLocation(io.semantic) < 0) return zero(io.type);
-            return fromVec4("fx_a_" + io.semantic, io.type);
+            return fromVec4(attributeValue(io.semantic, "fx_a_" + io.semantic), io.type);
         });
         for (const IoVar& io : outs) {
             const std::string value = Pad4(ioPath(*entry.func, io), io.type);
@@ -273,13 +289,14 @@ std::string Emitter::vertexMain(const EntryPoint& entry, const EntryPoint* pixel
             for (const TextureStage& t : out_.stages)
                 sems.insert("TEXCOORD" + std::to_string(t.texCoordIndex & 7));
             for (const std::string& sem : sems)
-                s += "    " + varying(sem) + " = " + attribute(sem) + ";\n";
+                s += "    " + varying(sem) + " = " + attributeValue(sem, attribute(sem)) + ";\n";
         }
         if (pixel && pixel->func) {
             CollectIo(*pixel->func, pixel->boundArgs, ins, outs);
             for (const IoVar& io : ins) {
                 if (SemanticLocation(io.semantic) < 0 || io.semantic == "POSITION0") continue;
-                s += "    " + varying(io.semantic) + " = " + attribute(io.semantic) + ";\n";
+                s += "    " + varying(io.semantic) + " = " +
+                     attributeValue(io.semantic, attribute(io.semantic)) + ";\n";
             }
         }
     }

@@ -818,8 +818,10 @@ HRESULT D3DXCreateEffect(IDirect3DDevice9* device, const void* data, UINT bytes,
     if (effect) *effect = nullptr;
     if (!device || !gl::ToGL(device) || !data || bytes == 0 || !effect || defines || include || pool)
         return D3DERR_INVALIDCALL;
+    fx::CompileOptions options;
+    options.glsl = gl::kGlEs ? fx::GlslTarget::Es300 : fx::GlslTarget::Core330;
     fx::CompileResult result =
-        fx::Compile(std::string_view(static_cast<const char*>(data), bytes));
+        fx::Compile(std::string_view(static_cast<const char*>(data), bytes), options);
     if (!result.ok) {
         MessageBuffer(result.Messages(), errors);
         return E_FAIL;
