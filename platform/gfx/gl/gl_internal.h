@@ -67,6 +67,11 @@ void TexImage(D3DFORMAT format, GLint level, GLsizei width, GLsizei height, cons
 void TexSubImage(D3DFORMAT format, GLint level, GLint x, GLint y, GLsizei width, GLsizei height,
                  const void* pixels);
 void ReadPixels(D3DFORMAT format, GLint x, GLint y, GLsizei width, GLsizei height, void* out);
+// The rearrangements these make on OpenGL ES (the table in pixels_gl.cpp): "count" pixels of
+// "format" as ES uploads take them, and RGBA bytes read back from ES as pixels of "format"
+// (all but A2R10G10B10, which reads back packed and gets EsUploadRows' exchange again).
+std::vector<std::uint8_t> EsUploadRows(D3DFORMAT format, const void* pixels, std::size_t count);
+void EsReadBackRows(D3DFORMAT format, const std::uint8_t* rgba, std::size_t count, void* out);
 
 class DeviceGL;
 

@@ -31,8 +31,9 @@ std::size_t BytesPerPixel(D3DFORMAT format) {
     return LookUpFormat(format, &fi) ? static_cast<std::size_t>(fi.bytesPerPixel) : 0;
 }
 
-// Direct3D rows -> what glTex(Sub)Image2D takes on ES for "format".
-std::vector<std::uint8_t> ToEs(D3DFORMAT format, const void* pixels, std::size_t count) {
+}  // namespace
+
+std::vector<std::uint8_t> EsUploadRows(D3DFORMAT format, const void* pixels, std::size_t count) {
     std::vector<std::uint8_t> out;
     const auto* words32 = static_cast<const std::uint32_t*>(pixels);
     const auto* words16 = static_cast<const std::uint16_t*>(pixels);
@@ -80,8 +81,7 @@ std::vector<std::uint8_t> ToEs(D3DFORMAT format, const void* pixels, std::size_t
     return out;
 }
 
-// RGBA bytes read back on ES -> Direct3D pixels of "format".
-void FromEsBytes(D3DFORMAT format, const std::uint8_t* rgba, std::size_t count, void* out) {
+void EsReadBackRows(D3DFORMAT format, const std::uint8_t* rgba, std::size_t count, void* out) {
     auto* words32 = static_cast<std::uint32_t*>(out);
     auto* words16 = static_cast<std::uint16_t*>(out);
     for (std::size_t i = 0; i < count; ++i) {
@@ -103,14 +103,12 @@ void FromEsBytes(D3DFORMAT format, const std::uint8_t* rgba, std::size_t count, 
     }
 }
 
-}  // namespace
-
 void TexImage(D3DFORMAT format, GLint level, GLsizei width, GLsizei height, const void* pixels) {
     FormatInfo fi;
     if (!LookUpFormat(format, &fi)) return;
     if constexpr (kGlEs) {
         if (pixels != nullptr) {
-            const auto rows = ToEs(format, pixels, static_cast<std::size_t>(width) * height);
+            const auto rows = EsUploadRows(format, pixels, static_cast<std::size_t>(width) * height);
             glTexImage2D(GL_TEXTURE_2D, level, static_cast<GLint>(fi.internalFormat), width, height,
                          0, fi.format, fi.type, rows.data());
             return;
@@ -125,7 +123,7 @@ void TexSubImage(D3DFORMAT format, GLint level, GLint x, GLint y, GLsizei width,
     FormatInfo fi;
     if (!LookUpFormat(format, &fi)) return;
     if constexpr (kGlEs) {
-        const auto rows = ToEs(format, pixels, static_cast<std::size_t>(width) * height);
+        const auto rows = EsUploadRows(format, pixels, static_cast<std::size_t>(width) * height);
         glTexSubImage2D(GL_TEXTURE_2D, level, x, y, width, height, fi.format, fi.type, rows.data());
     } else {
         glTexSubImage2D(GL_TEXTURE_2D, level, x, y, width, height, fi.format, fi.type, pixels);
@@ -146,7 +144,7 @@ void ReadPixels(D3DFORMAT format, GLint x, GLint y, GLsizei width, GLsizei heigh
         }
         std::vector<std::uint8_t> rgba(count * 4);
         glReadPixels(x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-        FromEsBytes(format, rgba.data(), count, out);
+        EsReadBackRows(format, rgba.data(), count, out);
     } else {
         glReadPixels(x, y, width, height, fi.format, fi.type, out);
     }

@@ -73,6 +73,55 @@ EM_ASYNC_JS(void, WebYieldFrame, (int wait_for_frame), {
 
 int swapInterval = 1;
 
+// The page's message box (DesktopRunMessageBox): an element over the page, its choice kept in
+// Module.introBox until the box closes.
+constexpr int kBoxOpen = -2;
+
+EM_JS(void, WebBoxOpen, (const char* caption, const char* text), {
+    var box = document.createElement('div');
+    box.id = 'intro-box';
+    box.setAttribute('role', 'alertdialog');
+    box.style.cssText = 'position:fixed;left:50%;top:40%;transform:translate(-50%,-50%);' +
+                        'background:#222;color:#eee;font:14px sans-serif;padding:16px 20px;' +
+                        'border:1px solid #666;white-space:pre-line;z-index:10';
+    var title = document.createElement('div');
+    title.style.fontWeight = 'bold';
+    title.textContent = UTF8ToString(caption);
+    var body = document.createElement('p');
+    body.textContent = UTF8ToString(text);
+    var row = document.createElement('div');
+    box.appendChild(title);
+    box.appendChild(body);
+    box.appendChild(row);
+    document.body.appendChild(box);
+    var state = {box : box, row : row, choice : -2, onReturn : -2, onEscape : -2};
+    state.keys = function(e) {
+        if (e.key === 'Enter' && state.onReturn !== -2) state.choice = state.onReturn;
+        if (e.key === 'Escape' && state.onEscape !== -2) state.choice = state.onEscape;
+    };
+    window.addEventListener('keydown', state.keys, true);
+    Module['introBox'] = state;
+});
+
+EM_JS(void, WebBoxButton, (const char* label, int id, int on_return, int on_escape), {
+    var state = Module['introBox'];
+    var button = document.createElement('button');
+    button.textContent = UTF8ToString(label);
+    button.onclick = function() { state.choice = id; };
+    state.row.appendChild(button);
+    if (on_return) state.onReturn = id;
+    if (on_escape) state.onEscape = id;
+});
+
+EM_JS(int, WebBoxChoice, (), { return Module['introBox'].choice; });
+
+EM_JS(void, WebBoxClose, (), {
+    var state = Module['introBox'];
+    window.removeEventListener('keydown', state.keys, true);
+    state.box.remove();
+    delete Module['introBox'];
+});
+
 }  // namespace
 
 bool DesktopFillClient(SDL_Window* window, int /*x*/, int /*y*/, int /*width*/, int /*height*/,
@@ -122,8 +171,23 @@ bool DesktopSetOpacity(SDL_Window* window, float opacity) {
     return true;
 }
 
-// The page has no box of its own that could block; SDL's (none on the web) answers 0.
-bool DesktopRunMessageBox(const SDL_MessageBoxData&, int*, bool (*)()) { return false; }
+// A box of the page's own: the text and a row of buttons over the page. Enter and Escape
+// choose the buttons SDL marks for them.
+bool DesktopRunMessageBox(const SDL_MessageBoxData& data, int* chosen, bool (*keepWaiting)()) {
+    if (!WebHasCanvas() || data.numbuttons < 0) return false;
+    WebBoxOpen(data.title ? data.title : "", data.message ? data.message : "");
+    for (int i = 0; i < data.numbuttons; ++i) {
+        const SDL_MessageBoxButtonData& b = data.buttons[i];
+        WebBoxButton(b.text ? b.text : "", b.buttonid,
+                     (b.flags & SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT) != 0,
+                     (b.flags & SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT) != 0);
+    }
+    int choice = kBoxOpen;
+    while ((choice = WebBoxChoice()) == kBoxOpen && keepWaiting()) emscripten_sleep(20);
+    WebBoxClose();
+    *chosen = choice == kBoxOpen ? -1 : choice;
+    return true;
+}
 
 bool DesktopGlIsEs() { return true; }
 
