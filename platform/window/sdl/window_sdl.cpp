@@ -28,6 +28,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <unordered_map>
@@ -187,6 +188,8 @@ int VirtualKeyOf(SDL_Keycode key) {
 }
 
 Point lastPointer;  // screen position of the last mouse event, stamped on every message
+// Where the left button went down, while it is down: the point a move loop drags from.
+std::optional<Point> leftPress;
 Uint32 buttonsDown = 0;  // mouse buttons down as of the last translated mouse event
 
 void Push(WindowHandle window, std::uint32_t message, WParam wParam, LParam lParam) {
@@ -275,6 +278,7 @@ void TranslateMouseButton(const SDL_MouseButtonEvent& e) {
     // The buttons as they were right after this event, not as they are by now.
     if (down) buttonsDown |= SDL_BUTTON(e.button);
     else buttonsDown &= ~SDL_BUTTON(e.button);
+    if (e.button == SDL_BUTTON_LEFT) leftPress = down ? std::optional<Point>(lastPointer) : std::nullopt;
     Push(r->handle, message, MouseKeys(buttonsDown), MakeLParam(e.x, e.y));
 }
 
@@ -866,10 +870,16 @@ bool RunMoveLoop(WindowHandle window) {
     if (Find(window) == nullptr) return false;
     Point start;
     if (!GetCursorPos(&start) || !IsLeftButtonDown()) return false;
+    // The window follows the pointer from where the button went down: a pointer that moved
+    // before the loop began (a slow frame) moves the window too.
+    Point at = start;
+    if (leftPress) start = *leftPress;
     Rect frame;
     GetWindowRect(window, &frame);
     SendMessage(window, WM_ENTERSIZEMOVE, 0, 0);
-    Point at = start;
+    if (at.x != start.x || at.y != start.y)
+        SetWindowPos(window, WindowHandle{}, frame.left + at.x - start.x, frame.top + at.y - start.y,
+                     0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     bool down = true;
     bool releaseSeen = false;
     // The loop owns the mouse: what SDL saw of it meanwhile is consumed, as the platform's own
@@ -903,6 +913,7 @@ bool RunMoveLoop(WindowHandle window) {
         consumeMouse();
     }
     buttonsDown &= ~SDL_BUTTON_LMASK;
+    leftPress.reset();
     std::erase_if(pending, [](const Message& m) {
         return m.message >= WM_MOUSEMOVE && m.message <= WM_MOUSEWHEEL;
     });
