@@ -743,7 +743,11 @@ void DeviceGL::ApplySamplerObject(DWORD sampler) {
 void ApplyLodStates(GLuint object, DWORD lodBias, DWORD maxMipLevel) {
     float bias = 0;
     std::memcpy(&bias, &lodBias, sizeof bias);
+#if defined(GL_TEXTURE_LOD_BIAS)  // OpenGL ES has no sampler LOD bias: levels are chosen unbiased
     glSamplerParameterf(object, GL_TEXTURE_LOD_BIAS, std::isfinite(bias) ? bias : 0.0f);
+#else
+    (void)bias;
+#endif
     glSamplerParameterf(object, GL_TEXTURE_MIN_LOD, static_cast<float>(std::min<DWORD>(maxMipLevel, 1000)));
 }
 
