@@ -1,6 +1,13 @@
-// platform/sys/posix/clock_posix.cpp: clocks, local time and the timer-period request on Linux.
-#include <sys/prctl.h>
+// platform/sys/posix/clock_posix.cpp: clocks, local time and the timer-period request on Linux
+// and in a browser page (WebAssembly).
+//
+// A page has one steady clock (its performance counter, behind CLOCK_MONOTONIC), which then
+// also serves as the time since start, and its sleeps wake when the browser's timers say, so
+// there is no timer slack to narrow.
 #include <time.h>
+#ifndef __EMSCRIPTEN__
+#include <sys/prctl.h>
+#endif
 
 #include <atomic>
 
@@ -10,6 +17,12 @@
 namespace platform::sys {
 
 namespace {
+
+#ifdef __EMSCRIPTEN__
+constexpr clockid_t kSinceStart = CLOCK_MONOTONIC;
+#else
+constexpr clockid_t kSinceStart = CLOCK_BOOTTIME;  // counts while the machine sleeps
+#endif
 
 std::int64_t Nanoseconds(clockid_t id) {
     timespec t{};
@@ -25,11 +38,20 @@ constexpr std::uint32_t kCoarsest = 156250;
 constexpr std::uint32_t kFinest = 5000;
 std::atomic<std::uint32_t> g_requested{0};
 
+// Wake-ups may come this late (0: the system's default).
+void SetTimerSlack(unsigned long ns) {
+#ifdef __EMSCRIPTEN__
+    (void)ns;
+#else
+    prctl(PR_SET_TIMERSLACK, ns, 0, 0, 0);
+#endif
+}
+
 }  // namespace
 
 std::int64_t InterruptTime() {
     if (TimeSource* source = internal::ActiveTimeSource()) return source->Now();
-    return Nanoseconds(CLOCK_BOOTTIME) / 100;
+    return Nanoseconds(kSinceStart) / 100;
 }
 std::int64_t PerformanceCounter() {
     if (TimeSource* source = internal::ActiveTimeSource()) return source->Now() * 100;
@@ -39,7 +61,7 @@ std::int64_t PerformanceFrequency() { return 1000000000LL; }
 std::uint32_t TickCount() {
     if (TimeSource* source = internal::ActiveTimeSource())
         return static_cast<std::uint32_t>(source->Now() / 10000);
-    return static_cast<std::uint32_t>(Nanoseconds(CLOCK_BOOTTIME) / 1000000LL);
+    return static_cast<std::uint32_t>(Nanoseconds(kSinceStart) / 1000000LL);
 }
 
 LocalTime GetLocalTime() {
@@ -65,10 +87,10 @@ bool RequestTimerResolution(std::uint32_t period, bool set, std::uint32_t* curre
         if (period > kCoarsest) period = kCoarsest;
         if (period < kFinest) period = kFinest;
         g_requested.store(period);
-        prctl(PR_SET_TIMERSLACK, static_cast<unsigned long>(period) * 100UL / 20UL, 0, 0, 0);
+        SetTimerSlack(static_cast<unsigned long>(period) * 100UL / 20UL);
     } else {
         g_requested.store(0);
-        prctl(PR_SET_TIMERSLACK, 0UL, 0, 0, 0);  // back to the default slack
+        SetTimerSlack(0);  // back to the default slack
     }
     if (current) {
         const std::uint32_t requested = g_requested.load();

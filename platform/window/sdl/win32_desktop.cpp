@@ -57,13 +57,4 @@ bool DesktopQueryPointer(int* x, int* y, bool* leftDown) {
 // A Win32 message box pumps the thread's messages itself and ends with its process.
 bool DesktopRunMessageBox(const SDL_MessageBoxData&, int*, bool (*)()) { return false; }
 
-// The services of a browser page; on this desktop SDL provides them.
-bool DesktopScreenSize(int* /*width*/, int* /*height*/) { return false; }
-bool DesktopPlaceWindow(SDL_Window* /*window*/, int /*x*/, int /*y*/) { return false; }
-bool DesktopSetOpacity(SDL_Window* /*window*/, float /*opacity*/) { return false; }
-bool DesktopGlIsEs() { return false; }
-bool DesktopSetSwapInterval(int /*interval*/) { return false; }
-bool DesktopGetSwapInterval(int* /*interval*/) { return false; }
-bool DesktopPresent(SDL_Window* /*window*/) { return false; }
-
 }  // namespace platform::window::sdl
