@@ -485,7 +485,9 @@ TEST(FxLanguage, ImplicitConversionsFollowHlsl) {
         {"", "float2 a = float3(1, 0, 1) ? float2(1, 2) : 0;", "TypeMismatch"},
         {"struct S { float a; };", "S s; float b = s + 1;", "BadOperands"},
         {"struct S { float a; };", "S s = (S)0; s.a = 2;", "ok"},
-        {"struct S { float a; };", "float x = 1; S s = (S)x;", "UnsupportedFeature"},
+        {"struct S { float a; };", "float x = 1; S s = (S)x;", "ok"},  // every member x
+        {"struct S { float a; };", "float x = 1; S s = (S)(x++);", "UnsupportedFeature"},
+        {"struct S { float a; };", "float2 v = 1; S s = (S)v; float3 w = (float3)s;", "TypeMismatch"},  // s has one scalar
         {"", "float a[2] = {0, 1}; int i = 0; a[i++] += 1;", "UnsupportedFeature"},
         {"", "float2x2 m = 1; m = m % m;", "BadOperands"},
         {"float f(float x) { return x; }", "float a = f(float2(1, 2));", "ok+ImplicitTruncation"},

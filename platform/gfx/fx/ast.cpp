@@ -17,10 +17,19 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 }
 
 Type MakeNumeric(Base base, int rows, int cols) {
-    if (rows <= 1 && cols <= 1) return Type::Scalar(base);
-    if (rows <= 1) return Type::Vector(base, cols);
-    if (cols <= 1) return Type::Vector(base, rows);
-    return Type::Matrix(rows, cols);
+    Type t;
+    if (rows <= 1 && cols <= 1) {
+        t = Type::Scalar(base);
+    } else if (rows <= 1) {
+        t = Type::Vector(base, cols);
+    } else if (cols <= 1) {
+        t = Type::Vector(base, rows);
+    } else {
+        return Type::Matrix(rows, cols);
+    }
+    t.shape = rows == 1 ? Shape::Row : cols == 1 && rows > 1 ? Shape::Column
+              : cols == 1 ? Shape::One : Shape::Plain;
+    return t;
 }
 
 bool BuiltinTypeNamed(std::string_view name, Type& out) {
@@ -63,16 +72,19 @@ bool BuiltinTypeNamed(std::string_view name, Type& out) {
         if (name.substr(0, n.size()) != n) continue;
         std::string_view rest = name.substr(n.size());
         auto digit = [](char c) { return c >= '1' && c <= '4'; };
+        bool named = false;
         if (rest.empty()) {
             out = Type::Scalar(s.base);
-            return true;
-        }
-        if (rest.size() == 1 && digit(rest[0])) {
+            named = true;
+        } else if (rest.size() == 1 && digit(rest[0])) {
             out = MakeNumeric(s.base, 0, rest[0] - '0');
-            return true;
-        }
-        if (rest.size() == 3 && digit(rest[0]) && rest[1] == 'x' && digit(rest[2])) {
+            named = true;
+        } else if (rest.size() == 3 && digit(rest[0]) && rest[1] == 'x' && digit(rest[2])) {
             out = MakeNumeric(s.base, rest[0] - '0', rest[2] - '0');
+            named = true;
+        }
+        if (named) {
+            out.wide = n == "double";
             return true;
         }
     }
@@ -156,13 +168,19 @@ std::string TypeName(const Type& t) {
         case Base::PixelShader: s = "PixelShader"; break;
     }
     if (t.isNumeric()) {
-        if (t.rows > 0) {
-            s += std::to_string(t.rows) + "x" + std::to_string(t.cols);
-        } else if (t.cols > 1) {
+        if (t.wide) s = "double";
+        if (t.rows > 0 || t.shape == Shape::Row || t.shape == Shape::Column) {
+            s += std::to_string(t.hlslRows()) + "x" + std::to_string(t.hlslCols());
+        } else if (t.cols > 1 || t.shape == Shape::One) {
             s += std::to_string(t.cols);
         }
     }
-    if (t.arraySize > 0) s += "[" + std::to_string(t.arraySize) + "]";
+    if (t.arraySize > 0) {
+        // Each dimension: the first is the elements over those of one index.
+        const int dims[3] = {t.outerSize(), t.inner[0] / std::max(1, t.inner[1]), t.inner[1]};
+        for (int d : dims)
+            if (d > 0) s += "[" + std::to_string(d) + "]";
+    }
     return s;
 }
 

@@ -29,16 +29,30 @@ enum class Base : unsigned char {
 // sampler's kind then comes from the lookups that use it).
 enum class Dim : unsigned char { None, D1, D2, D3, Cube };
 
+// How a value that is stored as a scalar or a vector was spelled: float1 (One), a matrix of
+// one row (Row: float1xN, N the vector's width, float1x1 a scalar) or of one column (Column:
+// floatNx1). They are held and emitted as the scalar or vector, but overloads, indexing,
+// matrix members, intrinsic argument shapes and mixing with matrices tell them apart.
+enum class Shape : unsigned char { Plain, One, Row, Column };
+
 // A value type. Scalars have rows 0 and cols 1, vectors rows 0 and cols 2..4, matrices rows
 // and cols 2..4 (HLSL's floatRxC: R rows of C columns; matrices are always float). Vectors of
-// one component and matrices with one row or column are folded into scalars and vectors.
+// one component and matrices with one row or column are stored as scalars and vectors, with
+// their spelling in "shape".
+//
+// A multi-dimensional array ("float c[2][3]") is stored flat: arraySize counts every element
+// (6) and inner[0] the elements of one c[i] (3; inner[1] the next level's), so declarations,
+// initialisers, uniforms and the emitted GLSL see one array; indexing walks the levels.
 struct Type {
     Base base = Base::Void;
     int rows = 0;
     int cols = 1;
-    int arraySize = 0;  // 0: not an array
+    int arraySize = 0;  // 0: not an array; all elements of every dimension
     Dim dim = Dim::None;
     const StructDecl* st = nullptr;
+    Shape shape = Shape::Plain;
+    bool wide = false;  // spelled double: its own type for overloads, computed as float
+    int inner[2] = {0, 0};  // elements per index of the 2nd and 3rd dimensions; 0: none
 
     bool isNumeric() const {
         return base == Base::Bool || base == Base::Int || base == Base::Uint ||
@@ -51,14 +65,39 @@ struct Type {
     bool isMatrix() const { return isNumeric() && !isArray() && rows > 0; }
     bool isNumericValue() const { return isNumeric() && !isArray(); }
     int components() const { return rows > 0 ? rows * cols : cols; }
+    // The type of one element, whatever the dimensions (what GLSL declares, with the flat
+    // ArraySuffix).
     Type element() const {
         Type t = *this;
         t.arraySize = 0;
+        t.inner[0] = t.inner[1] = 0;
         return t;
     }
+    // The type of a[i]: the next dimension's array, or the element.
+    Type indexed() const {
+        if (inner[0] == 0) return element();
+        Type t = *this;
+        t.arraySize = inner[0];
+        t.inner[0] = inner[1];
+        t.inner[1] = 0;
+        return t;
+    }
+    // The number of a[i] of an array (its first dimension).
+    int outerSize() const { return inner[0] > 0 ? arraySize / inner[0] : arraySize; }
+    // A matrix as HLSL sees it: floatRxC, float1xN or floatNx1.
+    bool isMatrixShaped() const {
+        return isMatrix() || (isNumericValue() && (shape == Shape::Row || shape == Shape::Column));
+    }
+    // The HLSL rows and columns of a matrix-shaped value.
+    int hlslRows() const { return shape == Shape::Row ? 1 : shape == Shape::Column ? cols : rows; }
+    int hlslCols() const { return shape == Shape::Column ? 1 : cols; }
+    // Equality of what is stored; the spelling ("shape", "wide") is compared by SameSpelling.
     bool operator==(const Type& o) const {
         return base == o.base && rows == o.rows && cols == o.cols && arraySize == o.arraySize &&
-               dim == o.dim && st == o.st;
+               dim == o.dim && st == o.st && inner[0] == o.inner[0] && inner[1] == o.inner[1];
+    }
+    bool sameSpelling(const Type& o) const {
+        return *this == o && shape == o.shape && wide == o.wide;
     }
     bool operator!=(const Type& o) const { return !(*this == o); }
 

@@ -170,7 +170,17 @@ bool Checker::evalIntrinsic(const Expr* e, std::vector<double>& out) {
 // a matrix keeps its top-left part, a vector keeps its leading components; int truncates and
 // bool tests against zero.
 bool Checker::convertValue(const Type& from, const Type& to, std::vector<double>& v) {
-    if (to.base == Base::Struct || v.empty()) return false;
+    if (to.base == Base::Struct || from.base == Base::Struct || v.empty()) return false;
+    if (to.isArray() || from.isArray()) {  // component by component
+        const auto n = static_cast<std::size_t>(ScalarCount(to));
+        if (v.size() < n) return false;
+        v.resize(n);
+        for (double& x : v) {
+            if (to.base == Base::Int || to.base == Base::Uint) x = std::trunc(x);
+            if (to.base == Base::Bool) x = x != 0.0;
+        }
+        return true;
+    }
     if (from.isScalar() && to.components() > 1) {
         v.assign(static_cast<std::size_t>(to.components()), v[0]);
     } else if (from.isMatrix() && to.isMatrix()) {
@@ -178,6 +188,10 @@ bool Checker::convertValue(const Type& from, const Type& to, std::vector<double>
         for (int i = 0; i < to.rows; ++i)
             for (int j = 0; j < to.cols; ++j)
                 r.push_back(v[static_cast<std::size_t>(i * from.cols + j)]);
+        v = r;
+    } else if (from.isMatrix() && to.shape == Shape::Column) {  // the first column
+        std::vector<double> r;
+        for (int i = 0; i < to.cols; ++i) r.push_back(v[static_cast<std::size_t>(i * from.cols)]);
         v = r;
     } else {
         v.resize(static_cast<std::size_t>(std::max(1, to.components())));

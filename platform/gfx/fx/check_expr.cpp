@@ -49,7 +49,20 @@ bool Checker::isLvalue(const Expr* e, std::string* why, bool top) {
                 }
             }
             return isLvalue(e->args[0], why);
-        case ExprKind::Index: return isLvalue(e->args[0], why);
+        case ExprKind::Index: {
+            // A row of a multi-dimensional array is a run of its flat GLSL array: its elements
+            // are assignable, the row as a whole is not.
+            auto row = [](const Expr* x) {
+                return x->kind == ExprKind::Index && x->type.isArray() && x->args[0]->type.inner[0] > 0;
+            };
+            if (row(e)) {
+                *why = "a row of a multi-dimensional array (assign its elements)";
+                return false;
+            }
+            const Expr* base = e->args[0];
+            while (row(base)) base = base->args[0];
+            return isLvalue(base, why);
+        }
         case ExprKind::Cast: {
             // "(float3)v = ..." writes the leading components of a vector of the same type.
             const Type& from = e->args[0]->type;
@@ -114,7 +127,11 @@ bool Checker::anyPoison(Expr* e) {
 Type Checker::checkInner(Expr* e) {
     switch (e->kind) {
         case ExprKind::IntLit: return Type::Scalar(Base::Int);
-        case ExprKind::FloatLit: return Type::Scalar(Base::Float);
+        case ExprKind::FloatLit: {
+            Type t = Type::Scalar(Base::Float);
+            t.wide = !e->text.empty() && (e->text.back() == 'l' || e->text.back() == 'L');  // 1.0l
+            return t;
+        }
         case ExprKind::BoolLit: return Type::Scalar(Base::Bool);
         case ExprKind::StringLit: {
             Type t{Base::String};
@@ -159,8 +176,18 @@ Type Checker::checkInner(Expr* e) {
             const Type t = check(e->args[0]);
             if (IsPoison(t)) return t;
             Type to = e->castType;
-            if (to.base == Base::Struct && !isLiteral(e->args[0])) {
-                report(Diag::UnsupportedFeature, e, "casting a value that is not a constant to a struct");
+            const bool aggregate = t.isArray() || to.isArray() || t.base == Base::Struct ||
+                                   to.base == Base::Struct;
+            if (aggregate && !(to.base == Base::Struct && !to.isArray() && t.isScalar())) {
+                // Component by component, in order: the value needs at least as many.
+                if (!NumericLeaves(t) || !NumericLeaves(to) || ScalarCount(t) < ScalarCount(to)) {
+                    report(Diag::TypeMismatch, e, TypeName(t), TypeName(to));
+                    return Poison();
+                }
+                return to;
+            }
+            if (to.base == Base::Struct && HasSideEffects(e->args[0])) {  // a scalar fills every member
+                report(Diag::UnsupportedFeature, e, "casting a value with side effects to a struct");
                 return Poison();
             }
             if (ConversionCost(t, to, true) == kImpossible) {
@@ -179,7 +206,11 @@ Type Checker::checkInner(Expr* e) {
                 return Poison();
             }
             coerce(e->args[1], Type::Scalar(Base::Int));
-            const int size = t.isArray() ? t.arraySize : t.isVector() ? t.cols : t.isMatrix() ? t.rows : 0;
+            // float1 and float1xN hold one value of their index (the scalar, the row).
+            const bool oneRow = !t.isArray() && t.isNumeric() &&
+                                (t.shape == Shape::Row || t.shape == Shape::One);
+            const int size = t.isArray() ? t.outerSize() : oneRow ? 1 : t.isVector() ? t.cols
+                             : t.isMatrix() ? t.rows : 0;
             std::vector<double> index;
             if (size > 0 && evalConst(e->args[1], index) && index.size() == 1 &&
                 !(index[0] >= 0 && index[0] < size)) {
@@ -187,8 +218,17 @@ Type Checker::checkInner(Expr* e) {
                        std::to_string(size));
                 return Poison();
             }
-            if (t.isArray()) return t.element();
-            if (t.isVector()) return Type::Scalar(t.base);
+            if (t.isArray()) return t.indexed();
+            if (oneRow) {
+                Type r = t;
+                r.shape = r.cols == 1 && t.shape == Shape::Row ? Shape::One : Shape::Plain;
+                return r;
+            }
+            if (t.isVector()) {
+                Type r = Type::Scalar(t.base);
+                if (t.shape == Shape::Column) r.shape = Shape::One;
+                return r;
+            }
             if (t.isMatrix()) return Type::Vector(Base::Float, t.cols);
             report(Diag::NotIndexable, e, TypeName(t));
             return Poison();
@@ -456,8 +496,10 @@ Type Checker::checkMember(Expr* e) {
         report(Diag::NoMember, e, TypeName(t), std::string(name));
         return Poison();
     }
-    if (t.isMatrix()) {
-        // _m<r><c> (0-based) or _<r><c> (1-based), repeated
+    if (t.isMatrixShaped()) {
+        // _m<r><c> (0-based) or _<r><c> (1-based), repeated; float1xN and floatNx1 are held
+        // as vectors, so their elements are components.
+        const int rows = t.hlslRows(), cols = t.hlslCols();
         std::size_t p = 0;
         int n = 0;
         while (p < name.size()) {
@@ -474,19 +516,25 @@ Type Checker::checkMember(Expr* e) {
                 n = -1;
                 break;
             }
-            if (r < 0 || r >= t.rows || c < 0 || c >= t.cols || n >= 4) {
+            if (r < 0 || r >= rows || c < 0 || c >= cols || n >= 4) {
                 n = -1;
                 break;
             }
-            e->swizzle[n++] = r * 4 + c;
+            e->swizzle[n++] = t.isMatrix() ? r * 4 + c : r + c;
         }
-        if (n <= 0) {
+        if (n > 0 && !t.isMatrix()) {
+            e->swizzleCount = n;
+            return n == 1 ? Type::Scalar(t.base) : Type::Vector(t.base, n);
+        }
+        if (n > 0) {
+            e->swizzleCount = n;
+            e->matrixSwizzle = true;
+            return n == 1 ? Type::Scalar(Base::Float) : Type::Vector(Base::Float, n);
+        }
+        if (t.isMatrix()) {
             report(Diag::BadSwizzle, e, std::string(name.substr(0, 20)), TypeName(t));
             return Poison();
         }
-        e->swizzleCount = n;
-        e->matrixSwizzle = true;
-        return n == 1 ? Type::Scalar(Base::Float) : Type::Vector(Base::Float, n);
     }
     static constexpr const char* kSets[2] = {"xyzw", "rgba"};
     const int size = t.cols;
@@ -538,7 +586,9 @@ const FuncDecl* Checker::resolve(const Expr* at, std::string_view name, std::vec
                 !(at.isNumericValue() && pt.isNumericValue() && at.components() == pt.components() &&
                   ConversionCost(pt, at, false) != kImpossible))
                 fits = false;
-            cost += c;
+            // Between conversions of one cost, the argument spelled as the parameter wins
+            // (float against float1, float against double).
+            cost += 2 * c + (at.shape != pt.shape || at.wide != pt.wide ? 1 : 0);
         }
         if (!fits) continue;
         if (cost < bestCost) {

@@ -30,7 +30,11 @@ Type Checker::unify(Expr* e, bool floatOnly) {
             report(Diag::TypeMismatch, e->args[i], TypeName(t), "float");
             return Poison();
         }
-        if (i > 0 && !CommonType(common, t, common)) {
+        // A float1xN or floatNx1 is a matrix to the intrinsics: it does not mix with a vector.
+        const Type& first = e->args[0]->type;
+        const bool mixes = i > 0 && ((t.isMatrixShaped() && first.isVector() && !first.isMatrixShaped()) ||
+                                     (first.isMatrixShaped() && t.isVector() && !t.isMatrixShaped()));
+        if (mixes || (i > 0 && !CommonType(common, t, common))) {
             report(Diag::BadOperands, e, std::string(e->text), TypeName(t));
             return Poison();
         }
@@ -129,6 +133,19 @@ bool Checker::outArgument(Expr*& arg, const Type& t) {
     return true;
 }
 
+// Whether the first "n" arguments are scalars or vectors (float1 included, matrices and
+// float1xN / floatNx1 not); reported at the first that is not.
+bool Checker::vectorArguments(Expr* e, std::size_t n) {
+    for (std::size_t i = 0; i < n && i < e->args.size(); ++i) {
+        const Type& t = e->args[i]->type;
+        if (t.isMatrixShaped()) {
+            report(Diag::TypeMismatch, e->args[i], TypeName(t), "vector");
+            return false;
+        }
+    }
+    return true;
+}
+
 // The signature of an intrinsic whose row gives its shape (intrinsics.cpp).
 Type Checker::checkShaped(Expr* e, const IntrinsicRow& row) {
     using S = IntrinsicShape;
@@ -143,13 +160,11 @@ Type Checker::checkShaped(Expr* e, const IntrinsicRow& row) {
         coerce(e->args[0], BoolShaped(t));
         return Type::Scalar(Base::Bool);
     }
+    if (row.shape == S::Vector || row.shape == S::ToScalar)
+        if (!vectorArguments(e, e->args.size())) return Poison();
     const bool floats = row.shape != S::Numeric && row.shape != S::Sign;
     const Type t = unify(e, floats);
     if (IsPoison(t)) return t;
-    if ((row.shape == S::Vector || row.shape == S::ToScalar) && t.isMatrix()) {
-        report(Diag::TypeMismatch, e->args[0], TypeName(e->args[0]->type), "vector");
-        return Poison();
-    }
     switch (row.shape) {
         case S::Sign: return WithBase(t, Base::Int);
         case S::ToScalar: return Type::Scalar(Base::Float);
@@ -165,7 +180,7 @@ Type Checker::checkIntrinsic(Expr* e, Intrinsic k) {
     if (row.shape != IntrinsicShape::Special) return checkShaped(e, row);
     switch (k) {
         case I::k_refract: {
-            if (!arity(e, 3, 3)) return Poison();
+            if (!arity(e, 3, 3) || !vectorArguments(e, 3)) return Poison();
             std::vector<Expr*> saved = e->args;
             e->args.resize(2);
             const Type t = unify(e, true);
@@ -181,7 +196,7 @@ Type Checker::checkIntrinsic(Expr* e, Intrinsic k) {
             return t;
         }
         case I::k_cross:
-            if (!arity(e, 2, 2)) return Poison();
+            if (!arity(e, 2, 2) || !vectorArguments(e, 2)) return Poison();
             coerce(e->args[0], Type::Vector(Base::Float, 3));
             coerce(e->args[1], Type::Vector(Base::Float, 3));
             return Type::Vector(Base::Float, 3);
@@ -195,13 +210,20 @@ Type Checker::checkIntrinsic(Expr* e, Intrinsic k) {
                 report(Diag::TypeMismatch, e->args[0], TypeName(t), "square matrix");
                 return Poison();
             }
-            if (!t.isMatrix()) return k == I::k_determinant ? FloatShaped(t) : t;
+            if (!t.isMatrix()) {
+                if (k == I::k_determinant) return FloatShaped(t);
+                // float1xN transposes to floatNx1 and back (the same vector).
+                Type r = t;
+                if (t.shape == Shape::Row && t.cols > 1) r.shape = Shape::Column;
+                else if (t.shape == Shape::Column) r.shape = Shape::Row;
+                return r;
+            }
             return k == I::k_determinant ? Type::Scalar(Base::Float)
                                          : Type::Matrix(t.cols, t.rows);
         }
         case I::k_mul: return checkMul(e);
         case I::k_dst:  // (1, a.y * b.y, a.z, b.w): a distance vector for attenuation
-            if (!arity(e, 2, 2)) return Poison();
+            if (!arity(e, 2, 2) || !vectorArguments(e, 2)) return Poison();
             for (Expr*& a : e->args) coerce(a, Type::Vector(Base::Float, 4));
             return Type::Vector(Base::Float, 4);
         case I::k_lit:
@@ -291,6 +313,12 @@ Type Checker::checkMul(Expr* e) {
         coerce(e->args[0], a.isScalar() ? Type::Scalar(r.base) : r);
         coerce(e->args[1], b.isScalar() ? Type::Scalar(r.base) : r);
         return r;
+    }
+    if (a.isVector() && b.isVector() && a.shape == Shape::Column && b.shape == Shape::Row) {
+        // floatNx1 times float1xM: the NxM outer product.
+        coerce(e->args[0], FloatShaped(a));
+        coerce(e->args[1], FloatShaped(b));
+        return Type::Matrix(a.cols, b.cols);
     }
     if (a.isVector() && b.isVector()) {
         const int n = std::min(a.cols, b.cols);

@@ -45,7 +45,7 @@ void Checker::checkRegister(const VarDecl* g) {
 bool Checker::SameSignature(const FuncDecl* a, const FuncDecl* b) {
     if (a->params.size() != b->params.size()) return false;
     for (std::size_t i = 0; i < a->params.size(); ++i)
-        if (a->params[i]->type != b->params[i]->type) return false;
+        if (!a->params[i]->type.sameSpelling(b->params[i]->type)) return false;
     return true;
 }
 

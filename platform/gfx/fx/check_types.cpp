@@ -44,6 +44,10 @@ int ConversionCost(const Type& from, const Type& to, bool explicitCast) {
     if (explicitCast && ((from.isVector() && to.isMatrix()) || (from.isMatrix() && to.isVector())) &&
         from.components() == to.components())
         return kBase;
+    // A matrix truncates to float1xN and floatNx1 as to any smaller matrix (its first row or
+    // its first column).
+    if (from.isMatrix() && to.isMatrixShaped() && !to.isMatrix())
+        return to.hlslRows() <= from.rows && to.hlslCols() <= from.cols ? kTruncate : kImpossible;
     const int base = from.base == to.base || from.rows > 0 ? 0 : kBase;
     if (from.isScalar()) return to.isScalar() ? base : kSplat + base;
     if (from.isVector()) {
@@ -59,10 +63,27 @@ int ConversionCost(const Type& from, const Type& to, bool explicitCast) {
     return kImpossible;
 }
 
+// Whether every scalar a value of type "t" holds is a number (arrays and struct members
+// included): what a component-wise cast reads and writes.
+bool NumericLeaves(const Type& t) {
+    if (t.base != Base::Struct) return t.isNumeric();
+    if (!t.st) return false;
+    for (const VarDecl* m : t.st->members)
+        if (!NumericLeaves(m->type)) return false;
+    return true;
+}
+
 // The type both operands of an arithmetic or comparison operator are converted to.
 bool CommonType(const Type& a, const Type& b, Type& out) {
     if (!a.isNumericValue() || !b.isNumericValue()) return false;
     const Base base = BaseRank(a.base) >= BaseRank(b.base) ? a.base : b.base;
+    const bool oneLine = (a.isMatrixShaped() && !a.isMatrix()) || (b.isMatrixShaped() && !b.isMatrix());
+    if (oneLine && a.isMatrixShaped() && b.isMatrixShaped()) {
+        // float1x4 + float4x4: both truncate to the smaller number of rows and of columns.
+        out = MakeNumeric(base, std::min(a.hlslRows(), b.hlslRows()), std::min(a.hlslCols(), b.hlslCols()));
+        out.wide = a.wide || b.wide;
+        return true;
+    }
     if (a.isScalar()) {
         out = WithBase(b, base);
     } else if (b.isScalar()) {
@@ -75,6 +96,7 @@ bool CommonType(const Type& a, const Type& b, Type& out) {
         return false;
     }
     if (out.rows > 0) out.base = Base::Float;
+    out.wide = (a.wide || b.wide) && out.base == Base::Float;
     return true;
 }
 

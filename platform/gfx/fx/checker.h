@@ -25,6 +25,7 @@ Type WithBase(Type t, Base b);
 enum Cost { kImpossible = -1, kExact = 0, kBase = 1, kSplat = 2, kTruncate = 4 };
 int ConversionCost(const Type& from, const Type& to, bool explicitCast);
 bool CommonType(const Type& a, const Type& b, Type& out);
+bool NumericLeaves(const Type& t);
 Type BoolShaped(const Type& t);
 Type FloatShaped(const Type& t);
 
@@ -91,6 +92,7 @@ private:
     bool arity(Expr* e, std::size_t lo, std::size_t hi);
     Type unify(Expr* e, bool floatOnly);
     bool requireVector(Expr* e, const Type& t, int size = 0);
+    bool vectorArguments(Expr* e, std::size_t n);
     Type sampleTexture(Expr* e, Dim dim, int coords, int extraArgs);
     bool outArgument(Expr*& arg, const Type& t);
     bool useSamplerAs(Expr* s, Dim dim);

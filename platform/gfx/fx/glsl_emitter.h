@@ -90,6 +90,8 @@ private:
     std::string binary(const Expr* e);
     std::string userCall(const Expr* e);
     std::string member(const Expr* e);
+    std::string index(const Expr* e);
+    void flatIndex(const Expr* e, std::string& root, std::string& offset);
     std::string select(const Expr* e);
     std::string assignMatrixElements(const Expr* e);
     std::string assignParts(const Expr* e);
@@ -98,6 +100,7 @@ private:
     std::string convert(const Expr* e, const Type& to);
     std::string convertText(const std::string& text, const Type& from, const Type& to);
     std::string splatStruct(const std::string& scalar, const Type& from, const Type& to);
+    std::string castComponents(const std::string& text, const Type& from, const Type& to);  // glsl_cast.cpp
     std::string zero(const Type& t);
 
     // glsl_intrinsic.cpp: intrinsic calls and texture lookups

@@ -86,10 +86,43 @@ std::string Emitter::expr(const Expr* e) {
         case ExprKind::Cast:
         case ExprKind::Convert: return convert(e->args[0], e->type);
         case ExprKind::Member: return member(e);
-        case ExprKind::Index: return expr(e->args[0]) + "[" + expr(e->args[1]) + "]";
+        case ExprKind::Index: return index(e);
         case ExprKind::Comma: return "(" + expr(e->args[0]) + ", " + expr(e->args[1]) + ")";
         default: return "0";
     }
+}
+
+// "a[i]". A float1 or float1xN holds one value of its index (the scalar, the row); the
+// rows of a multi-dimensional array are runs of its flat GLSL array.
+std::string Emitter::index(const Expr* e) {
+    const Type& t = e->args[0]->type;
+    if (!t.isArray() && t.isNumeric() && (t.shape == Shape::One || t.shape == Shape::Row)) {
+        if (!HasSideEffects(e->args[1])) return expr(e->args[0]);
+        return "(" + expr(e->args[1]) + ", " + expr(e->args[0]) + ")";
+    }
+    std::string root, offset;
+    flatIndex(e, root, offset);
+    if (!e->type.isArray()) return root + "[" + offset + "]";
+    // A row as a whole value: an array built from its elements.
+    std::string s = GlslType(e->type.element()) + ArraySuffix(e->type) + "(";
+    for (int k = 0; k < e->type.arraySize; ++k)
+        s += (k ? ", " : "") + root + "[" + offset + " + " + std::to_string(k) + "]";
+    return s + ")";
+}
+
+// The flat array an index of a (multi-dimensional) array reads, and the element's offset in it.
+void Emitter::flatIndex(const Expr* e, std::string& root, std::string& offset) {
+    const Expr* base = e->args[0];
+    const int stride = base->type.inner[0] > 0 ? base->type.inner[0] : 1;
+    std::string at = expr(e->args[1]);
+    if (stride > 1) at = "(" + at + ") * " + std::to_string(stride);
+    if (base->kind == ExprKind::Index && base->type.isArray() && base->args[0]->type.inner[0] > 0) {
+        flatIndex(base, root, offset);
+        offset = "(" + offset + " + " + at + ")";
+        return;
+    }
+    root = expr(base);
+    offset = at;
 }
 
 // A call of one of the effect's functions. GLSL wants an out argument of exactly the
@@ -309,6 +342,9 @@ std::string Emitter::convert(const Expr* e, const Type& to) {
 
 std::string Emitter::convertText(const std::string& text, const Type& from, const Type& to) {
     if (from == to) return text;
+    if (from.isArray() || to.isArray() || from.base == Base::Struct ||
+        (to.base == Base::Struct && !from.isScalar()))
+        return castComponents(text, from, to);
     if (to.base == Base::Struct) return splatStruct(text, from, to);
     if (from.isScalar()) {
         if (to.isMatrix()) return splatMatrix(convertText(text, from, Type::Scalar(Base::Float)), to);
@@ -326,6 +362,19 @@ std::string Emitter::convertText(const std::string& text, const Type& from, cons
         return GlslType(to) + "(" + v + ")";
     }
     if (from.isMatrix()) {
+        if (to.shape == Shape::Column && to.isVector()) {  // the first column, through a helper
+            const std::string m = GlslType(from), v = GlslType(to);
+            const std::string name = "fx_column_" + m + "_" + v;
+            std::string body = v + " " + name + "(" + m + " m) { return " + v + "(";
+            for (int i = 0; i < to.cols; ++i) body += std::string(i ? ", " : "") + "m[" + std::to_string(i) + "][0]";
+            dynamicHelpers_.insert(body + "); }\n");
+            return name + "(" + text + ")";
+        }
+        if (to.shape == Shape::Row && to.isVector()) {  // the first row
+            std::string row = "(" + text + ")[0]";
+            if (to.cols < from.cols) row += "." + std::string(kComponents, static_cast<std::size_t>(to.cols));
+            return to.base == Base::Float ? row : GlslType(to) + "(" + row + ")";
+        }
         if (to.isScalar()) return GlslType(to) + "((" + text + ")[0][0])";
         return GlslType(to) + "(" + text + ")";
     }

@@ -147,6 +147,8 @@ std::string Emitter::intrinsic(const Expr* e) {
             const Expr* b = e->args[1];
             if (a->type.isScalar() || b->type.isScalar())
                 return "(" + expr(a) + " * " + expr(b) + ")";
+            if (a->type.isVector() && b->type.isVector() && e->type.isMatrix())  // column * row
+                return "outerProduct(" + expr(b) + ", " + expr(a) + ")";
             if (a->type.isVector() && b->type.isVector())
                 return "dot(" + expr(a) + ", " + expr(b) + ")";
             // The GLSL matrices hold the transposes (see fx.h): v*M -> G*v, M*v -> v*G,

@@ -1,6 +1,7 @@
 // platform/gfx/fx/parser_decl.cpp: types, storage, variables, structs, functions.
 #include "platform/gfx/fx/parser_internal.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -71,6 +72,7 @@ Type Parser::type() {
         }
         expect(Tok::Greater);
         out = isMatrix ? MakeNumeric(scalar.base, a, b) : MakeNumeric(scalar.base, 0, a);
+        out.wide = scalar.wide;
     }
     return out;
 }
@@ -110,26 +112,40 @@ unsigned Parser::storage() {
     }
 }
 
-// arraySuffix -> ('[' constant_expr? ']')?
-// An empty size ("float a[] = {...}") is left at -1 for the initializer to settle.
+// arraySuffix -> ('[' constant_expr? ']'){0,3}
+// An empty size ("float a[] = {...}", the first dimension only) is left at -1 for the
+// initializer to settle. Several dimensions make one flat array (see Type).
 void Parser::arraySuffix(Type& t, bool unsizedAllowed) {
-    if (!accept(Tok::LBracket)) return;
-    const Token at = tok();
-    long v = -1;
-    if (at.kind != Tok::RBracket || !unsizedAllowed) {
-        double value = 0;
-        if (!constantValue(ternary(), value) || !(value >= 1 && value <= kMaxArraySize) ||
-            value != std::trunc(value))
-            fail(MakeDiagnostic(Diag::BadArraySize, at.line, at.column,
-                                std::to_string(kMaxArraySize)));
-        v = static_cast<long>(value);
+    long dims[3] = {0, 0, 0};
+    int n = 0;
+    Token first = tok();
+    while (accept(Tok::LBracket)) {
+        const Token at = tok();
+        long v = -1;
+        if (at.kind != Tok::RBracket || !unsizedAllowed || n > 0) {
+            double value = 0;
+            if (!constantValue(ternary(), value) || !(value >= 1 && value <= kMaxArraySize) ||
+                value != std::trunc(value))
+                fail(MakeDiagnostic(Diag::BadArraySize, at.line, at.column,
+                                    std::to_string(kMaxArraySize)));
+            v = static_cast<long>(value);
+        }
+        expect(Tok::RBracket);
+        if (n == 3 || t.isArray() || t.arraySize < 0 || t.base == Base::Void)
+            fail(MakeDiagnostic(Diag::UnsupportedFeature, at.line, at.column,
+                                "an array of this type"));
+        if (n == 0) first = at;
+        dims[n++] = v;
     }
-    expect(Tok::RBracket);
-    if (t.isArray() || t.arraySize < 0 || t.base == Base::Void)
-        fail(MakeDiagnostic(Diag::UnsupportedFeature, at.line, at.column,
-                            "an array of this type"));
-    t.arraySize = static_cast<int>(v);
-    requireBoundedSize(t, at);
+    if (n == 0) return;
+    const long inner = (n > 1 ? dims[1] : 1) * (n > 2 ? dims[2] : 1);
+    if (dims[0] > 0 && dims[0] * inner > kMaxArraySize)
+        fail(MakeDiagnostic(Diag::BadArraySize, first.line, first.column,
+                            std::to_string(kMaxArraySize)));
+    t.arraySize = dims[0] < 0 ? -1 : static_cast<int>(dims[0] * inner);
+    t.inner[0] = n > 1 ? static_cast<int>(inner) : 0;
+    t.inner[1] = n > 2 ? static_cast<int>(dims[2]) : 0;
+    requireBoundedSize(t, first);
 }
 
 void Parser::requireBoundedSize(const Type& t, const Token& at) {
@@ -388,7 +404,7 @@ void Parser::checkModifiers(const VarDecl* v, const Token& at) {
         wrong = "'static' with 'uniform' or 'extern'";
     else if (!v->isGlobal && (st & kStorageConst) && !v->init)
         wrong = "'const' without an initial value";
-    else if ((st & kStorageMatrixOrder) && !v->type.element().isMatrix())
+    else if ((st & kStorageMatrixOrder) && !v->type.element().isMatrixShaped())
         wrong = "row_major or column_major on a type that is not a matrix";
     if (wrong) fail(MakeDiagnostic(Diag::BadModifier, at.line, at.column, wrong, std::string(v->name)));
 }
@@ -410,17 +426,19 @@ void Parser::sizeFromInitializer(VarDecl* v, const Token& at) {
     if (!init || init->kind != ExprKind::Brace)
         fail(MakeDiagnostic(Diag::BadArraySize, at.line, at.column,
                             std::to_string(kMaxArraySize)));
-    const int per = v->type.element().components();
+    // A top-level item of "float c[][3]" is one c[i]: inner[0] elements.
+    const int rowItems = std::max(1, v->type.inner[0]);
+    const int per = v->type.element().components() * rowItems;
     int count = static_cast<int>(init->args.size());
     bool flat = per > 1;
     for (const Expr* a : init->args)
         flat = flat && (a->kind == ExprKind::IntLit || a->kind == ExprKind::FloatLit ||
                         a->kind == ExprKind::BoolLit || a->kind == ExprKind::Unary);
     if (flat && count % per == 0) count /= per;
-    if (count > kMaxArraySize)
+    if (static_cast<long>(count) * rowItems > kMaxArraySize)
         fail(MakeDiagnostic(Diag::BadArraySize, at.line, at.column,
                             std::to_string(kMaxArraySize)));
-    v->type.arraySize = count;
+    v->type.arraySize = count * rowItems;
 }
 
 // variable_rest -> array? semantics annotations? ('=' initializer)?
