@@ -271,6 +271,10 @@ const std::vector<ValueCase>& ValueCases() {
          {-1, 1, -2, 0}},
         {"intrinsics/modf-of-int", "float4 Value() { int ip; int f = modf(7, ip); float fp; float g = modf(-2.5, fp); return float4(f, ip, g, fp); }",
          {0, 7, -0.5f, -2}},
+        {"intrinsics/modf-frexp-of-matrix",
+         "float4 Value() { float2x2 m = {1.5, -2.25, 8, 0}; float2x2 ip, e; float2x2 f = modf(m, ip); float2x2 g = frexp(m, e);"
+         " return float4(f[0][0], ip[0][1], g[1][0], e[1][0]); }",
+         {0.5f, -2, 0.5f, 4}},
         {"intrinsics/mad", "float4 Value() { return float4(mad(2, 3, 4), mad(float2(1, 2), 2, 1), 0); }", {10, 3, 5, 0}},
         {"intrinsics/mul-of-float1-and-matrix",
          "float4 Value() { float1 s = 2; float4x4 m = 1; float4 r = mul(s, m)[0]; return r; }", {2, 2, 2, 2}},

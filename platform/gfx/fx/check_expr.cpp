@@ -220,6 +220,10 @@ Type Checker::checkInner(Expr* e) {
             }
             if (t.isArray()) return t.indexed();
             if (oneRow) {
+                if (HasSideEffects(e->args[1])) {  // the index is not emitted
+                    report(Diag::UnsupportedFeature, e->args[1], "an index with side effects into '" + TypeName(t) + "'");
+                    return Poison();
+                }
                 Type r = t;
                 r.shape = r.cols == 1 && t.shape == Shape::Row ? Shape::One : Shape::Plain;
                 return r;

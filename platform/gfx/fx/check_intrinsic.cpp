@@ -255,7 +255,7 @@ Type Checker::checkIntrinsic(Expr* e, Intrinsic k) {
         case I::k_modf: case I::k_frexp: {
             if (!arity(e, 2, 2)) return Poison();
             Type t = e->args[0]->type;
-            if (!t.isNumericValue() || t.rows > 0) {
+            if (!t.isNumericValue()) {
                 report(Diag::TypeMismatch, e->args[0], TypeName(t), "float");
                 return Poison();
             }

@@ -106,6 +106,7 @@ private:
     // glsl_intrinsic.cpp: intrinsic calls and texture lookups
     std::string sample(const Expr* e, Dim dim, const char* kind);
     std::string intrinsic(const Expr* e);
+    void byRows(const Type& t, const std::string& name, const std::string& perRow);
     std::string shaped(const Expr* e, const IntrinsicRow& row);
     std::string reduce(const Expr* e, bool all);
 

@@ -96,10 +96,8 @@ std::string Emitter::expr(const Expr* e) {
 // rows of a multi-dimensional array are runs of its flat GLSL array.
 std::string Emitter::index(const Expr* e) {
     const Type& t = e->args[0]->type;
-    if (!t.isArray() && t.isNumeric() && (t.shape == Shape::One || t.shape == Shape::Row)) {
-        if (!HasSideEffects(e->args[1])) return expr(e->args[0]);
-        return "(" + expr(e->args[1]) + ", " + expr(e->args[0]) + ")";
-    }
+    if (!t.isArray() && t.isNumeric() && (t.shape == Shape::One || t.shape == Shape::Row))
+        return expr(e->args[0]);  // the checker refuses indices with side effects here
     std::string root, offset;
     flatIndex(e, root, offset);
     if (!e->type.isArray()) return root + "[" + offset + "]";

@@ -100,6 +100,18 @@ std::string Emitter::reduce(const Expr* e, bool all) {
     return call(name.c_str(), e);
 }
 
+// "m name(m x, out m o)" of matrix type "t" (GLSL's modf and the frexp helper take
+// vectors): "perRow" on each row.
+void Emitter::byRows(const Type& t, const std::string& name, const std::string& perRow) {
+    const std::string m = GlslType(t);
+    std::string s = m + " " + name + "(" + m + " x, out " + m + " o) { " + m + " r;";
+    for (int i = 0; i < t.rows; ++i) {
+        const std::string k = std::to_string(i);
+        s += " r[" + k + "] = " + perRow + "(x[" + k + "], o[" + k + "]);";
+    }
+    dynamicHelpers_.insert(s + " return r; }\n");
+}
+
 std::string Emitter::intrinsic(const Expr* e) {
     using I = Intrinsic;
     const auto k = static_cast<I>(e->intrinsic);
@@ -115,7 +127,10 @@ std::string Emitter::intrinsic(const Expr* e) {
             dynamicHelpers_.insert(
                 "vec4 fx_dst(vec4 a, vec4 b) { return vec4(1.0, a.y * b.y, a.z, b.w); }\n");
             return call("fx_dst", e);
-        case I::k_frexp: need(kHelperFrexp); return call("fx_frexp", e);
+        case I::k_frexp:
+            need(kHelperFrexp);
+            if (e->type.isMatrix()) byRows(e->type, "fx_frexp", "fx_frexp");
+            return call("fx_frexp", e);
         case I::k_lit: need(kHelperLit); return call("fx_lit", e);
         case I::k_modf:
             if (e->type.base == Base::Int || e->type.base == Base::Uint) {  // no fraction
@@ -124,7 +139,9 @@ std::string Emitter::intrinsic(const Expr* e) {
                                        t + "(0); }\n");
                 return call("fx_modf", e);
             }
-            return call("modf", e);
+            if (!e->type.isMatrix()) return call("modf", e);
+            byRows(e->type, "fx_modf", "modf");
+            return call("fx_modf", e);
         case I::k_refract: return call("refract", e);
         case I::k_clip: need(kHelperClip); return call("fx_clip", e);
         case I::k_sincos: {

@@ -131,7 +131,9 @@ void Parser::arraySuffix(Type& t, bool unsizedAllowed) {
             v = static_cast<long>(value);
         }
         expect(Tok::RBracket);
-        if (n == 3 || t.isArray() || t.arraySize < 0 || t.base == Base::Void)
+        // Several dimensions are for values; objects and shaders take one.
+        const bool value = t.isNumeric() || t.base == Base::Struct;
+        if (n == 3 || (n > 0 && !value) || t.isArray() || t.arraySize < 0 || t.base == Base::Void)
             fail(MakeDiagnostic(Diag::UnsupportedFeature, at.line, at.column,
                                 "an array of this type"));
         if (n == 0) first = at;
