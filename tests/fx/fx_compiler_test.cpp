@@ -905,4 +905,43 @@ TEST(Fxcheck, IncludesResolveBesideTheIncluderThenInIncludeDirectories) {
     EXPECT_EQ(Fxcheck(root + "/fx/main.fx -I").status, 2);
 }
 
+// The edges of the semantics rows: each stage and direction, a model that has the semantic and
+// one that does not (indices past the registers included).
+TEST(FxSemanticsTable, EachSemanticStandsWhereItsRowSays) {
+    struct Row {
+        bool vertex, output;
+        const char* semantic;
+        const char* profile;
+        bool allowed;
+    };
+    static constexpr Row kRows[] = {
+        {true, false, "NORMAL", "vs_2_0", true},      {true, false, "BLENDINDICES3", "vs_2_0", true},
+        {true, false, "POSITIONT", "vs_3_0", true},   {true, false, "VFACE", "vs_3_0", false},
+        {true, true, "TEXCOORD7", "vs_2_0", true},    {true, true, "TEXCOORD8", "vs_2_0", false},
+        {true, true, "COLOR1", "vs_2_0", true},       {true, true, "COLOR2", "vs_1_1", false},
+        {true, true, "FOG", "vs_2_0", true},          {true, true, "PSIZE", "vs_2_0", true},
+        {true, true, "NORMAL", "vs_3_0", true},       {true, true, "TANGENT2", "vs_2_a", false},
+        {false, false, "NORMAL", "ps_2_0", true},     {false, false, "VPOS", "ps_3_0", true},
+        {false, false, "VFACE", "ps_2_b", false},     {false, true, "COLOR3", "ps_2_0", true},
+        {false, true, "DEPTH", "ps_2_0", true},       {false, true, "TEXCOORD1", "ps_3_0", false},
+        {false, true, "FOG", "ps_3_0", false},
+    };
+    for (const Row& r : kRows) {
+        const std::string x = std::string(r.output ? "out " : "") + "float x : " + r.semantic;
+        const std::string set = r.output ? " x = 0;" : "";
+        std::string src;
+        if (r.vertex) {
+            src = "void V(float4 p : POSITION, out float4 op : POSITION, " + x + ") { op = p;" + set + " }\n"
+                  "float4 F() : COLOR { return 0; }\n"
+                  "technique T { pass P { VertexShader = compile " + r.profile + " V(); PixelShader = compile ps_2_0 F(); } }\n";
+        } else {
+            src = "void F(out float4 c : COLOR0, " + x + ") { c = 0;" + set + " }\n"
+                  "technique T { pass P { PixelShader = compile " + r.profile + " F(); } }\n";
+        }
+        const fx::CompileResult c = fx::Compile(src);
+        EXPECT_EQ(c.ok, r.allowed) << r.semantic << " in " << r.profile << "\n" << c.Messages();
+        if (!r.allowed && !c.diagnostics.empty()) EXPECT_EQ(c.diagnostics[0].id, fx::Diag::BadSemantic) << r.semantic;
+    }
+}
+
 }  // namespace

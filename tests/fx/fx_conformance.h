@@ -2,7 +2,8 @@
 // the language reference (docs/hlsl-coverage.md names the rows of each page).
 //
 // A value row's source defines "float4 Value()"; the suite renders a pixel shader returning
-// whether Value() matches "expected" (computed here on the CPU) and checks that the GLSL of
+// whether Value() (evaluated in the pixel or the vertex stage) matches "expected" (computed
+// here on the CPU) and checks that the GLSL of
 // the pass also passes a second GLSL front end. A refusal row's source must not compile; the
 // first error must be on "line".
 #pragma once
@@ -17,6 +18,9 @@ struct ValueCase {
     const char* source;
     std::array<float, 4> expected;
     const char* profile = "ps_3_0";
+    // When set, Value() runs in a vertex shader of this profile instead and reaches the pixel
+    // shader through an interpolated coordinate (equal at every vertex).
+    const char* vertexProfile = nullptr;
 };
 
 struct RefusalCase {

@@ -147,11 +147,16 @@ std::string ValueEffect(const ValueCase& c) {
         else check = "abs(" + v + " - (" + FloatText(e) + ")) <= 0.0005 * max(1.0, abs(" + FloatText(e) + "))";
         checks += std::string(i ? ", " : "") + "(" + check + ") ? 1.0 : 0.0";
     }
+    const std::string check = "    float4 ok = float4(" + checks +
+                              ");\n    return float4(ok.x, ok.y, 0.125 + ok.z * 0.25 + ok.w * 0.5, 1);\n}\n";
+    if (!c.vertexProfile)
+        return std::string(c.source) + "\nfloat4 ConformancePS() : COLOR {\n    float4 v = Value();\n" + check +
+               "technique ConformanceT { pass P { PixelShader = compile " + c.profile + " ConformancePS(); } }\n";
     return std::string(c.source) +
-           "\nfloat4 ConformancePS() : COLOR {\n    float4 v = Value();\n    float4 ok = float4(" + checks +
-           ");\n    return float4(ok.x, ok.y, 0.125 + ok.z * 0.25 + ok.w * 0.5, 1);\n}\n"
-           "technique ConformanceT { pass P { PixelShader = compile " +
-           c.profile + " ConformancePS(); } }\n";
+           "\nvoid ConformanceVS(float4 p : POSITION, out float4 op : POSITION, out float4 v : TEXCOORD7) {\n"
+           "    op = p;\n    v = Value();\n}\nfloat4 ConformancePS(float4 v : TEXCOORD7) : COLOR {\n" + check +
+           "technique ConformanceT { pass P { VertexShader = compile " + c.vertexProfile +
+           " ConformanceVS(); PixelShader = compile " + c.profile + " ConformancePS(); } }\n";
 }
 
 // Runs glslangValidator over every stage of every pass; its complaints, or "" when it accepts

@@ -191,17 +191,22 @@ TEST(FxStructParameters, MembersAreParametersWithOffsetsInsideTheStruct) {
     EXPECT_NE(std::find(uniforms.begin(), uniforms.end(), r.FindParameter("gLight.colour")), uniforms.end());
 }
 
-TEST(FxEffectSyntax, PassesWithoutShadersAndDirect3D10TechniquesAreAccepted) {
+TEST(FxEffectSyntax, PassesWithoutShadersAreAcceptedAndDirect3D10TechniquesRefused) {
+    const fx::CompileResult d3d10 = fx::Compile(
+        "technique StatesOnly { pass P { ZEnable = false; } }\n"
+        "technique10 Modern { pass P { SetVertexShader(CompileShader(vs_4_0, VS())); } }\n");
+    ASSERT_FALSE(d3d10.ok);
+    ASSERT_EQ(d3d10.diagnostics.size(), 1u);
+    EXPECT_EQ(d3d10.diagnostics[0].id, fx::Diag::Direct3D10Technique);
+    EXPECT_EQ(d3d10.diagnostics[0].line, 2);
     const fx::CompileResult r = fx::Compile(
         "float4x4 World, View, Proj; texture Tex;\n"
-        "technique10 Modern { pass P { SetVertexShader(CompileShader(vs_4_0, VS())); } }\n"
         "technique StatesOnly { pass P { ZEnable = false; CullMode = None; } }\n"
         "technique Fixed { pass P { WorldTransform[0] = (World); ViewTransform = <View>;\n"
         "  ProjectionTransform = Proj; Texture[0] = (Tex); ColorOp[0] = Modulate;\n"
         "  ColorArg1[0] = Texture; ColorArg2[0] = Diffuse; ColorOp[1] = Disable; Lighting = FALSE; } }\n");
     ASSERT_TRUE(r.ok) << r.Messages();
-    ASSERT_EQ(r.diagnostics.size(), 1u);
-    EXPECT_EQ(r.diagnostics[0].id, fx::Diag::IgnoredTechnique);
+    EXPECT_TRUE(r.diagnostics.empty()) << r.Messages();
     ASSERT_EQ(r.techniques.size(), 2u);
     const fx::PassInfo& p = r.techniques[1].passes[0];
     EXPECT_TRUE(p.fixedVertex && p.fixedPixel);

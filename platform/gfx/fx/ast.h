@@ -261,6 +261,25 @@ struct Stmt {
     double label = 0;             // Case: the label's value (the checker's)
 };
 
+// Where an intrinsic or a statement can run: the stages and shader models of the reference's
+// tables (the checker refuses a use that an entry point's profile lacks).
+enum class Availability {
+    Any,             // every stage and model
+    Pixel,           // pixel shaders of every model
+    PixelModel2,     // pixel shaders from ps_2_0 on
+    PixelGradients,  // pixel shaders with gradient instructions: ps_2_a, ps_2_sw, ps_3_0, ps_3_sw
+    Model3,          // vs_3_0, ps_3_0 and their software profiles
+    TextureFill,     // no shader stage at all: texture fill functions only
+    Model4,          // shader model 4 and up, which no Direct3D 9 profile is (bit operations)
+};
+
+// A use of something that not every stage or model has, in a function's body.
+struct StageUse {
+    int line = 0, column = 0;
+    std::string_view what;  // "ddx()", "discard"
+    Availability need = Availability::Any;
+};
+
 struct FuncDecl {
     std::string_view name;
     int line = 0, column = 0;
@@ -272,8 +291,7 @@ struct FuncDecl {
     std::vector<const FuncDecl*> callees;
     int overloadIndex = 0;              // 0 for the first function of its name
     const FuncDecl* definition = nullptr;  // for a prototype, the body's declaration
-    bool usesDerivatives = false;
-    const Expr* noiseCall = nullptr;  // the first noise() call in the body (texture fill only)
+    std::vector<StageUse> stageUses;  // in the body itself, in source order
 };
 
 struct PassDecl {

@@ -64,6 +64,8 @@ struct IntrinsicRow {
     // Constant folding, one component at a time (arguments past the call's are 0); null when
     // the intrinsic does not fold.
     double (*fold)(double, double, double);
+    // The stages and models that have it (a lookup given gradients needs PixelGradients too).
+    Availability avail;
 };
 
 // The row of intrinsic "i" (0 <= i < kIntrinsicCount).
@@ -72,8 +74,17 @@ const IntrinsicRow& IntrinsicRowOf(int i);
 // The HLSL name of intrinsic "i" (0 <= i < kIntrinsicCount).
 inline const char* IntrinsicName(int i) { return IntrinsicRowOf(i).name; }
 
+// Whether shader profile "profile" ("ps_2_0", "vs_3_0") has what "a" needs.
+bool AvailableIn(Availability a, std::string_view profile);
+// What "a" needs, in words: "pixel shaders only".
+const char* AvailabilityNeeds(Availability a);
+
 // "texcoord" -> "TEXCOORD0", "SV_Position" -> "POSITION0", "COLOR1" -> "COLOR1".
 std::string NormalizeSemantic(std::string_view semantic);
+
+// Whether "semantic" may stand as an input (or output) of the vertex (or pixel) stage of
+// "profile" (semantics.cpp holds the rows).
+bool SemanticAllowed(std::string_view semantic, bool vertex, bool output, std::string_view profile);
 
 // A shader of a pass: the function, the arguments "compile" binds to its parameters (one slot
 // per parameter, null where unbound: the arguments go to the 'uniform' parameters in order, or
@@ -138,6 +149,7 @@ struct IoVar {
     std::vector<int> path; // struct member indices below the parameter or return value
     int element = -1;      // the array element, for an array with a semantic; else -1
     bool output = false;
+    int line = 0, column = 0;  // of the declaration that gives the semantic
 };
 
 // The inputs and outputs of entry point "func" whose parameters with a non-null slot in "bound"

@@ -37,25 +37,13 @@ void CollectMembers(const Type& t, std::string_view sem, IoVar base, std::vector
     for (std::size_t i = 0; i < t.st->members.size(); ++i) {
         IoVar m = base;
         m.path.push_back(static_cast<int>(i));
+        m.line = t.st->members[i]->line;
+        m.column = t.st->members[i]->column;
         CollectMembers(t.st->members[i]->type, t.st->members[i]->semantic, m, list);
     }
 }
 
 }  // namespace
-
-// Semantics compare upper-case with an index: "texcoord" is TEXCOORD0; the Direct3D 10
-// spellings SV_Position, SV_TargetN and SV_Depth map to POSITION0, COLORN and DEPTH0.
-std::string NormalizeSemantic(std::string_view semantic) {
-    std::string s;
-    for (char c : semantic) s += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (s == "SV_POSITION") s = "POSITION";
-    if (s.rfind("SV_TARGET", 0) == 0) s = "COLOR" + s.substr(9);
-    if (s == "SV_DEPTH") s = "DEPTH";
-    std::size_t digits = s.size();
-    while (digits > 0 && std::isdigit(static_cast<unsigned char>(s[digits - 1]))) --digits;
-    if (digits == s.size()) s += '0';
-    return s;
-}
 
 // Whether "p" names a shader model 1.1 to 3.0 profile of the vertex (or pixel) stage.
 bool Checker::IsProfile(std::string_view p, bool vertex) {
@@ -88,14 +76,16 @@ bool Checker::hasSemantics(const Type& t, std::string_view sem, std::string& mis
     return true;
 }
 
-// The first noise() call that entry point "f" reaches through its calls, or null.
-const Expr* Checker::reachedNoise(const FuncDecl* f) {
+// The first use, in entry point "f" or a function it reaches, of something "profile" lacks;
+// null when there is none.
+const StageUse* Checker::unavailableUse(const FuncDecl* f, std::string_view profile) {
     std::vector<const FuncDecl*> todo = {f};
     std::unordered_set<const FuncDecl*> seen = {f};
     while (!todo.empty()) {
         const FuncDecl* g = todo.back();
         todo.pop_back();
-        if (g->noiseCall) return g->noiseCall;
+        for (const StageUse& u : g->stageUses)
+            if (!AvailableIn(u.need, profile)) return &u;
         for (const FuncDecl* c : g->callees)
             if (seen.insert(c).second) todo.push_back(c);
     }
@@ -160,8 +150,13 @@ bool Checker::checkCompile(Expr* v, bool vertex, EntryPoint& out) {
         return false;
     }
     if (recursive_.count(chosen)) return false;
-    if (const Expr* noise = reachedNoise(chosen)) {
-        report(Diag::TextureFillOnly, noise, "noise", std::string(chosen->name));
+    if (const StageUse* u = unavailableUse(chosen, profile)) {
+        if (u->need == Availability::TextureFill) {
+            report(Diag::TextureFillOnly, u->line, u->column, "noise", std::string(chosen->name));
+        } else {
+            report(Diag::NotInProfile, u->line, u->column, std::string(u->what), profile,
+                   AvailabilityNeeds(u->need));
+        }
         return false;
     }
     for (Expr* arg : call->args)
@@ -260,6 +255,13 @@ bool Checker::checkCompile(Expr* v, bool vertex, EntryPoint& out) {
                    "output '" + io.semantic + "' must be a scalar or vector");
             return false;
         }
+    for (const std::vector<IoVar>* list : {&ins, &outs})
+        for (const IoVar& io : *list)
+            if (!SemanticAllowed(io.semantic, vertex, io.output, profile)) {
+                report(Diag::BadSemantic, io.line, io.column, io.output ? "output" : "input",
+                       io.semantic, profile);
+                return false;
+            }
     out.func = chosen;
     out.boundArgs = bound;
     out.profile = profile;
@@ -281,6 +283,8 @@ void CollectIo(const FuncDecl& func, const std::vector<Expr*>& bound, std::vecto
         const VarDecl* p = func.params[i];
         IoVar base;
         base.param = static_cast<int>(i);
+        base.line = p->line;
+        base.column = p->column;
         if (p->storage & kStorageOut) {
             base.output = true;
             CollectMembers(p->type, p->semantic, base, outputs);
@@ -295,6 +299,8 @@ void CollectIo(const FuncDecl& func, const std::vector<Expr*>& bound, std::vecto
         IoVar base;
         base.param = -1;
         base.output = true;
+        base.line = func.line;
+        base.column = func.column;
         CollectMembers(func.ret, func.semantic, base, outputs);
     }
 }

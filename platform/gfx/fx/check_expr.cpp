@@ -282,6 +282,7 @@ Type Checker::checkUnary(Expr* e) {
                 report(Diag::BadOperands, e, op, TypeName(t));
                 return Poison();
             }
+            if (current_) current_->stageUses.push_back({e->line, e->column, "operator '~'", Availability::Model4});
             return t;
         default:  // ++ --
             if (t.base == Base::Bool) {
@@ -332,6 +333,9 @@ Type Checker::binaryType(Expr* at, Tok op, Expr*& a, Expr*& b) {
                 report(Diag::BadOperands, at, opName, TypeName(ta), " and '" + TypeName(tb) + "'");
                 return Poison();
             }
+            if (bitwise && current_)  // integer bit operations need shader model 4
+                current_->stageUses.push_back({at->line, at->column, m_.keep("operator '" + opName + "'"),
+                                               Availability::Model4});
             if (common.base == Base::Bool) common = WithBase(common, Base::Int);
             coerce(a, common);
             coerce(b, common);

@@ -177,6 +177,12 @@ Type Checker::checkShaped(Expr* e, const IntrinsicRow& row) {
 Type Checker::checkIntrinsic(Expr* e, Intrinsic k) {
     using I = Intrinsic;
     const IntrinsicRow& row = IntrinsicRowOf(static_cast<int>(k));
+    // Stages and models: the row's, and a plain lookup given gradients (tex2D(s, t, dx, dy))
+    // needs what the grad lookups need. Entry points are judged against these uses.
+    Availability need = row.avail;
+    if (row.minArgs == 2 && row.maxArgs == 4 && e->args.size() > 2) need = Availability::PixelGradients;
+    if (current_ && need != Availability::Any)
+        current_->stageUses.push_back({e->line, e->column, m_.keep(std::string(row.name) + "()"), need});
     if (row.shape != IntrinsicShape::Special) return checkShaped(e, row);
     switch (k) {
         case I::k_refract: {
@@ -285,10 +291,9 @@ Type Checker::checkIntrinsic(Expr* e, Intrinsic k) {
             if (!arity(e, 4, 4)) return Poison();
             return sampleTexture(e, k == I::k_tex3Dgrad ? Dim::D3 : Dim::Cube, 3, 2);
         case I::k_noise:
-            // Perlin noise exists for texture-fill functions only; a shader stage that reaches
-            // a call is refused when its pass is checked.
+            // Perlin noise exists for texture-fill functions only (its row's availability); a
+            // shader stage that reaches a call is refused when its pass is checked.
             if (!arity(e, 1, 1) || IsPoison(unify(e, true))) return Poison();
-            if (current_ && !current_->noiseCall) current_->noiseCall = e;
             return Type::Scalar(Base::Float);
         default: break;
     }

@@ -184,6 +184,8 @@ void Checker::checkStmt(Stmt* s) {
             break;
         }
         case StmtKind::Discard:
+            if (current_) current_->stageUses.push_back({s->line, s->column, "discard", Availability::Pixel});
+            break;
         case StmtKind::Empty: break;
     }
 }

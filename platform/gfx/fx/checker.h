@@ -190,7 +190,7 @@ private:
                       std::string_view name);
     bool checkCompile(Expr* v, bool vertex, EntryPoint& out);
     static bool callsFunction(const Expr* e);
-    static const Expr* reachedNoise(const FuncDecl* f);
+    static const StageUse* unavailableUse(const FuncDecl* f, std::string_view profile);
 
     // --- shader variables, the shaders of passes, fixed-function states (check_shader.cpp) ---
 

@@ -174,28 +174,4 @@ int CompileResult::FindTechnique(std::string_view name) const {
     return -1;
 }
 
-int SemanticLocation(std::string_view semantic) {
-    const std::string s = NormalizeSemantic(semantic);
-    std::size_t digits = s.size();
-    while (digits > 0 && std::isdigit(static_cast<unsigned char>(s[digits - 1]))) --digits;
-    const std::string name = s.substr(0, digits);
-    const int index = digits < s.size() && s.size() - digits <= 2 ? std::stoi(s.substr(digits)) : 0;
-    struct Row {
-        const char* name;
-        int base, count;
-    };
-    // The graphics layer's fixed locations come first: position 0, normal 1, colour 2,
-    // texture coordinate 0 at 3.
-    static constexpr Row kRows[] = {
-        {"POSITION", 0, 1},     {"NORMAL", 1, 1},       {"COLOR", 2, 1},
-        {"TEXCOORD", 3, 1},     {"BLENDWEIGHT", 12, 1},
-        {"BLENDINDICES", 13, 1}, {"TANGENT", 14, 1},    {"BINORMAL", 15, 1},
-    };
-    if (name == "COLOR" && index == 1) return 4;
-    if (name == "TEXCOORD" && index >= 1 && index <= 7) return 4 + index;
-    for (const Row& r : kRows)
-        if (name == r.name) return index < r.count ? r.base + index : -1;
-    return -1;
-}
-
 }  // namespace platform::gfx::fx

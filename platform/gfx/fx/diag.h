@@ -69,6 +69,7 @@ namespace platform::gfx::fx {
     X(ImplicitTruncation, Warning, "implicit truncation of vector type")                         \
     X(LoopVariableRedeclared, Warning, "'%s': loop control variable conflicts with a previous declaration in the outer scope; most recent declaration will be used") \
     X(SamplerRequired, Error, "'%s': argument 1 must be a sampler")                              \
+    X(NotInProfile, Error, "%s is not available in %s: %s")                                    \
     X(TextureFillOnly, Error, "%s() is only available to texture fill functions, and entry point '%s' reaches it") \
     X(SamplerKindConflict, Error, "sampler '%s' is used as %s and as %s")                        \
     /* checker: effect level */                                                                  \
@@ -80,11 +81,12 @@ namespace platform::gfx::fx {
     X(StateIndexRange, Error, "state '%s': index %s is outside 0..%s")                          \
     X(BadProfile, Error, "'%s': %s")                                                             \
     X(BadEntryPoint, Error, "entry point '%s': %s")                                              \
+    X(BadSemantic, Error, "%s semantic '%s' is not valid in %s")                              \
     X(MissingSemantic, Error, "entry point '%s': '%s' has no semantic")                          \
     X(UnmatchedSemantic, Warning, "pixel shader input '%s' is not written by the vertex shader; it reads as 0") \
     X(NoTechnique, Error, "the effect declares no technique")                                    \
     X(DuplicateTechnique, Error, "redefinition of technique '%s'")                              \
-    X(IgnoredTechnique, Warning, "'%s' is Direct3D 10 syntax; the technique is ignored")           \
+    X(Direct3D10Technique, Error, "'%s' is Direct3D 10 syntax, which a Direct3D 9 effect cannot hold") \
     X(AsmError, Error, "shader assembly: %s")                                                  \
     X(BadShaderValue, Error, "expected a compiled %s shader, a shader variable of that stage or NULL") \
     X(BadShaderIndex, Error, "a shader array index must be built from constants, scalar parameters and + - *") \

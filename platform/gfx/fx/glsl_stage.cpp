@@ -130,11 +130,23 @@ std::string Emitter::staticInits() {
     std::string s;
     for (const VarDecl* g : globals_)
         if (written_.count(g)) s += "    " + variableName(g) + " = " + UserName(g->name) + ";\n";
-    for (const VarDecl* g : globals_) {
-        if (!(g->storage & kStorageStatic)) continue;
-        s += "    " + UserName(g->name) + " = " +
-             (g->init ? expr(g->init) : zero(g->type)) + ";\n";
-    }
+    // Statics are set in the order their initialisers need: one that reads other statics
+    // after them (globals_ lists them in the order of first use, which differs).
+    std::set<const VarDecl*> done;
+    std::function<void(const VarDecl*)> setStatic = [&](const VarDecl* g) {
+        if (!done.insert(g).second) return;
+        std::function<void(const Expr*)> reads = [&](const Expr* e) {
+            if (!e) return;
+            if (e->kind == ExprKind::Name && e->var && e->var->isGlobal && (e->var->storage & kStorageStatic) &&
+                std::find(globals_.begin(), globals_.end(), e->var) != globals_.end())
+                setStatic(e->var);
+            for (const Expr* a : e->args) reads(a);
+        };
+        reads(g->init);
+        s += "    " + UserName(g->name) + " = " + (g->init ? expr(g->init) : zero(g->type)) + ";\n";
+    };
+    for (const VarDecl* g : globals_)
+        if (g->storage & kStorageStatic) setStatic(g);
     for (const VarDecl* v : staticLocals_)  // set once, before the entry point runs
         s += "    " + variableName(v) + " = " + (v->init ? expr(v->init) : zero(v->type)) + ";\n";
     return s;

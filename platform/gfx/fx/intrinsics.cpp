@@ -14,6 +14,7 @@ namespace {
 
 using S = IntrinsicShape;
 using I = Intrinsic;
+using A = Availability;
 
 constexpr double kPi = 3.14159265358979323846;
 
@@ -62,90 +63,90 @@ double Trunc(double a, double, double) { return std::trunc(a); }
 
 // ORDER Intrinsic
 constexpr IntrinsicRow kIntrinsics[] = {
-    {I::k_abs, "abs", S::Numeric, 1, 1, 0, "abs", Abs},
-    {I::k_acos, "acos", S::Float, 1, 1, 0, "acos", Acos},
-    {I::k_all, "all", S::Reduce, 1, 1, 0, "all", nullptr},
-    {I::k_any, "any", S::Reduce, 1, 1, 0, "any", nullptr},
-    {I::k_asin, "asin", S::Float, 1, 1, 0, "asin", Asin},
-    {I::k_atan, "atan", S::Float, 1, 1, 0, "atan", Atan},
-    {I::k_atan2, "atan2", S::Float, 2, 2, 0, "fx_atan2", Atan2},
-    {I::k_ceil, "ceil", S::Float, 1, 1, 0, "ceil", Ceil},
-    {I::k_clamp, "clamp", S::Numeric, 3, 3, 0, "clamp", Clamp},
-    {I::k_clip, "clip", S::Special, 1, 1, 0, "fx_clip", nullptr},
-    {I::k_cos, "cos", S::Float, 1, 1, 0, "cos", Cos},
-    {I::k_cosh, "cosh", S::Float, 1, 1, 0, "cosh", Cosh},
-    {I::k_cross, "cross", S::Special, 2, 2, 0, "cross", nullptr},
-    {I::k_ddx, "ddx", S::Float, 1, 1, 0, "dFdx", nullptr},
-    {I::k_ddy, "ddy", S::Float, 1, 1, 0, "dFdy", nullptr},
-    {I::k_degrees, "degrees", S::Float, 1, 1, 0, "degrees", Degrees},
-    {I::k_determinant, "determinant", S::Special, 1, 1, 0, "determinant", nullptr},
-    {I::k_distance, "distance", S::ToScalar, 2, 2, 0, "distance", nullptr},
-    {I::k_dot, "dot", S::ToScalar, 2, 2, 0, "dot", nullptr},
-    {I::k_dst, "dst", S::Special, 2, 2, 0, "fx_dst", nullptr},
-    {I::k_exp, "exp", S::Float, 1, 1, 0, "exp", Exp},
-    {I::k_exp2, "exp2", S::Float, 1, 1, 0, "exp2", Exp2},
-    {I::k_faceforward, "faceforward", S::Vector, 3, 3, 0, "faceforward", nullptr},
-    {I::k_floor, "floor", S::Float, 1, 1, 0, "floor", Floor},
-    {I::k_fmod, "fmod", S::Float, 2, 2, 0, "fx_fmod", Fmod},
-    {I::k_frac, "frac", S::Float, 1, 1, 0, "fract", Frac},
-    {I::k_frexp, "frexp", S::Special, 2, 2, 1u << 1, "fx_frexp", nullptr},
-    {I::k_fwidth, "fwidth", S::Float, 1, 1, 0, "fwidth", nullptr},
-    {I::k_isfinite, "isfinite", S::Test, 1, 1, 0, "fx_isfinite", nullptr},
-    {I::k_isinf, "isinf", S::Test, 1, 1, 0, "isinf", nullptr},
-    {I::k_isnan, "isnan", S::Test, 1, 1, 0, "isnan", nullptr},
-    {I::k_ldexp, "ldexp", S::Float, 2, 2, 0, "($0 * exp2($1))", Ldexp},
-    {I::k_length, "length", S::ToScalar, 1, 1, 0, "length", nullptr},
-    {I::k_lerp, "lerp", S::Float, 3, 3, 0, "mix", Lerp},
-    {I::k_lit, "lit", S::Special, 3, 3, 0, "fx_lit", nullptr},
-    {I::k_log, "log", S::Float, 1, 1, 0, "log", Log},
-    {I::k_log10, "log10", S::Float, 1, 1, 0, "(log2($0) * 0.301029996)", Log10},
-    {I::k_log2, "log2", S::Float, 1, 1, 0, "log2", Log2},
-    {I::k_max, "max", S::Numeric, 2, 2, 0, "max", Max},
-    {I::k_min, "min", S::Numeric, 2, 2, 0, "min", Min},
-    {I::k_modf, "modf", S::Special, 2, 2, 1u << 1, "modf", nullptr},
-    {I::k_mul, "mul", S::Special, 2, 2, 0, nullptr, nullptr},
-    {I::k_normalize, "normalize", S::Vector, 1, 1, 0, "normalize", nullptr},
-    {I::k_pow, "pow", S::Float, 2, 2, 0, "fx_pow", Pow},
-    {I::k_radians, "radians", S::Float, 1, 1, 0, "radians", Radians},
-    {I::k_reflect, "reflect", S::Vector, 2, 2, 0, "reflect", nullptr},
-    {I::k_refract, "refract", S::Special, 3, 3, 0, "refract", nullptr},
-    {I::k_round, "round", S::Float, 1, 1, 0, "roundEven", Round},
-    {I::k_rsqrt, "rsqrt", S::Float, 1, 1, 0, "inversesqrt", Rsqrt},
-    {I::k_saturate, "saturate", S::Float, 1, 1, 0, "clamp($0, 0.0, 1.0)", Saturate},
-    {I::k_sign, "sign", S::Sign, 1, 1, 0, "$T(sign($0))", Sign},
-    {I::k_sin, "sin", S::Float, 1, 1, 0, "sin", Sin},
-    {I::k_sincos, "sincos", S::Special, 3, 3, 3u << 1, "fx_sincos", nullptr},
-    {I::k_sinh, "sinh", S::Float, 1, 1, 0, "sinh", Sinh},
-    {I::k_smoothstep, "smoothstep", S::Float, 3, 3, 0, "fx_smoothstep", Smoothstep},
-    {I::k_sqrt, "sqrt", S::Float, 1, 1, 0, "sqrt", Sqrt},
-    {I::k_step, "step", S::Float, 2, 2, 0, "step", Step},
-    {I::k_tan, "tan", S::Float, 1, 1, 0, "tan", Tan},
-    {I::k_tanh, "tanh", S::Float, 1, 1, 0, "tanh", Tanh},
-    {I::k_transpose, "transpose", S::Special, 1, 1, 0, "transpose", nullptr},
-    {I::k_trunc, "trunc", S::Float, 1, 1, 0, "trunc", Trunc},
-    {I::k_tex1D, "tex1D", S::Special, 2, 4, 0, nullptr, nullptr},
-    {I::k_tex1Dlod, "tex1Dlod", S::Special, 2, 2, 0, nullptr, nullptr},
-    {I::k_tex1Dbias, "tex1Dbias", S::Special, 2, 2, 0, nullptr, nullptr},
-    {I::k_tex1Dproj, "tex1Dproj", S::Special, 2, 2, 0, nullptr, nullptr},
-    {I::k_tex1Dgrad, "tex1Dgrad", S::Special, 4, 4, 0, nullptr, nullptr},
-    {I::k_tex2D, "tex2D", S::Special, 2, 4, 0, nullptr, nullptr},
-    {I::k_tex2Dlod, "tex2Dlod", S::Special, 2, 2, 0, nullptr, nullptr},
-    {I::k_tex2Dbias, "tex2Dbias", S::Special, 2, 2, 0, nullptr, nullptr},
-    {I::k_tex2Dproj, "tex2Dproj", S::Special, 2, 2, 0, nullptr, nullptr},
-    {I::k_tex2Dgrad, "tex2Dgrad", S::Special, 4, 4, 0, nullptr, nullptr},
-    {I::k_tex3D, "tex3D", S::Special, 2, 4, 0, nullptr, nullptr},
-    {I::k_tex3Dlod, "tex3Dlod", S::Special, 2, 2, 0, nullptr, nullptr},
-    {I::k_tex3Dbias, "tex3Dbias", S::Special, 2, 2, 0, nullptr, nullptr},
-    {I::k_tex3Dproj, "tex3Dproj", S::Special, 2, 2, 0, nullptr, nullptr},
-    {I::k_texCUBE, "texCUBE", S::Special, 2, 4, 0, nullptr, nullptr},
-    {I::k_texCUBElod, "texCUBElod", S::Special, 2, 2, 0, nullptr, nullptr},
-    {I::k_texCUBEbias, "texCUBEbias", S::Special, 2, 2, 0, nullptr, nullptr},
-    {I::k_texCUBEproj, "texCUBEproj", S::Special, 2, 2, 0, nullptr, nullptr},
-    {I::k_D3DCOLORtoUBYTE4, "D3DCOLORtoUBYTE4", S::Special, 1, 1, 0, nullptr, nullptr},
-    {I::k_tex3Dgrad, "tex3Dgrad", S::Special, 4, 4, 0, nullptr, nullptr},
-    {I::k_texCUBEgrad, "texCUBEgrad", S::Special, 4, 4, 0, nullptr, nullptr},
-    {I::k_noise, "noise", S::Special, 1, 1, 0, nullptr, nullptr},
-    {I::k_mad, "mad", S::Numeric, 3, 3, 0, "($0 * $1 + $2)", Mad},
+    {I::k_abs, "abs", S::Numeric, 1, 1, 0, "abs", Abs, A::Any},
+    {I::k_acos, "acos", S::Float, 1, 1, 0, "acos", Acos, A::Any},
+    {I::k_all, "all", S::Reduce, 1, 1, 0, "all", nullptr, A::Any},
+    {I::k_any, "any", S::Reduce, 1, 1, 0, "any", nullptr, A::Any},
+    {I::k_asin, "asin", S::Float, 1, 1, 0, "asin", Asin, A::Any},
+    {I::k_atan, "atan", S::Float, 1, 1, 0, "atan", Atan, A::Any},
+    {I::k_atan2, "atan2", S::Float, 2, 2, 0, "fx_atan2", Atan2, A::Any},
+    {I::k_ceil, "ceil", S::Float, 1, 1, 0, "ceil", Ceil, A::Any},
+    {I::k_clamp, "clamp", S::Numeric, 3, 3, 0, "clamp", Clamp, A::Any},
+    {I::k_clip, "clip", S::Special, 1, 1, 0, "fx_clip", nullptr, A::Pixel},
+    {I::k_cos, "cos", S::Float, 1, 1, 0, "cos", Cos, A::Any},
+    {I::k_cosh, "cosh", S::Float, 1, 1, 0, "cosh", Cosh, A::Any},
+    {I::k_cross, "cross", S::Special, 2, 2, 0, "cross", nullptr, A::Any},
+    {I::k_ddx, "ddx", S::Float, 1, 1, 0, "dFdx", nullptr, A::PixelGradients},
+    {I::k_ddy, "ddy", S::Float, 1, 1, 0, "dFdy", nullptr, A::PixelGradients},
+    {I::k_degrees, "degrees", S::Float, 1, 1, 0, "degrees", Degrees, A::Any},
+    {I::k_determinant, "determinant", S::Special, 1, 1, 0, "determinant", nullptr, A::Any},
+    {I::k_distance, "distance", S::ToScalar, 2, 2, 0, "distance", nullptr, A::Any},
+    {I::k_dot, "dot", S::ToScalar, 2, 2, 0, "dot", nullptr, A::Any},
+    {I::k_dst, "dst", S::Special, 2, 2, 0, "fx_dst", nullptr, A::Any},
+    {I::k_exp, "exp", S::Float, 1, 1, 0, "exp", Exp, A::Any},
+    {I::k_exp2, "exp2", S::Float, 1, 1, 0, "exp2", Exp2, A::Any},
+    {I::k_faceforward, "faceforward", S::Vector, 3, 3, 0, "faceforward", nullptr, A::Any},
+    {I::k_floor, "floor", S::Float, 1, 1, 0, "floor", Floor, A::Any},
+    {I::k_fmod, "fmod", S::Float, 2, 2, 0, "fx_fmod", Fmod, A::Any},
+    {I::k_frac, "frac", S::Float, 1, 1, 0, "fract", Frac, A::Any},
+    {I::k_frexp, "frexp", S::Special, 2, 2, 1u << 1, "fx_frexp", nullptr, A::Any},
+    {I::k_fwidth, "fwidth", S::Float, 1, 1, 0, "fwidth", nullptr, A::PixelGradients},
+    {I::k_isfinite, "isfinite", S::Test, 1, 1, 0, "fx_isfinite", nullptr, A::Any},
+    {I::k_isinf, "isinf", S::Test, 1, 1, 0, "isinf", nullptr, A::Any},
+    {I::k_isnan, "isnan", S::Test, 1, 1, 0, "isnan", nullptr, A::Any},
+    {I::k_ldexp, "ldexp", S::Float, 2, 2, 0, "($0 * exp2($1))", Ldexp, A::Any},
+    {I::k_length, "length", S::ToScalar, 1, 1, 0, "length", nullptr, A::Any},
+    {I::k_lerp, "lerp", S::Float, 3, 3, 0, "mix", Lerp, A::Any},
+    {I::k_lit, "lit", S::Special, 3, 3, 0, "fx_lit", nullptr, A::Any},
+    {I::k_log, "log", S::Float, 1, 1, 0, "log", Log, A::Any},
+    {I::k_log10, "log10", S::Float, 1, 1, 0, "(log2($0) * 0.301029996)", Log10, A::Any},
+    {I::k_log2, "log2", S::Float, 1, 1, 0, "log2", Log2, A::Any},
+    {I::k_max, "max", S::Numeric, 2, 2, 0, "max", Max, A::Any},
+    {I::k_min, "min", S::Numeric, 2, 2, 0, "min", Min, A::Any},
+    {I::k_modf, "modf", S::Special, 2, 2, 1u << 1, "modf", nullptr, A::Any},
+    {I::k_mul, "mul", S::Special, 2, 2, 0, nullptr, nullptr, A::Any},
+    {I::k_normalize, "normalize", S::Vector, 1, 1, 0, "normalize", nullptr, A::Any},
+    {I::k_pow, "pow", S::Float, 2, 2, 0, "fx_pow", Pow, A::Any},
+    {I::k_radians, "radians", S::Float, 1, 1, 0, "radians", Radians, A::Any},
+    {I::k_reflect, "reflect", S::Vector, 2, 2, 0, "reflect", nullptr, A::Any},
+    {I::k_refract, "refract", S::Special, 3, 3, 0, "refract", nullptr, A::Any},
+    {I::k_round, "round", S::Float, 1, 1, 0, "roundEven", Round, A::Any},
+    {I::k_rsqrt, "rsqrt", S::Float, 1, 1, 0, "inversesqrt", Rsqrt, A::Any},
+    {I::k_saturate, "saturate", S::Float, 1, 1, 0, "clamp($0, 0.0, 1.0)", Saturate, A::Any},
+    {I::k_sign, "sign", S::Sign, 1, 1, 0, "$T(sign($0))", Sign, A::Any},
+    {I::k_sin, "sin", S::Float, 1, 1, 0, "sin", Sin, A::Any},
+    {I::k_sincos, "sincos", S::Special, 3, 3, 3u << 1, "fx_sincos", nullptr, A::Any},
+    {I::k_sinh, "sinh", S::Float, 1, 1, 0, "sinh", Sinh, A::Any},
+    {I::k_smoothstep, "smoothstep", S::Float, 3, 3, 0, "fx_smoothstep", Smoothstep, A::Any},
+    {I::k_sqrt, "sqrt", S::Float, 1, 1, 0, "sqrt", Sqrt, A::Any},
+    {I::k_step, "step", S::Float, 2, 2, 0, "step", Step, A::Any},
+    {I::k_tan, "tan", S::Float, 1, 1, 0, "tan", Tan, A::Any},
+    {I::k_tanh, "tanh", S::Float, 1, 1, 0, "tanh", Tanh, A::Any},
+    {I::k_transpose, "transpose", S::Special, 1, 1, 0, "transpose", nullptr, A::Any},
+    {I::k_trunc, "trunc", S::Float, 1, 1, 0, "trunc", Trunc, A::Any},
+    {I::k_tex1D, "tex1D", S::Special, 2, 4, 0, nullptr, nullptr, A::Pixel},
+    {I::k_tex1Dlod, "tex1Dlod", S::Special, 2, 2, 0, nullptr, nullptr, A::Model3},
+    {I::k_tex1Dbias, "tex1Dbias", S::Special, 2, 2, 0, nullptr, nullptr, A::PixelModel2},
+    {I::k_tex1Dproj, "tex1Dproj", S::Special, 2, 2, 0, nullptr, nullptr, A::PixelModel2},
+    {I::k_tex1Dgrad, "tex1Dgrad", S::Special, 4, 4, 0, nullptr, nullptr, A::PixelGradients},
+    {I::k_tex2D, "tex2D", S::Special, 2, 4, 0, nullptr, nullptr, A::Pixel},
+    {I::k_tex2Dlod, "tex2Dlod", S::Special, 2, 2, 0, nullptr, nullptr, A::Model3},
+    {I::k_tex2Dbias, "tex2Dbias", S::Special, 2, 2, 0, nullptr, nullptr, A::PixelModel2},
+    {I::k_tex2Dproj, "tex2Dproj", S::Special, 2, 2, 0, nullptr, nullptr, A::PixelModel2},
+    {I::k_tex2Dgrad, "tex2Dgrad", S::Special, 4, 4, 0, nullptr, nullptr, A::PixelGradients},
+    {I::k_tex3D, "tex3D", S::Special, 2, 4, 0, nullptr, nullptr, A::Pixel},
+    {I::k_tex3Dlod, "tex3Dlod", S::Special, 2, 2, 0, nullptr, nullptr, A::Model3},
+    {I::k_tex3Dbias, "tex3Dbias", S::Special, 2, 2, 0, nullptr, nullptr, A::PixelModel2},
+    {I::k_tex3Dproj, "tex3Dproj", S::Special, 2, 2, 0, nullptr, nullptr, A::PixelModel2},
+    {I::k_texCUBE, "texCUBE", S::Special, 2, 4, 0, nullptr, nullptr, A::Pixel},
+    {I::k_texCUBElod, "texCUBElod", S::Special, 2, 2, 0, nullptr, nullptr, A::Model3},
+    {I::k_texCUBEbias, "texCUBEbias", S::Special, 2, 2, 0, nullptr, nullptr, A::PixelModel2},
+    {I::k_texCUBEproj, "texCUBEproj", S::Special, 2, 2, 0, nullptr, nullptr, A::PixelModel2},
+    {I::k_D3DCOLORtoUBYTE4, "D3DCOLORtoUBYTE4", S::Special, 1, 1, 0, nullptr, nullptr, A::Any},
+    {I::k_tex3Dgrad, "tex3Dgrad", S::Special, 4, 4, 0, nullptr, nullptr, A::PixelGradients},
+    {I::k_texCUBEgrad, "texCUBEgrad", S::Special, 4, 4, 0, nullptr, nullptr, A::PixelGradients},
+    {I::k_noise, "noise", S::Special, 1, 1, 0, nullptr, nullptr, A::TextureFill},
+    {I::k_mad, "mad", S::Numeric, 3, 3, 0, "($0 * $1 + $2)", Mad, A::Any},
 };
 
 static_assert(sizeof kIntrinsics / sizeof kIntrinsics[0] == kIntrinsicCount,
@@ -154,5 +155,34 @@ static_assert(sizeof kIntrinsics / sizeof kIntrinsics[0] == kIntrinsicCount,
 }  // namespace
 
 const IntrinsicRow& IntrinsicRowOf(int i) { return kIntrinsics[i]; }
+
+bool AvailableIn(Availability a, std::string_view profile) {
+    const bool pixel = profile.rfind("ps_", 0) == 0;
+    const bool model3 = profile.rfind("vs_3", 0) == 0 || profile.rfind("ps_3", 0) == 0;
+    switch (a) {
+        case Availability::Any: return true;
+        case Availability::Pixel: return pixel;
+        case Availability::PixelModel2: return pixel && profile.rfind("ps_1", 0) != 0;
+        case Availability::PixelGradients:
+            return pixel && (model3 || profile == "ps_2_a" || profile == "ps_2_sw");
+        case Availability::Model3: return model3;
+        case Availability::TextureFill:
+        case Availability::Model4: return false;
+    }
+    return false;
+}
+
+const char* AvailabilityNeeds(Availability a) {
+    switch (a) {
+        case Availability::Any: return "every shader";
+        case Availability::Pixel: return "pixel shaders only";
+        case Availability::PixelModel2: return "pixel shaders from ps_2_0 on";
+        case Availability::PixelGradients: return "pixel shaders with gradients (ps_2_a, ps_3_0)";
+        case Availability::Model3: return "shader model 3 (vs_3_0, ps_3_0)";
+        case Availability::TextureFill: return "texture fill functions only";
+        case Availability::Model4: return "shader model 4 and up";
+    }
+    return "";
+}
 
 }  // namespace platform::gfx::fx

@@ -32,8 +32,8 @@ void Parser::technique() {
 }
 
 // d3d10_technique -> ('technique10' | 'technique11') NAME? annotations? '{' ... '}'
-// Direct3D 10 techniques do not run here; files that carry them beside Direct3D 9 ones are
-// common, so the block is skipped with a warning.
+// A Direct3D 9 effect cannot hold Direct3D 10 techniques: the block is refused at its keyword
+// and skipped whole, so the rest of the file is still checked.
 void Parser::skipTechnique10() {
     const Token kw = tok();
     advance();
@@ -49,7 +49,7 @@ void Parser::skipTechnique10() {
     }
     if (depth > 0) expectClosing(Tok::RBrace, Tok::LBrace, open);
     accept(Tok::Semicolon);
-    diags_.push_back(MakeDiagnostic(Diag::IgnoredTechnique, kw.line, kw.column,
+    diags_.push_back(MakeDiagnostic(Diag::Direct3D10Technique, kw.line, kw.column,
                                     std::string(kw.text)));
 }
 
