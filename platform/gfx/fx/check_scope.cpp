@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace platform::gfx::fx {
 
@@ -20,22 +22,47 @@ void Checker::registerGlobals() {
     }
 }
 
+namespace {
+
+// How many registers of its file a global of type "t" takes from its register on: one per
+// scalar, vector or sampler, one per matrix row or column (the fewer, as the packing order
+// is not known here), each array element and struct member in turn.
+int RegisterCount(const Type& t) {
+    int one = 1;
+    if (t.base == Base::Struct && t.st) {
+        one = 0;
+        for (const VarDecl* m : t.st->members) one += RegisterCount(m->type);
+    } else if (t.rows > 0) {
+        one = std::min(t.rows, t.cols);
+    }
+    return std::max(1, one) * (t.isArray() ? t.arraySize : 1);
+}
+
+}  // namespace
+
 // register(NAME): a register of the constant (c), integer (i), boolean (b) or sampler (s)
-// file, which no other global takes.
+// file; the registers a global takes from there overlap no other global's.
 void Checker::checkRegister(const VarDecl* g) {
     const std::string_view r = g->registerName;
     if (r.empty()) return;
-    bool valid = r.size() >= 2 && std::strchr("cibstCIBST", r[0]) != nullptr;
+    bool valid = r.size() >= 2 && r.size() <= 6 && std::strchr("cibstCIBST", r[0]) != nullptr;
     for (std::size_t i = 1; i < r.size() && valid; ++i) valid = std::isdigit(static_cast<unsigned char>(r[i])) != 0;
     if (!valid) {
         report(Diag::BadRegister, g->registerLine, g->registerColumn, std::string(r), "is not a register");
         return;
     }
+    const int first = std::atoi(std::string(r.substr(1)).c_str());
+    const int end = first + RegisterCount(g->type);
     for (const VarDecl* other : m_.globals) {
         if (other == g) break;
-        if (EqualsNoCase(other->registerName, r)) {
+        const std::string_view o = other->registerName;
+        if (o.size() < 2 || std::tolower(static_cast<unsigned char>(o[0])) != std::tolower(static_cast<unsigned char>(r[0])))
+            continue;
+        const int otherFirst = std::atoi(std::string(o.substr(1)).c_str());
+        if (otherFirst < end && first < otherFirst + RegisterCount(other->type)) {
             report(Diag::BadRegister, g->registerLine, g->registerColumn, std::string(r),
-                   "is already bound to '" + std::string(other->name) + "'");
+                   EqualsNoCase(o, r) ? "is already bound to '" + std::string(other->name) + "'"
+                                      : "overlaps the registers of '" + std::string(other->name) + "'");
             return;
         }
     }

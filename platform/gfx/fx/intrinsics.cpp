@@ -3,7 +3,8 @@
 // spells it and how it folds. Where the reference page's words and the Direct3D 9 compiler
 // differ, the rows follow the compiler: round() rounds halves to even, pow(0, y < 0) is +inf,
 // atan2(-0, x < 0) is +pi, faceforward() returns -n when dot(i, ng) is 0, and smoothstep()
-// keeps its formula when min > max.
+// keeps its formula when min > max, as clamp() does (max, then min: the upper bound wins).
+// The last column says which stages and models have the intrinsic.
 #include <algorithm>
 #include <cmath>
 
@@ -71,7 +72,7 @@ constexpr IntrinsicRow kIntrinsics[] = {
     {I::k_atan, "atan", S::Float, 1, 1, 0, "atan", Atan, A::Any},
     {I::k_atan2, "atan2", S::Float, 2, 2, 0, "fx_atan2", Atan2, A::Any},
     {I::k_ceil, "ceil", S::Float, 1, 1, 0, "ceil", Ceil, A::Any},
-    {I::k_clamp, "clamp", S::Numeric, 3, 3, 0, "clamp", Clamp, A::Any},
+    {I::k_clamp, "clamp", S::Numeric, 3, 3, 0, "min(max($0, $1), $2)", Clamp, A::Any},
     {I::k_clip, "clip", S::Special, 1, 1, 0, "fx_clip", nullptr, A::Pixel},
     {I::k_cos, "cos", S::Float, 1, 1, 0, "cos", Cos, A::Any},
     {I::k_cosh, "cosh", S::Float, 1, 1, 0, "cosh", Cosh, A::Any},

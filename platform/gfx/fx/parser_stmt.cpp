@@ -21,7 +21,11 @@ Stmt* Parser::block() {
 // generated code (every loop runs all its iterations); one given twice, or with the attribute
 // that means the opposite, is an error.
 void Parser::attributes() {
-    static constexpr const char* kOpposites[][2] = {{"loop", "unroll"}, {"branch", "flatten"}};
+    // Pairs that ask for opposite code: a loop kept or unrolled; an if or a switch kept as a
+    // branch, flattened, called as subroutines or tested case by case.
+    static constexpr const char* kOpposites[][2] = {
+        {"loop", "unroll"},    {"branch", "flatten"},    {"call", "forcecase"}, {"call", "branch"},
+        {"call", "flatten"},   {"forcecase", "branch"}, {"forcecase", "flatten"}};
     std::vector<std::string_view> seen;
     while (tok().kind == Tok::LBracket && peek().kind == Tok::Identifier) {
         advance();

@@ -1,0 +1,18 @@
+#version 330 core
+uniform sampler2D hSceneSampler;
+uniform vec3 hTint;
+vec4 hTintPS(vec2 htex)
+{
+    vec4 hc = texture(hSceneSampler, htex);
+    (hc.xyz = (hc.xyz * hTint));
+    return hc;
+}
+in vec4 fx_v_TEXCOORD0;
+layout(location = 0) out vec4 fx_o_COLOR0;
+void main()
+{
+    vec2 fx_p0;
+    fx_p0 = (fx_v_TEXCOORD0).xy;
+    vec4 fx_ret = hTintPS(fx_p0);
+    fx_o_COLOR0 = fx_ret;
+}
