@@ -11,10 +11,13 @@
 //   Kept    the device stores it (GetRenderState reads it back) and nothing it draws depends
 //           on it here: tessellation, debug and multisample controls, fog and light
 //           parameters whose switch is judged on its own row, and the like
-//   Vertex  fixed-function vertex processing: a pass with a vertex shader ignores it, as
-//           Direct3D does; a pass without one is judged by the fixed-function check
-//   Pixel   fixed-function pixel processing (texture-stage cascade): likewise for the pixel
-//           shader
+//   Vertex  fixed-function vertex processing (transform, lighting, vertex fog, coordinate
+//           generation, point size), computed by the generated vertex stage of a pass without
+//           a vertex shader; a pass with one ignores it, as Direct3D does. A "lost" text names
+//           what the generated stage cannot compute
+//   Pixel   fixed-function pixel processing (texture-stage cascade, specular add, fog, point
+//           sprites), computed by the generated pixel stage; a render state with a "lost"
+//           text is warned beside a pixel shader, which would need it
 //   Lost    GL 3.3 core or this device cannot draw it: stored, and a pass that sets it to
 //           anything but "neutral" is warned with the "lost" text, naming what is lost
 //
@@ -38,14 +41,14 @@
     X(AlphaFunc, ALPHAFUNC, 25, Cmp, Gl, 0, "")                                              \
     X(DitherEnable, DITHERENABLE, 26, Bool, Kept, 0, "")                                     \
     X(AlphaBlendEnable, ALPHABLENDENABLE, 27, Bool, Gl, 0, "")                               \
-    X(FogEnable, FOGENABLE, 28, Bool, Lost, 0, "fog")                                        \
-    X(SpecularEnable, SPECULARENABLE, 29, Bool, Vertex, 0, "specular highlights")            \
-    X(FogColor, FOGCOLOR, 34, Colour, Kept, 0, "")                                           \
-    X(FogTableMode, FOGTABLEMODE, 35, FogMode, Kept, 0, "")                                  \
-    X(FogStart, FOGSTART, 36, Float, Kept, 0, "")                                            \
-    X(FogEnd, FOGEND, 37, Float, Kept, 0, "")                                                \
-    X(FogDensity, FOGDENSITY, 38, Float, Kept, 0, "")                                        \
-    X(RangeFogEnable, RANGEFOGENABLE, 48, Bool, Kept, 0, "")                                 \
+    X(FogEnable, FOGENABLE, 28, Bool, Pixel, 0, "fog beside a pixel shader")                                        \
+    X(SpecularEnable, SPECULARENABLE, 29, Bool, Vertex, 0, "")            \
+    X(FogColor, FOGCOLOR, 34, Colour, Pixel, 0, "")                                           \
+    X(FogTableMode, FOGTABLEMODE, 35, FogMode, Pixel, 0, "")                                  \
+    X(FogStart, FOGSTART, 36, Float, Pixel, 0, "")                                            \
+    X(FogEnd, FOGEND, 37, Float, Pixel, 0, "")                                                \
+    X(FogDensity, FOGDENSITY, 38, Float, Pixel, 0, "")                                        \
+    X(RangeFogEnable, RANGEFOGENABLE, 48, Bool, Vertex, 0, "")                                 \
     X(StencilEnable, STENCILENABLE, 52, Bool, Gl, 0, "")                                     \
     X(StencilFail, STENCILFAIL, 53, StencilOp, Gl, 0, "")                                    \
     X(StencilZFail, STENCILZFAIL, 54, StencilOp, Gl, 0, "")                                  \
@@ -64,30 +67,30 @@
     X(Wrap6, WRAP6, 134, Wrap, Lost, 0, "cylindrical texture-coordinate wrapping")           \
     X(Wrap7, WRAP7, 135, Wrap, Lost, 0, "cylindrical texture-coordinate wrapping")           \
     X(Clipping, CLIPPING, 136, Bool, Kept, 0, "")                                            \
-    X(Lighting, LIGHTING, 137, Bool, Vertex, 0, "vertex lighting")                           \
-    X(Ambient, AMBIENT, 139, Colour, Kept, 0, "")                                            \
-    X(FogVertexMode, FOGVERTEXMODE, 140, FogMode, Kept, 0, "")                               \
-    X(ColorVertex, COLORVERTEX, 141, Bool, Kept, 0, "")                                      \
-    X(LocalViewer, LOCALVIEWER, 142, Bool, Kept, 0, "")                                      \
-    X(NormalizeNormals, NORMALIZENORMALS, 143, Bool, Kept, 0, "")                            \
-    X(DiffuseMaterialSource, DIFFUSEMATERIALSOURCE, 145, MaterialSource, Kept, 0, "")        \
-    X(SpecularMaterialSource, SPECULARMATERIALSOURCE, 146, MaterialSource, Kept, 0, "")      \
-    X(AmbientMaterialSource, AMBIENTMATERIALSOURCE, 147, MaterialSource, Kept, 0, "")        \
-    X(EmissiveMaterialSource, EMISSIVEMATERIALSOURCE, 148, MaterialSource, Kept, 0, "")      \
+    X(Lighting, LIGHTING, 137, Bool, Vertex, 0, "")                           \
+    X(Ambient, AMBIENT, 139, Colour, Vertex, 0, "")                                            \
+    X(FogVertexMode, FOGVERTEXMODE, 140, FogMode, Vertex, 0, "")                               \
+    X(ColorVertex, COLORVERTEX, 141, Bool, Vertex, 0, "")                                      \
+    X(LocalViewer, LOCALVIEWER, 142, Bool, Vertex, 0, "")                                      \
+    X(NormalizeNormals, NORMALIZENORMALS, 143, Bool, Vertex, 0, "")                            \
+    X(DiffuseMaterialSource, DIFFUSEMATERIALSOURCE, 145, MaterialSource, Vertex, 0, "")        \
+    X(SpecularMaterialSource, SPECULARMATERIALSOURCE, 146, MaterialSource, Vertex, 0, "")      \
+    X(AmbientMaterialSource, AMBIENTMATERIALSOURCE, 147, MaterialSource, Vertex, 0, "")        \
+    X(EmissiveMaterialSource, EMISSIVEMATERIALSOURCE, 148, MaterialSource, Vertex, 0, "")      \
     X(VertexBlend, VERTEXBLEND, 151, VertexBlend, Vertex, 0, "vertex blending")              \
     X(ClipPlaneEnable, CLIPPLANEENABLE, 152, ClipPlanes, Lost, 0, "user clip planes")        \
-    X(PointSize, POINTSIZE, 154, Float, Lost, 0x3F800000, "point sizes other than 1")        \
-    X(PointSize_Min, POINTSIZE_MIN, 155, Float, Kept, 0, "")                                 \
-    X(PointSpriteEnable, POINTSPRITEENABLE, 156, Bool, Lost, 0, "point sprites")             \
-    X(PointScaleEnable, POINTSCALEENABLE, 157, Bool, Lost, 0, "point size attenuation")      \
-    X(PointScale_A, POINTSCALE_A, 158, Float, Kept, 0, "")                                   \
-    X(PointScale_B, POINTSCALE_B, 159, Float, Kept, 0, "")                                   \
-    X(PointScale_C, POINTSCALE_C, 160, Float, Kept, 0, "")                                   \
+    X(PointSize, POINTSIZE, 154, Float, Vertex, 0x3F800000, "")        \
+    X(PointSize_Min, POINTSIZE_MIN, 155, Float, Vertex, 0, "")                                 \
+    X(PointSpriteEnable, POINTSPRITEENABLE, 156, Bool, Pixel, 0, "point-sprite texture coordinates beside a pixel shader")             \
+    X(PointScaleEnable, POINTSCALEENABLE, 157, Bool, Vertex, 0, "")      \
+    X(PointScale_A, POINTSCALE_A, 158, Float, Vertex, 0, "")                                   \
+    X(PointScale_B, POINTSCALE_B, 159, Float, Vertex, 0, "")                                   \
+    X(PointScale_C, POINTSCALE_C, 160, Float, Vertex, 0, "")                                   \
     X(MultiSampleAntialias, MULTISAMPLEANTIALIAS, 161, Bool, Kept, 0, "")                    \
     X(MultiSampleMask, MULTISAMPLEMASK, 162, Int, Kept, 0, "")                               \
     X(PatchEdgeStyle, PATCHEDGESTYLE, 163, PatchEdge, Kept, 0, "")                           \
     X(DebugMonitorToken, DEBUGMONITORTOKEN, 165, DebugMonitor, Kept, 0, "")                  \
-    X(PointSize_Max, POINTSIZE_MAX, 166, Float, Kept, 0, "")                                 \
+    X(PointSize_Max, POINTSIZE_MAX, 166, Float, Vertex, 0, "")                                 \
     X(IndexedVertexBlendEnable, INDEXEDVERTEXBLENDENABLE, 167, Bool, Vertex, 0,              \
       "indexed vertex blending")                                                              \
     X(ColorWriteEnable, COLORWRITEENABLE, 168, ColorWrite, Gl, 0, "")                        \

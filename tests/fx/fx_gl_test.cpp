@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -145,6 +146,19 @@ protected:
     // and returns the target as a picture.
     static Picture Render(gfx::ID3DXEffect* effect, const float* quad = nullptr) {
         static const float kQuad[20] = {-1, 1, 0, 0, 0, 1, 1, 0, 1, 0, -1, -1, 0, 0, 1, 1, -1, 0, 1, 1};
+        return Render(effect, {quad ? quad : kQuad, 80, gfx::D3DFVF_XYZ | gfx::D3DFVF_TEX1, 20,
+                               gfx::D3DPT_TRIANGLESTRIP, 2});
+    }
+    // What to draw: vertex bytes of a format, and the primitives they make.
+    struct Draw {
+        const void* data;
+        gfx::UINT bytes;
+        gfx::DWORD fvf;
+        gfx::UINT stride;
+        gfx::D3DPRIMITIVETYPE type;
+        gfx::UINT count;
+    };
+    static Picture Render(gfx::ID3DXEffect* effect, const Draw& draw) {
         Picture out;
         gfx::IDirect3DTexture9* target = nullptr;
         if (gfx::Failed(gfx::D3DXCreateTexture(device_, kWidth, kHeight, 1, gfx::D3DUSAGE_RENDERTARGET,
@@ -155,10 +169,10 @@ protected:
         gfx::ID3DXRenderToSurface* rts = nullptr;
         gfx::D3DXCreateRenderToSurface(device_, kWidth, kHeight, gfx::D3DFMT_X8R8G8B8, 1, gfx::D3DFMT_D16, &rts);
         gfx::IDirect3DVertexBuffer9* vb = nullptr;
-        device_->CreateVertexBuffer(80, 0, gfx::D3DFVF_XYZ | gfx::D3DFVF_TEX1, gfx::D3DPOOL_MANAGED, &vb, nullptr);
+        device_->CreateVertexBuffer(draw.bytes, 0, draw.fvf, gfx::D3DPOOL_MANAGED, &vb, nullptr);
         void* data = nullptr;
-        vb->Lock(0, 80, &data, 0);
-        std::memcpy(data, quad ? quad : kQuad, 80);
+        vb->Lock(0, draw.bytes, &data, 0);
+        std::memcpy(data, draw.data, draw.bytes);
         vb->Unlock();
         gfx::D3DVIEWPORT9 vp{0, 0, kWidth, kHeight, 0.0f, 1.0f};
         rts->BeginScene(surface, &vp);
@@ -167,9 +181,9 @@ protected:
         effect->Begin(&passes, 0);
         for (gfx::UINT i = 0; i < passes; ++i) {
             effect->BeginPass(i);
-            device_->SetStreamSource(0, vb, 0, 20);
-            device_->SetFVF(gfx::D3DFVF_XYZ | gfx::D3DFVF_TEX1);
-            device_->DrawPrimitive(gfx::D3DPT_TRIANGLESTRIP, 0, 2);
+            device_->SetStreamSource(0, vb, 0, draw.stride);
+            device_->SetFVF(draw.fvf);
+            device_->DrawPrimitive(draw.type, 0, draw.count);
             effect->EndPass();
         }
         effect->End();
@@ -1144,4 +1158,319 @@ TEST_F(FxGl, PassesWithoutAShaderRunTheFixedFunctionStages) {
     device_->GetTransform(gfx::D3DTS_WORLD, &world);
     EXPECT_EQ(world.m[0][0], 1.0f);
     ps->Release();
+}
+
+// --- fixed-function vertex processing ----------------------------------------------------------
+
+namespace {
+
+// A CPU evaluation of Direct3D's documented vertex formulas for one vertex. World and view are
+// identity in these tests, so camera space is the vertex's own: the camera at the origin looks
+// down +z.
+struct V3 {
+    float x = 0, y = 0, z = 0;
+};
+V3 operator+(V3 a, V3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+V3 operator-(V3 a, V3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+V3 operator*(float k, V3 a) { return {k * a.x, k * a.y, k * a.z}; }
+float Dot(V3 a, V3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+V3 Norm(V3 a) { return (1.0f / std::sqrt(Dot(a, a))) * a; }
+
+struct FfLight {
+    int type;  // D3DLIGHT_POINT 1, SPOT 2, DIRECTIONAL 3
+    V3 pos, dir, diffuse, specular, ambient;
+    float range = 100, falloff = 1, a0 = 1, a1 = 0, a2 = 0, theta = 0.5f, phi = 1.0f;
+};
+struct FfLighting {
+    const char* name;
+    std::vector<FfLight> lights;
+    V3 normal;
+    float z;  // the vertex sits at (0, 0, z)
+    bool specular = false, localViewer = true, normalize = false, vertexDiffuse = false;
+    float power = 8;
+};
+
+// Material, global ambient and vertex colour shared by the lighting cases.
+const V3 kMatDiffuse{0.8f, 0.6f, 0.4f}, kMatAmbient{0.2f, 0.3f, 0.4f}, kMatSpecular{0.5f, 0.4f, 0.3f};
+const V3 kMatEmissive{0.05f, 0.1f, 0.0f}, kGlobalAmbient{32 / 255.0f, 32 / 255.0f, 32 / 255.0f};
+const V3 kVertexColour{64 / 255.0f, 192 / 255.0f, 128 / 255.0f};  // 0xFF40C080
+
+V3 Light(const FfLighting& c) {
+    const V3 p{0, 0, c.z};
+    const V3 n = c.normalize ? Norm(c.normal) : c.normal;
+    const V3 e = c.localViewer ? Norm(p) : V3{0, 0, 1};  // eye to vertex
+    V3 amb = kGlobalAmbient, dif, spe;
+    for (const FfLight& l : c.lights) {
+        V3 ldir;
+        float k = 1;
+        if (l.type == 3) {
+            ldir = -1.0f * Norm(l.dir);
+        } else {
+            const V3 d = l.pos - p;
+            const float dist = std::sqrt(Dot(d, d));
+            ldir = (1 / dist) * d;
+            k = dist > l.range ? 0 : 1 / (l.a0 + l.a1 * dist + l.a2 * dist * dist);
+            if (l.type == 2) {
+                const float rho = Dot(Norm(l.dir), -1.0f * ldir);
+                const float ct = std::cos(l.theta / 2), cp = std::cos(l.phi / 2);
+                k *= rho > ct ? 1 : rho <= cp ? 0 : std::pow((rho - cp) / (ct - cp), l.falloff);
+            }
+        }
+        amb = amb + k * l.ambient;
+        dif = dif + (k * std::max(Dot(n, ldir), 0.0f)) * l.diffuse;
+        const float nh = std::max(Dot(n, Norm(ldir - e)), 0.0f);
+        if (c.specular) spe = spe + (k * (nh > 0 ? std::pow(nh, c.power) : 0)) * l.specular;
+    }
+    const V3 cd = c.vertexDiffuse ? kVertexColour : kMatDiffuse;
+    V3 out{kMatAmbient.x * amb.x + cd.x * dif.x + kMatEmissive.x, kMatAmbient.y * amb.y + cd.y * dif.y + kMatEmissive.y,
+           kMatAmbient.z * amb.z + cd.z * dif.z + kMatEmissive.z};
+    auto sat = [](float v) { return std::clamp(v, 0.0f, 1.0f); };
+    // The pixel stage adds the specular colour after the texture stages.
+    return {sat(sat(out.x) + sat(kMatSpecular.x * spe.x)), sat(sat(out.y) + sat(kMatSpecular.y * spe.y)),
+            sat(sat(out.z) + sat(kMatSpecular.z * spe.z))};
+}
+
+std::string F4(V3 v, float w) {
+    std::ostringstream s;
+    s << "float4(" << v.x << ", " << v.y << ", " << v.z << ", " << w << ")";
+    return s.str();
+}
+
+}  // namespace
+
+// One point at the centre pixel, with a position, a normal, a diffuse colour and a coordinate
+// set, under a projection with w = z (so that table fog reads camera-space depth).
+class FxFixed : public FxGl {
+protected:
+    void SetUp() override {
+        FxGl::SetUp();
+        gfx::D3DMATRIX proj{}, identity{};
+        for (int i = 0; i < 4; ++i) identity.m[i][i] = 1;
+        proj.m[0][0] = proj.m[1][1] = proj.m[2][2] = proj.m[2][3] = 1;
+        proj.m[2][0] = 1.0f / kWidth;    // the axis lands on the centre pixel's centre
+        proj.m[2][1] = -1.0f / kHeight;
+        proj.m[3][2] = -0.5f;
+        device_->SetTransform(gfx::D3DTS_PROJECTION, &proj);
+        device_->SetTransform(gfx::D3DTS_VIEW, &identity);
+        device_->SetTransform(gfx::D3DTS_WORLD, &identity);
+    }
+    void TearDown() override {
+        gfx::D3DMATRIX identity{};
+        for (int i = 0; i < 4; ++i) identity.m[i][i] = 1;
+        device_->SetTransform(gfx::D3DTS_PROJECTION, &identity);
+    }
+    static Picture Point(gfx::ID3DXEffect* e, float z, V3 normal, float u = 0, float v = 0) {
+        float vertex[9] = {0, 0, z, normal.x, normal.y, normal.z, 0, u, v};
+        const std::uint32_t colour = 0xFF40C080u;
+        std::memcpy(&vertex[6], &colour, 4);
+        return Render(e, {vertex, sizeof vertex, gfx::D3DFVF_XYZ | gfx::D3DFVF_NORMAL | gfx::D3DFVF_DIFFUSE | gfx::D3DFVF_TEX1,
+                          sizeof vertex, gfx::D3DPT_POINTLIST, 1});
+    }
+};
+
+// Directional, point and spot lights with attenuation, range, cones, specular highlights,
+// local and infinite viewers, normalised normals and the vertex colour as the diffuse source:
+// the lit vertex matches the documented formulas. One light's colour is a parameter.
+TEST_F(FxFixed, VertexLightingMatchesTheDocumentedFormulas) {
+    const V3 white{1, 1, 1}, warm{0.9f, 0.7f, 0.5f}, none{};
+    const FfLighting kCases[] = {
+        {"directional", {{3, {}, {0.3f, -0.4f, 1}, warm, none, {0.1f, 0.1f, 0.1f}}}, {0, 0, -1}, 5},
+        {"point attenuated", {{1, {1, 2, 1}, {}, white, none, none, 100, 1, 0.5f, 0.1f, 0.02f}}, {0, 0.6f, -0.8f}, 4},
+        {"point beyond its range", {{1, {0, 0, -3}, {}, white, none, {0.5f, 0.5f, 0.5f}, 5.0f}}, {0, 0, -1}, 4},
+        {"spot inside, between and outside its cones",
+         {{2, {0, 0, 0}, {0, 0, 1}, {1, 0, 0}, none, none, 100, 1, 1, 0, 0, 0.2f, 0.6f},
+          {2, {0.5f, 0, 0}, {0, 0, 1}, {0, 1, 0}, none, none, 100, 2, 1, 0, 0, 0.1f, 0.5f},
+          {2, {3, 0, 0}, {0, 0, 1}, {0, 0, 1}, none, none, 100, 1, 1, 0, 0, 0.1f, 0.3f}},
+         {0, 0, -1}, 4},
+        {"specular, local viewer", {{1, {1, 1, 0}, {}, warm, white, none}}, {0.2f, 0.1f, -1}, 3, true, true, true},
+        {"specular, infinite viewer", {{3, {}, {-0.5f, -0.5f, 1}, warm, white, none}}, {0, 0, -1}, 3, true, false},
+        {"vertex colour, two lights",
+         {{3, {}, {0, 0, 1}, {0.5f, 0.5f, 0.5f}, none, none}, {3, {}, {1, 0, 0.5f}, {0.3f, 0.3f, 0.3f}, none, none}},
+         {0.6f, 0, -0.8f}, 5, false, true, false, true},
+    };
+    for (const FfLighting& c : kCases) {
+        SCOPED_TRACE(c.name);
+        std::ostringstream fx;
+        fx << "float4 gColour;\ntechnique T { pass P { Lighting = TRUE; Ambient = 0x00202020; SpecularEnable = "
+           << (c.specular ? "TRUE" : "FALSE") << "; LocalViewer = " << (c.localViewer ? "TRUE" : "FALSE")
+           << "; NormalizeNormals = " << (c.normalize ? "TRUE" : "FALSE")
+           << "; DiffuseMaterialSource = " << (c.vertexDiffuse ? "COLOR1" : "MATERIAL")
+           << "; MaterialDiffuse = " << F4(kMatDiffuse, 1) << "; MaterialAmbient = " << F4(kMatAmbient, 1)
+           << "; MaterialSpecular = " << F4(kMatSpecular, 1) << "; MaterialEmissive = " << F4(kMatEmissive, 1)
+           << "; MaterialPower = " << c.power << ";\n";
+        for (std::size_t i = 0; i < c.lights.size(); ++i) {
+            const FfLight& l = c.lights[i];
+            static const char* const kTypes[] = {"", "POINT", "SPOT", "DIRECTIONAL"};
+            fx << "LightEnable[" << i << "] = TRUE; LightType[" << i << "] = " << kTypes[l.type] << "; LightPosition["
+               << i << "] = " << F4(l.pos, 1) << "; LightDirection[" << i << "] = " << F4(l.dir, 0) << "; LightDiffuse["
+               << i << "] = " << (i == 0 ? "<gColour>" : F4(l.diffuse, 1)) << "; LightSpecular[" << i
+               << "] = " << F4(l.specular, 1) << "; LightAmbient[" << i << "] = " << F4(l.ambient, 1) << "; LightRange["
+               << i << "] = " << l.range << "; LightFalloff[" << i << "] = " << l.falloff << "; LightAttenuation0[" << i
+               << "] = " << l.a0 << "; LightAttenuation1[" << i << "] = " << l.a1 << "; LightAttenuation2[" << i
+               << "] = " << l.a2 << "; LightTheta[" << i << "] = " << l.theta << "; LightPhi[" << i << "] = " << l.phi
+               << ";\n";
+        }
+        fx << "} }\n";
+        gfx::ID3DXEffect* e = Create(fx.str());
+        ASSERT_NE(e, nullptr) << fx.str();
+        const float colour[4] = {c.lights[0].diffuse.x, c.lights[0].diffuse.y, c.lights[0].diffuse.z, 1};
+        e->SetVector("gColour", colour);
+        const V3 expected = Light(c);
+        ExpectCentre(Point(e, c.z, c.normal), expected.x, expected.y, expected.z);
+        e->Release();
+    }
+}
+
+// Vertex fog (by depth) and table fog (by the depth that w carries), linear, exp and exp2:
+// the fogged colour is f * colour + (1 - f) * FogColor with the documented factors.
+TEST_F(FxFixed, FogMatchesTheDocumentedFactors) {
+    struct Case {
+        const char* states;
+        float z, factor;
+    } const kCases[] = {
+        {"FogVertexMode = LINEAR; FogStart = 2.0; FogEnd = 10.0;", 5, 5.0f / 8},
+        {"FogVertexMode = EXP; FogDensity = 0.2;", 5, std::exp(-1.0f)},
+        {"FogVertexMode = EXP2; FogDensity = 0.1;", 5, std::exp(-0.25f)},
+        {"FogTableMode = LINEAR; FogStart = 1.0; FogEnd = 9.0;", 7, 2.0f / 8},
+        {"FogTableMode = EXP; FogDensity = 0.3;", 4, std::exp(-1.2f)},
+        {"FogTableMode = EXP2; FogDensity = 0.25;", 3, std::exp(-0.5625f)},
+        {"FogTableMode = LINEAR; FogVertexMode = EXP; FogStart = 0.0; FogEnd = 4.0;", 3, 0.25f},  // table wins
+    };
+    const V3 fog{32 / 255.0f, 64 / 255.0f, 255 / 255.0f};
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.states);
+        gfx::ID3DXEffect* e = Create(std::string("technique T { pass P { FogEnable = TRUE; FogColor = 0x002040FF; ") +
+                                     c.states + " } }\n");
+        ASSERT_NE(e, nullptr);
+        const float f = c.factor;
+        ExpectCentre(Point(e, c.z, {0, 0, -1}), f * kVertexColour.x + (1 - f) * fog.x, f * kVertexColour.y + (1 - f) * fog.y,
+                     f * kVertexColour.z + (1 - f) * fog.z);
+        e->Release();
+    }
+}
+
+// Texture coordinates from a coordinate set or a camera-space generator, through the stage's
+// transform (a two-component set's translation in the third row, a generated vector's in the
+// fourth) with COUNT and PROJECTED: the point samples the texel the documented formulas pick.
+TEST_F(FxFixed, GeneratedAndTransformedCoordinatesSampleTheDocumentedTexel) {
+    gfx::IDirect3DTexture9* t = Upload(MakePicture(4, 4, [](int x, int y, float* c) {
+        c[0] = (x * 64 + 32) / 255.0f;
+        c[1] = (y * 64 + 32) / 255.0f;
+        c[2] = 0.5f;
+        c[3] = 1;
+    }));
+    ASSERT_NE(t, nullptr);
+    device_->SetTexture(0, t);
+    device_->SetSamplerState(0, gfx::D3DSAMP_MINFILTER, gfx::D3DTEXF_POINT);
+    device_->SetSamplerState(0, gfx::D3DSAMP_MAGFILTER, gfx::D3DTEXF_POINT);
+    struct Case {
+        const char* index;
+        const char* flags;
+        int generator;  // TCI >> 16
+        float m[16];    // the stage's transform, row-major
+    } const kCases[] = {
+        {"0", "COUNT2", 0, {0.5f, 0, 0, 0, 0, 0.5f, 0, 0, 0.3f, 0.6f, 1, 0, 0, 0, 0, 1}},
+        {"CAMERASPACEPOSITION", "COUNT2", 2, {0.1f, 0, 0, 0, 0, 0.1f, 0, 0, 0.1f, 0, 0, 0, 0.1f, 0.4f, 0, 1}},
+        {"CAMERASPACENORMAL", "COUNT2", 1, {0.5f, 0, 0, 0, 0, 0.5f, 0, 0, 0, 0, 1, 0, 0.5f, 0.6f, 0, 1}},
+        {"CAMERASPACEREFLECTIONVECTOR", "COUNT3", 3, {0.3f, 0, 0, 0, 0, 0.3f, 0, 0, 0.2f, 0, 1, 0, 0.3f, 0.6f, 0, 1}},
+        {"SPHEREMAP", "DISABLE", 4, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}},
+        {"0", "COUNT3 | PROJECTED", 0, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 2, 0, 0, 0, 0, 1}},
+    };
+    const V3 normal{0.6f, 0.2f, -0.7746f}, pos{0, 0, 5};
+    const float u0 = 0.3f, v0 = 0.9f;
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(std::string(c.index) + " " + c.flags);
+        gfx::ID3DXEffect* e = Create(std::string("float4x4 gTex;\ntechnique T { pass P { LocalViewer = FALSE; TexCoordIndex[0] = ") +
+                                     c.index + "; TextureTransformFlags[0] = " + c.flags +
+                                     "; TextureTransform[0] = <gTex>; } }\n");
+        ASSERT_NE(e, nullptr);
+        e->SetMatrix("gTex", reinterpret_cast<const gfx::D3DXMATRIX*>(c.m));
+        // The coordinate before the transform, then after it (a row vector times the matrix).
+        const V3 e3{0, 0, 1};
+        const V3 r = e3 - (2 * Dot(normal, e3)) * normal;
+        float b[4] = {u0, v0, 1, 0};
+        if (c.generator == 1) std::copy_n(std::array<float, 4>{normal.x, normal.y, normal.z, 1}.data(), 4, b);
+        if (c.generator == 2) std::copy_n(std::array<float, 4>{pos.x, pos.y, pos.z, 1}.data(), 4, b);
+        if (c.generator == 3) std::copy_n(std::array<float, 4>{r.x, r.y, r.z, 1}.data(), 4, b);
+        if (c.generator == 4) {
+            const float m = 2 * std::sqrt(r.x * r.x + r.y * r.y + (r.z - 1) * (r.z - 1));
+            std::copy_n(std::array<float, 4>{r.x / m + 0.5f, -r.y / m + 0.5f, 1, 0}.data(), 4, b);
+        }
+        float tc[4] = {b[0], b[1], b[2], b[3]};
+        if (std::string(c.flags) != "DISABLE")
+            for (int j = 0; j < 4; ++j) tc[j] = b[0] * c.m[j] + b[1] * c.m[4 + j] + b[2] * c.m[8 + j] + b[3] * c.m[12 + j];
+        if (std::string(c.flags).find("PROJECTED") != std::string::npos) {
+            tc[0] /= tc[2];
+            tc[1] /= tc[2];
+        }
+        // The case must land well inside one texel.
+        for (float x : {tc[0] * 4, tc[1] * 4}) {
+            ASSERT_GT(x - std::floor(x), 0.1f) << tc[0] << ", " << tc[1];
+            ASSERT_LT(x - std::floor(x), 0.9f) << tc[0] << ", " << tc[1];
+        }
+        const int tx = static_cast<int>(std::floor(tc[0] * 4)) & 3, ty = static_cast<int>(std::floor(tc[1] * 4)) & 3;
+        // Stage 0 modulates the texel by the vertex colour.
+        ExpectCentre(Point(e, pos.z, normal, u0, v0), (tx * 64 + 32) / 255.0f * kVertexColour.x,
+                     (ty * 64 + 32) / 255.0f * kVertexColour.y, 0.5f * kVertexColour.z);
+        e->Release();
+    }
+    device_->SetTexture(0, nullptr);
+    t->Release();
+    SetUp();  // the suite's sampler defaults
+}
+
+// Point sizes (PointSize, and PointScaleEnable's distance function of the viewport height),
+// point sprites covering the texture, and the alpha test applied beside a pixel shader.
+TEST_F(FxFixed, PointSizesSpritesAndTheAlphaTestBesideAPixelShader) {
+    auto lit = [](const Picture& p) {
+        int n = 0;
+        for (int y = 0; y < p.height; ++y)
+            for (int x = 0; x < p.width; ++x) n += p.at(x, y)[1] > 0 ? 1 : 0;
+        return n;
+    };
+    struct Case {
+        const char* states;
+        float z;
+        int side;
+    } const kCases[] = {
+        {"PointSize = 5.0;", 5, 5},
+        {"PointSize = 0.5; PointScaleEnable = TRUE; PointScale_A = 0.0; PointScale_B = 0.0; PointScale_C = 1.0;", 4.8f, 5},
+        {"PointSize = 20.0; PointSize_Max = 7.0;", 5, 7},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.states);
+        gfx::ID3DXEffect* e = Create(std::string("technique T { pass P { ") + c.states + " } }\n");
+        ASSERT_NE(e, nullptr);
+        EXPECT_EQ(lit(Point(e, c.z, {0, 0, -1})), c.side * c.side);
+        e->Release();
+    }
+    gfx::IDirect3DTexture9* t = Upload(MakePicture(2, 2, [](int x, int y, float* c) {
+        c[0] = static_cast<float>(x);
+        c[1] = static_cast<float>(y);
+        c[2] = 1;
+        c[3] = 1;
+    }));
+    device_->SetTexture(0, t);
+    device_->SetSamplerState(0, gfx::D3DSAMP_MINFILTER, gfx::D3DTEXF_POINT);
+    device_->SetSamplerState(0, gfx::D3DSAMP_MAGFILTER, gfx::D3DTEXF_POINT);
+    gfx::ID3DXEffect* sprite = Create("technique T { pass P { PointSize = 8.0; PointSpriteEnable = TRUE; "
+                                      "ColorOp[0] = SelectArg1; ColorArg1[0] = Texture; } }\n");
+    ASSERT_NE(sprite, nullptr);
+    const Picture p = Point(sprite, 5, {0, 0, -1});
+    EXPECT_EQ(p.at(30, 22)[0], 0.0f);  // the sprite's top-left quarter shows texel (0, 0)
+    EXPECT_EQ(p.at(30, 22)[1], 0.0f);
+    EXPECT_EQ(p.at(35, 27)[0], 1.0f);  // its bottom-right one texel (1, 1)
+    EXPECT_EQ(p.at(35, 27)[1], 1.0f);
+    sprite->Release();
+    device_->SetTexture(0, nullptr);
+    t->Release();
+    SetUp();  // the suite's sampler defaults
+    for (const char* ref : {"0x40", "0xC0"}) {
+        gfx::ID3DXEffect* e = Create(std::string("float4 PS() : COLOR { return float4(0, 1, 0, 0.5); }\n"
+                                                 "technique T { pass P { AlphaTestEnable = TRUE; AlphaFunc = GREATER; AlphaRef = ") +
+                                     ref + "; PixelShader = compile ps_2_0 PS(); } }\n");
+        ASSERT_NE(e, nullptr);
+        EXPECT_EQ(lit(Point(e, 5, {0, 0, -1})) > 0, std::string(ref) == "0x40") << ref;
+        e->Release();
+    }
 }

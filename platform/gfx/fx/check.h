@@ -118,6 +118,9 @@ struct PassPlan {
     std::vector<ShaderConstant> constants;
     TextureStage stages[8];
     bool stagesSet = false;
+    std::uint32_t transformFlags[8] = {};           // TextureTransformFlags[n]
+    std::uint32_t lightEnabled = 0, lightTypes[8] = {};  // LightEnable[n] bits, LightType[n]
+    std::vector<FixedValue> fixedValues;
     std::vector<AnnotationInfo> annotations;
 };
 

@@ -65,23 +65,19 @@ void Checker::checkTechniques() {
                 const bool vertex = d.row->fate == Fate::Vertex;
                 if (d.row->group == StateGroup::ShaderConstant) {
                     shaderConstant(*d.assign, *d.row, pp);
+                } else if (d.row->fate == Fate::Pixel && d.row->group == StateGroup::Render) {
+                    // Render states of the fixed-function pixel stage, computed by the generated
+                    // one; where a state names what is lost beside a pixel shader, it is warned.
+                    if (pixelShader && !d.off && d.row->lost[0])
+                        report(Diag::LostState, d.assign->line, d.assign->column, d.row->name, d.row->lost);
                 } else if (d.row->group != StateGroup::TextureStage) {
-                    if (!vertexShader && !d.off)
+                    if (!vertexShader && !d.off && d.row->lost[0])
                         report(Diag::LostState, d.assign->line, d.assign->column, d.row->name, d.row->lost);
                 } else if (vertex ? vertexShader : pixelShader) {
                     report(Diag::IgnoredState, d.assign->line, d.assign->column, d.row->name);
                 }
             }
             checkFixedFunction(p, pp);
-            // The device tests alpha in its own programs only: a pass with a pixel shader that
-            // turns alpha testing on would draw the pixels the test should have rejected.
-            if (pixelShader)
-                for (const StateAssign& a : p->states)
-                    if (EqualsNoCase(a.name, "AlphaTestEnable") &&
-                        std::any_of(pp.renderStates.begin(), pp.renderStates.end(),
-                                    [](const StateValue& v) { return v.state == 15 && v.value != 0; }))
-                        report(Diag::LostState, a.line, a.column, "AlphaTestEnable",
-                               "alpha testing beside a pixel shader");
             // Each combination of shader-array choices is a program of its own.
             if (std::max<std::size_t>(1, pp.vsChoice.choices.size()) *
                     std::max<std::size_t>(1, pp.psChoice.choices.size()) > kMaxShaderCombinations)

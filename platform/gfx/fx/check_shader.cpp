@@ -250,20 +250,17 @@ bool Checker::fixedFunctionState(StateAssign& a, PassPlan& pp) {
     }
     if (texture) {
         pp.textures.push_back({static_cast<std::uint32_t>(std::max(0, a.index)), var->reflectIndex});
-    } else if (code == 16) {
-        // Texture-coordinate transforms act in the fixed-function vertex stage only.
-        if (!pp.vs.present() && pp.vsChoice.choices.empty())
-            report(Diag::LostState, a.line, a.column, "TextureTransform",
-                   "the texture-coordinate transform");
     } else {
-        pp.transforms.push_back({code, var->reflectIndex});
+        // TextureTransform[n] is the matrix of texture stage n (D3DTS_TEXTURE0 + n).
+        pp.transforms.push_back({code == 16 ? code + static_cast<std::uint32_t>(std::max(0, a.index)) : code,
+                                 var->reflectIndex});
     }
     return true;
 }
 
 // The states the generated fixed-function stages would have to honour: a pass without a
-// vertex shader transforms without lighting or vertex blending and passes texture coordinates
-// unchanged (lighting and coordinate states matter only where the pixel stage reads them); a
+// vertex shader transforms, lights, fogs and generates and transforms texture coordinates, but
+// does not blend vertices (coordinate states matter only where the pixel stage reads them); a
 // pass without a pixel shader runs the texture-stage cascade (every operation and argument but
 // bump mapping and PREMODULATE). Other settings are refused at their state (with a shader for
 // the stage they are ignored).
@@ -293,16 +290,16 @@ void Checker::checkFixedFunction(const PassDecl* p, const PassPlan& pp) {
         if (EqualsNoCase(a.name, "VertexBlend")) {
             vertexState = true;
             emulated = IsOff(a.value);
-        } else if (EqualsNoCase(a.name, "Lighting")) {
-            vertexState = true;
-            emulated = IsOff(a.value) || !readsColour;
         } else if (EqualsNoCase(a.name, "TextureTransformFlags")) {
+            // COUNT1-4, alone or PROJECTED.
             vertexState = true;
-            emulated = IsOff(a.value) || !readsCoordinates;
+            const std::uint32_t f = pp.transformFlags[stage];
+            emulated = !readsCoordinates || ((f & ~0x107u) == 0 && (f & 7) <= 4);
         } else if (EqualsNoCase(a.name, "TexCoordIndex")) {
-            // A coordinate set is emulated; the camera-space generators are not.
+            // A coordinate set, alone or with one of the camera-space generators.
             vertexState = true;
-            emulated = !readsCoordinates || (pp.stages[stage].texCoordIndex & 0xFFFF0000u) == 0;
+            const std::uint32_t tci = pp.stages[stage].texCoordIndex;
+            emulated = !readsCoordinates || ((tci >> 16) <= 4 && (tci & 0xFFF8u) == 0);
         } else if (EqualsNoCase(a.name, "ColorOp") || EqualsNoCase(a.name, "AlphaOp")) {
             // Every operation but bump mapping and PREMODULATE (which needs the next stage's
             // texture before its own) is computed by the generated stage.

@@ -584,20 +584,46 @@ bool Checker::passState(StateAssign& a, PassPlan& pp, std::vector<DeferredState>
                 case 26: t.colorArg0 = value; break;
                 case 27: t.alphaArg0 = value; break;
                 case 28: t.resultArg = value; break;
+                case 24: pp.transformFlags[index] = value; break;
                 case 32: t.constant = value; break;
                 default: break;  // bump-mapping matrix and luminance: read by BUMPENVMAP only
             }
             deferred.push_back({&a, row, false});
             return true;
         }
-        default: return true;  // lights and the material: read only by vertex lighting
+        case StateGroup::Light:
+        case StateGroup::Material: {
+            // Vertex lighting reads them: a light's type and switch shape the generated
+            // program, the other members are uniforms computed when the pass begins.
+            const std::string_view member =
+                std::string_view(row->name).substr(row->group == StateGroup::Light ? 5 : 8);
+            if (row->group == StateGroup::Light && (member == "Type" || member == "Enable")) {
+                if (!constant) {
+                    report(Diag::BadStateValue, a.line, a.column, row->name, ": it must be a constant");
+                    return true;
+                }
+                if (member == "Type") pp.lightTypes[index] = value;
+                else if (value) pp.lightEnabled |= 1u << index;
+                else pp.lightEnabled &= ~(1u << index);
+                return true;
+            }
+            const std::string uniform = row->group == StateGroup::Light
+                                            ? "fx_ff_l" + std::to_string(index) + "_" + std::string(member)
+                                            : "fx_ff_m_" + std::string(member);
+            auto same = [&](const FixedValue& f) { return f.uniform == uniform; };
+            pp.fixedValues.erase(std::remove_if(pp.fixedValues.begin(), pp.fixedValues.end(), same),
+                                 pp.fixedValues.end());
+            pp.fixedValues.push_back({uniform, row->kind == ValueKind::Vector ? 4 : 1, std::move(expr.programs)});
+            return true;
+        }
+        default: return true;
     }
     const bool off = constant && value == row->neutral;
     if (row->fate == Fate::Lost && !off)
         report(Diag::LostState, a.line, a.column, row->name, row->lost);
     // Fixed-function vertex states the generated vertex stage does not compute wait for the
     // pass's shaders; Lighting and VertexBlend are judged with the other fixed-function states.
-    if (row->fate == Fate::Vertex && !EqualsNoCase(row->name, "Lighting") &&
+    if ((row->fate == Fate::Vertex || row->fate == Fate::Pixel) && !EqualsNoCase(row->name, "Lighting") &&
         !EqualsNoCase(row->name, "VertexBlend"))
         deferred.push_back({&a, row, off});
     return true;

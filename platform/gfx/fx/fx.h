@@ -218,6 +218,35 @@ struct TextureStage {
     std::uint32_t constant = 0;       // D3DTSS_CONSTANT, a D3DCOLOR
 };
 
+// Direct3D's fixed-function vertex processing as a pass without a vertex shader sets it up
+// (the render and texture-stage states it sets as constants, Direct3D's defaults elsewhere).
+// Which lights shine, the colour sources, the fog modes and the coordinate generators shape the
+// generated program; the values it computes with are uniforms (see PassInfo::fixedValues and
+// the graphics layer's fixed-function uniforms).
+struct FixedVertexStage {
+    bool lighting = false, specular = false, normalizeNormals = false;
+    bool localViewer = true, colorVertex = true;
+    // D3DMCS_*: MATERIAL 0, COLOR1 (the vertex's diffuse colour) 1, COLOR2 (its specular) 2.
+    std::uint32_t diffuseSource = 1, specularSource = 2, ambientSource = 0, emissiveSource = 0;
+    std::uint32_t lightTypes[8] = {};  // D3DLIGHT_* of each enabled light; 0: not enabled
+    bool fog = false, rangeFog = false;
+    std::uint32_t fogVertexMode = 0, fogTableMode = 0;  // D3DFOG_*
+    std::uint32_t texCoordIndex[8] = {0, 1, 2, 3, 4, 5, 6, 7};  // D3DTSS_TCI_* | coordinate set
+    std::uint32_t transformFlags[8] = {};                        // D3DTTFF_*
+    bool pointSize = false;    // the pass sets a point state: the program writes gl_PointSize
+    bool pointScale = false, pointSprite = false;
+    bool alphaTest = false;    // the pass turns alpha testing on: every fragment stage tests
+};
+
+// A light or material member a pass sets ("LightDiffuse[1] = <c>;"): the generated vertex
+// stage reads it as uniform "uniform", computed from the programs when the pass begins (one
+// program for a vec4 gives its red, green and blue, with an alpha of 1).
+struct FixedValue {
+    std::string uniform;
+    int components = 4;  // 4: a vec4 (colours, position, direction); 1: a float
+    std::vector<std::vector<StateOp>> programs;
+};
+
 // A shader-constant state of a pass with an assembly shader: registers first..first+count-1 of
 // the stage's constant file (fx_vc / fx_pc) take parameter "parameter" (a matrix's columns, as
 // the registers of a column-major matrix hold it; a vector or array element by element) or the
@@ -255,6 +284,8 @@ struct PassInfo {
     // mask fx_ff_textured (bit n: stage n has a texture) and vec4 fx_ff_tfactor (TextureFactor).
     std::vector<TextureStage> stages;
     bool stagesSet = false;
+    FixedVertexStage fixedStage;
+    std::vector<FixedValue> fixedValues;
     // Texture units that sample the device's stage textures (bit n: unit n reads the texture of
     // stage n): the generated pixel stage's, and assembly shaders' sampler registers.
     std::uint32_t deviceSamplers = 0;

@@ -132,6 +132,14 @@ private:
                           const std::function<std::string(const IoVar&)>& input);
     std::string vertexMain(const EntryPoint& entry, const EntryPoint* pixel);
     std::string fixedPixelStages(bool shaded, std::string& decls);
+    // glsl_fixed.cpp: the fixed-function vertex stage after its position, what the fixed
+    // pixel processing adds after the texture stages, and the alpha test.
+    std::string fixedVertex(const std::vector<std::string>& outputs, std::string& decls,
+                            const std::function<std::string(const std::string&)>& attribute,
+                            const std::function<std::string(const std::string&)>& varying);
+    std::string fixedPixelTail(const std::string& colour, bool fixedVertex, std::string& decls,
+                               const std::function<std::string(const std::string&, const char*)>& input);
+    std::string alphaTest(const std::string& colour, std::string& decls);
     std::string fragmentMain(const EntryPoint& entry, const EntryPoint* vertex);
 
     // The version line and default precisions every stage starts with.

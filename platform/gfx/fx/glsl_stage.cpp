@@ -285,32 +285,31 @@ std::string Emitter::vertexMain(const EntryPoint& entry, const EntryPoint* pixel
             }
         }
     } else {
-        // No vertex shader: Direct3D's fixed-function transform (unlit): the position by
-        // world * view * projection; every input the pixel stage reads comes straight from
-        // the attribute of the same semantic.
+        // No vertex shader: Direct3D's fixed-function vertex processing: the position by
+        // world * view * projection, then what the pixel stage reads: colours, coordinates and
+        // any other input of the semantic's attribute (glsl_fixed.cpp).
         decls += "uniform mat4 fx_ff_wvp;\n";
         s += "    vec4 fx_position = fx_ff_wvp * " + attribute("POSITION0") + ";\n" +
              clip("fx_position");
+        std::vector<std::string> outputs;
+        auto output = [&](const std::string& sem) {
+            if (SemanticLocation(sem) >= 0 || sem.rfind("FFTC", 0) == 0)
+                if (std::find(outputs.begin(), outputs.end(), sem) == outputs.end()) outputs.push_back(sem);
+        };
         if (pixel && pixel->program) {
-            for (const std::string& sem : pixel->program->inputs)
-                if (SemanticLocation(sem) >= 0) s += "    " + varying(sem) + " = " + attribute(sem) + ";\n";
-        } else if (!pixel || !pixel->func) {
-            // The fixed-function pixel stage reads the diffuse and specular colours and the
-            // coordinate sets its stages sample with.
-            std::set<std::string> sems = {"COLOR0", "COLOR1", "TEXCOORD0"};
-            for (const TextureStage& t : out_.stages)
-                sems.insert("TEXCOORD" + std::to_string(t.texCoordIndex & 7));
-            for (const std::string& sem : sems)
-                s += "    " + varying(sem) + " = " + attributeValue(sem, attribute(sem)) + ";\n";
-        }
-        if (pixel && pixel->func) {
+            for (const std::string& sem : pixel->program->inputs) output(sem);
+        } else if (pixel && pixel->func) {
             CollectIo(*pixel->func, pixel->boundArgs, ins, outs);
-            for (const IoVar& io : ins) {
-                if (SemanticLocation(io.semantic) < 0 || io.semantic == "POSITION0") continue;
-                s += "    " + varying(io.semantic) + " = " +
-                     attributeValue(io.semantic, attribute(io.semantic)) + ";\n";
-            }
+            for (const IoVar& io : ins)
+                if (io.semantic != "POSITION0") output(io.semantic);
+        } else {
+            // The fixed-function pixel stage reads the diffuse and specular colours and each
+            // stage's coordinates.
+            output("COLOR0");
+            output("COLOR1");
+            for (std::size_t n = 0; n < out_.stages.size(); ++n) output("FFTC" + std::to_string(n));
         }
+        s += fixedVertex(outputs, decls, attribute, varying);
     }
     writtenVaryings_ = varyings;
     return decls + s + "}\n";
@@ -342,7 +341,8 @@ std::string Emitter::fragmentMain(const EntryPoint& entry, const EntryPoint* ver
             return "fx_v_" + sem;
         };
         const assembly::GlslStage a = assembly::ToGlsl(*entry.program, hooks);
-        return a.declarations + decls + a.functions + s + a.body + "}\n";
+        const std::string test = alphaTest("fx_o_COLOR0", decls);
+        return a.declarations + decls + a.functions + s + a.body + test + "}\n";
     } else if (entry.func) {
         std::vector<IoVar> ins, outs;
         CollectIo(*entry.func, entry.boundArgs, ins, outs);
@@ -358,6 +358,7 @@ std::string Emitter::fragmentMain(const EntryPoint& entry, const EntryPoint* ver
             if (declared.insert(name).second)
                 decls += "layout(location = " + std::to_string(index) + ") out vec4 " + name + ";\n";
             s += "    " + name + " = " + Pad4(value, io.type) + ";\n";
+            if (index == 0) s += alphaTest(name, decls);
         }
     } else {
         s += fixedPixelStages(vertex && vertex->present(), decls);
@@ -445,10 +446,21 @@ std::string Emitter::fixedPixelStages(bool shaded, std::string& decls) {
     for (std::size_t n = 0; n < out_.stages.size(); ++n) {
         const TextureStage& t = out_.stages[n];
         const std::string unit = std::to_string(n);
-        const std::string coords = "TEXCOORD" + std::to_string(shaded ? n : (t.texCoordIndex & 7));
+        // The generated vertex stage hands each stage its coordinates (divided here when its
+        // transform is PROJECTED); a vertex shader's set n goes to stage n. Point sprites cover
+        // the texture across the point.
+        std::string coords;
+        if (out_.fixedStage.pointSprite) {
+            coords = "vec2(gl_PointCoord.x, 1.0 - gl_PointCoord.y)";
+        } else if (shaded) {
+            coords = input("TEXCOORD" + unit, "vec4(0.0)") + ".xy";
+        } else {
+            const std::string tc = input("FFTC" + unit, "vec4(0.0, 0.0, 0.0, 1.0)");
+            coords = tc + ".xy / " + tc + ".w";
+        }
         decls += "uniform sampler2D fx_ff_stage" + unit + ";\n";
         s += "    fx_texel = (fx_ff_textured & " + std::to_string(1 << n) + ") != 0 ? texture(fx_ff_stage" +
-             unit + ", " + input(coords, "vec4(0.0)") + ".xy) : vec4(1.0);\n";
+             unit + ", " + coords + ") : vec4(1.0);\n";
         const std::string c1 = StageArgument(t.colorArg1, static_cast<int>(n), t);
         const std::string colour = StageOperation(
             t.colorOp, false, c1 + ".rgb", StageArgument(t.colorArg2, static_cast<int>(n), t) + ".rgb",
@@ -464,6 +476,8 @@ std::string Emitter::fixedPixelStages(bool shaded, std::string& decls) {
         s += "    {\n        vec3 fx_c = clamp(" + colour + ", 0.0, 1.0);\n" +
              "        " + target + " = vec4(fx_c, clamp(" + alpha + ", 0.0, 1.0));\n    }\n";
     }
+    s += fixedPixelTail("fx_current", !shaded, decls, input);
+    s += alphaTest("fx_current", decls);
     s += "    fx_o_COLOR0 = fx_current;\n";
     return s;
 }

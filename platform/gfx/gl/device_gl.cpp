@@ -581,6 +581,9 @@ void DeviceGL::SetDefaultStates() {
     renderStates_[D3DRS_LIGHTING] = 1;
     renderStates_[D3DRS_COLORVERTEX] = 1;
     renderStates_[D3DRS_POINTSIZE] = bits(1.0f);
+    renderStates_[D3DRS_POINTSIZE_MIN] = bits(1.0f);
+    renderStates_[D3DRS_POINTSIZE_MAX] = bits(64.0f);
+    renderStates_[D3DRS_POINTSCALE_A] = bits(1.0f);
     renderStates_[D3DRS_COLORWRITEENABLE] = 0xF;
     renderStates_[D3DRS_BLENDOP] = D3DBLENDOP_ADD;
     renderStates_[D3DRS_SRCBLENDALPHA] = D3DBLEND_ONE;
@@ -600,6 +603,7 @@ void DeviceGL::SetDefaultStates() {
         s[D3DSAMP_MAXANISOTROPY] = 1;
     }
     for (auto& m : transforms_) m = Identity();
+    for (auto& m : textureTransforms_) m = Identity();
     viewport_ = D3DVIEWPORT9{0, 0, params_.BackBufferWidth, params_.BackBufferHeight, 0.0f, 1.0f};
     scissor_ = RECT{0, 0, static_cast<LONG>(params_.BackBufferWidth),
                     static_cast<LONG>(params_.BackBufferHeight)};
@@ -844,7 +848,12 @@ HRESULT DeviceGL::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* mat
         case D3DTS_WORLD: transforms_[0] = *matrix; return D3D_OK;
         case D3DTS_VIEW: transforms_[1] = *matrix; return D3D_OK;
         case D3DTS_PROJECTION: transforms_[2] = *matrix; return D3D_OK;
-        default: return D3DERR_INVALIDCALL;
+        default:
+            // The texture stages' coordinate transforms, read by the generated vertex stages.
+            if (state < D3DTS_TEXTURE0 || state >= D3DTS_TEXTURE0 + textureTransforms_.size())
+                return D3DERR_INVALIDCALL;
+            textureTransforms_[state - D3DTS_TEXTURE0] = *matrix;
+            return D3D_OK;
     }
 }
 
@@ -854,7 +863,11 @@ HRESULT DeviceGL::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) {
         case D3DTS_WORLD: *matrix = transforms_[0]; return D3D_OK;
         case D3DTS_VIEW: *matrix = transforms_[1]; return D3D_OK;
         case D3DTS_PROJECTION: *matrix = transforms_[2]; return D3D_OK;
-        default: return D3DERR_INVALIDCALL;
+        default:
+            if (state < D3DTS_TEXTURE0 || state >= D3DTS_TEXTURE0 + textureTransforms_.size())
+                return D3DERR_INVALIDCALL;
+            *matrix = textureTransforms_[state - D3DTS_TEXTURE0];
+            return D3D_OK;
     }
 }
 
@@ -1235,6 +1248,12 @@ HRESULT DeviceGL::DrawPrimitive(D3DPRIMITIVETYPE type, UINT start_vertex, UINT p
     PrepareDraw();
     const GLuint program = programOverride_ ? programOverride_ : fixedProgram_;
     glUseProgram(program);
+    if (programOverride_) {
+        // A generated fixed-function vertex stage takes a colour source from the vertex only
+        // where its format has that colour (this device feeds diffuse colours alone).
+        const GLint colours = glGetUniformLocation(programOverride_, "fx_ff_vcolours");
+        if (colours >= 0) glUniform1i(colours, layout.diffuse >= 0 ? 1 : 0);
+    }
     if (!programOverride_) {
         D3DMATRIX wv, wvp;
         D3DXMatrixMultiply(&wv, &transforms_[0], &transforms_[1]);

@@ -13,8 +13,9 @@
 //   [X] shader arrays: the variant a pass's index program picks when the pass begins; an index
 //       outside the array makes the pass draw nothing (every primitive is clipped away)
 //   [X] fixed-function stages: transform and texture states applied to the device; generated
-//       stages read its world * view * projection and stage-0 texture; a pass without any
-//       shader draws with the device's own fixed-function program
+//       stages read its transforms, textures and fixed-function render states, and the pass's
+//       light and material values (effect_fixed_gl.cpp); a pass without any shader draws with
+//       the device's own fixed-function program
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -24,6 +25,7 @@
 #include "platform/gfx/fx/effect.h"
 #include "platform/gfx/fx/effect_testing.h"
 #include "platform/gfx/fx/fold.h"
+#include "platform/gfx/gl/effect_fixed_gl.h"
 #include "platform/gfx/gl/gl_internal.h"
 
 namespace platform::gfx {
@@ -54,6 +56,7 @@ struct PassProgram {
     std::vector<GLint> uniformLocations;  // parallel to PassInfo::uniforms; -1 when folded
     GLint wvp = -1, textured = -1, tfactor = -1;  // the generated fixed-function stages' uniforms
     GLint vertexConstants = -1, pixelConstants = -1;  // assembly stages' constant registers
+    gl::FixedUniforms fixed;
 };
 
 // A pass's programs: "generic" reads every parameter as a uniform; "folded" holds the
@@ -90,6 +93,7 @@ PassProgram Link(const std::string& vertex, const std::string& fragment, const f
         const GLint stage = glGetUniformLocation(pp.program, ("fx_ff_stage" + std::to_string(n)).c_str());
         if (stage >= 0) glUniform1i(stage, n);
     }
+    pp.fixed = gl::LookUpFixedUniforms(pp.program, p);
     pp.vertexConstants = glGetUniformLocation(pp.program, "fx_vc");
     pp.pixelConstants = glGetUniformLocation(pp.program, "fx_pc");
     return pp;
@@ -463,6 +467,10 @@ public:
             glUniformMatrix4fv(pp.wvp, 1, GL_FALSE, &wvp.m[0][0]);
         }
         if (pp.textured >= 0) glUniform1i(pp.textured, textured);
+        gl::UploadFixedUniforms(device_, p, pp.fixed, [this](int parameter, int component) {
+            double v = 0;
+            return ScalarAt(parameter, component, v) ? v : 0.0;
+        });
         for (const fx::ShaderConstant& c : p.constants) UploadConstant(pp, c);
         if (pp.tfactor >= 0) {
             DWORD c = 0;
@@ -476,6 +484,7 @@ public:
 
     HRESULT EndPass() override {
         if (pass_ < 0) return D3DERR_INVALIDCALL;
+        if (variant_ >= 0) gl::EndFixedUniforms(Pass());
         pass_ = -1;
         gl::SetProgramOverride(device_, 0);
         gl::InvalidateGlState(device_);

@@ -346,6 +346,7 @@ private:
     std::array<std::array<DWORD, kSamplerStateCount>, kSamplerCount> samplerStates_{};
     std::array<GLuint, 2> samplerObjects_{};
     std::array<D3DMATRIX, 3> transforms_{};  // world, view, projection
+    std::array<D3DMATRIX, 8> textureTransforms_{};  // D3DTS_TEXTURE0..7
     std::array<IDirect3DBaseTexture9*, kSamplerCount> textures_{};
     D3DVIEWPORT9 viewport_{};
     RECT scissor_{};
