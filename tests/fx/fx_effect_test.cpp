@@ -141,7 +141,7 @@ TEST(FxShaderArrays, BadShaderValuesAndIndicesAreRefusedWhereTheyAre) {
         {"technique T { pass P { VertexShader = compile vs_2_0 VS(); ColorOp[0] = BumpEnvMap; } }",
          fx::Diag::FixedFunction, 5, 60},
         {"float4 PSc(float4 c : COLOR0) : COLOR { return c; }\n"
-         "technique T { pass P { PixelShader = compile ps_2_0 PSc(); Lighting = TRUE; } }",
+         "technique T { pass P { PixelShader = compile ps_2_0 PSc(); VertexBlend = TWEENING; } }",
          fx::Diag::FixedFunction, 6, 60},
     };
     for (const auto& r : rows) {

@@ -72,9 +72,9 @@ std::string Emitter::fixedVertex(const std::vector<std::string>& outputs, std::s
         // From the eye to the vertex: a viewer at infinity looks along +z.
         s += std::string("    vec3 fx_E = ") + (f.localViewer ? "normalize(fx_P)" : "vec3(0.0, 0.0, 1.0)") + ";\n";
     }
-    const std::string vertexDiffuse = attributeValue("COLOR0", attribute("COLOR0"));
-    const std::string vertexSpecular = attributeValue("COLOR1", attribute("COLOR1"));
+    auto vertexColour = [&](const char* sem) { return attributeValue(sem, attribute(sem)); };
     if (lit) {
+        const std::string vertexDiffuse = vertexColour("COLOR0"), vertexSpecular = vertexColour("COLOR1");
         decls += "uniform vec4 fx_ff_ambient;\nuniform vec4 fx_ff_m_Diffuse, fx_ff_m_Ambient, fx_ff_m_Specular, "
                  "fx_ff_m_Emissive;\nuniform float fx_ff_m_Power;\n";
         // A colour source names a colour of the vertex; where the vertex format has none, the
@@ -125,15 +125,11 @@ std::string Emitter::fixedVertex(const std::vector<std::string>& outputs, std::s
         }
         s += "    vec4 fx_diffuse = clamp(vec4(fx_Ca.rgb * fx_amb + fx_Cd.rgb * fx_dif + fx_Ce.rgb, fx_Cd.a), 0.0, 1.0);\n";
         s += "    vec4 fx_specular = clamp(vec4(fx_Cs.rgb * fx_spe, fx_Cs.a), 0.0, 1.0);\n";
-    } else if (colours) {
-        s += "    vec4 fx_diffuse = " + vertexDiffuse + ";\n    vec4 fx_specular = " + vertexSpecular + ";\n";
     }
     // Texture coordinates of stage n: the coordinate set TexCoordIndex names, or a camera-space
     // vector it generates; then the stage's transform, which keeps COUNT components.
-    std::set<int> coordinates;
-    for (const std::string& sem : outputs)
-        if (sem.rfind("FFTC", 0) == 0 || sem.rfind("TEXCOORD", 0) == 0) coordinates.insert((sem.back() - '0') & 7);
-    for (int n : coordinates) {
+    auto coordinates = [&](const std::string& sem) {
+        const int n = (sem.back() - '0') & 7;
         const std::uint32_t tci = f.texCoordIndex[n], flags = f.transformFlags[n];
         const int count = static_cast<int>(flags & 7);
         const std::string set = attribute("TEXCOORD" + std::to_string(tci & 7));
@@ -162,16 +158,15 @@ std::string Emitter::fixedVertex(const std::vector<std::string>& outputs, std::s
         } else {
             s += "    vec4 " + tc + " = " + base + ";\n";
         }
-        for (const std::string& sem : outputs) {
-            if (sem == "FFTC" + std::to_string(n)) s += "    " + varying(sem) + " = vec4(" + tc + ".xy, 0.0, " + q + ");\n";
-            if (sem == "TEXCOORD" + std::to_string(n)) s += "    " + varying(sem) + " = " + tc + ";\n";
-        }
-    }
+        if (sem.rfind("FFTC", 0) == 0) s += "    " + varying(sem) + " = vec4(" + tc + ".xy, 0.0, " + q + ");\n";
+        else s += "    " + varying(sem) + " = " + tc + ";\n";
+    };
+    // In the order the pixel stage reads them (attributes are declared in that order).
     for (const std::string& sem : outputs) {
-        if (sem == "COLOR0") s += "    " + varying(sem) + " = fx_diffuse;\n";
-        else if (sem == "COLOR1") s += "    " + varying(sem) + " = fx_specular;\n";
-        else if (sem.rfind("FFTC", 0) != 0 && sem.rfind("TEXCOORD", 0) != 0)
-            s += "    " + varying(sem) + " = " + attributeValue(sem, attribute(sem)) + ";\n";
+        if (sem == "COLOR0") s += "    " + varying(sem) + " = " + (lit ? std::string("fx_diffuse") : vertexColour("COLOR0")) + ";\n";
+        else if (sem == "COLOR1") s += "    " + varying(sem) + " = " + (lit ? std::string("fx_specular") : vertexColour("COLOR1")) + ";\n";
+        else if (sem.rfind("FFTC", 0) == 0 || sem.rfind("TEXCOORD", 0) == 0) coordinates(sem);
+        else s += "    " + varying(sem) + " = " + attributeValue(sem, attribute(sem)) + ";\n";
     }
     if (f.fog && f.fogTableMode == 0 && f.fogVertexMode != 0) {
         // Vertex fog: by camera-space depth, or by distance with RangeFogEnable.
