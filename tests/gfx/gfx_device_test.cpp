@@ -114,8 +114,18 @@ TEST_F(DeviceTest, StatesStartAtTheirDefaultsAndRefuseOutOfRange) {
     ASSERT_EQ(device_->SetSamplerState(1, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP), D3D_OK);
     ASSERT_EQ(device_->GetSamplerState(1, D3DSAMP_ADDRESSU, &v), D3D_OK);
     EXPECT_EQ(v, static_cast<DWORD>(D3DTADDRESS_CLAMP));
-    D3DMATRIX m;
-    EXPECT_EQ(device_->SetTransform(D3DTS_TEXTURE0, &m), D3DERR_INVALIDCALL);
+    // The texture stages' transforms are kept for the generated vertex stages; other
+    // transform states are refused.
+    D3DMATRIX m{}, back{};
+    m.m[3][1] = 0.25f;
+    EXPECT_EQ(device_->SetTransform(static_cast<D3DTRANSFORMSTATETYPE>(D3DTS_TEXTURE0 + 7), &m), D3D_OK);
+    EXPECT_EQ(device_->GetTransform(static_cast<D3DTRANSFORMSTATETYPE>(D3DTS_TEXTURE0 + 7), &back), D3D_OK);
+    EXPECT_EQ(back.m[3][1], 0.25f);
+    EXPECT_EQ(device_->SetTransform(static_cast<D3DTRANSFORMSTATETYPE>(D3DTS_TEXTURE0 + 8), &m), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device_->SetTransform(static_cast<D3DTRANSFORMSTATETYPE>(4), &m), D3DERR_INVALIDCALL);
+    m = {};
+    for (int i = 0; i < 4; ++i) m.m[i][i] = 1;
+    device_->SetTransform(static_cast<D3DTRANSFORMSTATETYPE>(D3DTS_TEXTURE0 + 7), &m);
 }
 
 // ---------------------------------------------------------------------------------------------
