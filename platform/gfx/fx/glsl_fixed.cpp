@@ -147,6 +147,10 @@ std::string Emitter::fixedVertex(const std::vector<std::string>& outputs, std::s
                 base = count ? "vec4(" + set + ".xy, 1.0, 0.0)" : set;
                 break;
         }
+        if (count == 0 && (tci >> 16) == 0 && sem.rfind("TEXCOORD", 0) == 0) {
+            s += "    " + varying(sem) + " = " + set + ";\n";  // the set as it is
+            return;
+        }
         const std::string tc = "fx_tc" + std::to_string(n);
         std::string q = "1.0";
         if (count) {
