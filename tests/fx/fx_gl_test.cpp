@@ -1347,6 +1347,14 @@ TEST_F(FxFixed, FogMatchesTheDocumentedFactors) {
                      f * kVertexColour.z + (1 - f) * fog.z);
         e->Release();
     }
+    // Fog blends a pixel shader's colour below model 3.
+    gfx::ID3DXEffect* ps = Create("float4 PS() : COLOR { return float4(0.25, 0.75, 0.5, 1); }\n"
+                                  "technique T { pass P { FogEnable = TRUE; FogColor = 0x002040FF; FogTableMode = LINEAR;"
+                                  " FogStart = 1.0; FogEnd = 9.0; PixelShader = compile ps_2_0 PS(); } }\n");
+    ASSERT_NE(ps, nullptr);
+    ExpectCentre(Point(ps, 7, {0, 0, -1}), 0.25f * 0.25f + 0.75f * fog.x, 0.25f * 0.75f + 0.75f * fog.y,
+                 0.25f * 0.5f + 0.75f * fog.z);
+    ps->Release();
 }
 
 // Texture coordinates from a coordinate set or a camera-space generator, through the stage's

@@ -130,14 +130,15 @@ TEST(FxStates, WhatCannotBeDrawnIsKeptAndWarnedNeverDropped) {
     EXPECT_NE(Render(p, gfx::D3DRS_FOGENABLE), nullptr);
     EXPECT_NE(Render(p, gfx::D3DRS_SPECULARENABLE), nullptr);
     // The alpha test runs in the generated pixel shader too; the generated vertex stage
-    // computes specular highlights; fog beside a pixel shader is lost.
+    // computes specular highlights; fog blends pixel shaders below model 3 only.
     const fx::CompileResult alphaTest = Pass("", "AlphaTestEnable = TRUE;");
     EXPECT_EQ(alphaTest.Messages(), "");
     const fx::CompileResult noVs = fx::Compile(
         "float4 PS() : COLOR { return 1; }\n"
-        "technique T { pass P { SpecularEnable = true; FogEnable = true; PixelShader = compile ps_2_0 PS(); } }");
+        "technique T { pass P { SpecularEnable = true; FogEnable = true; PixelShader = compile ps_2_0 PS(); } }\n"
+        "technique U { pass P { FogEnable = true; PixelShader = asm { ps_2_0 mov oC0, c0 }; } }");
     EXPECT_EQ(noVs.Messages(),
-              "(2,47): warning: state 'FogEnable': fog beside a pixel shader cannot be drawn here and is lost\n");
+              "(3,24): warning: state 'FogEnable': fog beside a pixel shader cannot be drawn here and is lost\n");
 }
 
 TEST(FxStates, BadAndHostileStateValuesFailWithAPosition) {

@@ -68,7 +68,10 @@ void Checker::checkTechniques() {
                 } else if (d.row->fate == Fate::Pixel && d.row->group == StateGroup::Render) {
                     // Render states of the fixed-function pixel stage, computed by the generated
                     // one; where a state names what is lost beside a pixel shader, it is warned.
-                    if (pixelShader && !d.off && d.row->lost[0])
+                    // Fog still blends pixel shaders below model 3 written in HLSL.
+                    const bool fogged = EqualsNoCase(d.row->name, "FogEnable") && pp.psChoice.choices.empty() &&
+                                        pp.ps.func && pp.ps.profile.rfind("ps_3", 0) != 0;
+                    if (pixelShader && !d.off && d.row->lost[0] && !fogged)
                         report(Diag::LostState, d.assign->line, d.assign->column, d.row->name, d.row->lost);
                 } else if (d.row->group != StateGroup::TextureStage) {
                     if (!vertexShader && !d.off && d.row->lost[0])

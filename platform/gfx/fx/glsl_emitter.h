@@ -138,7 +138,8 @@ private:
                             const std::function<std::string(const std::string&)>& attribute,
                             const std::function<std::string(const std::string&)>& varying);
     std::string fixedPixelTail(const std::string& colour, bool fixedVertex, std::string& decls,
-                               const std::function<std::string(const std::string&, const char*)>& input);
+                               const std::function<std::string(const std::string&, const char*)>& input,
+                               bool specular = true);
     std::string alphaTest(const std::string& colour, std::string& decls);
     std::string fragmentMain(const EntryPoint& entry, const EntryPoint* vertex);
 

@@ -195,13 +195,15 @@ std::string Emitter::fixedVertex(const std::vector<std::string>& outputs, std::s
     return s;
 }
 
-// After the texture stages: the specular colour added with SpecularEnable, then fog (pixel fog
-// from the fragment's depth with FogTableMode, else the vertex's factor), into "colour".
+// After the texture stages: the specular colour added with SpecularEnable ("specular"), then
+// fog (pixel fog from the fragment's depth with FogTableMode, else the generated vertex stage's
+// factor), into "colour". Pixel shaders below model 3 are fogged the same way.
 std::string Emitter::fixedPixelTail(const std::string& colour, bool fixedVertex, std::string& decls,
-                                    const std::function<std::string(const std::string&, const char*)>& input) {
+                                    const std::function<std::string(const std::string&, const char*)>& input,
+                                    bool specular) {
     const FixedVertexStage& f = out_.fixedStage;
     std::string s;
-    if (f.specular) s += "    " + colour + ".rgb = clamp(" + colour + ".rgb + " + input("COLOR1", "vec4(0.0)") + ".rgb, 0.0, 1.0);\n";
+    if (f.specular && specular) s += "    " + colour + ".rgb = clamp(" + colour + ".rgb + " + input("COLOR1", "vec4(0.0)") + ".rgb, 0.0, 1.0);\n";
     if (!f.fog) return s;
     std::string factor;
     if (f.fogTableMode != 0) {

@@ -316,7 +316,6 @@ std::string Emitter::vertexMain(const EntryPoint& entry, const EntryPoint* pixel
 }
 
 std::string Emitter::fragmentMain(const EntryPoint& entry, const EntryPoint* vertex) {
-    (void)vertex;
     std::string decls, s = "void main()\n{\n" + staticInits();
     std::set<std::string> declared;
     auto input = [&](const IoVar& io) -> std::string {
@@ -358,7 +357,12 @@ std::string Emitter::fragmentMain(const EntryPoint& entry, const EntryPoint* ver
             if (declared.insert(name).second)
                 decls += "layout(location = " + std::to_string(index) + ") out vec4 " + name + ";\n";
             s += "    " + name + " = " + Pad4(value, io.type) + ";\n";
-            if (index == 0) s += alphaTest(name, decls);
+            if (index != 0) continue;
+            // Below model 3 the fixed-function fog still blends a pixel shader's colour.
+            if (entry.profile.rfind("ps_3", 0) != 0)
+                s += fixedPixelTail(name, !(vertex && vertex->present()), decls,
+                                    [](const std::string&, const char* absent) { return std::string(absent); }, false);
+            s += alphaTest(name, decls);
         }
     } else {
         s += fixedPixelStages(vertex && vertex->present(), decls);
