@@ -78,6 +78,8 @@ TEST(FxDiagnostics, ReportsWhichErrorAndWhere) {
         {"#if 1 / 0\n#endif\n", 1, 2, fx::Diag::BadConditionExpression},
         {"struct S { float a; };\nstruct S { float b; };", 2, 8, fx::Diag::Redefinition},
         {"float a[0];", 1, 9, fx::Diag::BadArraySize},
+        // texture objects' methods are Direct3D 10 syntax
+        {"Texture1D t; sampler s;\nfloat4 PS(float u : TEXCOORD0) : COLOR { return t.Sample(s, u); }", 2, 57, fx::Diag::UnsupportedFeature},
         {"float x;\nfloat x;", 2, 7, fx::Diag::Redefinition},
         {"float4 f() { return 1; }\nfloat g() { return f(1, 2); }", 2, 20, fx::Diag::UnknownFunction},
         {"float f(int a) { return a; }\nfloat f(uint a) { return a; }\nfloat g() { return f(1.5); }", 3, 20,
@@ -542,6 +544,21 @@ TEST(FxLanguage, SyntaxOfTheEraIsAccepted) {
         "half a = 1.0h, b = 2; double d = 3.0L; struct V { float4 p : POSITION; half2 t : TEXCOORD0; }; float4 PS(V v) : COLOR { return a + b + d + v.t.x; }",
         // comments of both kinds, line splices in macros, string concatenation
         "/* block */ // line\n#define LONG(x) \\\n    ((x) + 1)\nfloat4 PS() : COLOR { return LONG(1); } // end",
+        // one register named by several samplers of a shared include: only what a shader reads counts
+        "sampler a : register(s0); sampler b : register(s0); float4 PS(float2 uv : TEXCOORD0) : COLOR { return tex2D(b, uv); }",
+        // a bare state value names the state's own value even where a parameter has that name;
+        // lists set vector states and shader constants; constant registers above 15
+        "float4 Texture; float4 PS() : COLOR { return 0; }\ntechnique { pass { ColorArg1[0] = Texture; AlphaArg2[0] = TFactor; "
+        "MaterialAmbient = {1.0, 0.5, 0, 1}; LightDiffuse[0] = {1, 1, 1, 1}; PixelShaderConstant[16] = {1, 2, 3, 4}; "
+        "PixelShader = compile ps_2_0 PS(); } }",
+        // the type spellings the keyword table marks case-insensitive
+        "Matrix m; Vector v; String n = \"x\"; Vector<float, 3> w; float4 PS() : COLOR { return mul(v, m) + w.x; }",
+        // a struct returned with a semantic of its own: members without one take it
+        "struct O { float4 c; }; O PS(float2 uv : TEXCOORD0) : COLOR { O o; o.c = uv.xyxy; return o; }",
+        // an untyped sampler's kind belongs to each program that reads it
+        "sampler s; float4 A(float2 uv : TEXCOORD0) : COLOR { return tex2D(s, uv); }\n"
+        "float4 B(float3 d : TEXCOORD0) : COLOR { return texCUBE(s, d); }\n"
+        "technique a { pass { PixelShader = compile ps_2_0 A(); } } technique b { pass { PixelShader = compile ps_2_0 B(); } }",
     };
     for (const char* src : sources) {
         SCOPED_TRACE(src);
@@ -562,6 +579,7 @@ TEST(FxLanguage, NumbersAndLiterals) {
         {"float x = 0x1F;", 31}, {"float x = 10u;", 10}, {"float x = 1.5h;", 1.5f},
         {"float x = 3L;", 3}, {"int x = 0xFFFFFFFF;", -1}, {"float x = 1e40;", 1e40f},
         {"float x = 017;", 15}, {"float x = 0x10u;", 16},
+        {"float x = (1.0f, 2.0f, 3.0f);", 3},  // the comma operator: its last value
         // #if, array sizes and values read literals alike
         {"\n#if 0x10u == 16 && 017 == 15\nfloat x[0x1u] = {1};\n#endif\nfloat y = 0;", 1},
     };

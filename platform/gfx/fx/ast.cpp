@@ -103,11 +103,13 @@ bool BuiltinTypeNamed(std::string_view name, Type& out) {
             return true;
         }
     }
-    if (name == "vector") {
+    // vector and matrix are spelt in any case too ("Vector", "Matrix"), as the reference's
+    // keyword table marks them.
+    if (EqualsNoCase(name, "vector")) {
         out = Type::Vector(Base::Float, 4);
         return true;
     }
-    if (name == "matrix") {
+    if (EqualsNoCase(name, "matrix")) {
         out = Type::Matrix(4, 4);
         return true;
     }

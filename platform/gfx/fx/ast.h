@@ -289,6 +289,15 @@ struct FuncDecl {
     Stmt* body = nullptr;  // null for a prototype
     // Filled by the checker.
     std::vector<const FuncDecl*> callees;
+    std::vector<const VarDecl*> globalsRead;  // the globals its body names (repeats allowed)
+    // The kinds its lookups read untyped samplers as: one program may read a sampler as one
+    // kind only, another program the same sampler as another kind.
+    struct SamplerRead {
+        const VarDecl* sampler;
+        Dim dim;
+        int line, column;
+    };
+    std::vector<SamplerRead> samplerReads;
     int overloadIndex = 0;              // 0 for the first function of its name
     const FuncDecl* definition = nullptr;  // for a prototype, the body's declaration
     std::vector<StageUse> stageUses;  // in the body itself, in source order

@@ -113,6 +113,11 @@ bool Checker::evalInner(const Expr* e, std::vector<double>& out) {
             return true;
         }
         case ExprKind::Call: return e->ref == Ref::Intrinsic && evalIntrinsic(e, out);
+        case ExprKind::Comma: {
+            // "(1.0f, 1.0f, 1.0f, 1.0f)" is the comma operator: the value is the last one.
+            std::vector<double> left;
+            return evalConst(e->args[0], left) && evalConst(e->args[1], out);
+        }
         case ExprKind::Member: {
             std::vector<double> base;
             if (e->swizzleCount == 0 || e->matrixSwizzle || !evalConst(e->args[0], base))

@@ -14,6 +14,24 @@ namespace {
 // member of a struct in turn (members without one are left out). An array with a semantic
 // takes one per element with consecutive indices ("float2 t[3] : TEXCOORD1" is TEXCOORD1..3).
 void CollectMembers(const Type& t, std::string_view sem, IoVar base, std::vector<IoVar>& list) {
+    if (!sem.empty() && t.base == Base::Struct && !t.isArray()) {
+        // A semantic on a whole struct ("O PS() : COLOR"): members with a semantic of their own
+        // keep it, the others take the struct's with consecutive indices.
+        const std::string whole = NormalizeSemantic(sem);
+        std::size_t digits = whole.size();
+        while (digits > 0 && std::isdigit(static_cast<unsigned char>(whole[digits - 1]))) --digits;
+        int next = std::atoi(whole.c_str() + digits);
+        for (std::size_t i = 0; i < t.st->members.size(); ++i) {
+            IoVar m = base;
+            m.path.push_back(static_cast<int>(i));
+            const VarDecl* member = t.st->members[i];
+            const std::string own = member->semantic.empty()
+                                        ? whole.substr(0, digits) + std::to_string(next++)
+                                        : std::string(member->semantic);
+            CollectMembers(member->type, own, m, list);
+        }
+        return;
+    }
     if (!sem.empty()) {
         base.semantic = NormalizeSemantic(sem);
         base.type = t.element();
@@ -150,6 +168,7 @@ bool Checker::checkCompile(Expr* v, bool vertex, EntryPoint& out) {
         return false;
     }
     if (recursive_.count(chosen)) return false;
+    if (sharedRegisters(chosen) || samplerKindClash(chosen)) return false;
     if (const StageUse* u = unavailableUse(chosen, profile)) {
         if (u->need == Availability::TextureFill) {
             report(Diag::TextureFillOnly, u->line, u->column, "noise", std::string(chosen->name));

@@ -154,6 +154,7 @@ Type Checker::checkInner(Expr* e) {
             }
             e->var = v;
             e->ref = v->isGlobal ? Ref::Global : Ref::Local;
+            if (v->isGlobal && current_) current_->globalsRead.push_back(v);
             return v->type;
         }
         case ExprKind::Unary: return checkUnary(e);

@@ -3,6 +3,9 @@
 // and mul().
 #include "platform/gfx/fx/checker.h"
 
+#include <unordered_map>
+#include <unordered_set>
+
 #include <algorithm>
 
 namespace platform::gfx::fx {
@@ -83,14 +86,19 @@ const char* SamplerTypeName(Dim d) {
 }
 
 // An untyped 'sampler' (a global or a parameter, "s") takes its kind from the first lookup
-// that uses it; a use as another kind is an error naming both.
+// that uses it. The kind belongs to each program: a global read as another kind elsewhere is
+// judged when the programs are compiled (samplerKindClash); a parameter or local read as two
+// kinds is an error naming both.
 bool Checker::useSamplerAs(Expr* s, Dim dim) {
     const Expr* root = s;
     while (root->kind == ExprKind::Index || root->kind == ExprKind::Member) root = root->args[0];
     s->type.dim = dim;
     if (root->kind != ExprKind::Name || !root->var) return true;
+    if (current_ && root->var->isGlobal)
+        current_->samplerReads.push_back({root->var, dim, s->line, s->column});
     auto [use, fresh] = samplerUses_.try_emplace(root->var, SamplerUse{dim, s->line, s->column});
     if (fresh || SamplerKind(use->second.dim) == SamplerKind(dim)) return true;
+    if (current_ && root->var->isGlobal) return true;
     report(Diag::SamplerKindConflict, s, std::string(root->var->name),
            SamplerTypeName(use->second.dim),
            SamplerTypeName(dim) + std::string(" (first used at (") +
@@ -106,6 +114,29 @@ bool Checker::passSampler(Expr* arg, const VarDecl* param) {
     if (have == Dim::None) return useSamplerAs(arg, want);
     if (SamplerKind(want) == SamplerKind(have)) return true;
     report(Diag::TypeMismatch, arg, TypeName(arg->type), SamplerTypeName(want));
+    return false;
+}
+
+// Refuses an entry point "f" whose functions read one untyped global sampler as two kinds.
+bool Checker::samplerKindClash(const FuncDecl* f) {
+    std::vector<const FuncDecl*> todo = {f};
+    std::unordered_set<const FuncDecl*> seen = {f};
+    std::unordered_map<const VarDecl*, const FuncDecl::SamplerRead*> first;
+    while (!todo.empty()) {
+        const FuncDecl* g = todo.back();
+        todo.pop_back();
+        for (const FuncDecl::SamplerRead& r : g->samplerReads) {
+            auto [it, fresh] = first.try_emplace(r.sampler, &r);
+            if (fresh || SamplerKind(it->second->dim) == SamplerKind(r.dim)) continue;
+            report(Diag::SamplerKindConflict, r.line, r.column, std::string(r.sampler->name),
+                   SamplerTypeName(it->second->dim),
+                   SamplerTypeName(r.dim) + std::string(" (first used at (") +
+                       std::to_string(it->second->line) + "," + std::to_string(it->second->column) + "))");
+            return true;
+        }
+        for (const FuncDecl* c : g->callees)
+            if (seen.insert(c).second) todo.push_back(c);
+    }
     return false;
 }
 

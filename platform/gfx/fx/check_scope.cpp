@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unordered_set>
 
 namespace platform::gfx::fx {
 
@@ -41,31 +42,55 @@ int RegisterCount(const Type& t) {
 }  // namespace
 
 // register(NAME): a register of the constant (c), integer (i), boolean (b) or sampler (s)
-// file; the registers a global takes from there overlap no other global's.
+// file. Two globals may take the same registers; only a shader that reads both is refused
+// (sharedRegisters), as the native compiler binds registers per shader: effects include
+// shared headers that bind a dozen samplers to s0.
 void Checker::checkRegister(const VarDecl* g) {
     const std::string_view r = g->registerName;
     if (r.empty()) return;
     bool valid = r.size() >= 2 && r.size() <= 6 && std::strchr("cibstCIBST", r[0]) != nullptr;
     for (std::size_t i = 1; i < r.size() && valid; ++i) valid = std::isdigit(static_cast<unsigned char>(r[i])) != 0;
-    if (!valid) {
-        report(Diag::BadRegister, g->registerLine, g->registerColumn, std::string(r), "is not a register");
-        return;
+    if (!valid) report(Diag::BadRegister, g->registerLine, g->registerColumn, std::string(r), "is not a register");
+}
+
+// Refuses an entry point "f" whose functions read two globals whose registers overlap (the
+// registers a global takes from its register on); the later declaration is named.
+bool Checker::sharedRegisters(const FuncDecl* f) {
+    std::vector<const FuncDecl*> todo = {f};
+    std::unordered_set<const FuncDecl*> seen = {f};
+    std::vector<const VarDecl*> bound;
+    while (!todo.empty()) {
+        const FuncDecl* g = todo.back();
+        todo.pop_back();
+        for (const VarDecl* v : g->globalsRead)
+            if (v->registerName.size() >= 2 && std::find(bound.begin(), bound.end(), v) == bound.end())
+                bound.push_back(v);
+        for (const FuncDecl* c : g->callees)
+            if (seen.insert(c).second) todo.push_back(c);
     }
-    const int first = std::atoi(std::string(r.substr(1)).c_str());
-    const int end = first + RegisterCount(g->type);
-    for (const VarDecl* other : m_.globals) {
-        if (other == g) break;
-        const std::string_view o = other->registerName;
-        if (o.size() < 2 || std::tolower(static_cast<unsigned char>(o[0])) != std::tolower(static_cast<unsigned char>(r[0])))
-            continue;
-        const int otherFirst = std::atoi(std::string(o.substr(1)).c_str());
-        if (otherFirst < end && first < otherFirst + RegisterCount(other->type)) {
-            report(Diag::BadRegister, g->registerLine, g->registerColumn, std::string(r),
-                   EqualsNoCase(o, r) ? "is already bound to '" + std::string(other->name) + "'"
-                                      : "overlaps the registers of '" + std::string(other->name) + "'");
-            return;
+    std::sort(bound.begin(), bound.end(), [](const VarDecl* a, const VarDecl* b) {
+        return a->line != b->line ? a->line < b->line : a->column < b->column;
+    });
+    auto first = [](const VarDecl* v) { return std::atoi(std::string(v->registerName.substr(1)).c_str()); };
+    for (std::size_t i = 0; i < bound.size(); ++i) {
+        const VarDecl* g = bound[i];
+        const std::string_view r = g->registerName;
+        const int begin = first(g), end = begin + RegisterCount(g->type);
+        for (std::size_t j = 0; j < i; ++j) {
+            const VarDecl* other = bound[j];
+            const std::string_view o = other->registerName;
+            if (std::tolower(static_cast<unsigned char>(o[0])) != std::tolower(static_cast<unsigned char>(r[0])))
+                continue;
+            const int otherBegin = first(other);
+            if (otherBegin < end && begin < otherBegin + RegisterCount(other->type)) {
+                report(Diag::BadRegister, g->registerLine, g->registerColumn, std::string(r),
+                       EqualsNoCase(o, r) ? "is already bound to '" + std::string(other->name) + "'"
+                                          : "overlaps the registers of '" + std::string(other->name) + "'");
+                return true;
+            }
         }
     }
+    return false;
 }
 
 // Whether two functions take the same parameter types (a prototype and its body).

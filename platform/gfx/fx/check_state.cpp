@@ -229,8 +229,10 @@ bool Checker::stateProgram(const Expr* e, ValueKind kind, int component, std::ve
         case ExprKind::BoolLit: return push(e->text == "true" ? (kind == ValueKind::ColorWrite ? 15 : 1) : 0);
         case ExprKind::Name: {
             double v = 0;
+            // A bare name is first a value of the state: "ColorArg1 = Texture" means the
+            // texture argument even where a sampler is called Texture. "<NAME>" is a parameter.
+            if (e->op != Tok::Less && enumValue(e->text, kind, v)) return push(v);
             const VarDecl* var = lookupVar(e->text);
-            if (!var && enumValue(e->text, kind, v)) return push(v);
             if (!var) {
                 report(Diag::BadStateValue, e->line, e->column, stateName_,
                ": '" + std::string(e->text.substr(0, 40)) + "' is not a value of this state, nor a parameter");
@@ -283,6 +285,20 @@ bool Checker::stateProgram(const Expr* e, ValueKind kind, int component, std::ve
                 return true;
             }
             break;
+        }
+        case ExprKind::Brace: {
+            // "MaterialAmbient = {1, 1, 1, 1};": component "component" is the list's leaf of
+            // that place (nested lists read in order); a short list repeats its last leaf.
+            std::vector<const Expr*> flat, todo(e->args.rbegin(), e->args.rend());
+            while (!todo.empty() && flat.size() <= kMaxStateOps) {
+                const Expr* a = todo.back();
+                todo.pop_back();
+                if (a->kind == ExprKind::Brace) todo.insert(todo.end(), a->args.rbegin(), a->args.rend());
+                else flat.push_back(a);
+            }
+            if (flat.empty()) break;
+            const std::size_t at = std::min<std::size_t>(static_cast<std::size_t>(component), flat.size() - 1);
+            return stateProgram(flat[at], kind, 0, ops, depth + 1);
         }
         case ExprKind::Ternary:
             for (const Expr* a : e->args)
@@ -354,6 +370,33 @@ bool Checker::returnProgram(const Stmt* body, ValueKind kind, int component, std
 
 // The value of a state assignment as a constant ("constant" true, "out" the state word) or as
 // a program over parameters ("expr.programs"). False after a diagnostic.
+// The numbers of a state value written as a list ("{1.0, 0.5, 0, 1}", lists nested in order):
+// each leaf is a constant of one or more components. False after a diagnostic.
+bool Checker::braceValues(Expr* brace, std::vector<double>& out) {
+    std::vector<Expr*> todo(brace->args.rbegin(), brace->args.rend());
+    while (!todo.empty()) {
+        Expr* a = todo.back();
+        todo.pop_back();
+        if (a->kind == ExprKind::Brace) {
+            todo.insert(todo.end(), a->args.rbegin(), a->args.rend());
+            continue;
+        }
+        check(a);
+        std::vector<double> v;
+        evalDepth_ = 0;
+        if (IsPoison(a->type)) return false;
+        if (!a->type.isNumericValue() || ReadsParameter(a) || !evalConst(a, v) || v.empty() ||
+            out.size() + v.size() > 4096) {
+            report(Diag::BadStateValue, a->line, a->column, stateName_ ? stateName_ : "",
+                   ": a list's values must be constants");
+            return false;
+        }
+        out.insert(out.end(), v.begin(), v.end());
+    }
+    if (out.empty()) report(Diag::BadStateValue, brace->line, brace->column, stateName_ ? stateName_ : "", ": the list is empty");
+    return !out.empty();
+}
+
 bool Checker::stateValue(const Expr* e, const char* stateName, ValueKind kind, std::uint32_t& out,
                          bool& constant, StateExpression& expr) {
     expr.programs.clear();
@@ -367,10 +410,14 @@ bool Checker::stateValue(const Expr* e, const char* stateName, ValueKind kind, s
         if (m->kind == ExprKind::Name && lookupVar(m->text)) {
             const VarDecl* v = lookupVar(m->text);
             if (v->type.isNumericValue() && v->type.components() >= 3) channels = 4;
-        } else if (m->kind == ExprKind::Construct || m->kind == ExprKind::Brace) {
+        } else if (m->kind == ExprKind::Construct) {
             check(m);
             if (IsPoison(m->type)) return false;
             if (m->type.components() >= 3) channels = 4;
+        } else if (m->kind == ExprKind::Brace) {
+            std::vector<double> leaves;
+            if (!braceValues(m, leaves)) return false;
+            if (leaves.size() >= 3) channels = 4;
         }
     }
     for (int c = 0; c < channels; ++c) {
@@ -685,7 +732,9 @@ void Checker::shaderConstant(const StateAssign& a, const StateRow& row, PassPlan
     const EntryPoint& stage = vertex ? pp.vs : pp.ps;
     const bool floats = row.neutral != 0;
     if (!stage.program || !floats) {
-        check(a.value);
+        std::vector<double> ignored;
+        stateName_ = row.name;
+        if (a.value->kind == ExprKind::Brace ? !braceValues(a.value, ignored) : (check(a.value), false)) return;
         report(Diag::LostState, a.line, a.column, row.name,
                stage.program ? "integer and boolean constant registers"
                              : "shader constant registers (the generated programs read parameters by name)");
@@ -703,10 +752,16 @@ void Checker::shaderConstant(const StateAssign& a, const StateRow& row, PassPlan
         registers = perElement * std::max(1, t.isArray() ? t.arraySize : 1);
     } else {
         Expr* e = a.value;
-        check(e);
         std::vector<double> value;
         evalDepth_ = 0;
-        if (IsPoison(e->type) || !e->type.isNumericValue() || !evalConst(e, value) || value.empty()) {
+        if (e->kind == ExprKind::Brace) {
+            stateName_ = row.name;
+            if (!braceValues(e, value)) return;
+        } else {
+            check(e);
+        }
+        if (e->kind != ExprKind::Brace &&
+            (IsPoison(e->type) || !e->type.isNumericValue() || !evalConst(e, value) || value.empty())) {
             report(Diag::BadStateValue, a.line, a.column, row.name, ": expected a numeric parameter or constant");
             return;
         }

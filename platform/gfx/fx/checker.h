@@ -102,6 +102,8 @@ private:
     Type checkIntrinsic(Expr* e, Intrinsic k);
     Type checkShaped(Expr* e, const IntrinsicRow& row);
     void checkRegister(const VarDecl* g);
+    bool sharedRegisters(const FuncDecl* f);
+    bool samplerKindClash(const FuncDecl* f);
     Type checkMul(Expr* e);
 
     // --- declarations (check_decl.cpp) ---
@@ -164,6 +166,7 @@ public:
 
 private:
     static bool enumValue(std::string_view name, ValueKind kind, double& out);
+    bool braceValues(Expr* brace, std::vector<double>& out);
     bool stateProgram(const Expr* e, ValueKind kind, int component, std::vector<StateOp>& ops,
                       int depth);
     bool returnProgram(const Stmt* body, ValueKind kind, int component, std::vector<StateOp>& ops,

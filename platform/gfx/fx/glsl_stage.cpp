@@ -104,7 +104,12 @@ std::string Emitter::globalsText(bool vertex) {
     for (const VarDecl* g : globals_) {
         if (g->type.base == Base::Texture) continue;
         const bool isStatic = (g->storage & kStorageStatic) != 0;
-        s += (isStatic ? "" : "uniform ") + GlslType(g->type.element()) + " " +
+        Type declared = g->type.element();
+        // An untyped sampler is declared with the kind this program's lookups read it as.
+        for (const FuncDecl* f : funcs_)
+            for (const FuncDecl::SamplerRead& r : f->samplerReads)
+                if (r.sampler == g) declared.dim = r.dim == Dim::D1 ? Dim::D2 : r.dim;
+        s += (isStatic ? "" : "uniform ") + GlslType(declared) + " " +
              UserName(g->name) + ArraySuffix(g->type) + ";\n";
         if (written_.count(g))
             s += GlslType(g->type.element()) + " " + variableName(g) + ArraySuffix(g->type) + ";\n";

@@ -55,7 +55,7 @@ Type Parser::type() {
     }
     if (!BuiltinTypeNamed(t.text, out))
         fail(MakeDiagnostic(Diag::UnknownType, t.line, t.column, std::string(t.text)));
-    const bool isVector = t.text == "vector", isMatrix = t.text == "matrix";
+    const bool isVector = EqualsNoCase(t.text, "vector"), isMatrix = EqualsNoCase(t.text, "matrix");
     advance();
     if ((isVector || isMatrix) && accept(Tok::Less)) {
         Type scalar;

@@ -136,7 +136,7 @@ std::vector<StateAssign> Parser::stateBlock() {
             errorExpected("state name");
         }
         if (accept(Tok::LBracket)) {
-            s.index = smallInt(0, 15);
+            s.index = smallInt(0, 4095);  // each state's own bound is the checker's
             expect(Tok::RBracket);
         }
         expect(Tok::Assign);
@@ -152,6 +152,7 @@ Expr* Parser::stateValue() {
     if (accept(Tok::Less)) {
         Expr* e = node<Expr>(tok());
         e->kind = ExprKind::Name;
+        e->op = Tok::Less;  // "<NAME>" names a parameter, never a value of the state
         e->text = expectName();
         expect(Tok::Greater);
         return e;

@@ -117,7 +117,7 @@ bool Parser::castAhead() const {
         }
     }
     if (after.kind == Tok::LBracket) return true;
-    return after.kind == Tok::Less && (peek(1).text == "vector" || peek(1).text == "matrix");
+    return after.kind == Tok::Less && (EqualsNoCase(peek(1).text, "vector") || EqualsNoCase(peek(1).text, "matrix"));
 }
 
 // postfix -> primary ('[' expression ']' | '.' NAME | '++' | '--')*
@@ -140,6 +140,14 @@ Expr* Parser::postfix(Expr* e) {
             m->text = expectName();
             m->args = {e};
             e = m;
+            // "t.Sample(s, uv)" is the Direct3D 10 texture objects' method syntax, which a
+            // Direct3D 9 effect does not have: said plainly instead of a missing ';'.
+            if (tok().kind == Tok::LParen)
+                fail(MakeDiagnostic(Diag::UnsupportedFeature, tok().line, tok().column,
+                                    "'." + std::string(m->text) +
+                                        "(...)', a method of the Direct3D 10 texture objects (a "
+                                        "Direct3D 9 shader reads a texture through a sampler with "
+                                        "tex1D, tex2D, tex3D or texCUBE),"));
         } else if (at.kind == Tok::PlusPlus || at.kind == Tok::MinusMinus) {
             advance();
             Expr* p = node<Expr>(at);
@@ -192,7 +200,7 @@ Expr* Parser::primary() {
             Type t;
             if (typeStartsAt(0) &&
                 (peek().kind == Tok::LParen ||
-                 (peek().kind == Tok::Less && (at.text == "vector" || at.text == "matrix")))) {
+                 (peek().kind == Tok::Less && (EqualsNoCase(at.text, "vector") || EqualsNoCase(at.text, "matrix"))))) {
                 if (structNamed(at.text))
                     fail(MakeDiagnostic(Diag::UnsupportedFeature, at.line, at.column,
                                         "a struct constructor"));

@@ -62,7 +62,7 @@ bool Parser::declarationStarts() const {
     if (!typeStartsAt(0)) return false;
     if (peek().kind == Tok::Identifier) return true;
     return peek().kind == Tok::Less &&
-           (tok().text == "vector" || tok().text == "matrix");
+           (EqualsNoCase(tok().text, "vector") || EqualsNoCase(tok().text, "matrix"));
 }
 
 // statement -> block | if | for | while | do | jump ';' | declaration ';' | expr? ';'
