@@ -72,6 +72,7 @@ TEST(FxDiagnostics, ReportsWhichErrorAndWhere) {
         {"#include \"other.fx\"\n", 1, 1, fx::Diag::IncludeRefused},
         {"#error stop here\n", 1, 1, fx::Diag::UserError},
         {"#frobnicate\n", 1, 2, fx::Diag::UnknownDirective},
+        {"#pragma warning(disable : 3206)\n#pragma frobnicate\n#pragma pack_matrix(row_major)\n", 3, 2, fx::Diag::UnsupportedFeature},
         {"#if 1\nfloat x;\n", 1, 1, fx::Diag::UnbalancedConditional},
         {"#endif\n", 1, 1, fx::Diag::UnbalancedConditional},
         {"#define F(a, b) a\nfloat x = F(1);", 2, 11, fx::Diag::MacroArguments},
@@ -233,7 +234,7 @@ TEST(FxPreprocessor, MacrosConditionalsAndLineNumbers) {
         {"#ifndef GUARD\n#define GUARD\nfloat x = 10;\n#endif\n#ifndef GUARD\nfloat x = 11;\n#endif", 10},
         {"#define SELF SELF + 1\nfloat SELF = 3;\nfloat x = 1;", 1},  // no endless expansion
         {"#define F(a, b) b\nfloat x = F((1, 2), 3);", 3},  // parenthesised commas stay in one argument
-        {"#pragma pack_matrix(row_major)\nfloat x = 12;", 12},
+        {"#pragma pack_matrix(column_major)\n#pragma warning(disable : 3206)\nfloat x = 12;", 12},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.src);

@@ -21,6 +21,7 @@ namespace platform::gfx::fx {
     X(IncludeNotFound, Error, "cannot open include file '%s'")                                   \
     X(IncludeTooDeep, Error, "#include: more than %s nested includes (is a file including itself?)") \
     X(UserError, Error, "#error%s")                                                              \
+    X(UnknownPragma, Warning, "unknown pragma ignored: %s")                                       \
     X(UnknownDirective, Error, "unknown preprocessor directive '%s'")                            \
     X(BadDirective, Error, "malformed #%s directive")                                            \
     X(UnbalancedConditional, Error, "%s")                                                        \

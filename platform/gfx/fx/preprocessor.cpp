@@ -415,8 +415,27 @@ private:
             lineOffset_ = static_cast<int>(value) - (LineInFile(hash.line) + 1);
             return;
         }
-        if (d == "pragma") return;
+        if (d == "pragma") return pragma(name, line);
         report(Diag::UnknownDirective, name.line, name.column, std::string(d.substr(0, 40)));
+    }
+
+    // pragma -> 'pragma' (warning(...) | once | pack_matrix '(' column_major ')' | def(...) | ...)
+    // The native compiler's own pragmas are read as it reads them; pack_matrix(row_major), which
+    // would change how every matrix parameter is laid out, is refused rather than ignored; any
+    // other pragma is ignored with a warning, as the native compiler does.
+    void pragma(const Token& directiveName, const std::vector<Token>& line) {
+        const std::string_view what = line.size() > 1 ? line[1].text : std::string_view();
+        if (what == "warning" || what == "once" || what == "message" || what == "def") return;
+        if (what == "pack_matrix") {
+            bool row = false;
+            for (std::size_t k = 2; k < line.size(); ++k) row = row || line[k].text == "row_major";
+            if (row)
+                report(Diag::UnsupportedFeature, directiveName.line, directiveName.column,
+                       "#pragma pack_matrix(row_major) (declare the matrices row_major instead)");
+            return;
+        }
+        report(Diag::UnknownPragma, directiveName.line, directiveName.column,
+               std::string(what.substr(0, 40)));
     }
 
     // define -> 'define' NAME ('(' params ')')? body
