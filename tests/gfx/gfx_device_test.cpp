@@ -636,6 +636,55 @@ TEST_F(SpriteTest, UnscaledSpriteAtIntegerPositionReproducesItsTexels) {
     EXPECT_EQ(px[32 * kWidth + 40], 0xFF404040u);
 }
 
+// One-texel columns queued side by side (as a wave scroller draws) may be widened into one
+// quad by the batcher; every column must still show exactly its own texels, wherever the
+// next column skips a texel, moves a row, changes colour or goes back.
+TEST_F(SpriteTest, OneTexelColumnsSideBySideReproduceTheirTexels) {
+    constexpr int kW = 9, kH = 4;
+    std::vector<std::uint32_t> src(kW * kH);
+    for (std::size_t i = 0; i < src.size(); ++i)
+        src[i] = 0xFF000000u | static_cast<std::uint32_t>((i + 1) * 0x1D2B37u & 0xFFFFFF);
+    IDirect3DTexture9* t = LoadTexture(src, kW, kH);
+    ASSERT_NE(t, nullptr);
+    struct Column {
+        int x, y, texel;
+        D3DCOLOR colour;
+    };
+    const Column columns[] = {
+        {20, 10, 0, 0xFFFFFFFFu}, {21, 10, 1, 0xFFFFFFFFu}, {22, 10, 2, 0xFFFFFFFFu},  // a run
+        {23, 10, 4, 0xFFFFFFFFu},                                                   // a texel skipped
+        {24, 11, 5, 0xFFFFFFFFu}, {25, 11, 6, 0xFFFFFFFFu},                          // a row lower
+        {26, 11, 7, 0xFF808080u}, {27, 11, 8, 0xFFFFFFFFu},                          // another colour
+        {28, 11, 3, 0xFFFFFFFFu}, {29, 11, 4, 0xFFFFFFFFu},                          // back to texel 3
+    };
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0);
+    ID3DXSprite* sprite = nullptr;
+    ASSERT_EQ(D3DXCreateSprite(device_, &sprite), D3D_OK);
+    ASSERT_EQ(sprite->Begin(D3DXSPRITE_ALPHABLEND), D3D_OK);
+    for (const Column& c : columns) {
+        const RECT part{c.texel, 0, c.texel + 1, kH};
+        const D3DXVECTOR3 at{static_cast<float>(c.x), static_cast<float>(c.y), 0.0f};
+        sprite->Draw(t, &part, nullptr, &at, c.colour);
+    }
+    sprite->End();
+    sprite->Release();
+    t->Release();
+    const auto px = ReadBackBuffer();
+    for (const Column& c : columns) {
+        if (c.colour != 0xFFFFFFFFu) continue;
+        for (int y = 0; y < kH; ++y) {
+            SCOPED_TRACE(testing::Message() << "column " << c.x << " row " << y);
+            EXPECT_EQ(px[(c.y + y) * kWidth + c.x], src[y * kW + c.texel]);
+        }
+    }
+    EXPECT_EQ(px[9 * kWidth + 20], 0xFF000000u);   // above the first run
+    EXPECT_EQ(px[14 * kWidth + 20], 0xFF000000u);  // below it
+    EXPECT_EQ(px[10 * kWidth + 24], 0xFF000000u);  // above the lower columns
+    EXPECT_EQ(px[11 * kWidth + 30], 0xFF000000u);  // right of the last column
+    const std::uint32_t grey = px[11 * kWidth + 26];
+    EXPECT_NEAR(static_cast<int>((grey >> 8) & 0xFF), ((src[7] >> 8) & 0xFF) / 2, 2);
+}
+
 TEST_F(SpriteTest, ScaleAndColourModulateTheQuad) {
     IDirect3DTexture9* t = LoadTexture(std::vector<std::uint32_t>(4, 0xFFFF8040u), 2, 2);
     device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0);

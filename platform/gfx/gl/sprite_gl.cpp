@@ -188,6 +188,7 @@ public:
         };
         const SpriteVertex tl = corner(0, 0, u0, v0), tr = corner(w, 0, u1, v0);
         const SpriteVertex bl = corner(0, h, u0, v1), br = corner(w, h, u1, v1);
+        if (ExtendsLastQuad(tl, tr, bl, br)) return D3D_OK;
         vertices_.insert(vertices_.end(), {tl, tr, bl, tr, br, bl});
         return D3D_OK;
     }
@@ -258,6 +259,36 @@ public:
     static inline std::uint64_t g_spriteDrawCalls = 0;
 
 private:
+    // A quad that continues the last one queued to its right (same rows, same colour, the next
+    // texels at the same texels per pixel) widens it instead: a row of one-pixel columns
+    // becomes one quad, which the rasteriser shades block by block once instead of twice per
+    // column.
+    bool ExtendsLastQuad(const SpriteVertex& tl, const SpriteVertex& tr, const SpriteVertex& bl,
+                         const SpriteVertex& br) {
+        if (vertices_.size() < 6) return false;
+        SpriteVertex* last = &vertices_[vertices_.size() - 6];  // tl, tr, bl, tr, br, bl
+        const SpriteVertex& ltl = last[0];
+        const SpriteVertex& ltr = last[1];
+        const SpriteVertex& lbr = last[4];
+        auto same = [](const SpriteVertex& a, const SpriteVertex& b) {
+            return a.x == b.x && a.y == b.y && a.z == b.z && a.r == b.r && a.g == b.g &&
+                   a.b == b.b && a.a == b.a && a.u == b.u && a.v == b.v;
+        };
+        auto upright = [](const SpriteVertex& l, const SpriteVertex& r, const SpriteVertex& b) {
+            return l.y == r.y && l.z == r.z && l.v == r.v && b.x == l.x && b.u == l.u && r.x > l.x &&
+                   r.u > l.u;
+        };
+        if (!same(tl, ltr) || !same(bl, lbr) || !upright(tl, tr, bl) || !upright(ltl, ltr, last[2]) ||
+            br.x != tr.x || br.u != tr.u || br.y != bl.y || br.v != bl.v || br.z != bl.z ||
+            (tr.x - tl.x) * (ltr.u - ltl.u) != (ltr.x - ltl.x) * (tr.u - tl.u)) {
+            return false;
+        }
+        last[1] = tr;
+        last[3] = tr;
+        last[4] = br;
+        return true;
+    }
+
     DeviceGL* device_;
     D3DXMATRIX transform_;
     bool begun_ = false;
