@@ -28,15 +28,16 @@ namespace {
 // How many registers of its file a global of type "t" takes from its register on: one per
 // scalar, vector or sampler, one per matrix row or column (the fewer, as the packing order
 // is not known here), each array element and struct member in turn.
-int RegisterCount(const Type& t) {
-    int one = 1;
+long long RegisterCount(const Type& t) {
+    constexpr long long kMost = 1 << 20;  // far past any register file; keeps the sums small
+    long long one = 1;
     if (t.base == Base::Struct && t.st) {
         one = 0;
-        for (const VarDecl* m : t.st->members) one += RegisterCount(m->type);
+        for (const VarDecl* m : t.st->members) one = std::min(kMost, one + RegisterCount(m->type));
     } else if (t.rows > 0) {
         one = std::min(t.rows, t.cols);
     }
-    return std::max(1, one) * (t.isArray() ? t.arraySize : 1);
+    return std::min(kMost, std::max(1LL, one) * (t.isArray() ? t.arraySize : 1));
 }
 
 }  // namespace
@@ -71,17 +72,17 @@ bool Checker::sharedRegisters(const FuncDecl* f) {
     std::sort(bound.begin(), bound.end(), [](const VarDecl* a, const VarDecl* b) {
         return a->line != b->line ? a->line < b->line : a->column < b->column;
     });
-    auto first = [](const VarDecl* v) { return std::atoi(std::string(v->registerName.substr(1)).c_str()); };
+    auto first = [](const VarDecl* v) -> long long { return std::atoi(std::string(v->registerName.substr(1)).c_str()); };
     for (std::size_t i = 0; i < bound.size(); ++i) {
         const VarDecl* g = bound[i];
         const std::string_view r = g->registerName;
-        const int begin = first(g), end = begin + RegisterCount(g->type);
+        const long long begin = first(g), end = begin + RegisterCount(g->type);
         for (std::size_t j = 0; j < i; ++j) {
             const VarDecl* other = bound[j];
             const std::string_view o = other->registerName;
             if (std::tolower(static_cast<unsigned char>(o[0])) != std::tolower(static_cast<unsigned char>(r[0])))
                 continue;
-            const int otherBegin = first(other);
+            const long long otherBegin = first(other);
             if (otherBegin < end && begin < otherBegin + RegisterCount(other->type)) {
                 report(Diag::BadRegister, g->registerLine, g->registerColumn, std::string(r),
                        EqualsNoCase(o, r) ? "is already bound to '" + std::string(other->name) + "'"
