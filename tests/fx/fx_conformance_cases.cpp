@@ -419,6 +419,13 @@ const std::vector<ValueCase>& ValueCases() {
         {"availability/vertex-shader-vs_3_0-loop",
          "float4 Value() { float s = 0; for (int i = 1; i <= 4; i++) s += i; return float4(s, length(float2(3, 4)), 0, 1); }",
          {10, 5, 0, 1}, "ps_3_0", "vs_3_0"},
+        {"availability/constant-loops-in-ps_2_0",
+         "float4 Value() { float s = 0; for (int i = 0; i < 4; i++) s += i; for (int j = 10; j > 0; j -= 3) s += 1;\n"
+         "  return float4(s, 0, 0, 0); }",
+         {10, 0, 0, 0}, "ps_2_0"},
+        {"availability/uniform-loop-in-ps_2_a",
+         "float N = 3;\nfloat4 Value() { float s = 0; for (int i = 0; i < N; i++) s += 1; return float4(s, 0, 0, 0); }",
+         {3, 0, 0, 0}, "ps_2_a"},
         {"availability/tex2Dlod-in-vs_3_0",
          "sampler2D S;\nfloat4 Value() { return float4(0 * tex2Dlod(S, float4(0, 0, 0, 0)).x, 1, 2, 3); }",
          {0, 1, 2, 3}, "ps_3_0", "vs_3_0"},
@@ -504,6 +511,7 @@ const std::vector<RefusalCase>& RefusalCases() {
          "float4 F() : COLOR { float s;\n  sincos(0.5, s, 1); return s; }", 2},
         {"intrinsics/cross-of-float2", "float4 F() : COLOR { float2 a = 1;\n  return cross(a, a).xyzz; }", 2},
         {"intrinsics/lookup-without-a-sampler", "float4 F(float2 t : TEXCOORD0) : COLOR {\n  return tex2D(t, t); }", 2},
+        {"statements/switch-on-float", "float4 F() : COLOR { float f = 1;\n  switch (f) { case 1: return 1; }\n  return 0; }", 2},
         {"statements/case-outside-switch", "float4 F() : COLOR {\n  case 1: return 0; }", 2},
         // --- operators: bit operations need shader model 4 -------------------------------------------
         {"operators/bitwise-needs-shader-model-4", "float4 F() : COLOR { int a = 12;\n  return a & 3; }", 2},
@@ -544,6 +552,12 @@ const std::vector<RefusalCase>& RefusalCases() {
         {"availability/through-a-helper-function",
          "float2 Slope(float2 t) {\n  return ddx(t); }\nfloat4 F(float2 t : TEXCOORD0) : COLOR { return Slope(t).xyxy; }\n"
          "technique T { pass P { PixelShader = compile ps_2_0 F(); } }", 2},
+        {"availability/uniform-loop-in-ps_2_0",
+         "float N;\nfloat4 F() : COLOR { float s = 0;\n  for (int i = 0; i < N; i++) s += 1;\n  return s; }\n"
+         "technique T { pass P { PixelShader = compile ps_2_0 F(); } }", 3},
+        {"availability/while-loop-in-ps_2_b",
+         "float4 F(float2 t : TEXCOORD0) : COLOR { float s = t.x;\n  while (s < 1) s += 0.25;\n  return s; }\n"
+         "technique T { pass P { PixelShader = compile ps_2_b F(); } }", 2},
         {"availability/noise-in-a-shader", "float4 F(float2 t : TEXCOORD0) : COLOR {\n  return noise(t); }", 2},
         // --- techniques and semantics ------------------------------------------------------------------
         {"effects/technique11-in-d3d9-effect",

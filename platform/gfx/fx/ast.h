@@ -269,6 +269,7 @@ enum class Availability {
     PixelModel2,     // pixel shaders from ps_2_0 on
     PixelGradients,  // pixel shaders with gradient instructions: ps_2_a, ps_2_sw, ps_3_0, ps_3_sw
     Model3,          // vs_3_0, ps_3_0 and their software profiles
+    Loops,           // models with loops: every vertex model but vs_1_1, ps_2_a, ps_2_sw, ps_3_*
     TextureFill,     // no shader stage at all: texture fill functions only
     Model4,          // shader model 4 and up, which no Direct3D 9 profile is (bit operations)
 };

@@ -42,6 +42,80 @@ bool Checker::returns(const Stmt* s) {
     }
 }
 
+namespace {
+
+const Expr* Bare(const Expr* e) {
+    while (e && e->kind == ExprKind::Convert) e = e->args[0];
+    return e;
+}
+
+bool IsVariable(const Expr* e, const VarDecl* v) {
+    e = Bare(e);
+    return e && e->kind == ExprKind::Name && e->var == v;
+}
+
+constexpr int kMostUnrolled = 1024;  // iterations a model without loops unrolls at most
+
+}  // namespace
+
+// Whether loop "s" runs a number of times known here, so that a model without loops can
+// unroll it: a for loop "v = a; v < b; v += c" (any comparison, ++ and -- too) with constant
+// a, b and c that ends within kMostUnrolled iterations, or a while or do loop whose condition
+// is a constant false.
+bool Checker::unrollable(const Stmt* s) {
+    std::vector<double> c;
+    if (s->kind != StmtKind::For)
+        return s->expr && evalConst(s->expr, c) && c.size() == 1 && c[0] == 0;
+    if (!s->init || !s->expr || !s->step) return false;
+    const VarDecl* v = nullptr;
+    std::vector<double> start;
+    if (s->init->kind == StmtKind::Decl && s->init->decls.size() == 1 && s->init->decls[0]->init) {
+        v = s->init->decls[0];
+        if (!evalConst(v->init, start)) return false;
+    } else if (s->init->kind == StmtKind::Expr && s->init->expr && s->init->expr->kind == ExprKind::Assign &&
+               s->init->expr->op == Tok::Assign && Bare(s->init->expr->args[0])->kind == ExprKind::Name) {
+        v = Bare(s->init->expr->args[0])->var;
+        if (!evalConst(s->init->expr->args[1], start)) return false;
+    }
+    if (!v || start.size() != 1) return false;
+    const Expr* cond = Bare(s->expr);
+    if (cond->kind != ExprKind::Binary) return false;
+    Tok op = cond->op;
+    std::vector<double> bound;
+    if (IsVariable(cond->args[0], v)) {
+        if (!evalConst(cond->args[1], bound)) return false;
+    } else if (IsVariable(cond->args[1], v)) {
+        if (!evalConst(cond->args[0], bound)) return false;
+        op = op == Tok::Less ? Tok::Greater : op == Tok::Greater ? Tok::Less
+           : op == Tok::LessEqual ? Tok::GreaterEqual : op == Tok::GreaterEqual ? Tok::LessEqual : op;
+    } else {
+        return false;
+    }
+    if (bound.size() != 1) return false;
+    double delta = 0;
+    const Expr* step = Bare(s->step);
+    if ((step->kind == ExprKind::Postfix || step->kind == ExprKind::Unary) && IsVariable(step->args[0], v)) {
+        if (step->op == Tok::PlusPlus) delta = 1;
+        if (step->op == Tok::MinusMinus) delta = -1;
+    } else if (step->kind == ExprKind::Assign && IsVariable(step->args[0], v)) {
+        const Expr* value = Bare(step->args[1]);  // "v += c" is held as "v = v + c"
+        std::vector<double> d;
+        if (value->kind == ExprKind::Binary && IsVariable(value->args[0], v) && evalConst(value->args[1], d) &&
+            d.size() == 1 && (value->op == Tok::Plus || value->op == Tok::Minus))
+            delta = value->op == Tok::Plus ? d[0] : -d[0];
+    }
+    if (delta == 0) return false;
+    double x = start[0];
+    const double b = bound[0];
+    for (int n = 0; n <= kMostUnrolled; ++n) {
+        const bool runs = op == Tok::Less ? x < b : op == Tok::LessEqual ? x <= b : op == Tok::Greater ? x > b
+                        : op == Tok::GreaterEqual ? x >= b : op == Tok::NotEqual ? x != b : op == Tok::Equal && x == b;
+        if (!runs) return true;
+        x += delta;
+    }
+    return false;
+}
+
 // block := { statement... }
 void Checker::checkBlock(Stmt* s, bool newScope) {
     if (newScope) scopes_.emplace_back();
@@ -99,6 +173,8 @@ void Checker::checkStmt(Stmt* s) {
             ++loops_;
             checkNested(s->then);
             --loops_;
+            if (current_ && !IsPoison(s->expr->type) && !unrollable(s))
+                current_->stageUses.push_back({s->line, s->column, "a loop of unknown length", Availability::Loops});
             break;
         case StmtKind::For:
             // Direct3D 9's scoping: a variable declared in the initialiser belongs to the
@@ -113,11 +189,17 @@ void Checker::checkStmt(Stmt* s) {
             ++loops_;
             checkNested(s->then);
             --loops_;
+            if (current_ && !unrollable(s))
+                current_->stageUses.push_back({s->line, s->column, "a loop of unknown length", Availability::Loops});
             break;
         case StmtKind::Switch: {
             // switch := 'switch' ( int ) { (case CONSTANT : | default : | statement)* }
             check(s->expr);
-            if (!IsPoison(s->expr->type)) coerce(s->expr, Type::Scalar(Base::Int));
+            if (!IsPoison(s->expr->type) && (s->expr->type.base == Base::Float || !s->expr->type.isScalar())) {
+                report(Diag::BadStatement, s->expr, "switch", "needs an integer scalar");
+            } else if (!IsPoison(s->expr->type)) {
+                coerce(s->expr, Type::Scalar(Base::Int));
+            }
             ++switches_;
             checkBlock(s, true);
             --switches_;

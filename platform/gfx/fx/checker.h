@@ -123,6 +123,7 @@ private:
     void checkStmt(Stmt* s);
     void checkNested(Stmt* s);
     void checkRecursion();
+    bool unrollable(const Stmt* s);
 
     // --- constant evaluation (check_const.cpp) ---
 

@@ -167,6 +167,8 @@ bool AvailableIn(Availability a, std::string_view profile) {
         case Availability::PixelGradients:
             return pixel && (model3 || profile == "ps_2_a" || profile == "ps_2_sw");
         case Availability::Model3: return model3;
+        case Availability::Loops:
+            return pixel ? model3 || profile == "ps_2_a" || profile == "ps_2_sw" : profile != "vs_1_1";
         case Availability::TextureFill:
         case Availability::Model4: return false;
     }
@@ -180,6 +182,7 @@ const char* AvailabilityNeeds(Availability a) {
         case Availability::PixelModel2: return "pixel shaders from ps_2_0 on";
         case Availability::PixelGradients: return "pixel shaders with gradients (ps_2_a, ps_3_0)";
         case Availability::Model3: return "shader model 3 (vs_3_0, ps_3_0)";
+        case Availability::Loops: return "models with loops (vs_2_0, ps_2_a, ps_3_0); this one unrolls every loop";
         case Availability::TextureFill: return "texture fill functions only";
         case Availability::Model4: return "shader model 4 and up";
     }
