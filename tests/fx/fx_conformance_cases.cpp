@@ -51,6 +51,11 @@ const std::vector<ValueCase>& ValueCases() {
          "static const float k[][2] = {{1, 2}, {3, 4}, {5, 6}};\n"
          "float4 Value() { float r[2] = k[2]; return float4(k[1][0], k[2][1], r[0], 0); }",
          {3, 6, 5, 0}},
+        {"variables/initializer-list-reads-scalars-in-order",
+         "struct S { float a; float3 b; };\n"
+         "float4 Value() { float2 p = {1, 2}; float a[4] = {p, p * 2}; S s = {float4(5, 6, 7, 8)}; float c[2][2] = {a[1], float3(9, 10, 11)};"
+         " return float4(a[3], s.b.z, c[0][1], c[1][1]); }",
+         {4, 8, 9, 11}},
         {"variables/precise-and-unsigned-int",
          "float4 Value() { precise float a = 1.5; unsigned int u = 3u; uint w = 7lu; return float4(a, u, w, 0); }",
          {1.5f, 3, 7, 0}},
@@ -255,6 +260,9 @@ const std::vector<ValueCase>& ValueCases() {
         {"type-conversions/matrix-from-vector-cast",
          "float4 Value() { float2x2 m = (float2x2)float4(1, 2, 3, 4); return float4(m[0][1], m[1][0], 0, 0); }",
          {2, 3, 0, 0}},
+        {"type-conversions/vector-and-matrix-of-one-size",
+         "float4 Value() { float2x2 m = float4(1, 2, 3, 4); float4 v = m * 2; return float4(m[1][0], v.y, 0, 0); }",
+         {3, 4, 0, 0}},
         {"type-conversions/scalar-splat-and-truncation",
          "float4 Value() { float3 t = float4(1, 2, 3, 4); float4 s = 2; return float4(t, s.w); }", {1, 2, 3, 2}},
         {"type-conversions/float-to-int-truncates", "float4 Value() { int4 i = float4(1.7, -1.7, 0.5, -0.5); return i; }",
@@ -475,6 +483,7 @@ const std::vector<RefusalCase>& RefusalCases() {
         {"operators/constant-index-out-of-range", "float4 F() : COLOR { float a[2] = {1, 2};\n  return a[2]; }", 2},
         {"variables/multi-dimensional-index-out-of-range", "float4 F() : COLOR { float c[2][3] = {1, 2, 3, 4, 5, 6};\n  return c[1][3]; }", 2},
         {"type-conversions/cast-to-more-components", "float4 F() : COLOR { float2 v = 1;\n  float a[3] = (float[3])v;\n  return a[0]; }", 2},
+        {"type-conversions/matrix-to-smaller-vector", "float4 F() : COLOR { float2x2 m = 1;\n  float3 v = m;\n  return v.xyzz; }", 2},
         // --- intrinsics: wrongly shaped operands -----------------------------------------------------
         {"intrinsics/dot-float1x4-float4", "float4 F() : COLOR { float1x4 a = 1;\n  return dot(a, float4(1, 1, 1, 1)); }", 2},
         {"intrinsics/length-of-matrix", "float4 F() : COLOR { float2x2 m = 1;\n  return length(m); }", 2},

@@ -34,7 +34,7 @@ bool Checker::globalValue(const VarDecl* v, std::vector<double>& out) {
 
 // constant := literal | global-with-initial-value | unary(- + !) constant
 //           | constant (+ - * / % | & ^ << >>) constant | conversion | cast | constructor
-//           | intrinsic(constant...) | constant.swizzle
+//           | intrinsic(constant...) | constant.swizzle | constant[constant]
 // Integer division truncates and refuses a zero divisor.
 bool Checker::evalInner(const Expr* e, std::vector<double>& out) {
     out.clear();
@@ -117,6 +117,22 @@ bool Checker::evalInner(const Expr* e, std::vector<double>& out) {
             // "(1.0f, 1.0f, 1.0f, 1.0f)" is the comma operator: the value is the last one.
             std::vector<double> left;
             return evalConst(e->args[0], left) && evalConst(e->args[1], out);
+        }
+        case ExprKind::Index: {  // an element, a row of an array or a matrix, a component
+            std::vector<double> base, index;
+            if (!evalConst(e->args[0], base) || !evalConst(e->args[1], index) || index.size() != 1)
+                return false;
+            const Type& t = e->args[0]->type;
+            if (!t.isArray() && (t.shape == Shape::One || t.shape == Shape::Row)) {
+                out = base;
+                return true;
+            }
+            const long long per = t.isArray() ? ScalarCount(t.indexed()) : t.isMatrix() ? t.cols : 1;
+            const double at = index[0] * static_cast<double>(per);
+            if (!(index[0] >= 0) || at + static_cast<double>(per) > static_cast<double>(base.size())) return false;
+            const auto from = base.begin() + static_cast<std::ptrdiff_t>(at);
+            out.assign(from, from + static_cast<std::ptrdiff_t>(per));
+            return true;
         }
         case ExprKind::Member: {
             std::vector<double> base;

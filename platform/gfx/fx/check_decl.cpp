@@ -16,9 +16,66 @@ void Checker::leaves(Expr* brace, std::vector<Expr*>& out) {
     }
 }
 
+// Replaces the leaf ls[pos] of a brace list by its parts (an array's elements, a struct's
+// members, a vector's or a matrix's components): a list is read as its scalars in order, so
+// a value may cover several elements of the target or end inside one. False when it has no
+// parts or may not be read more than once (reported).
+bool Checker::splitLeaf(std::vector<Expr*>& ls, std::size_t pos) {
+    Expr* l = ls[pos];
+    const Type t = l->type;
+    const bool parts = t.isArray() || (t.base == Base::Struct && t.st) ||
+                       (t.isNumericValue() && t.components() > 1);
+    if (!parts) return false;
+    if (HasSideEffects(l)) {
+        report(Diag::UnsupportedFeature, l, "a value with side effects spread over several elements of a list");
+        return false;
+    }
+    auto part = [&](ExprKind kind, const Type& type) {
+        Expr* p = m_.make<Expr>();
+        p->kind = kind;
+        p->line = l->line;
+        p->column = l->column;
+        p->args = {l};
+        p->type = type;
+        return p;
+    };
+    std::vector<Expr*> out;
+    if (t.isArray()) {
+        for (int k = 0; k < t.outerSize(); ++k) {
+            Expr* index = m_.make<Expr>();
+            index->kind = ExprKind::IntLit;
+            index->line = l->line;
+            index->column = l->column;
+            index->text = m_.keep(std::to_string(k));
+            index->type = Type::Scalar(Base::Int);
+            Expr* p = part(ExprKind::Index, t.indexed());
+            p->args.push_back(index);
+            out.push_back(p);
+        }
+    } else if (t.base == Base::Struct) {
+        for (std::size_t k = 0; k < t.st->members.size(); ++k) {
+            Expr* p = part(ExprKind::Member, t.st->members[k]->type);
+            p->text = t.st->members[k]->name;
+            p->memberIndex = static_cast<int>(k);
+            out.push_back(p);
+        }
+    } else {
+        for (int k = 0; k < t.components(); ++k) {
+            Expr* p = part(ExprKind::Member, Type::Scalar(t.rows > 0 ? Base::Float : t.base));
+            p->swizzleCount = 1;
+            p->matrixSwizzle = t.rows > 0;
+            p->swizzle[0] = t.rows > 0 ? (k / t.cols) * 4 + k % t.cols : k;
+            out.push_back(p);
+        }
+    }
+    ls.erase(ls.begin() + static_cast<std::ptrdiff_t>(pos));
+    ls.insert(ls.begin() + static_cast<std::ptrdiff_t>(pos), out.begin(), out.end());
+    return true;
+}
+
 // Builds a value of type "t" from leaves[pos...]: a Construct node (or the leaf itself when
 // one leaf has the type). Returns null (reported) when the leaves do not fit.
-Expr* Checker::aggregate(const Type& t, const std::vector<Expr*>& ls, std::size_t& pos, Expr* at) {
+Expr* Checker::aggregate(const Type& t, std::vector<Expr*>& ls, std::size_t& pos, Expr* at) {
     if (pos >= ls.size()) {
         report(Diag::BadInitializer, at, "", "too few values");
         return nullptr;
@@ -57,6 +114,9 @@ Expr* Checker::aggregate(const Type& t, const std::vector<Expr*>& ls, std::size_
         }
         Expr* l = ls[pos];
         if (IsPoison(l->type)) return nullptr;
+        // An array or a struct, or a value that ends past this element, gives its parts.
+        const bool straddles = l->type.isNumericValue() && comps + l->type.components() > t.components();
+        if ((!l->type.isNumericValue() || straddles) && splitLeaf(ls, pos)) continue;
         if (!l->type.isNumericValue()) {
             report(Diag::TypeMismatch, l, TypeName(l->type), TypeName(t));
             return nullptr;

@@ -39,11 +39,12 @@ int ConversionCost(const Type& from, const Type& to, bool explicitCast) {
     if (from.base == Base::Texture && to.base == Base::Texture) return kExact;
     if (explicitCast && to.base == Base::Struct && !to.isArray() && from.isScalar()) return kSplat;
     if (!from.isNumericValue() || !to.isNumericValue()) return kImpossible;
-    // An explicit cast between a vector and a matrix of as many components ("(float2x2)v4")
-    // reads the vector's components in the matrix's row order.
-    if (explicitCast && ((from.isVector() && to.isMatrix()) || (from.isMatrix() && to.isVector())) &&
-        from.components() == to.components())
-        return kBase;
+    // A vector and a matrix of as many components convert into each other ("float2x2 m =
+    // v4"), the vector's components in the matrix's row order. (float1xN and floatNx1 follow
+    // the matrix rules.)
+    const bool plainVector = (from.isVector() && !from.isMatrixShaped() && to.isMatrix()) ||
+                             (from.isMatrix() && to.isVector() && !to.isMatrixShaped());
+    if (plainVector && from.components() == to.components()) return kBase;
     // A matrix truncates to float1xN and floatNx1 as to any smaller matrix (its first row or
     // its first column).
     if (from.isMatrix() && to.isMatrixShaped() && !to.isMatrix())

@@ -109,7 +109,8 @@ private:
     // --- declarations (check_decl.cpp) ---
 
     void leaves(Expr* brace, std::vector<Expr*>& out);
-    Expr* aggregate(const Type& t, const std::vector<Expr*>& ls, std::size_t& pos, Expr* at);
+    bool splitLeaf(std::vector<Expr*>& ls, std::size_t pos);
+    Expr* aggregate(const Type& t, std::vector<Expr*>& ls, std::size_t& pos, Expr* at);
     void checkInitializer(VarDecl* v);
     void checkGlobal(VarDecl* g);
     void checkAnnotation(AnnotationDecl& a);
