@@ -196,6 +196,10 @@ const std::vector<ValueCase>& ValueCases() {
         {"statements/for-variable-scope",
          "float4 Value() { float s = 0; for (int i = 0; i < 3; i++) s += i; return float4(s, i, 0, 0); }",
          {3, 3, 0, 0}},
+        {"statements/cast-to-other-scalar-type-as-target",
+         "float4 Value() { int4 i = 0; (float3)i = float3(1.5, 2.5, -1.5); float2x2 m = 0; (float2x2)m = float2x2(1, 2, 3, 4);"
+         " return float4(i.xyz, m[1][1]); }",
+         {1, 2, -1, 4}},
         {"statements/cast-as-assignment-target",
          "float4 Value() { float4 v = 0; (float3)v = float3(1, 2, 3); return v; }", {1, 2, 3, 0}},
 

@@ -64,11 +64,13 @@ bool Checker::isLvalue(const Expr* e, std::string* why, bool top) {
             return isLvalue(base, why);
         }
         case ExprKind::Cast: {
-            // "(float3)v = ..." writes the leading components of a vector of the same type.
+            // "(float3)v = ..." writes the leading components of a vector (converted to its
+            // scalar type); a cast to the value's own type writes the value.
             const Type& from = e->args[0]->type;
             const Type& to = e->castType;
+            if (to == from && !to.isArray() && to.base != Base::Struct) return isLvalue(e->args[0], why);
             if ((to.isScalar() || to.isVector()) && (from.isScalar() || from.isVector()) &&
-                to.base == from.base && to.components() <= from.components())
+                to.components() <= from.components())
                 return isLvalue(e->args[0], why);
             *why = "a cast that changes the type of its value";
             return false;

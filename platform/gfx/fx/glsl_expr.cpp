@@ -50,10 +50,14 @@ std::string Emitter::expr(const Expr* e) {
                 return assignMatrixElements(e);
             if (e->args[0]->kind == ExprKind::Cast) {  // the leading components of a vector
                 const Expr* v = e->args[0]->args[0];
+                const int n = e->args[0]->type.components();
                 std::string target = expr(v);
-                if (v->type.isVector())
-                    target += "." + std::string(kComponents, static_cast<std::size_t>(e->args[0]->type.components()));
-                return "(" + target + " = " + expr(e->args[1]) + ")";
+                Type part = v->type;
+                if (v->type.isVector()) {
+                    target += "." + std::string(kComponents, static_cast<std::size_t>(n));
+                    part = MakeNumeric(v->type.base, 0, n);
+                }
+                return "(" + target + " = " + convertText(expr(e->args[1]), e->args[1]->type, part) + ")";
             }
             return "(" + expr(e->args[0]) + " = " + expr(e->args[1]) + ")";
         case ExprKind::Ternary:
