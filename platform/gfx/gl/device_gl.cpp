@@ -738,8 +738,8 @@ void DeviceGL::ApplySamplerObject(DWORD sampler) {
     glSamplerParameteri(object, GL_TEXTURE_WRAP_R, static_cast<GLint>(AddressMode(s[D3DSAMP_ADDRESSW])));
     ApplyLodStates(object, s[D3DSAMP_MIPMAPLODBIAS], s[D3DSAMP_MAXMIPLEVEL]);
     const D3DCOLOR c = s[D3DSAMP_BORDERCOLOR];
-    const float border[4] = {((c >> 16) & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f,
-                             (c & 0xFF) / 255.0f, ((c >> 24) & 0xFF) / 255.0f};
+    float border[4];
+    ColourToFloats(c, border);
     SetSamplerBorderColour(object, border);
 }
 
@@ -956,8 +956,9 @@ bool Intersect(RECT r, LONG x0, LONG y0, LONG x1, LONG y1, RECT* out) {
 }
 
 void ClearColourOf(D3DCOLOR c) {
-    glClearColor(((c >> 16) & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f, (c & 0xFF) / 255.0f,
-                 ((c >> 24) & 0xFF) / 255.0f);
+    float rgba[4];
+    ColourToFloats(c, rgba);
+    glClearColor(rgba[0], rgba[1], rgba[2], rgba[3]);
 }
 
 }  // namespace
@@ -1248,20 +1249,18 @@ HRESULT DeviceGL::DrawPrimitive(D3DPRIMITIVETYPE type, UINT start_vertex, UINT p
     PrepareDraw();
     const GLuint program = programOverride_ ? programOverride_ : fixedProgram_;
     glUseProgram(program);
-    if (programOverride_) {
-        // A generated fixed-function vertex stage takes a colour source from the vertex only
-        // where its format has that colour (this device feeds diffuse colours alone).
-        const GLint colours = glGetUniformLocation(programOverride_, "fx_ff_vcolours");
-        if (colours >= 0) glUniform1i(colours, layout.diffuse >= 0 ? 1 : 0);
-    }
+    // A generated fixed-function vertex stage takes a colour source from the vertex only
+    // where its format has that colour (this device feeds diffuse colours alone).
+    if (programOverride_ && overrideVertexColours_ >= 0)
+        glUniform1i(overrideVertexColours_, layout.diffuse >= 0 ? 1 : 0);
     if (!programOverride_) {
         D3DMATRIX wv, wvp;
         D3DXMatrixMultiply(&wv, &transforms_[0], &transforms_[1]);
         D3DXMatrixMultiply(&wvp, &wv, &transforms_[2]);
         glUniformMatrix4fv(fixedWvp_, 1, GL_FALSE, &wvp.m[0][0]);
         glUniform1i(fixedHasTexture_, textures_[0] ? 1 : 0);
-        glUniform1i(fixedAlphaTest_, renderStates_[D3DRS_ALPHATESTENABLE]
-                                         ? static_cast<GLint>(renderStates_[D3DRS_ALPHAFUNC]) : 0);
+        glUniform1i(fixedAlphaTest_,
+                    AlphaTestFunction(renderStates_[D3DRS_ALPHATESTENABLE], renderStates_[D3DRS_ALPHAFUNC]));
         glUniform1f(fixedAlphaRef_, static_cast<float>(renderStates_[D3DRS_ALPHAREF] & 0xFF));
         BindSampler(0, textures_[0]);
     }

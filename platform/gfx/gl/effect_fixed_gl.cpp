@@ -1,6 +1,8 @@
 // platform/gfx/gl/effect_fixed_gl.cpp: the generated fixed-function stages' uniforms.
 #include "platform/gfx/gl/effect_fixed_gl.h"
 
+#include "platform/gfx/gl/gl_internal.h"
+
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -18,9 +20,9 @@ float FloatState(IDirect3DDevice9* device, D3DRENDERSTATETYPE state) {
 }
 
 void Colour(GLint location, DWORD c) {
-    if (location >= 0)
-        glUniform4f(location, ((c >> 16) & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f, (c & 0xFF) / 255.0f,
-                    ((c >> 24) & 0xFF) / 255.0f);
+    float rgba[4];
+    ColourToFloats(c, rgba);
+    glUniform4fv(location, 1, rgba);
 }
 
 }  // namespace
@@ -43,12 +45,14 @@ FixedUniforms LookUpFixedUniforms(GLuint program, const fx::PassInfo& pass) {
 
 void UploadFixedUniforms(IDirect3DDevice9* device, const fx::PassInfo& pass, const FixedUniforms& u,
                          const std::function<double(int, int)>& parameter) {
-    D3DMATRIX w, v, wv;
-    device->GetTransform(D3DTS_WORLD, &w);
-    device->GetTransform(D3DTS_VIEW, &v);
-    D3DXMatrixMultiply(&wv, &w, &v);
-    if (u.wv >= 0) glUniformMatrix4fv(u.wv, 1, GL_FALSE, &wv.m[0][0]);
-    if (u.view >= 0) glUniformMatrix4fv(u.view, 1, GL_FALSE, &v.m[0][0]);
+    if (u.wv >= 0 || u.view >= 0) {
+        D3DMATRIX w, v, wv;
+        device->GetTransform(D3DTS_WORLD, &w);
+        device->GetTransform(D3DTS_VIEW, &v);
+        D3DXMatrixMultiply(&wv, &w, &v);
+        if (u.wv >= 0) glUniformMatrix4fv(u.wv, 1, GL_FALSE, &wv.m[0][0]);
+        if (u.view >= 0) glUniformMatrix4fv(u.view, 1, GL_FALSE, &v.m[0][0]);
+    }
     for (int n = 0; n < 8; ++n) {
         if (u.tex[n] < 0) continue;
         D3DMATRIX t;
@@ -87,7 +91,7 @@ void UploadFixedUniforms(IDirect3DDevice9* device, const fx::PassInfo& pass, con
         device->GetRenderState(D3DRS_ALPHATESTENABLE, &on);
         device->GetRenderState(D3DRS_ALPHAFUNC, &func);
         device->GetRenderState(D3DRS_ALPHAREF, &ref);
-        glUniform1i(u.alphaFunc, on && func >= 1 && func <= 8 ? static_cast<GLint>(func) : 0);
+        glUniform1i(u.alphaFunc, AlphaTestFunction(on, func));
         if (u.alphaRef >= 0) glUniform1f(u.alphaRef, static_cast<float>(ref & 0xFF));
     }
     for (std::size_t i = 0; i < pass.fixedValues.size() && i < u.values.size(); ++i) {

@@ -167,8 +167,8 @@ void ConfigureSampler(GLuint object, const std::vector<fx::StateValue>& states) 
     glSamplerParameteri(object, GL_TEXTURE_WRAP_T, address(s[D3DSAMP_ADDRESSV]));
     glSamplerParameteri(object, GL_TEXTURE_WRAP_R, address(s[D3DSAMP_ADDRESSW]));
     const D3DCOLOR c = s[D3DSAMP_BORDERCOLOR];
-    const float border[4] = {((c >> 16) & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f,
-                             (c & 0xFF) / 255.0f, ((c >> 24) & 0xFF) / 255.0f};
+    float border[4];
+    gl::ColourToFloats(c, border);
     gl::SetSamplerBorderColour(object, border);
     gl::ApplyLodStates(object, s[D3DSAMP_MIPMAPLODBIAS], s[D3DSAMP_MAXMIPLEVEL]);
 }
@@ -475,8 +475,9 @@ public:
         if (pp.tfactor >= 0) {
             DWORD c = 0;
             device_->GetRenderState(D3DRS_TEXTUREFACTOR, &c);
-            glUniform4f(pp.tfactor, ((c >> 16) & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f,
-                        (c & 0xFF) / 255.0f, ((c >> 24) & 0xFF) / 255.0f);
+            float rgba[4];
+            gl::ColourToFloats(c, rgba);
+            glUniform4fv(pp.tfactor, 1, rgba);
         }
         gl::InvalidateGlState(device_);
         return D3D_OK;

@@ -302,7 +302,12 @@ public:
     // Binds a texture with the device's sampler states of register "sampler" to unit
     // "sampler" (null unbinds).
     void BindSampler(DWORD sampler, IDirect3DBaseTexture9* texture);
-    void SetProgramOverride(GLuint program) { programOverride_ = program; }
+    // "program" draws instead of the device's own until it is set to 0; where it is a
+    // generated fixed-function stage, its vertex-colour switch is found here once per pass.
+    void SetProgramOverride(GLuint program) {
+        programOverride_ = program;
+        overrideVertexColours_ = program ? glGetUniformLocation(program, "fx_ff_vcolours") : -1;
+    }
     const std::array<DWORD, kRenderStateCount>& renderStates() const { return renderStates_; }
     GLuint QuadVertexArray() const { return vertexArray_; }
     bool lost() const { return lost_; }
@@ -372,6 +377,7 @@ private:
     UINT streamOffset_ = 0, streamStride_ = 0;
     DWORD fvf_ = 0;
     GLuint programOverride_ = 0;
+    GLint overrideVertexColours_ = -1;  // "fx_ff_vcolours" of programOverride_, or -1
     bool stateDirty_ = true;
     bool inScene_ = false;
     bool lost_ = false;
@@ -401,6 +407,19 @@ void InvalidateGlState(IDirect3DDevice9* device);
 void BindSampler(IDirect3DDevice9* device, DWORD sampler, IDirect3DBaseTexture9* texture);
 // Applies D3DSAMP_MIPMAPLODBIAS (a float's bits) and D3DSAMP_MAXMIPLEVEL to a GL sampler object.
 void ApplyLodStates(GLuint object, DWORD lodBias, DWORD maxMipLevel);
+// The alpha test's comparison as the generated programs read it: a D3DCMP value, or 0 when the
+// test is off or the value names no comparison (every fragment passes).
+inline GLint AlphaTestFunction(DWORD enable, DWORD func) {
+    return enable && func >= 1 && func <= 8 ? static_cast<GLint>(func) : 0;
+}
+
+// A D3DCOLOR (ARGB bytes) as four floats in 0..1, in RGBA order as GL reads them.
+inline void ColourToFloats(DWORD c, float rgba[4]) {
+    rgba[0] = ((c >> 16) & 0xFF) / 255.0f;
+    rgba[1] = ((c >> 8) & 0xFF) / 255.0f;
+    rgba[2] = (c & 0xFF) / 255.0f;
+    rgba[3] = ((c >> 24) & 0xFF) / 255.0f;
+}
 void SetProgramOverride(IDirect3DDevice9* device, GLuint program);
 
 // Compiles and links a vertex and fragment shader; 0 on failure with the log in "log".
