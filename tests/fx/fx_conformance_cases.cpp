@@ -435,6 +435,10 @@ const std::vector<ValueCase>& ValueCases() {
          "float4 Value() { float s = 0; for (int i = 0; i < 4; i++) s += i; for (int j = 10; j > 0; j -= 3) s += 1;\n"
          "  return float4(s, 0, 0, 0); }",
          {10, 0, 0, 0}, "ps_2_0"},
+        {"availability/counter-continued-in-ps_2_0",
+         "float4 Value() { float s = 0; int i = 1; for (; i < 4; i++) s += 1; for (i; i < 6; i++) s += 1;\n"
+         "  return float4(s, 0, 0, 0); }",
+         {5, 0, 0, 0}, "ps_2_0"},
         {"availability/uniform-loop-in-ps_2_a",
          "float N = 3;\nfloat4 Value() { float s = 0; for (int i = 0; i < N; i++) s += 1; return float4(s, 0, 0, 0); }",
          {3, 0, 0, 0}, "ps_2_a"},

@@ -60,26 +60,37 @@ constexpr int kMostUnrolled = 1024;  // iterations a model without loops unrolls
 
 // Whether loop "s" runs a number of times known here, so that a model without loops can
 // unroll it: a for loop "v = a; v < b; v += c" (any comparison, ++ and -- too) with constant
-// a, b and c that ends within kMostUnrolled iterations, or a while or do loop whose condition
-// is a constant false.
+// b and c that ends within kMostUnrolled iterations from a constant a, or a while or do loop
+// whose condition is a constant false. Where the start is not a constant here (no
+// initialiser, "for (v; ...)", or one that reads other variables), the native compiler's
+// constant propagation may still know it, so only the step's direction toward the bound is
+// checked.
 bool Checker::unrollable(const Stmt* s) {
     std::vector<double> c;
     if (s->kind != StmtKind::For)
         return s->expr && evalConst(s->expr, c) && c.size() == 1 && c[0] == 0;
-    if (!s->init || !s->expr || !s->step) return false;
-    const VarDecl* v = nullptr;
-    std::vector<double> start;
-    if (s->init->kind == StmtKind::Decl && s->init->decls.size() == 1 && s->init->decls[0]->init) {
-        v = s->init->decls[0];
-        if (!evalConst(v->init, start)) return false;
-    } else if (s->init->kind == StmtKind::Expr && s->init->expr && s->init->expr->kind == ExprKind::Assign &&
-               s->init->expr->op == Tok::Assign && Bare(s->init->expr->args[0])->kind == ExprKind::Name) {
-        v = Bare(s->init->expr->args[0])->var;
-        if (!evalConst(s->init->expr->args[1], start)) return false;
-    }
-    if (!v || start.size() != 1) return false;
+    if (!s->expr || !s->step) return false;
     const Expr* cond = Bare(s->expr);
     if (cond->kind != ExprKind::Binary) return false;
+    const VarDecl* v = nullptr;
+    std::vector<double> start;
+    if (s->init && s->init->kind == StmtKind::Decl && s->init->decls.size() == 1 && s->init->decls[0]->init) {
+        v = s->init->decls[0];
+        if (!evalConst(v->init, start)) start.clear();
+    } else if (s->init && s->init->kind == StmtKind::Expr && s->init->expr &&
+               s->init->expr->kind == ExprKind::Assign && s->init->expr->op == Tok::Assign &&
+               Bare(s->init->expr->args[0])->kind == ExprKind::Name) {
+        v = Bare(s->init->expr->args[0])->var;
+        if (!evalConst(s->init->expr->args[1], start)) start.clear();
+    } else {
+        // The counter goes on from its value before the loop: the name compared with a constant.
+        for (int side = 0; side < 2 && !v; ++side) {
+            const Expr* n = Bare(cond->args[side]);
+            std::vector<double> other;
+            if (n && n->kind == ExprKind::Name && evalConst(cond->args[1 - side], other)) v = n->var;
+        }
+    }
+    if (!v) return false;
     Tok op = cond->op;
     std::vector<double> bound;
     if (IsVariable(cond->args[0], v)) {
@@ -105,6 +116,9 @@ bool Checker::unrollable(const Stmt* s) {
             delta = value->op == Tok::Plus ? d[0] : -d[0];
     }
     if (delta == 0) return false;
+    if (start.size() != 1)
+        return (delta > 0 && (op == Tok::Less || op == Tok::LessEqual)) ||
+               (delta < 0 && (op == Tok::Greater || op == Tok::GreaterEqual));
     double x = start[0];
     const double b = bound[0];
     for (int n = 0; n <= kMostUnrolled; ++n) {
