@@ -41,13 +41,14 @@
     X(AlphaFunc, ALPHAFUNC, 25, Cmp, Gl, 0, "")                                              \
     X(DitherEnable, DITHERENABLE, 26, Bool, Kept, 0, "")                                     \
     X(AlphaBlendEnable, ALPHABLENDENABLE, 27, Bool, Gl, 0, "")                               \
-    X(FogEnable, FOGENABLE, 28, Bool, Pixel, 0, "fog beside a pixel shader")                                        \
+    X(FogEnable, FOGENABLE, 28, Bool, Pixel, 0, "fog beside a model 3 or assembly pixel shader") \
     X(SpecularEnable, SPECULARENABLE, 29, Bool, Vertex, 0, "")            \
     X(FogColor, FOGCOLOR, 34, Colour, Pixel, 0, "")                                           \
     X(FogTableMode, FOGTABLEMODE, 35, FogMode, Pixel, 0, "")                                  \
     X(FogStart, FOGSTART, 36, Float, Pixel, 0, "")                                            \
     X(FogEnd, FOGEND, 37, Float, Pixel, 0, "")                                                \
     X(FogDensity, FOGDENSITY, 38, Float, Pixel, 0, "")                                        \
+    X(ZBias, ZBIAS, 47, Int, Lost, 0, "the Direct3D 8 depth bias (Direct3D 9 has DepthBias)") \
     X(RangeFogEnable, RANGEFOGENABLE, 48, Bool, Vertex, 0, "")                                 \
     X(StencilEnable, STENCILENABLE, 52, Bool, Gl, 0, "")                                     \
     X(StencilFail, STENCILFAIL, 53, StencilOp, Gl, 0, "")                                    \

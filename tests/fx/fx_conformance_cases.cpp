@@ -261,6 +261,11 @@ const std::vector<ValueCase>& ValueCases() {
          "struct A { float x; int2 y; };\nstruct B { float2 p; float q; };\n"
          "float4 Value() { A a = {1.5, 2, 3}; B b = (B)a; float f[2] = (float[2])a; return float4(b.p, b.q, f[1]); }",
          {1.5f, 2, 3, 2}},
+        {"type-conversions/struct-to-alike-struct-implicit",
+         "struct A { float2 p; float q; };\nstruct B { float2 u; float v; };\n"
+         "B Make() { A a = {1, 2, 3}; return a; }\n"
+         "float4 Value() { B b = Make(); A a = b; return float4(b.u, a.q, 0); }",
+         {1, 2, 3, 0}},
         {"type-conversions/matrix-from-vector-cast",
          "float4 Value() { float2x2 m = (float2x2)float4(1, 2, 3, 4); return float4(m[0][1], m[1][0], 0, 0); }",
          {2, 3, 0, 0}},
@@ -491,6 +496,9 @@ const std::vector<RefusalCase>& RefusalCases() {
         {"operators/constant-index-out-of-range", "float4 F() : COLOR { float a[2] = {1, 2};\n  return a[2]; }", 2},
         {"variables/multi-dimensional-index-out-of-range", "float4 F() : COLOR { float c[2][3] = {1, 2, 3, 4, 5, 6};\n  return c[1][3]; }", 2},
         {"type-conversions/cast-to-more-components", "float4 F() : COLOR { float2 v = 1;\n  float a[3] = (float[3])v;\n  return a[0]; }", 2},
+        {"type-conversions/struct-to-struct-of-other-layout-implicit",
+         "struct A { float x; float3 y; };\nstruct B { float3 p; float q; };\n"
+         "float4 F() : COLOR { A a = (A)0;\n  B b = a;\n  return b.q; }", 3},
         {"type-conversions/matrix-to-smaller-vector", "float4 F() : COLOR { float2x2 m = 1;\n  float3 v = m;\n  return v.xyzz; }", 2},
         // --- intrinsics: wrongly shaped operands -----------------------------------------------------
         {"intrinsics/dot-float1x4-float4", "float4 F() : COLOR { float1x4 a = 1;\n  return dot(a, float4(1, 1, 1, 1)); }", 2},

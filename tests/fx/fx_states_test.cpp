@@ -138,7 +138,64 @@ TEST(FxStates, WhatCannotBeDrawnIsKeptAndWarnedNeverDropped) {
         "technique T { pass P { SpecularEnable = true; FogEnable = true; PixelShader = compile ps_2_0 PS(); } }\n"
         "technique U { pass P { FogEnable = true; PixelShader = asm { ps_2_0 mov oC0, c0 }; } }");
     EXPECT_EQ(noVs.Messages(),
-              "(3,24): warning: state 'FogEnable': fog beside a pixel shader cannot be drawn here and is lost\n");
+              "(3,24): warning: state 'FogEnable': fog beside a model 3 or assembly pixel shader cannot be drawn here and is lost\n");
+}
+
+// Spellings of other eras: the Direct3D 8 ZBias (kept, warned unless 0), Filter in a
+// sampler_state block (one filter value, or the combined names of the newer spelling), and
+// transforms set from constants (a static const matrix; a number fills every element).
+TEST(FxStates, OtherErasSpellingsAndConstantTransforms) {
+    const struct {
+        const char* filter;
+        std::uint32_t mag, min, mip;  // ~0u: refused
+    } filters[] = {
+        {"LINEAR", 2, 2, 2},
+        {"None", 0, 0, 0},
+        {"MIN_MAG_MIP_POINT", 1, 1, 1},
+        {"MIN_MAG_LINEAR_MIP_POINT", 2, 2, 1},
+        {"MIN_POINT_MAG_MIP_LINEAR", 2, 1, 2},
+        {"D3D10_FILTER_MIN_LINEAR_MAG_POINT_MIP_LINEAR", 1, 2, 2},
+        {"ANISOTROPIC", 3, 3, 2},
+        {"MIN_MAG_POINT", ~0u, 0, 0},  // no mip filter
+        {"COMPARISON_MIN_MAG_MIP_LINEAR", ~0u, 0, 0},
+        {"MIN_MIN_MAG_MIP_POINT", ~0u, 0, 0},
+    };
+    for (const auto& f : filters) {
+        SCOPED_TRACE(f.filter);
+        const fx::CompileResult c =
+            Pass(std::string("texture t; sampler s = sampler_state { Texture = <t>; Filter = ") + f.filter + "; };", "");
+        ASSERT_EQ(c.ok, f.mag != ~0u) << c.Messages();
+        if (!c.ok) continue;
+        const auto& states = c.parameters[static_cast<std::size_t>(c.FindParameter("s"))].samplerStates;
+        ASSERT_EQ(states.size(), 3u);
+        EXPECT_EQ(states[0].state, gfx::D3DSAMP_MAGFILTER);
+        EXPECT_EQ(states[0].value, f.mag);
+        EXPECT_EQ(states[1].state, gfx::D3DSAMP_MINFILTER);
+        EXPECT_EQ(states[1].value, f.min);
+        EXPECT_EQ(states[2].state, gfx::D3DSAMP_MIPFILTER);
+        EXPECT_EQ(states[2].value, f.mip);
+    }
+    EXPECT_EQ(Pass("", "ZBias = 0;").Messages(), "");
+    const fx::CompileResult z = Pass("", "ZBias = 2;");
+    ASSERT_TRUE(z.ok) << z.Messages();
+    EXPECT_NE(z.Messages().find("warning: state 'ZBias'"), std::string::npos);
+    EXPECT_EQ(Render(z.techniques[0].passes[0], 47)->value, 2u);
+
+    const fx::CompileResult t = fx::Compile(
+        "static const float4x4 kScale = {2,0,0,0, 0,3,0,0, 0,0,4,0, 1,2,3,1};
+"
+        "technique T { pass P { WorldTransform[0] = <kScale>; TextureTransform[1] = 0; } }");
+    ASSERT_TRUE(t.ok) << t.Messages();
+    const auto& transforms = t.techniques[0].passes[0].transforms;
+    ASSERT_EQ(transforms.size(), 2u);
+    EXPECT_EQ(transforms[0].state, 256u);
+    EXPECT_EQ(transforms[0].parameter, -1);
+    EXPECT_EQ(transforms[0].matrix, (std::vector<float>{2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 1, 2, 3, 1}));
+    EXPECT_EQ(transforms[1].state, 17u);
+    EXPECT_EQ(transforms[1].matrix, std::vector<float>(16, 0.0f));
+    EXPECT_FALSE(fx::Compile("static const float4 kV = 1;
+"
+                             "technique T { pass P { WorldTransform[0] = <kV>; } }").ok);
 }
 
 TEST(FxStates, BadAndHostileStateValuesFailWithAPosition) {

@@ -244,7 +244,21 @@ bool Checker::fixedFunctionState(StateAssign& a, PassPlan& pp) {
     const bool fits = var && var->isGlobal && var->reflectIndex >= 0 && !var->type.isArray() &&
                       (texture ? var->type.base == Base::Texture
                                : var->type == Type::Matrix(4, 4));
-    if (!fits || (!texture && a.index > highest) || (texture && a.index > 7)) {
+    // A transform may also come from a constant: a matrix the effect computes once (a static
+    // const), or a number, which fills every element as it converts to a matrix
+    // ("TextureTransform[0] = 0"). The pass keeps the values.
+    std::vector<double> constant;
+    bool constantMatrix = false;
+    if (!texture && !fits) {
+        const bool literal = v->kind == ExprKind::IntLit || v->kind == ExprKind::FloatLit ||
+                             (v->kind == ExprKind::Unary && v->args[0]->kind != ExprKind::Name &&
+                              v->args[0]->kind != ExprKind::Unary);
+        if (var && var->isGlobal && var->reflectIndex < 0 && var->init && var->type == Type::Matrix(4, 4))
+            constantMatrix = globalValue(var, constant) && constant.size() == 16;
+        else if (!var && literal && evalConst(v, constant) && constant.size() == 1)
+            constantMatrix = true, constant.assign(16, constant[0]);
+    }
+    if ((!fits && !constantMatrix) || (!texture && a.index > highest) || (texture && a.index > 7)) {
         report(Diag::BadStateValue, a.line, a.column, std::string(a.name), "");
         return true;
     }
@@ -252,8 +266,10 @@ bool Checker::fixedFunctionState(StateAssign& a, PassPlan& pp) {
         pp.textures.push_back({static_cast<std::uint32_t>(std::max(0, a.index)), var->reflectIndex});
     } else {
         // TextureTransform[n] is the matrix of texture stage n (D3DTS_TEXTURE0 + n).
-        pp.transforms.push_back({code == 16 ? code + static_cast<std::uint32_t>(std::max(0, a.index)) : code,
-                                 var->reflectIndex});
+        ParameterState t{code == 16 ? code + static_cast<std::uint32_t>(std::max(0, a.index)) : code,
+                         constantMatrix ? -1 : var->reflectIndex, {}};
+        if (constantMatrix) t.matrix.assign(constant.begin(), constant.end());
+        pp.transforms.push_back(t);
     }
     return true;
 }

@@ -6,6 +6,7 @@
 #include "platform/gfx/states.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 
@@ -522,6 +523,10 @@ void Checker::checkSamplerStates(VarDecl* s, ParameterInfo& info) {
             info.texture = parameterIndexOf(t);
             continue;
         }
+        if (EqualsNoCase(a.name, "Filter")) {
+            samplerFilter(a, info);
+            continue;
+        }
         const StateRow* row = findState(SamplerStates(), a.name);
         if (!row) {
             report(Diag::UnknownState, a.line, a.column, std::string(a.name.substr(0, 40)));
@@ -541,6 +546,78 @@ void Checker::checkSamplerStates(VarDecl* s, ParameterInfo& info) {
             info.samplerExpressions.push_back(std::move(expr));
         }
     }
+}
+
+// Filter = value in a sampler_state block sets the minification, magnification and mip
+// filters at once: to one filter value (Filter = LINEAR), or to those a combined name gives
+// in the newer spelling, MIN_MAG_MIP_POINT, MIN_LINEAR_MAG_MIP_POINT, ANISOTROPIC and the
+// like (a COMPARISON_ prefix compares nothing here, and is refused).
+void Checker::samplerFilter(const StateAssign& a, ParameterInfo& info) {
+    constexpr std::uint32_t kMag = 5, kMin = 6, kMip = 7, kPoint = 1, kLinear = 2, kAniso = 3;
+    std::uint32_t mag = 0, min = 0, mip = 0;
+    bool decoded = false;
+    if (a.value->kind == ExprKind::Name && !lookupVar(a.value->text)) {
+        std::string name;
+        for (char c : a.value->text) name += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        for (const char* prefix : {"D3D10_FILTER_", "D3D11_FILTER_", "FILTER_"})
+            if (name.rfind(prefix, 0) == 0) name.erase(0, std::string_view(prefix).size());
+        if (name == "ANISOTROPIC") {
+            mag = min = kAniso;
+            mip = kLinear;
+            decoded = true;
+        } else if (name.rfind("MIN_", 0) == 0 || name.rfind("MAG_", 0) == 0 || name.rfind("MIP_", 0) == 0) {
+            // Each POINT or LINEAR names the filter of the stages written before it.
+            bool pending[3] = {false, false, false};  // min, mag, mip
+            std::uint32_t* slots[3] = {&min, &mag, &mip};
+            int assigned = 0;
+            decoded = true;
+            std::size_t at = 0;
+            while (decoded && at <= name.size()) {
+                const std::size_t end = std::min(name.find('_', at), name.size());
+                const std::string_view word = std::string_view(name).substr(at, end - at);
+                at = end + 1;
+                const int stage = word == "MIN" ? 0 : word == "MAG" ? 1 : word == "MIP" ? 2 : -1;
+                if (stage >= 0) {
+                    decoded = !pending[stage] && !*slots[stage];
+                    pending[stage] = true;
+                } else if (word == "POINT" || word == "LINEAR") {
+                    for (int i = 0; i < 3; ++i)
+                        if (pending[i]) {
+                            *slots[i] = word == "POINT" ? kPoint : kLinear;
+                            pending[i] = false;
+                            ++assigned;
+                        }
+                } else {
+                    decoded = false;
+                }
+            }
+            decoded = decoded && assigned == 3;
+            if (!decoded) {
+                report(Diag::BadStateValue, a.line, a.column, "Filter",
+                       ": '" + std::string(a.value->text.substr(0, 40)) + "' is not a filter this device has");
+                return;
+            }
+        }
+    }
+    if (!decoded) {
+        std::uint32_t value = 0;
+        bool constant = false;
+        StateExpression expr;
+        if (!stateValue(a.value, "Filter", ValueKind::Filter, value, constant, expr)) return;
+        if (!constant) {
+            for (std::uint32_t code : {kMag, kMin, kMip}) {
+                StateExpression e = expr;
+                e.sampler = true;
+                e.state = code;
+                info.samplerExpressions.push_back(std::move(e));
+            }
+            return;
+        }
+        mag = min = mip = value;
+    }
+    info.samplerStates.push_back({kMag, mag});
+    info.samplerStates.push_back({kMin, min});
+    info.samplerStates.push_back({kMip, mip});
 }
 
 // A pass's state that is neither a shader, a transform nor a texture: render states, sampler

@@ -31,8 +31,28 @@ Type WithBase(Type t, Base b) {
 
 // What converting a value of "from" into "to" costs, or kImpossible. Explicit casts also allow
 // a scalar into a struct (zero initialisation).
+// The member types of struct "t" in order, nested structs spread out: two structs of the
+// same list hold the same values in the same places.
+static void MemberLayout(const Type& t, std::vector<Type>& out) {
+    if (t.base != Base::Struct || !t.st) {
+        out.push_back(t);
+        return;
+    }
+    for (const VarDecl* m : t.st->members) MemberLayout(m->type, out);
+}
+
 int ConversionCost(const Type& from, const Type& to, bool explicitCast) {
     if (from == to) return kExact;
+    // Two structs declared apart but laid out alike convert into each other implicitly
+    // (a function declared to return one returning the other), as the native compiler lets
+    // them; a cast between other structs reads their scalars in order (checked at the cast).
+    if (from.base == Base::Struct && to.base == Base::Struct && !from.isArray() && !to.isArray() &&
+        from.st && to.st && NumericLeaves(from) && NumericLeaves(to)) {
+        std::vector<Type> a, b;
+        MemberLayout(from, a);
+        MemberLayout(to, b);
+        return a == b ? kBase : kImpossible;
+    }
     if (from.base == Base::Sampler && to.base == Base::Sampler && !from.isArray() &&
         !to.isArray() && (from.dim == to.dim || from.dim == Dim::None || to.dim == Dim::None))
         return kExact;

@@ -196,6 +196,9 @@ struct ShaderSelector {
 struct ParameterState {
     std::uint32_t state = 0;
     int parameter = -1;
+    // A transform set from a constant (a static const matrix): its 16 values, row by row,
+    // used where "parameter" is -1.
+    std::vector<float> matrix;
 };
 
 // A sampler state a pass sets for a sampler register ("AddressU[1] = CLAMP;", or the states of
@@ -278,8 +281,10 @@ struct PassInfo {
     std::vector<StateExpression> stateExpressions;    // after renderStates and samplerStates
     int fvf = -1;                                     // the FVF state's value; -1 when unset
     // Without a pixel shader: the texture stages the generated pixel stage computes (stage 0
-    // modulates texture and diffuse colour when the pass sets none), and whether the pass set
-    // any stage state (then a pass without shaders draws with the generated program too).
+    // modulates texture and diffuse colour when the pass sets none), and whether a pass without
+    // shaders must draw with the generated programs rather than the device's own fixed
+    // function: it sets a texture-stage state, or asks for lighting, fog, specular, point
+    // size, texture-coordinate generation or transforms, or light and material values.
     // The generated stage reads the texture of stage n on unit n ("fx_ff_stage<n>"), the int
     // mask fx_ff_textured (bit n: stage n has a texture) and vec4 fx_ff_tfactor (TextureFactor).
     std::vector<TextureStage> stages;

@@ -389,7 +389,12 @@ public:
             device_->SetRenderState(static_cast<D3DRENDERSTATETYPE>(s.state), s.value);
         for (const fx::ParameterState& s : outer.transforms) {
             D3DMATRIX m;
-            std::memcpy(&m.m[0][0], Bytes(static_cast<std::size_t>(s.parameter)), sizeof m);
+            if (s.parameter >= 0)
+                std::memcpy(&m.m[0][0], Bytes(static_cast<std::size_t>(s.parameter)), sizeof m);
+            else if (s.matrix.size() == 16)
+                std::memcpy(&m.m[0][0], s.matrix.data(), sizeof m);
+            else
+                continue;
             device_->SetTransform(static_cast<D3DTRANSFORMSTATETYPE>(s.state), &m);
         }
         for (const fx::ParameterState& s : outer.textures)
