@@ -498,7 +498,7 @@ const std::vector<RefusalCase>& RefusalCases() {
         {"type-conversions/cast-to-more-components", "float4 F() : COLOR { float2 v = 1;\n  float a[3] = (float[3])v;\n  return a[0]; }", 2},
         {"type-conversions/struct-to-struct-of-other-layout-implicit",
          "struct A { float x; float3 y; };\nstruct B { float3 p; float q; };\n"
-         "float4 F() : COLOR { A a = (A)0;\n  B b = a;\n  return b.q; }", 3},
+         "float4 F() : COLOR { A a = (A)0;\n  B b = a;\n  return b.q; }", 4},
         {"type-conversions/matrix-to-smaller-vector", "float4 F() : COLOR { float2x2 m = 1;\n  float3 v = m;\n  return v.xyzz; }", 2},
         // --- intrinsics: wrongly shaped operands -----------------------------------------------------
         {"intrinsics/dot-float1x4-float4", "float4 F() : COLOR { float1x4 a = 1;\n  return dot(a, float4(1, 1, 1, 1)); }", 2},

@@ -182,8 +182,7 @@ TEST(FxStates, OtherErasSpellingsAndConstantTransforms) {
     EXPECT_EQ(Render(z.techniques[0].passes[0], 47)->value, 2u);
 
     const fx::CompileResult t = fx::Compile(
-        "static const float4x4 kScale = {2,0,0,0, 0,3,0,0, 0,0,4,0, 1,2,3,1};
-"
+        "static const float4x4 kScale = {2,0,0,0, 0,3,0,0, 0,0,4,0, 1,2,3,1};\n"
         "technique T { pass P { WorldTransform[0] = <kScale>; TextureTransform[1] = 0; } }");
     ASSERT_TRUE(t.ok) << t.Messages();
     const auto& transforms = t.techniques[0].passes[0].transforms;
@@ -193,8 +192,7 @@ TEST(FxStates, OtherErasSpellingsAndConstantTransforms) {
     EXPECT_EQ(transforms[0].matrix, (std::vector<float>{2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 1, 2, 3, 1}));
     EXPECT_EQ(transforms[1].state, 17u);
     EXPECT_EQ(transforms[1].matrix, std::vector<float>(16, 0.0f));
-    EXPECT_FALSE(fx::Compile("static const float4 kV = 1;
-"
+    EXPECT_FALSE(fx::Compile("static const float4 kV = 1;\n"
                              "technique T { pass P { WorldTransform[0] = <kV>; } }").ok);
 }
 
