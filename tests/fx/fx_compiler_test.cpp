@@ -72,7 +72,7 @@ TEST(FxDiagnostics, ReportsWhichErrorAndWhere) {
         {"#include \"other.fx\"\n", 1, 1, fx::Diag::IncludeRefused},
         {"#error stop here\n", 1, 1, fx::Diag::UserError},
         {"#frobnicate\n", 1, 2, fx::Diag::UnknownDirective},
-        {"#pragma warning(disable : 3206)\n#pragma frobnicate\n#pragma pack_matrix(row_major)\n", 3, 2, fx::Diag::UnsupportedFeature},
+        {"#pragma warning(disable : 3206)\n#pragma frobnicate\n#pragma pack_matrix(sideways)\n", 3, 2, fx::Diag::BadDirective},
         {"#if 1\nfloat x;\n", 1, 1, fx::Diag::UnbalancedConditional},
         {"#endif\n", 1, 1, fx::Diag::UnbalancedConditional},
         {"#define F(a, b) a\nfloat x = F(1);", 2, 11, fx::Diag::MacroArguments},
@@ -250,6 +250,45 @@ TEST(FxPreprocessor, MacrosConditionalsAndLineNumbers) {
     const fx::CompileResult line = fx::Compile("#line 100\nfloat x = y;");
     ASSERT_FALSE(line.diagnostics.empty());
     EXPECT_EQ(line.diagnostics[0].line, 100);
+    EXPECT_EQ(line.diagnostics[0].file, "");
+    // A file name names the file of the lines that follow until the next one; a #line
+    // without a name keeps it.
+    const struct {
+        const char* src;
+        const char* file;
+        int line;
+    } named[] = {
+        {"#line 40 \"other.fxh\"\nfloat x = y;", "other.fxh", 40},
+        {"#line 40 \"other.fxh\"\n#line 7\n\nfloat x = y;", "other.fxh", 8},
+        {"#line 40 \"a.fxh\"\n#line 3 \"b.fxh\"\nfloat x = y;", "b.fxh", 3},
+    };
+    for (const auto& r : named) {
+        SCOPED_TRACE(r.src);
+        const fx::CompileResult c = fx::Compile(r.src);
+        ASSERT_FALSE(c.diagnostics.empty());
+        EXPECT_EQ(c.diagnostics[0].file, r.file);
+        EXPECT_EQ(c.diagnostics[0].line, r.line);
+    }
+}
+
+// pack_matrix sets the order of the matrices declared after it; a matrix's own row_major or
+// column_major wins.
+TEST(FxPreprocessor, PackMatrixSetsTheOrderOfLaterMatrices) {
+    const fx::CompileResult c = fx::Compile(
+        "float4x4 before;\n#pragma pack_matrix(row_major)\nfloat4x4 after; column_major float3x4 own;\n"
+        "float4 v;\n#pragma pack_matrix(column_major)\nfloat2x2 last; row_major float2x2 lastOwn;\n"
+        "float4 PS() : COLOR { return v + before[0] + after[0] + own[0] + last[0].xyxy + lastOwn[0].xyxy; }\n"
+        "technique T { pass P { PixelShader = compile ps_2_0 PS(); } }");
+    ASSERT_TRUE(c.ok) << c.Messages();
+    const struct {
+        const char* name;
+        bool rowMajor;
+    } rows[] = {{"before", false}, {"after", true}, {"own", false}, {"v", false}, {"last", false}, {"lastOwn", true}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        ASSERT_GE(c.FindParameter(r.name), 0);
+        EXPECT_EQ(c.parameters[static_cast<std::size_t>(c.FindParameter(r.name))].rowMajor, r.rowMajor);
+    }
 }
 
 TEST(FxPreprocessor, ExpansionBombsStopWithAnError) {

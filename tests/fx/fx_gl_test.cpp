@@ -1025,6 +1025,23 @@ TEST_F(FxGl, AssemblyShadersDrawWhatTheHlslTheyTranslateDraws) {
     EXPECT_NEAR(pa.at(2, 2)[1], 0.0f, 0.01f);                         // outside it
     a->Release();
     h->Release();
+    // After pack_matrix(row_major) the registers hold the matrix's rows: m4x4 then computes
+    // mul(M, p).
+    gfx::ID3DXEffect* ar = Create("#pragma pack_matrix(row_major)\n" + std::string(common) +
+                                  "technique T { pass P { VertexShaderConstant4[0] = <M>; VertexShaderConstant[4] = float4(0, 1, 0, 1);"
+                                  " VertexShader = asm { vs_1_1 dcl_position v0 m4x4 oPos, v0, c0 mov oD0, c4 };"
+                                  " PixelShader = compile ps_2_0 PS(); } }\n");
+    gfx::ID3DXEffect* hr = Create(std::string(common) +
+                                  "void VS(float4 p : POSITION, out float4 o : POSITION, out float4 c : COLOR0) {"
+                                  " o = mul(M, p); c = float4(0, 1, 0, 1); }\n"
+                                  "technique T { pass P { VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 PS(); } }\n");
+    ASSERT_NE(ar, nullptr);
+    ASSERT_NE(hr, nullptr);
+    const Picture par = Render(ar), phr = Render(hr);
+    EXPECT_EQ(par.rgba, phr.rgba);
+    EXPECT_NE(par.rgba, pa.rgba);
+    ar->Release();
+    hr->Release();
     device_->SetTexture(0, nullptr);
     t->Release();
 }

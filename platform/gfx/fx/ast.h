@@ -207,6 +207,7 @@ enum Storage : unsigned {
     kStorageOut = 1u << 6,
     kStorageVolatile = 1u << 7,
     kStorageMatrixOrder = 1u << 8,  // row_major or column_major was written
+    kStorageRowMajor = 1u << 9,     // row_major, written or the pack_matrix default
 };
 
 // "Name = value;" inside sampler_state { } or a pass; "index" is the n of "Name[n]" (or -1).

@@ -170,6 +170,7 @@ void Checker::buildReflection() {
         if (t.isNumeric()) {
             p.glslName = GlslName(p.name);
             NumericShape(t, p);
+            p.rowMajor = t.rows > 0 && (g->storage & kStorageRowMajor);
             p.sizeBytes = p.rows * p.columns * 4 * std::max(1, p.elements);
             if (g->init) {
                 std::vector<double> v;

@@ -148,6 +148,9 @@ struct ParameterInfo {
     int sizeBytes = 0;          // bytes SetValue accepts: rows * columns * 4 * max(1, elements)
                                 // (structs: their members' bytes one after another)
     bool isShared = false;
+    // Matrices: their constant registers hold rows (declared row_major, or after #pragma
+    // pack_matrix(row_major)) rather than columns.
+    bool rowMajor = false;
     // Struct parameters: the struct itself is reflected (class Struct), then each numeric
     // member below it as a parameter of its own, named "light.dir" or "lights[1].dir", with
     // "parent" the index of the struct parameter and "offsetBytes" where the member's bytes

@@ -297,6 +297,7 @@ const char* TokenName(Tok kind) {
         case Tok::FloatLit: return "float constant";
         case Tok::String: return "string";
         case Tok::AsmBlock: return "asm block";
+        case Tok::PackMatrix: return "#pragma pack_matrix";
         case Tok::End: return "end of file";
         default: break;
     }

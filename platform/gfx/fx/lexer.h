@@ -17,8 +17,9 @@ enum class Tok {
     KwContinue, KwReturn, KwDiscard, KwIn, KwOut, KwInout, KwUniform, KwStatic, KwConst,
     KwExtern, KwShared, KwVolatile, KwTrue, KwFalse, KwSamplerState, KwTypedef, KwRowMajor,
     KwColumnMajor, KwRegister, KwInline, KwPackoffset,
-    // values; AsmBlock is a whole "asm { ... }" block of shader assembly
-    Identifier, IntLit, FloatLit, String, AsmBlock,
+    // values; AsmBlock is a whole "asm { ... }" block of shader assembly; PackMatrix is a
+    // "#pragma pack_matrix" the preprocessor passes on, its text row_major or column_major
+    Identifier, IntLit, FloatLit, String, AsmBlock, PackMatrix,
     // punctuation
     LBrace, RBrace, LParen, RParen, LBracket, RBracket, Semicolon, Comma, Dot, Colon, Question,
     Tilde, Plus, Minus, Star, Slash, Percent, Assign, Less, Greater, Bang, Amp, Pipe, Caret,

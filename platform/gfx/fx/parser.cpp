@@ -64,6 +64,10 @@ bool Parser::wordAt(std::size_t n, std::string_view word) const {
 // toplevel -> ';' | typedef | technique | d3d10_technique | attributes declaration
 void Parser::toplevel() {
     if (accept(Tok::Semicolon)) return;
+    if (tok().kind == Tok::PackMatrix) {  // the order of the matrices declared after it
+        rowMajorDefault_ = tok().text == "row_major";
+        return advance();
+    }
     if (techniqueStarts()) return technique();
     if ((wordAt(0, "technique10") || wordAt(0, "technique11")) &&
         (peek().kind == Tok::Identifier || peek().kind == Tok::LBrace ||

@@ -101,7 +101,8 @@ unsigned Parser::storage() {
             case Tok::KwIn: s |= kStorageIn; break;
             case Tok::KwOut: s |= kStorageOut; break;
             case Tok::KwInout: s |= kStorageIn | kStorageOut; break;
-            case Tok::KwRowMajor: case Tok::KwColumnMajor: s |= kStorageMatrixOrder; break;
+            case Tok::KwRowMajor: s |= kStorageMatrixOrder | kStorageRowMajor; break;
+            case Tok::KwColumnMajor: s = (s | kStorageMatrixOrder) & ~kStorageRowMajor; break;
             case Tok::KwInline: break;
             case Tok::Identifier:  // 'precise' and 'export' change nothing here
                 if (tok().text != "precise" && tok().text != "export") return s;
@@ -449,7 +450,8 @@ VarDecl* Parser::variableRest(unsigned st, const Type& t, std::string_view name,
     VarDecl* v = node<VarDecl>(at);
     v->name = name;
     v->type = t;
-    v->storage = st;
+    // Matrices declared without row_major or column_major take the pack_matrix default.
+    v->storage = (st & kStorageMatrixOrder) || !rowMajorDefault_ ? st : st | kStorageRowMajor;
     v->isGlobal = global;
     arraySuffix(v->type, true);
     register_ = Token{};

@@ -185,6 +185,7 @@ private:
     Token register_{};  // the last token inside the last register(...), kind End when none  // the last type() defined a struct
     int depth_ = 0;
     int errors_ = 0;
+    bool rowMajorDefault_ = false;  // after #pragma pack_matrix(row_major)
 };
 
 }  // namespace platform::gfx::fx::parse

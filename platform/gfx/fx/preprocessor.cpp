@@ -411,8 +411,20 @@ private:
             // Line numbers stay below the bits that name the file (SourceLine).
             if (value < 0 || value >= (1L << (kLineBits - 1)))
                 return report(Diag::BadDirective, name.line, name.column, "line");
-            // The line after the directive gets number "value".
-            lineOffset_ = static_cast<int>(value) - (LineInFile(hash.line) + 1);
+            // The line after the directive gets number "value"; a file name after it names
+            // the file of the lines that follow in diagnostics (a name of its own, as an
+            // included file has; the lines are still read from the file that holds them).
+            int file = FileOfLine(hash.line + lineOffset_);
+            if (line.size() >= 3 && line[2].kind == Tok::String && line[2].text.size() >= 2) {
+                const std::string named(line[2].text.substr(1, line[2].text.size() - 2));
+                if (named != files_[static_cast<std::size_t>(file)]) {
+                    if (files_.size() >= kMaxSourceFiles)
+                        return report(Diag::BadDirective, name.line, name.column, "line");
+                    file = static_cast<int>(files_.size());
+                    files_.push_back(named);
+                }
+            }
+            lineOffset_ = SourceLine(file, static_cast<int>(value)) - (hash.line + 1);
             return;
         }
         if (d == "pragma") return pragma(name, line);
@@ -420,18 +432,26 @@ private:
     }
 
     // pragma -> 'pragma' (warning(...) | once | pack_matrix '(' column_major ')' | def(...) | ...)
-    // The native compiler's own pragmas are read as it reads them; pack_matrix(row_major), which
-    // would change how every matrix parameter is laid out, is refused rather than ignored; any
-    // other pragma is ignored with a warning, as the native compiler does.
+    // The native compiler's own pragmas are read as it reads them: pack_matrix goes on to the
+    // parser as a token of its own; any other pragma is ignored with a warning, as the native
+    // compiler does.
     void pragma(const Token& directiveName, const std::vector<Token>& line) {
         const std::string_view what = line.size() > 1 ? line[1].text : std::string_view();
         if (what == "warning" || what == "once" || what == "message" || what == "def") return;
         if (what == "pack_matrix") {
-            bool row = false;
-            for (std::size_t k = 2; k < line.size(); ++k) row = row || line[k].text == "row_major";
-            if (row)
-                report(Diag::UnsupportedFeature, directiveName.line, directiveName.column,
-                       "#pragma pack_matrix(row_major) (declare the matrices row_major instead)");
+            // The parser sets the order of the matrices declared after it.
+            bool row = false, column = false;
+            for (std::size_t k = 2; k < line.size(); ++k) {
+                row = row || line[k].text == "row_major";
+                column = column || line[k].text == "column_major";
+            }
+            if (row == column)
+                return report(Diag::BadDirective, directiveName.line, directiveName.column, "pragma pack_matrix");
+            Token t = directiveName;
+            t.kind = Tok::PackMatrix;
+            t.text = row ? "row_major" : "column_major";
+            t.lineStart = false;
+            emit(t);
             return;
         }
         report(Diag::UnknownPragma, directiveName.line, directiveName.column,

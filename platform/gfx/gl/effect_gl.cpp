@@ -611,7 +611,7 @@ private:
     }
 
     // Sets an assembly stage's constant registers: a matrix parameter by columns (as the
-    // registers of a column-major matrix hold it), other parameters an element a register, or
+    // registers of a column-major matrix hold it; by rows when row-major), other parameters an element a register, or
     // the state's literal values.
     void UploadConstant(const PassProgram& pp, const fx::ShaderConstant& c) {
         const GLint base = c.vertex ? pp.vertexConstants : pp.pixelConstants;
@@ -623,10 +623,12 @@ private:
             const int elements = std::max(1, info.elements);
             const bool matrix = info.paramClass == ParamClass::MatrixRows;
             int reg = 0;
+            // A row_major matrix's registers hold its rows, a column_major one's its columns.
+            const bool byRows = matrix && info.rowMajor;
             for (int e = 0; e < elements && reg < c.count; ++e) {
-                for (int col = 0; col < (matrix ? cols : 1) && reg < c.count; ++col, ++reg)
+                for (int n = 0; n < (matrix ? (byRows ? rows : cols) : 1) && reg < c.count; ++n, ++reg)
                     for (int k = 0; k < 4; ++k) {
-                        const int row = matrix ? k : 0, column = matrix ? col : k;
+                        const int row = byRows ? n : matrix ? k : 0, column = byRows ? k : matrix ? n : k;
                         if (row >= rows || column >= cols) continue;
                         double v = 0;
                         if (ScalarAt(c.parameter, e * rows * cols + row * cols + column, v))
