@@ -412,6 +412,33 @@ TEST_F(FxGl, EachSamplerGetsItsTextureAndStatesWhichEndPutsBack) {
     EXPECT_EQ(c->Release(), 0u);
 }
 
+// Each element of a sampler array is a sampler of its own: its sampler_state block's texture
+// and states, on a texture unit of its own (an element without a block has no texture).
+TEST_F(FxGl, SamplerArrayElementsGetTheirOwnTexturesAndStates) {
+    gfx::ID3DXEffect* e = Create(
+        "texture A; texture B;\n"
+        "sampler S[3] = { sampler_state { Texture = <A>; }, sampler_state { Texture = <B>;"
+        " AddressU = BORDER; AddressV = BORDER; BorderColor = 0xFF0000FF; } };\n"
+        "float4 PS(float2 uv : TEXCOORD0) : COLOR { return tex2D(S[0], uv) + tex2D(S[1], uv + 2) + tex2D(S[2], uv); }\n"
+        "technique T { pass P { PixelShader = compile ps_2_0 PS(); } }\n");
+    ASSERT_NE(e, nullptr);
+    auto solid = [](float r, float g, float b) {
+        return MakePicture(4, 4, [=](int, int, float* c) { c[0] = r; c[1] = g; c[2] = b; c[3] = 1; });
+    };
+    gfx::IDirect3DTexture9* a = Upload(solid(1, 0, 0));
+    gfx::IDirect3DTexture9* b = Upload(solid(0, 1, 0));
+    e->SetTexture("A", a);
+    e->SetTexture("B", b);
+    const Picture out = Render(e);
+    const float* px = out.at(10, 10);
+    EXPECT_NEAR(px[0], 1.0f, 1.5 / 255);  // A through S[0]
+    EXPECT_NEAR(px[1], 0.0f, 1.5 / 255);  // B lies outside S[1]'s border; S[2] samples nothing
+    EXPECT_NEAR(px[2], 1.0f, 1.5 / 255);  // S[1]'s border colour
+    e->Release();
+    a->Release();
+    b->Release();
+}
+
 // --- pixels against the CPU ---------------------------------------------------------------------
 
 // The crystals algorithm on the CPU: brightness and sample point for texture coordinate (u, v).

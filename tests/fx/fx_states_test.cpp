@@ -175,6 +175,16 @@ TEST(FxStates, OtherErasSpellingsAndConstantTransforms) {
         EXPECT_EQ(states[2].state, gfx::D3DSAMP_MIPFILTER);
         EXPECT_EQ(states[2].value, f.mip);
     }
+    // A sampler array takes a sampler_state block per element, no more than it has.
+    const fx::CompileResult arr = Pass(
+        "texture t; sampler s[2] = { sampler_state { Texture = <t>; }, sampler_state { AddressU = CLAMP; }, };", "");
+    ASSERT_TRUE(arr.ok) << arr.Messages();
+    const int second = arr.FindParameter("s[1]");
+    ASSERT_GE(second, 0);
+    EXPECT_EQ(arr.parameters[static_cast<std::size_t>(arr.FindParameter("s[0]"))].texture, arr.FindParameter("t"));
+    EXPECT_EQ(arr.parameters[static_cast<std::size_t>(second)].samplerStates.size(), 1u);
+    EXPECT_FALSE(Pass("sampler s[1] = { sampler_state { }, sampler_state { } };", "").ok);
+    EXPECT_FALSE(Pass("sampler s = { sampler_state { } };", "").ok);
     EXPECT_EQ(Pass("", "ZBias = 0;").Messages(), "");
     const fx::CompileResult z = Pass("", "ZBias = 2;");
     ASSERT_TRUE(z.ok) << z.Messages();

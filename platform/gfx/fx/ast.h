@@ -230,6 +230,8 @@ struct VarDecl {
     Expr* init = nullptr;
     bool hasSamplerState = false;
     std::vector<StateAssign> samplerStates;
+    // A sampler array's "= { sampler_state {...}, ... }": element n's states.
+    std::vector<std::vector<StateAssign>> elementSamplerStates;
     bool isGlobal = false;
     bool isParameter = false;  // a function parameter
     int reflectIndex = -1;     // index in the reflection's parameter list, or -1

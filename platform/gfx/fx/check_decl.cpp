@@ -193,6 +193,10 @@ void Checker::checkGlobal(VarDecl* g) {
             report(Diag::BadInitializer, g->line, g->column, std::string(g->name),
                    "a sampler takes a sampler_state block");
         g->init = nullptr;
+        const std::size_t blocks = g->elementSamplerStates.size();
+        if (blocks > 0 && (!g->type.isArray() || blocks > static_cast<std::size_t>(g->type.arraySize)))
+            report(Diag::BadInitializer, g->line, g->column, std::string(g->name),
+                   "more sampler_state blocks than the sampler has elements");
         return;
     }
     if (g->hasSamplerState) {

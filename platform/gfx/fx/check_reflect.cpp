@@ -189,12 +189,29 @@ void Checker::buildReflection() {
             if (t.base == Base::Sampler) p.glslName = GlslName(p.name);
         }
         g->reflectIndex = static_cast<int>(out_.parameters.size());
+        const bool samplerArray = t.base == Base::Sampler && g->type.isArray();
+        const std::string glslName = p.glslName, name = p.name;
         out_.parameters.push_back(std::move(p));
         out_.parameterDecls.push_back(g);
+        // Each element of a sampler array is a sampler of its own (its texture, its states and
+        // its texture unit), "s[1]" below the array.
+        for (int e = 0; samplerArray && e < g->type.arraySize && e < 16; ++e) {
+            ParameterInfo element;
+            element.name = name + "[" + std::to_string(e) + "]";
+            element.typeName = out_.parameters[static_cast<std::size_t>(g->reflectIndex)].typeName;
+            element.paramClass = ParamClass::Object;
+            element.type = out_.parameters[static_cast<std::size_t>(g->reflectIndex)].type;
+            element.glslName = glslName + "[" + std::to_string(e) + "]";
+            element.parent = g->reflectIndex;
+            out_.parameters.push_back(std::move(element));
+            out_.parameterDecls.push_back(nullptr);
+            if (static_cast<std::size_t>(e) < g->elementSamplerStates.size())
+                checkSamplerStates(g->elementSamplerStates[static_cast<std::size_t>(e)], out_.parameters.back());
+        }
     }
     for (std::size_t i = 0; i < out_.parameterDecls.size(); ++i) {
         VarDecl* g = const_cast<VarDecl*>(out_.parameterDecls[i]);
-        if (g && g->type.base == Base::Sampler) checkSamplerStates(g, out_.parameters[i]);
+        if (g && g->type.base == Base::Sampler) checkSamplerStates(g->samplerStates, out_.parameters[i]);
     }
 }
 

@@ -510,8 +510,8 @@ const std::vector<Checker::StateRow>& Checker::PassStates() {
 int Checker::parameterIndexOf(const VarDecl* v) const { return v ? v->reflectIndex : -1; }
 
 // sampler_state := { Texture = <tex> | (tex) | tex ; state = value ; ... }
-void Checker::checkSamplerStates(VarDecl* s, ParameterInfo& info) {
-    for (StateAssign& a : s->samplerStates) {
+void Checker::checkSamplerStates(const std::vector<StateAssign>& states, ParameterInfo& info) {
+    for (const StateAssign& a : states) {
         if (EqualsNoCase(a.name, "Texture")) {
             Expr* v = a.value;
             const VarDecl* t = v->kind == ExprKind::Name ? lookupVar(v->text) : nullptr;

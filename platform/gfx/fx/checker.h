@@ -186,7 +186,7 @@ private:
     };
     bool passState(StateAssign& a, PassPlan& pp, std::vector<DeferredState>& deferred);
     void shaderConstant(const StateAssign& a, const StateRow& row, PassPlan& pp);
-    void checkSamplerStates(VarDecl* s, ParameterInfo& info);
+    void checkSamplerStates(const std::vector<StateAssign>& states, ParameterInfo& info);
     void samplerFilter(const StateAssign& a, ParameterInfo& info);
 
     // --- entry points and the stage boundary (check_entry.cpp) ---

@@ -119,9 +119,11 @@ std::string Emitter::globalsText(bool vertex) {
                 if (std::find(list.begin(), list.end(), index) == list.end())
                     list.push_back(index);
             };
-            if (g->type.base != Base::Struct) use(g->reflectIndex);
-            // A struct parameter uploads member by member.
-            for (std::size_t i = 0; g->type.base == Base::Struct && i < effect_.parameters.size(); ++i)
+            // A struct parameter uploads member by member; a sampler array's elements take a
+            // texture unit each.
+            const bool byParts = g->type.base == Base::Struct || (g->type.base == Base::Sampler && g->type.isArray());
+            if (!byParts) use(g->reflectIndex);
+            for (std::size_t i = 0; byParts && i < effect_.parameters.size(); ++i)
                 if (effect_.parameters[i].parent == g->reflectIndex) use(static_cast<int>(i));
         }
     }

@@ -104,9 +104,23 @@ Expr* Parser::annotationValue() {
 }
 
 // sampler_state -> '=' 'sampler_state' state_block | state_block (a sampler only)
-// "sampler s { ... };" without "= sampler_state" is accepted by old compilers. False, having
-// consumed nothing, when no sampler state block follows.
+//                | '=' '{' 'sampler_state' state_block (',' 'sampler_state' state_block)* ','? '}'
+// "sampler s { ... };" without "= sampler_state" is accepted by old compilers; a sampler
+// array takes a block per element. False, having consumed nothing, when no sampler state
+// block follows.
 bool Parser::samplerState(VarDecl* v) {
+    if (tok().kind == Tok::Assign && peek().kind == Tok::LBrace && peek(2).kind == Tok::KwSamplerState) {
+        advance();
+        const Token open = tok();
+        advance();
+        v->hasSamplerState = true;
+        while (accept(Tok::KwSamplerState)) {
+            v->elementSamplerStates.push_back(stateBlock());
+            if (!accept(Tok::Comma)) break;
+        }
+        expectClosing(Tok::RBrace, Tok::LBrace, open);
+        return true;
+    }
     const bool assigned = tok().kind == Tok::Assign && peek().kind == Tok::KwSamplerState;
     if (!assigned && !(tok().kind == Tok::LBrace && v->type.base == Base::Sampler)) return false;
     if (assigned) {
