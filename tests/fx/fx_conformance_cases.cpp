@@ -24,6 +24,10 @@ float SmoothStep(float lo, float hi, float x) {
 const std::vector<ValueCase>& ValueCases() {
     static const std::vector<ValueCase> rows = {
         // --- variables: storage classes, initial values, arrays -------------------------------
+        {"variables/static-global-initialised-by-a-function",
+         "float4 gScale = {1, 2, 3, 4};\nfloat4 Scaled(float4 v) { return v * gScale; }\n"
+         "static float4 s = Scaled(float4(2, 2, 2, 2));\nfloat4 Value() { return s; }",
+         {2, 4, 6, 8}},
         {"variables/static-global-initialised-from-statics",
          "static float a = 2; static float b = a * 3; static float c = b + a;\n"
          "float4 Value() { return float4(a, b, c, 0); }",

@@ -84,11 +84,29 @@ void Emitter::collectStaticLocals(const Stmt* s) {
     for (const Stmt* b : s->body) collectStaticLocals(b);
 }
 
-// Static globals' initialisers may name further globals.
+// Static globals' initialisers may name further globals and call functions, which the stage
+// then needs too (with the globals those read).
 void Emitter::closeGlobals() {
     for (std::size_t i = 0; i < globals_.size(); ++i)
-        if (globals_[i]->storage & kStorageStatic) collectGlobals(globals_[i]->init);
+        if (globals_[i]->storage & kStorageStatic) {
+            collectGlobals(globals_[i]->init);
+            collectInitialiserCalls(globals_[i]->init);
+        }
     globalSet_.clear();
+}
+
+void Emitter::collectInitialiserCalls(const Expr* e) {
+    if (!e) return;
+    if (e->kind == ExprKind::Call && e->ref == Ref::Function && e->func) {
+        const std::size_t before = funcs_.size();
+        collectFunctions(e->func);
+        for (std::size_t k = before; k < funcs_.size(); ++k) {
+            collectGlobals(funcs_[k]->body);
+            for (const VarDecl* p : funcs_[k]->params)
+                if (p->init) collectGlobals(p->init);
+        }
+    }
+    for (const Expr* a : e->args) collectInitialiserCalls(a);
 }
 
 }  // namespace platform::gfx::fx::glsl

@@ -81,6 +81,7 @@ private:
     void collectWrites(const Stmt* s);
     static bool writesArgument(const Expr* e, std::size_t i);
     void closeGlobals();
+    void collectInitialiserCalls(const Expr* e);
     void collectStaticLocals(const Stmt* s);
 
     // glsl_expr.cpp: expressions and conversions
