@@ -1,6 +1,7 @@
 // platform/gfx/fx/check_const.cpp: constant evaluation: the values of initial values, state values
 // and annotations, folded from literals, constructors, conversions, arithmetic and intrinsics.
 #include "platform/gfx/fx/checker.h"
+#include "platform/gfx/fx/const_eval.h"
 
 #include <algorithm>
 #include <cctype>
@@ -8,6 +9,15 @@
 #include <cstdint>
 
 namespace platform::gfx::fx {
+namespace {
+
+// The mode a value of scalar type "b" computes in (double folds as float; the numeric types
+// are the only ones that reach here).
+ConstMode ModeOf(Base b) {
+    return b == Base::Int ? ConstMode::Int : b == Base::Uint ? ConstMode::Uint : b == Base::Bool ? ConstMode::Bool : ConstMode::Float;
+}
+
+}  // namespace
 
 // Evaluates a checked expression built from literals, constructors, conversions,
 // arithmetic and other parameters' initial values; false when it is not constant.
@@ -47,48 +57,21 @@ bool Checker::evalInner(const Expr* e, std::vector<double>& out) {
             return globalValue(e->var, out);
         case ExprKind::Unary: {
             if (!evalConst(e->args[0], out)) return false;
-            for (double& v : out) {
-                if (e->op == Tok::Minus) v = -v;
-                else if (e->op == Tok::Bang) v = v == 0.0;
-                else if (e->op != Tok::Plus) return false;
-            }
+            const ConstMode mode = ModeOf(e->type.base);
+            for (double& v : out)
+                if (ConstUnary(e->op, mode, v, v) != ConstStatus::Ok) return false;
             return true;
         }
         case ExprKind::Binary: {
             std::vector<double> b;
             if (!evalConst(e->args[0], out) || !evalConst(e->args[1], b)) return false;
             if (b.size() != out.size()) return false;
-            const bool integer = e->type.base != Base::Float;
-            for (std::size_t i = 0; i < out.size(); ++i) {
-                switch (e->op) {
-                    case Tok::Plus: out[i] += b[i]; break;
-                    case Tok::Minus: out[i] -= b[i]; break;
-                    case Tok::Star: out[i] *= b[i]; break;
-                    case Tok::Slash:
-                        if (integer && b[i] == 0.0) return false;
-                        out[i] /= b[i];
-                        if (integer) out[i] = std::trunc(out[i]);
-                        break;
-                    case Tok::Percent:
-                        if (b[i] == 0.0) return false;
-                        out[i] = std::fmod(out[i], b[i]);  // truncating, as integer % is
-                        break;
-                    case Tok::Pipe: case Tok::Amp: case Tok::Caret: case Tok::Shl: case Tok::Shr: {
-                        if (!integer || !(std::fabs(out[i]) < 4.3e9) || !(std::fabs(b[i]) < 4.3e9))
-                            return false;
-                        const auto x = static_cast<std::uint32_t>(static_cast<std::int64_t>(out[i]));
-                        const auto y = static_cast<std::uint32_t>(static_cast<std::int64_t>(b[i]));
-                        const std::uint32_t r = e->op == Tok::Pipe  ? x | y
-                                                : e->op == Tok::Amp ? x & y
-                                                : e->op == Tok::Caret ? x ^ y
-                                                : e->op == Tok::Shl ? x << (y & 31)
-                                                                    : x >> (y & 31);
-                        out[i] = e->type.base == Base::Int ? static_cast<double>(static_cast<std::int32_t>(r)) : r;
-                        break;
-                    }
-                    default: return false;
-                }
-            }
+            // Comparisons and logic give bools of their operands' type; the rest compute in
+            // the result's type.
+            const bool compares = e->type.base == Base::Bool && e->args[0]->type.base != Base::Bool;
+            const ConstMode mode = ModeOf(compares ? e->args[0]->type.base : e->type.base);
+            for (std::size_t i = 0; i < out.size(); ++i)
+                if (ConstBinary(e->op, mode, out[i], b[i], out[i]) != ConstStatus::Ok) return false;
             return true;
         }
         case ExprKind::Convert:
@@ -106,10 +89,8 @@ bool Checker::evalInner(const Expr* e, std::vector<double>& out) {
             if (e->type.base == Base::Struct) return true;
             if (out.size() == 1 && e->type.components() > 1 && !e->type.isArray())
                 out.assign(static_cast<std::size_t>(e->type.components()), out[0]);
-            if (e->type.base == Base::Int)
-                for (double& v : out) v = std::trunc(v);
-            if (e->type.base == Base::Bool)
-                for (double& v : out) v = v != 0.0;
+            if (e->type.base == Base::Int || e->type.base == Base::Uint || e->type.base == Base::Bool)
+                for (double& v : out) v = ConstConvert(ModeOf(e->type.base), v);
             return true;
         }
         case ExprKind::Call: return e->ref == Ref::Intrinsic && evalIntrinsic(e, out);
@@ -196,10 +177,7 @@ bool Checker::convertValue(const Type& from, const Type& to, std::vector<double>
         const auto n = static_cast<std::size_t>(ScalarCount(to));
         if (v.size() < n) return false;
         v.resize(n);
-        for (double& x : v) {
-            if (to.base == Base::Int || to.base == Base::Uint) x = std::trunc(x);
-            if (to.base == Base::Bool) x = x != 0.0;
-        }
+        for (double& x : v) x = ConstConvert(ModeOf(to.base), x);
         return true;
     }
     if (from.isScalar() && to.components() > 1) {
@@ -217,10 +195,7 @@ bool Checker::convertValue(const Type& from, const Type& to, std::vector<double>
     } else {
         v.resize(static_cast<std::size_t>(std::max(1, to.components())));
     }
-    for (double& x : v) {
-        if (to.base == Base::Int || to.base == Base::Uint) x = std::trunc(x);
-        if (to.base == Base::Bool) x = x != 0.0;
-    }
+    for (double& x : v) x = ConstConvert(ModeOf(to.base), x);
     return true;
 }
 

@@ -3,12 +3,14 @@
 // values of state assignments: constants folded now, or programs over parameters that the
 // effect runs when a pass begins.
 #include "platform/gfx/fx/checker.h"
+#include "platform/gfx/fx/const_eval.h"
 #include "platform/gfx/states.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 namespace platform::gfx::fx {
 
@@ -56,9 +58,6 @@ bool RunStateProgram(const std::vector<StateOp>& ops,
                      const std::function<double(int, int)>& parameter, double& out) {
     std::vector<double> stack;
     stack.reserve(16);
-    auto word = [](double v) -> std::int64_t {
-        return std::fabs(v) < 9.2e18 ? static_cast<std::int64_t>(v) : 0;
-    };
     for (const StateOp& op : ops) {
         switch (op.kind) {
             case StateOp::Constant: stack.push_back(op.value); continue;
@@ -70,9 +69,9 @@ bool RunStateProgram(const std::vector<StateOp>& ops,
         if (unary) {
             if (stack.empty()) return false;
             double& a = stack.back();
-            if (op.kind == StateOp::Negate) a = -a;
-            else if (op.kind == StateOp::BitNot) a = static_cast<double>(~static_cast<std::uint32_t>(word(a)));
-            else if (op.kind == StateOp::LogicalNot) a = a == 0.0;
+            if (op.kind == StateOp::Negate) ConstUnary(Tok::Minus, ConstMode::Float, a, a);
+            else if (op.kind == StateOp::BitNot) ConstUnary(Tok::Tilde, ConstMode::Uint, a, a);
+            else if (op.kind == StateOp::LogicalNot) ConstUnary(Tok::Bang, ConstMode::Float, a, a);
             else a = std::isfinite(a) ? std::trunc(a) : 0.0;
             continue;
         }
@@ -89,27 +88,30 @@ bool RunStateProgram(const std::vector<StateOp>& ops,
         const double b = stack.back();
         stack.pop_back();
         double& a = stack.back();
-        const auto ua = static_cast<std::uint32_t>(word(a)), ub = static_cast<std::uint32_t>(word(b));
-        switch (op.kind) {
-            case StateOp::Add: a += b; break;
-            case StateOp::Subtract: a -= b; break;
-            case StateOp::Multiply: a *= b; break;
-            case StateOp::Divide: a = b == 0.0 ? 0.0 : a / b; break;
-            case StateOp::Modulo: a = b == 0.0 ? 0.0 : std::fmod(a, b); break;
-            case StateOp::BitOr: a = ua | ub; break;
-            case StateOp::BitAnd: a = ua & ub; break;
-            case StateOp::BitXor: a = ua ^ ub; break;
-            case StateOp::ShiftLeft: a = static_cast<std::uint32_t>(ua << (ub & 31)); break;
-            case StateOp::ShiftRight: a = ua >> (ub & 31); break;
-            case StateOp::Less: a = a < b; break;
-            case StateOp::Greater: a = a > b; break;
-            case StateOp::LessEqual: a = a <= b; break;
-            case StateOp::GreaterEqual: a = a >= b; break;
-            case StateOp::Equal: a = a == b; break;
-            case StateOp::NotEqual: a = a != b; break;
-            case StateOp::LogicalAnd: a = a != 0.0 && b != 0.0; break;
-            case StateOp::LogicalOr: a = a != 0.0 || b != 0.0; break;
-            default: return false;
+        // The arithmetic and comparisons are the float forms, the bit operators the uint ones;
+        // a division or remainder by zero gives 0, as a state must still get a value.
+        static constexpr struct {
+            StateOp::Kind kind;
+            Tok op;
+            ConstMode mode;
+        } kBinary[] = {
+            {StateOp::Add, Tok::Plus, ConstMode::Float},          {StateOp::Subtract, Tok::Minus, ConstMode::Float},
+            {StateOp::Multiply, Tok::Star, ConstMode::Float},     {StateOp::Divide, Tok::Slash, ConstMode::Float},
+            {StateOp::Modulo, Tok::Percent, ConstMode::Float},    {StateOp::BitOr, Tok::Pipe, ConstMode::Uint},
+            {StateOp::BitAnd, Tok::Amp, ConstMode::Uint},         {StateOp::BitXor, Tok::Caret, ConstMode::Uint},
+            {StateOp::ShiftLeft, Tok::Shl, ConstMode::Uint},      {StateOp::ShiftRight, Tok::Shr, ConstMode::Uint},
+            {StateOp::Less, Tok::Less, ConstMode::Float},         {StateOp::Greater, Tok::Greater, ConstMode::Float},
+            {StateOp::LessEqual, Tok::LessEqual, ConstMode::Float}, {StateOp::GreaterEqual, Tok::GreaterEqual, ConstMode::Float},
+            {StateOp::Equal, Tok::Equal, ConstMode::Float},       {StateOp::NotEqual, Tok::NotEqual, ConstMode::Float},
+            {StateOp::LogicalAnd, Tok::AndAnd, ConstMode::Float}, {StateOp::LogicalOr, Tok::OrOr, ConstMode::Float},
+        };
+        const auto* row = std::find_if(std::begin(kBinary), std::end(kBinary),
+                                       [&](const auto& r) { return r.kind == op.kind; });
+        if (row == std::end(kBinary)) return false;
+        if ((op.kind == StateOp::Divide || op.kind == StateOp::Modulo) && b == 0.0) {
+            a = 0.0;
+        } else if (ConstBinary(row->op, row->mode, a, b, a) != ConstStatus::Ok) {
+            return false;
         }
     }
     if (stack.size() != 1) return false;

@@ -1,5 +1,6 @@
 // platform/gfx/fx/parser_decl.cpp: types, storage, variables, structs, functions.
 #include "platform/gfx/fx/parser_internal.h"
+#include "platform/gfx/fx/const_eval.h"
 
 #include <algorithm>
 #include <cmath>
@@ -177,58 +178,26 @@ bool Parser::constantValue(const Expr* e, double& out) const {
             if (e->args.size() != 1 || !e->castType.isScalar() ||
                 !constantValue(e->args[0], out))
                 return false;
-            if (e->castType.base == Base::Int || e->castType.base == Base::Uint) out = std::trunc(out);
-            if (e->castType.base == Base::Bool) out = out != 0;
+            out = ConstConvert(e->castType.base == Base::Int    ? ConstMode::Int
+                               : e->castType.base == Base::Uint ? ConstMode::Uint
+                               : e->castType.base == Base::Bool ? ConstMode::Bool
+                                                                : ConstMode::Float,
+                               out);
             return true;
         case ExprKind::Unary:
-            if (!constantValue(e->args[0], a)) return false;
-            switch (e->op) {
-                case Tok::Minus: out = -a; return true;
-                case Tok::Plus: out = a; return true;
-                case Tok::Bang: out = a == 0; return true;
-                case Tok::Tilde:
-                    if (!(std::fabs(a) < 2147483648.0)) return false;
-                    out = static_cast<double>(~static_cast<long>(a));
-                    return true;
-                default: return false;
-            }
+            return constantValue(e->args[0], a) &&
+                   ConstUnary(e->op, HasFloat(e->args[0]) ? ConstMode::Float : ConstMode::Int, a, out) ==
+                       ConstStatus::Ok;
         case ExprKind::Ternary:
             if (!constantValue(e->args[0], a)) return false;
             return constantValue(e->args[a != 0 ? 1 : 2], out);
         case ExprKind::Binary: {
             if (!constantValue(e->args[0], a) || !constantValue(e->args[1], b)) return false;
-            // Integer operators work on 32-bit values; larger ones are not sizes anyway.
-            if (!(std::fabs(a) < 2147483648.0 && std::fabs(b) < 2147483648.0)) return false;
+            // Integers compute in 32 bits and wrap; a float anywhere makes it a float.
             const bool integers = a == std::trunc(a) && b == std::trunc(b) &&
                                   !HasFloat(e->args[0]) && !HasFloat(e->args[1]);
-            const long ia = static_cast<long>(a), ib = static_cast<long>(b);
-            switch (e->op) {
-                case Tok::Plus: out = a + b; return true;
-                case Tok::Minus: out = a - b; return true;
-                case Tok::Star: out = a * b; return true;
-                case Tok::Slash:
-                    if (b == 0) return false;
-                    out = integers ? static_cast<double>(ia / ib) : a / b;
-                    return true;
-                case Tok::Percent:
-                    if (b == 0) return false;
-                    out = integers ? static_cast<double>(ia % ib) : std::fmod(a, b);
-                    return true;
-                case Tok::Shl: out = static_cast<double>(ia << (ib & 31)); return true;
-                case Tok::Shr: out = static_cast<double>(ia >> (ib & 31)); return true;
-                case Tok::Amp: out = static_cast<double>(ia & ib); return true;
-                case Tok::Pipe: out = static_cast<double>(ia | ib); return true;
-                case Tok::Caret: out = static_cast<double>(ia ^ ib); return true;
-                case Tok::Less: out = a < b; return true;
-                case Tok::Greater: out = a > b; return true;
-                case Tok::LessEqual: out = a <= b; return true;
-                case Tok::GreaterEqual: out = a >= b; return true;
-                case Tok::Equal: out = a == b; return true;
-                case Tok::NotEqual: out = a != b; return true;
-                case Tok::AndAnd: out = a != 0 && b != 0; return true;
-                case Tok::OrOr: out = a != 0 || b != 0; return true;
-                default: return false;
-            }
+            return ConstBinary(e->op, integers ? ConstMode::Int : ConstMode::Float, a, b, out) ==
+                   ConstStatus::Ok;
         }
         default: return false;
     }

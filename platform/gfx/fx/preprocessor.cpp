@@ -1,5 +1,6 @@
 // platform/gfx/fx/preprocessor.cpp: conditional compilation and macro expansion.
 #include "platform/gfx/fx/preprocessor.h"
+#include "platform/gfx/fx/const_eval.h"
 
 #include <cstdint>
 #include <string_view>
@@ -579,35 +580,8 @@ private:
             if (prec == 0 || prec <= limit) return left;
             ++evalPos_;
             const std::int64_t right = evalBinary(prec);
-            const auto ul = static_cast<std::uint64_t>(left);
-            switch (op) {
-                case Tok::OrOr: left = left || right; break;
-                case Tok::AndAnd: left = left && right; break;
-                case Tok::Pipe: left = left | right; break;
-                case Tok::Caret: left = left ^ right; break;
-                case Tok::Amp: left = left & right; break;
-                case Tok::Equal: left = left == right; break;
-                case Tok::NotEqual: left = left != right; break;
-                case Tok::Less: left = left < right; break;
-                case Tok::Greater: left = left > right; break;
-                case Tok::LessEqual: left = left <= right; break;
-                case Tok::GreaterEqual: left = left >= right; break;
-                case Tok::Shl: left = static_cast<std::int64_t>(ul << (right & 63)); break;
-                case Tok::Shr: left = left >> (right & 63); break;
-                case Tok::Plus: left = static_cast<std::int64_t>(ul + static_cast<std::uint64_t>(right)); break;
-                case Tok::Minus: left = static_cast<std::int64_t>(ul - static_cast<std::uint64_t>(right)); break;
-                case Tok::Star: left = static_cast<std::int64_t>(ul * static_cast<std::uint64_t>(right)); break;
-                case Tok::Slash:
-                case Tok::Percent:
-                    if (right == 0) throw ExprError{"division by zero"};
-                    if (left == INT64_MIN && right == -1) {
-                        left = op == Tok::Slash ? left : 0;
-                    } else {
-                        left = op == Tok::Slash ? left / right : left % right;
-                    }
-                    break;
-                default: break;
-            }
+            if (ConstBinary64(op, left, right, left) == ConstStatus::DivisionByZero)
+                throw ExprError{"division by zero"};
         }
     }
 
@@ -615,14 +589,9 @@ private:
         if (++evalDepth_ > 200) throw ExprError{"expression nested too deeply"};
         std::int64_t r = 0;
         const Token& t = peek();
-        if (accept(Tok::Minus)) {
-            r = static_cast<std::int64_t>(0 - static_cast<std::uint64_t>(evalUnary()));
-        } else if (accept(Tok::Plus)) {
-            r = evalUnary();
-        } else if (accept(Tok::Bang)) {
-            r = !evalUnary();
-        } else if (accept(Tok::Tilde)) {
-            r = ~evalUnary();
+        if (t.kind == Tok::Minus || t.kind == Tok::Plus || t.kind == Tok::Bang || t.kind == Tok::Tilde) {
+            ++evalPos_;
+            ConstUnary64(t.kind, evalUnary(), r);
         } else if (accept(Tok::LParen)) {
             r = evalTernary();
             if (!accept(Tok::RParen)) throw ExprError{"expected ')'"};
