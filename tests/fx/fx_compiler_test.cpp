@@ -415,6 +415,10 @@ TEST(FxReflection, InitialValuesFollowHlslConversions) {
         {"float4 x = float4(1, 2, 3, 4).wzyx;", {4, 3, 2, 1}},
         {"static const float k = 2; float x = k * 3;", {6}},
         {"float x = 0x10 + 1e1f + .5h;", {26.5f}},
+        {"int x = 2147483647 + 1;", {-2147483648.0f}},
+        {"uint x = 0u - 1u;", {4294967295.0f}},
+        {"int x = 65536 * 65536 + (int)4294967297.0;", {1}},
+        {"bool2 x = float2(1, 3) > 2;", {0, 1}},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.decl);
@@ -732,6 +736,10 @@ TEST(FxHostileInput, DeepNestingLongInputAndOddBytesFailCleanly) {
         "struct S4 { S3 m[64]; }; struct S5 { S4 m[64]; };\n"
         "float4 PS() : COLOR { S5 x = (S5)0; return x.m[0].m[0].m[0].m[0].m[0].a[0]; }",
         "float4 big[65536][65536];",
+        "float a[2147483648];",
+        "#if " + std::string(100000, '(') + "1" + std::string(100000, ')') + "\n#endif",
+        "static const int k = " + std::string(100000, '(') + "1" + std::string(100000, ')') + ";",
+        "technique T { pass P { ZEnable = " + std::string(100000, '(') + "1" + std::string(100000, ')') + "; } }",
     };
     for (const std::string& in : inputs) {
         SCOPED_TRACE(in.substr(0, 60));

@@ -350,7 +350,12 @@ private:
                 in.values[0] = Same(v, "true") ? 1.0f : 0.0f;
                 continue;
             }
-            const double x = std::strtod(std::string(v).c_str(), nullptr);
+            const std::string digits(v);
+            char* stop = nullptr;
+            const double x = std::strtod(digits.c_str(), &stop);
+            // The number is the whole word, with at most a float suffix ("1abc" is no number).
+            if (stop == digits.c_str() || (*stop && !(Same(stop, "f") && stop[1] == '\0')))
+                return error(at, atColumn, "expected a number"), false;
             if (!std::isfinite(x) || std::fabs(x) > 3.4e38) return error(at, atColumn, "the value is out of range"), false;
             if (isInt && (x != std::trunc(x) || x < -128 || x > 255))
                 return error(at, atColumn, "an integer constant is a whole number from -128 to 255"), false;
