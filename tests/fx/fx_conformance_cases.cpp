@@ -51,6 +51,11 @@ const std::vector<ValueCase>& ValueCases() {
          "float4 Value() { float c[2][3] = {{1, 2, 3}, {4, 5, 6}}; float d[2][2][2] = {1, 2, 3, 4, 5, 6, 7, 8}; int i = 1;"
          " c[i][2] = 10; return float4(Sum(c, 0), Sum(c, i), d[i][0][1], d[0][i][i]); }",
          {6, 19, 6, 4}},
+        {"variables/multi-dimensional-row-assignment",
+         "float4 Value() { float c[2][3] = {1, 2, 3, 4, 5, 6}; float b[3] = {7, 8, 9}; int i = 1; c[i] = b; float d[2][2][2] = {1, 2, 3, 4, 5, 6, 7, 8};"
+         " float e[2][2] = {{10, 11}, {12, 13}}; d[1] = e; d[0][1] = e[1]; float r[3] = (c[0] = b);"
+         " return float4(c[1][0], c[0][2] + r[1], d[1][1][0], d[0][1][1]); }",
+         {7, 17, 12, 13}},
         {"variables/unsized-multi-dimensional-array-and-row",
          "static const float k[][2] = {{1, 2}, {3, 4}, {5, 6}};\n"
          "float4 Value() { float r[2] = k[2]; return float4(k[1][0], k[2][1], r[0], 0); }",
@@ -204,6 +209,11 @@ const std::vector<ValueCase>& ValueCases() {
          "float4 Value() { int4 i = 0; (float3)i = float3(1.5, 2.5, -1.5); float2x2 m = 0; (float2x2)m = float2x2(1, 2, 3, 4);"
          " return float4(i.xyz, m[1][1]); }",
          {1, 2, -1, 4}},
+        {"statements/cast-to-array-struct-and-matrix-as-target",
+         "struct S { float a; int b; };\n"
+         "float4 Value() { S s = {1, 2}; float a[2] = {3, 4}; (float[2])s = a; (S)a = s; float4 v = 0; (float[4])v = (float[4])float4(5, 6, 7, 8);"
+         " float2x2 m = 0; (float4)m = float4(1, 2, 3, 4); return float4(s.b, a[1], v.z, m[1][0]); }",
+         {4, 4, 7, 3}},
         {"statements/cast-as-assignment-target",
          "float4 Value() { float4 v = 0; (float3)v = float3(1, 2, 3); return v; }", {1, 2, 3, 0}},
 
@@ -231,6 +241,10 @@ const std::vector<ValueCase>& ValueCases() {
         {"data-types/half-and-double-are-floats",
          "float4 Value() { half h = 0.5; double d = 0.25; return float4(h, d, h * 4, h + d); }",
          {0.5f, 0.25f, 2, 0.75f}},
+        {"data-types/half-overloads-and-suffix",
+         "float F(half x) { return 1; } float F(float x) { return 2; } float G(half x) { return 10; } float G(double x) { return 20; }\n"
+         "float4 Value() { half h = 1; float f = 1; return float4(F(h), F(f), F(1.0h) + F(h * h), G(f) + F(2)); }",
+         {1, 2, 2, 22}},
         {"data-types/ternary-index-on-float1x4",
          "float4 Value() { float1x4 a = {1, 2, 3, 4}; float1x4 b = {5, 6, 7, 8}; bool c = true; float4 r = (c ? a : b)[0]; return r; }",
          {1, 2, 3, 4}},
@@ -270,6 +284,11 @@ const std::vector<ValueCase>& ValueCases() {
          "B Make() { A a = {1, 2, 3}; return a; }\n"
          "float4 Value() { B b = Make(); A a = b; return float4(b.u, a.q, 0); }",
          {1, 2, 3, 0}},
+        {"type-conversions/matrix-and-struct-casts",
+         "struct S { float2 a; float b; float c; };\nstruct T { float a[3]; };\n"
+         "float4 Value() { float2x2 m = {1, 2, 3, 4}; S s = (S)m; float2x2 n = (float2x2)s; float3x3 big = {1, 2, 3, 4, 5, 6, 7, 8, 9};"
+         " S t = (S)big; T u = (T)m; float2x2 w = (float2x2)big; return float4(s.b, n[1][1], t.c, u.a[2] + w[0][1]); }",
+         {3, 4, 4, 5}},
         {"type-conversions/matrix-from-vector-cast",
          "float4 Value() { float2x2 m = (float2x2)float4(1, 2, 3, 4); return float4(m[0][1], m[1][0], 0, 0); }",
          {2, 3, 0, 0}},
@@ -503,6 +522,8 @@ const std::vector<RefusalCase>& RefusalCases() {
         {"type-conversions/struct-to-struct-of-other-layout-implicit",
          "struct A { float x; float3 y; };\nstruct B { float3 p; float q; };\n"
          "float4 F() : COLOR { A a = (A)0;\n  B b = a;\n  return b.q; }", 4},
+        {"type-conversions/struct-to-larger-matrix",
+         "struct S { float a; float b; };\nfloat4 F() : COLOR { S s = {1, 2};\n  float2x2 m = (float2x2)s;\n  return m[0].xyxy; }", 3},
         {"type-conversions/matrix-to-smaller-vector", "float4 F() : COLOR { float2x2 m = 1;\n  float3 v = m;\n  return v.xyzz; }", 2},
         // --- intrinsics: wrongly shaped operands -----------------------------------------------------
         {"intrinsics/dot-float1x4-float4", "float4 F() : COLOR { float1x4 a = 1;\n  return dot(a, float4(1, 1, 1, 1)); }", 2},

@@ -84,7 +84,7 @@ bool BuiltinTypeNamed(std::string_view name, Type& out) {
             named = true;
         }
         if (named) {
-            out.wide = n == "double";
+            out.precision = n == "double" ? Precision::Double : n == "half" ? Precision::Half : Precision::Float;
             return true;
         }
     }
@@ -170,7 +170,8 @@ std::string TypeName(const Type& t) {
         case Base::PixelShader: s = "PixelShader"; break;
     }
     if (t.isNumeric()) {
-        if (t.wide) s = "double";
+        if (t.base == Base::Float && t.precision == Precision::Double) s = "double";
+        if (t.base == Base::Float && t.precision == Precision::Half) s = "half";
         if (t.rows > 0 || t.shape == Shape::Row || t.shape == Shape::Column) {
             s += std::to_string(t.hlslRows()) + "x" + std::to_string(t.hlslCols());
         } else if (t.cols > 1 || t.shape == Shape::One) {

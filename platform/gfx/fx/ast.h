@@ -35,6 +35,11 @@ enum class Dim : unsigned char { None, D1, D2, D3, Cube };
 // matrix members, intrinsic argument shapes and mixing with matrices tell them apart.
 enum class Shape : unsigned char { Plain, One, Row, Column };
 
+// How a float was spelled: half, float and double are their own types for overloads (half
+// converts to float and float to double by promotion, the other way by conversion), all
+// computed as float, as shader models 2 and 3 do.
+enum class Precision : unsigned char { Half, Float, Double };
+
 // A value type. Scalars have rows 0 and cols 1, vectors rows 0 and cols 2..4, matrices rows
 // and cols 2..4 (HLSL's floatRxC: R rows of C columns; matrices are always float). Vectors of
 // one component and matrices with one row or column are stored as scalars and vectors, with
@@ -51,7 +56,7 @@ struct Type {
     Dim dim = Dim::None;
     const StructDecl* st = nullptr;
     Shape shape = Shape::Plain;
-    bool wide = false;  // spelled double: its own type for overloads, computed as float
+    Precision precision = Precision::Float;  // of a float type; Float for the others
     int inner[2] = {0, 0};  // elements per index of the 2nd and 3rd dimensions; 0: none
 
     bool isNumeric() const {
@@ -91,13 +96,13 @@ struct Type {
     // The HLSL rows and columns of a matrix-shaped value.
     int hlslRows() const { return shape == Shape::Row ? 1 : shape == Shape::Column ? cols : rows; }
     int hlslCols() const { return shape == Shape::Column ? 1 : cols; }
-    // Equality of what is stored; the spelling ("shape", "wide") is compared by SameSpelling.
+    // Equality of what is stored; the spelling ("shape", "precision") is compared by sameSpelling.
     bool operator==(const Type& o) const {
         return base == o.base && rows == o.rows && cols == o.cols && arraySize == o.arraySize &&
                dim == o.dim && st == o.st && inner[0] == o.inner[0] && inner[1] == o.inner[1];
     }
     bool sameSpelling(const Type& o) const {
-        return *this == o && shape == o.shape && wide == o.wide;
+        return *this == o && shape == o.shape && precision == o.precision;
     }
     bool operator!=(const Type& o) const { return !(*this == o); }
 

@@ -50,13 +50,13 @@ bool Checker::isLvalue(const Expr* e, std::string* why, bool top) {
             }
             return isLvalue(e->args[0], why);
         case ExprKind::Index: {
-            // A row of a multi-dimensional array is a run of its flat GLSL array: its elements
-            // are assignable, the row as a whole is not.
+            // A row of a multi-dimensional array is a run of its flat GLSL array: an
+            // assignment writes it element by element, an out argument cannot bind it.
             auto row = [](const Expr* x) {
                 return x->kind == ExprKind::Index && x->type.isArray() && x->args[0]->type.inner[0] > 0;
             };
-            if (row(e)) {
-                *why = "a row of a multi-dimensional array (assign its elements)";
+            if (row(e) && !top) {
+                *why = "a row of a multi-dimensional array as an out argument (pass a copy)";
                 return false;
             }
             const Expr* base = e->args[0];
@@ -71,6 +71,16 @@ bool Checker::isLvalue(const Expr* e, std::string* why, bool top) {
             if (to == from && !to.isArray() && to.base != Base::Struct) return isLvalue(e->args[0], why);
             if ((to.isScalar() || to.isVector()) && (from.isScalar() || from.isVector()) &&
                 to.components() <= from.components())
+                return isLvalue(e->args[0], why);
+            // A cast that reads the value's scalars in order ("(float[2])s = a", "(S)v = s",
+            // "(float4)m = v") writes them in that order: the leading scalars of the value.
+            const bool aggregate = to.isArray() || from.isArray() || to.base == Base::Struct ||
+                                   from.base == Base::Struct;
+            const bool sameCount = to.isNumericValue() && from.isNumericValue() &&
+                                   (to.isMatrix() || from.isMatrix()) && !(to.isMatrix() && from.isMatrix()) &&
+                                   to.components() == from.components();
+            if ((aggregate || sameCount) && NumericLeaves(to) && NumericLeaves(from) &&
+                ScalarCount(from) >= ScalarCount(to) && !(to.base == Base::Struct && from.isScalar()))
                 return isLvalue(e->args[0], why);
             *why = "a cast that changes the type of its value";
             return false;
@@ -131,7 +141,9 @@ Type Checker::checkInner(Expr* e) {
         case ExprKind::IntLit: return Type::Scalar(Base::Int);
         case ExprKind::FloatLit: {
             Type t = Type::Scalar(Base::Float);
-            t.wide = !e->text.empty() && (e->text.back() == 'l' || e->text.back() == 'L');  // 1.0l
+            const char last = e->text.empty() ? ' ' : e->text.back();  // 1.0l, 1.0h
+            t.precision = last == 'l' || last == 'L' ? Precision::Double
+                          : last == 'h' || last == 'H' ? Precision::Half : Precision::Float;
             return t;
         }
         case ExprKind::BoolLit: return Type::Scalar(Base::Bool);
@@ -598,8 +610,9 @@ const FuncDecl* Checker::resolve(const Expr* at, std::string_view name, std::vec
                   ConversionCost(pt, at, false) != kImpossible))
                 fits = false;
             // Between conversions of one cost, the argument spelled as the parameter wins
-            // (float against float1, float against double).
-            cost += 2 * c + (at.shape != pt.shape || at.wide != pt.wide ? 1 : 0);
+            // (float against float1), then a promotion (half to float, float to double)
+            // over a conversion to a narrower float (an int counts as a float here).
+            cost += 4 * c + (at.shape != pt.shape ? 1 : 0) + PrecisionCost(at, pt);
         }
         if (!fits) continue;
         if (cost < bestCost) {

@@ -94,6 +94,26 @@ bool NumericLeaves(const Type& t) {
     return true;
 }
 
+// The precision of a float of type "t" (ints and bools count as float).
+static Precision PrecisionOf(const Type& t) {
+    return t.base == Base::Float ? t.precision : Precision::Float;
+}
+
+// The precision of arithmetic on "a" and "b": the wider of their float operands' (half * half
+// stays half, half * float is float, half * int is half).
+Precision WiderPrecision(const Type& a, const Type& b) {
+    if (a.base != Base::Float) return PrecisionOf(b);
+    if (b.base != Base::Float) return a.precision;
+    return std::max(a.precision, b.precision);
+}
+
+// The tie-break of overload resolution between conversions of one cost: 0 for the same
+// precision, 1 for a promotion, 2 for a conversion to a narrower float.
+int PrecisionCost(const Type& from, const Type& to) {
+    const Precision f = PrecisionOf(from), t = PrecisionOf(to);
+    return f == t ? 0 : f < t ? 1 : 2;
+}
+
 // The type both operands of an arithmetic or comparison operator are converted to.
 bool CommonType(const Type& a, const Type& b, Type& out) {
     if (!a.isNumericValue() || !b.isNumericValue()) return false;
@@ -102,7 +122,7 @@ bool CommonType(const Type& a, const Type& b, Type& out) {
     if (oneLine && a.isMatrixShaped() && b.isMatrixShaped()) {
         // float1x4 + float4x4: both truncate to the smaller number of rows and of columns.
         out = MakeNumeric(base, std::min(a.hlslRows(), b.hlslRows()), std::min(a.hlslCols(), b.hlslCols()));
-        out.wide = a.wide || b.wide;
+        out.precision = WiderPrecision(a, b);
         return true;
     }
     if (a.isScalar()) {
@@ -117,7 +137,7 @@ bool CommonType(const Type& a, const Type& b, Type& out) {
         return false;
     }
     if (out.rows > 0) out.base = Base::Float;
-    out.wide = (a.wide || b.wide) && out.base == Base::Float;
+    out.precision = out.base == Base::Float ? WiderPrecision(a, b) : Precision::Float;
     return true;
 }
 

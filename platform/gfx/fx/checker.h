@@ -24,6 +24,8 @@ int BaseRank(Base b);
 Type WithBase(Type t, Base b);
 enum Cost { kImpossible = -1, kExact = 0, kBase = 1, kSplat = 2, kTruncate = 4 };
 int ConversionCost(const Type& from, const Type& to, bool explicitCast);
+Precision WiderPrecision(const Type& a, const Type& b);
+int PrecisionCost(const Type& from, const Type& to);
 bool CommonType(const Type& a, const Type& b, Type& out);
 bool NumericLeaves(const Type& t);
 Type BoolShaped(const Type& t);

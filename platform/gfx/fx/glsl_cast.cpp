@@ -77,4 +77,25 @@ std::string Emitter::castComponents(const std::string& text, const Type& from, c
     return name + "(" + text + ")";
 }
 
+// "(to)x = v" for a cast that reads x's scalars in order: v's scalars, converted, overwrite
+// x's leading ones; the assignment's value is v.
+std::string Emitter::assignComponents(const std::string& target, const Type& targetType, const std::string& value,
+                                      const Type& valueType) {
+    std::vector<std::pair<std::string, Base>> into, from;
+    Scalars("x", targetType, into);
+    Scalars("v", valueType, from);
+    std::string body;
+    for (std::size_t k = 0; k < from.size() && k < into.size(); ++k) {
+        const std::string scalarType = GlslType(Type::Scalar(into[k].second));
+        body += " " + into[k].first + " = " +
+                (from[k].second == into[k].second ? from[k].first : scalarType + "(" + from[k].first + ")") + ";";
+    }
+    const std::string valueDecl = GlslType(valueType.element()) + ArraySuffix(valueType);
+    const std::string name = "fx_write_" + Spelled(valueType) + "_into_" + Spelled(targetType);
+    dynamicHelpers_.insert(valueDecl + " " + name + "(inout " + GlslType(targetType.element()) + " x" +
+                           ArraySuffix(targetType) + ", " + GlslType(valueType.element()) + " v" +
+                           ArraySuffix(valueType) + ") {" + body + " return v; }\n");
+    return name + "(" + target + ", " + value + ")";
+}
+
 }  // namespace platform::gfx::fx::glsl

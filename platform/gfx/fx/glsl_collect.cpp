@@ -28,9 +28,9 @@ void Emitter::addGlobal(const VarDecl* v) {
     globals_.push_back(v);
 }
 
-// The variable an l-value "e" writes to (through members, indices and swizzles), or null.
+// The variable an l-value "e" writes to (through members, indices, swizzles and casts), or null.
 const VarDecl* Emitter::writtenVariable(const Expr* e) {
-    while (e->kind == ExprKind::Member || e->kind == ExprKind::Index) e = e->args[0];
+    while (e->kind == ExprKind::Member || e->kind == ExprKind::Index || e->kind == ExprKind::Cast) e = e->args[0];
     return e->kind == ExprKind::Name ? e->var : nullptr;
 }
 

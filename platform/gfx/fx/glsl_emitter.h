@@ -93,6 +93,7 @@ private:
     std::string member(const Expr* e);
     std::string index(const Expr* e);
     void flatIndex(const Expr* e, std::string& root, std::string& offset);
+    std::string assignRow(const Expr* e);
     std::string select(const Expr* e);
     std::string assignMatrixElements(const Expr* e);
     std::string assignParts(const Expr* e);
@@ -102,6 +103,8 @@ private:
     std::string convertText(const std::string& text, const Type& from, const Type& to);
     std::string splatStruct(const std::string& scalar, const Type& from, const Type& to);
     std::string castComponents(const std::string& text, const Type& from, const Type& to);  // glsl_cast.cpp
+    std::string assignComponents(const std::string& target, const Type& targetType, const std::string& value,
+                                 const Type& valueType);  // glsl_cast.cpp
     std::string zero(const Type& t);
 
     // glsl_intrinsic.cpp: intrinsic calls and texture lookups

@@ -50,6 +50,8 @@ std::string Emitter::expr(const Expr* e) {
                 return assignMatrixElements(e);
             if (e->args[0]->kind == ExprKind::Cast) {  // the leading components of a vector
                 const Expr* v = e->args[0]->args[0];
+                if (!(v->type.isScalar() || v->type.isVector()) || !(e->type.isScalar() || e->type.isVector()))
+                    return assignComponents(expr(v), v->type, expr(e->args[1]), e->type);
                 const int n = e->args[0]->type.components();
                 std::string target = expr(v);
                 Type part = v->type;
@@ -59,6 +61,9 @@ std::string Emitter::expr(const Expr* e) {
                 }
                 return "(" + target + " = " + convertText(expr(e->args[1]), e->args[1]->type, part) + ")";
             }
+            if (e->args[0]->kind == ExprKind::Index && e->args[0]->type.isArray() &&
+                e->args[0]->args[0]->type.inner[0] > 0)
+                return assignRow(e);
             return "(" + expr(e->args[0]) + " = " + expr(e->args[1]) + ")";
         case ExprKind::Ternary:
             if (e->args[0]->type.isVector()) {
@@ -110,6 +115,31 @@ std::string Emitter::index(const Expr* e) {
     for (int k = 0; k < e->type.arraySize; ++k)
         s += (k ? ", " : "") + root + "[" + offset + " + " + std::to_string(k) + "]";
     return s + ")";
+}
+
+// The array whose flat elements a row index "e" (c[i], d[i][j]) reads.
+static const Expr* RootArray(const Expr* e) {
+    const Expr* base = e->args[0];
+    if (base->kind == ExprKind::Index && base->type.isArray() && base->args[0]->type.inner[0] > 0)
+        return RootArray(base);
+    return base;
+}
+
+// "c[i] = r" for a row of a multi-dimensional array: a helper writes the row's run of the flat
+// array (the index is evaluated once) and gives the row's value.
+std::string Emitter::assignRow(const Expr* e) {
+    std::string root, offset;
+    flatIndex(e->args[0], root, offset);
+    const Type& row = e->type;
+    const Type& whole = RootArray(e->args[0])->type;
+    const std::string element = GlslType(row.element());
+    const std::string name = "fx_set_row_" + element + "_" + std::to_string(whole.arraySize) + "_" +
+                             std::to_string(row.arraySize);
+    dynamicHelpers_.insert(element + ArraySuffix(row) + " " + name + "(inout " + element + " a" +
+                           ArraySuffix(whole) + ", int at, " + element + " v" + ArraySuffix(row) +
+                           ") { for (int k = 0; k < " + std::to_string(row.arraySize) +
+                           "; ++k) a[at + k] = v[k]; return v; }\n");
+    return name + "(" + root + ", " + offset + ", " + expr(e->args[1]) + ")";
 }
 
 // The flat array an index of a (multi-dimensional) array reads, and the element's offset in it.

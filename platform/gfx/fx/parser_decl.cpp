@@ -73,7 +73,7 @@ Type Parser::type() {
         }
         expect(Tok::Greater);
         out = isMatrix ? MakeNumeric(scalar.base, a, b) : MakeNumeric(scalar.base, 0, a);
-        out.wide = scalar.wide;
+        out.precision = scalar.precision;
     }
     return out;
 }
