@@ -55,6 +55,11 @@ Picture MakePicture(int w, int h, const std::function<void(int, int, float*)>& f
     return p;
 }
 
+// A 4 x 4 opaque picture of one colour.
+Picture SolidPicture(float r, float g, float b) {
+    return MakePicture(4, 4, [=](int, int, float* c) { c[0] = r; c[1] = g; c[2] = b; c[3] = 1; });
+}
+
 // One device for the whole suite: windows and contexts are slow to make under Xvfb.
 class FxGl : public ::testing::Test {
 protected:
@@ -380,12 +385,9 @@ TEST_F(FxGl, EachSamplerGetsItsTextureAndStatesWhichEndPutsBack) {
         "}\n"
         "technique T { pass P { PixelShader = compile ps_2_0 PS(); } }\n");
     ASSERT_NE(e, nullptr);
-    auto solid = [](float r, float g, float b) {
-        return MakePicture(4, 4, [=](int, int, float* c) { c[0] = r; c[1] = g; c[2] = b; c[3] = 1; });
-    };
-    gfx::IDirect3DTexture9* a = Upload(solid(1, 0, 0));
-    gfx::IDirect3DTexture9* b = Upload(solid(0, 1, 0));
-    gfx::IDirect3DTexture9* c = Upload(solid(0, 0, 0));
+    gfx::IDirect3DTexture9* a = Upload(SolidPicture(1, 0, 0));
+    gfx::IDirect3DTexture9* b = Upload(SolidPicture(0, 1, 0));
+    gfx::IDirect3DTexture9* c = Upload(SolidPicture(0, 0, 0));
     e->SetTexture("A", a);
     e->SetTexture("B", b);
     e->SetTexture("C", c);
@@ -422,11 +424,8 @@ TEST_F(FxGl, SamplerArrayElementsGetTheirOwnTexturesAndStates) {
         "float4 PS(float2 uv : TEXCOORD0) : COLOR { return tex2D(S[0], uv) + tex2D(S[1], uv + 2) + tex2D(S[2], uv); }\n"
         "technique T { pass P { PixelShader = compile ps_2_0 PS(); } }\n");
     ASSERT_NE(e, nullptr);
-    auto solid = [](float r, float g, float b) {
-        return MakePicture(4, 4, [=](int, int, float* c) { c[0] = r; c[1] = g; c[2] = b; c[3] = 1; });
-    };
-    gfx::IDirect3DTexture9* a = Upload(solid(1, 0, 0));
-    gfx::IDirect3DTexture9* b = Upload(solid(0, 1, 0));
+    gfx::IDirect3DTexture9* a = Upload(SolidPicture(1, 0, 0));
+    gfx::IDirect3DTexture9* b = Upload(SolidPicture(0, 1, 0));
     e->SetTexture("A", a);
     e->SetTexture("B", b);
     const Picture out = Render(e);
