@@ -81,12 +81,21 @@ scenario stale always "" linux
 grep -q ' install ' <<<"$log" || fail "the install was not tried after the update failed"
 grep -q 'going on with the package lists that did verify' <<<"$err" || fail "the failed update was not reported: $err"
 
-scenario wine always "wine32:i386" windows
-[ $rc -eq 3 ] || fail "an uninstallable package: exit $rc, not 3"
+# Windows: 32-bit Wine alone missing leaves the 64-bit build to run the tests; no Wine at all
+# leaves the platform without its tools.
+scenario wine32 always "wine32:i386" windows
+[ $rc -eq 0 ] || fail "32-bit Wine missing with 64-bit Wine at hand: exit $rc, not 0 ($err)"
 grep -q "cannot install package 'wine32:i386'" <<<"$err" || fail "the package was not named: $err"
 grep -q 'the i386 lists are older than the amd64 ones.*wine32 cannot be installed until the archive catches up' <<<"$err" \
   || fail "the archive's state was not named: $err"
-grep -qxF g++-mingw-w64-i686-posix "$FAKE_STATE/installed" || fail "the packages that could be installed were not"
+grep -q 'tests will run on the 64-bit Windows build' <<<"$err" || fail "the fallback was not announced: $err"
+for p in g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64; do
+  grep -qxF $p "$FAKE_STATE/installed" || fail "$p was not installed"
+done
+
+scenario nowine always "wine32:i386 wine64" windows
+[ $rc -eq 3 ] || fail "no Wine installable: exit $rc, not 3"
+grep -q "cannot install package 'wine64'" <<<"$err" || fail "the package was not named: $err"
 
 # Every scenario: apt's checks are never bypassed.
 if grep -rEi 'allow-(unauthenticated|insecure|downgrade-to-insecure)|AllowInsecure|Check-Valid-Until|trusted=yes' "$work"/*/log; then
