@@ -3,10 +3,12 @@
 #
 #   make                 install missing packages, configure into build/, build everything
 #   make test            build, then run the Linux tests (under Xvfb when DISPLAY is unset)
-#   make test-windows    cross-build the Windows programs, run their tests under Wine
+#   make test-windows    cross-build the Windows programs, run their tests under Wine (on the
+#                        32-bit build with 32-bit Wine, else on the 64-bit build)
 #   make test-web        build the web page, run its tests in headless Chromium
 #   make test-all        all of the above, plus make test SANITIZE=1
 #   make windows         cross-build the 32-bit Windows program: build-win/intro.exe
+#   make windows64       cross-build the 64-bit Windows programs: build-win64/
 #   make web             build the web page into build-web/ (WebAssembly, WebGL 2)
 #   make run-web         serve the web page on 127.0.0.1 (in headless Chromium without a display)
 #   make run             build, then run the intro
@@ -31,6 +33,7 @@ else
   BUILD ?= build
 endif
 WIN_BUILD ?= build-win
+WIN64_BUILD ?= build-win64
 WEB_BUILD ?= build-web
 
 # Tests that need a display get a virtual one: 1280 x 1024, 24-bit, with GLX (Mesa llvmpipe).
@@ -42,7 +45,7 @@ else
 endif
 
 .PHONY: all deps configure build test test-windows test-all run capture bench soak clean windows \
-        web run-web test-web
+        windows64 web run-web test-web
 
 all: build
 
@@ -60,8 +63,16 @@ build: configure
 test: build
 	cd $(BUILD) && $(WITH_DISPLAY) ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
 
+# The 32-bit programs are always built (they are the product); the tests run on them where
+# 32-bit Wine is installed, else on the 64-bit build of the same source.
 test-windows: windows
-	scripts/test-windows $(WIN_BUILD)
+	@if [ "$$(scripts/test-windows --arch)" = i686 ]; then \
+	  echo "test-windows: 32-bit Wine is installed: the tests run on the 32-bit build ($(WIN_BUILD))"; \
+	  scripts/test-windows $(WIN_BUILD); \
+	else \
+	  echo "test-windows: 32-bit Wine is not installed: the tests run on the 64-bit build ($(WIN64_BUILD))"; \
+	  $(MAKE) --no-print-directory windows64 && scripts/test-windows $(WIN64_BUILD); \
+	fi
 
 # Every platform's tests, then the sanitized Linux suite. Each target runs even when an
 # earlier one failed; the run fails if any did.
@@ -71,13 +82,21 @@ test-all:
 	  $(MAKE) --no-print-directory $$t || { echo "make test-all: '$$t' failed" >&2; status=1; }; \
 	done; exit $$status
 
-# The libraries are cross-built once into a cache outside the clone (scripts/build-windows-deps).
+# The libraries are cross-built once per architecture into a cache outside the clone
+# (scripts/build-windows-deps).
 windows:
 	@scripts/install-deps windows
-	@prefix=$$(JOBS=$(JOBS) scripts/build-windows-deps) && \
+	@prefix=$$(JOBS=$(JOBS) scripts/build-windows-deps i686) && \
 	  cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
 	    -DCMAKE_BUILD_TYPE=Release -DINTRO_WINDOWS_DEPS=$$prefix >/dev/null
 	cmake --build $(WIN_BUILD) -j $(JOBS)
+
+windows64:
+	@scripts/install-deps windows
+	@prefix=$$(JOBS=$(JOBS) scripts/build-windows-deps x86_64) && \
+	  cmake -S . -B $(WIN64_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
+	    -DCMAKE_BUILD_TYPE=Release -DINTRO_WINDOWS_DEPS=$$prefix >/dev/null
+	cmake --build $(WIN64_BUILD) -j $(JOBS)
 
 # The libraries are built once with emscripten into a cache outside the clone
 # (scripts/build-web-deps); the browser and the test driver come with install-deps web.
@@ -104,4 +123,4 @@ soak: build
 	@scripts/soak --build $(BUILD)
 
 clean:
-	rm -rf build build-asan build-tsan build-win build-web out
+	rm -rf build build-asan build-tsan build-win build-win64 build-web out
