@@ -117,6 +117,25 @@ TEST(FxAsm, HostileProgramsFailWithAPosition) {
     EXPECT_FALSE(as::Parse(many, 1, 1, true, p, d));
 }
 
+TEST(FxAsm, BlocksTakeCommentsAndKeepTheLinesTheySpan) {
+    // Each block is followed by a bad state on line 5: the block is one token whatever the
+    // comments before its '{' or inside it, and the lines it spans still count.
+    const char* blocks[] = {
+        "asm\n{\nps.1.1\nmov r0, v0 };",
+        "asm // a note\n{\nps.1.1\nmov r0, v0 };",
+        "asm /* a\nnote */ { ps.1.1\n\nmov r0, v0 };",
+        "asm { ps.1.1 /* } \n { */\n mov r0, v0\n};",
+        "asm { ps.1.1 ; } \n// }\nmov r0, v0\n};",
+    };
+    for (const char* b : blocks) {
+        SCOPED_TRACE(b);
+        const fx::CompileResult c = fx::Compile(std::string("technique T { pass P { PixelShader = ") + b + "\nZEnable = bogus; } }");
+        ASSERT_FALSE(c.diagnostics.empty());
+        EXPECT_EQ(c.diagnostics[0].line, 5) << c.Messages();
+        EXPECT_EQ(c.diagnostics[0].id, fx::Diag::BadStateValue) << c.Messages();
+    }
+}
+
 TEST(FxAsm, PassesWithAssemblyGetGlslAndConstantBindings) {
     const fx::CompileResult c = fx::Compile(
         "float4x4 matWVP; float4 tint = {1, 0.5, 0.25, 1};\n"

@@ -195,14 +195,44 @@ private:
         return any;
     }
 
-    // asm_block -> ('asm' | 'ASM') blank* '{' text '}'. Shader assembly is not HLSL: its
-    // comments start with ';' and its text may hold anything, so the whole block is one token
-    // up to the '}' that closes it. False (cursor unchanged) when "word" starts no block.
+    // The end of the C comment that starts at "p" ('/' '*'), past its '*' '/'; the end of the
+    // text when it is unclosed.
+    std::size_t blockCommentEnd(std::size_t p) const {
+        const std::size_t close = src_.find("*/", p + 2);
+        return close == std::string_view::npos ? src_.size() : close + 2;
+    }
+
+    // Moves the cursor to "to", counting the lines it passes.
+    void advanceTo(std::size_t to) {
+        while (pos_ < to) {
+            const bool lineEnd = src_[pos_] == '\n';
+            ++pos_;
+            if (lineEnd) newline();
+        }
+    }
+
+    // asm_block -> ('asm' | 'ASM') (blank | comment)* '{' text '}'. Shader assembly is not
+    // HLSL: its comments start with ';' or '//' (or are C comments) and its text may hold
+    // anything, so the whole block is one token up to the '}' that closes it. Comments may
+    // stand between the keyword and the '{' ("asm // note" on its own line). False (cursor
+    // unchanged) when "word" starts no block.
     bool asmBlock(std::string_view word) {
         if (word != "asm" && word != "ASM" && word != "Asm") return false;
         std::size_t p = pos_;
-        while (p < src_.size() && (src_[p] == ' ' || src_[p] == '\t' || src_[p] == '\r' || src_[p] == '\n')) ++p;
+        while (p < src_.size()) {
+            const char c = src_[p];
+            if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+                ++p;
+            } else if (c == '/' && p + 1 < src_.size() && src_[p + 1] == '/') {
+                while (p < src_.size() && src_[p] != '\n') ++p;
+            } else if (c == '/' && p + 1 < src_.size() && src_[p + 1] == '*') {
+                p = blockCommentEnd(p);
+            } else {
+                break;
+            }
+        }
         if (p >= src_.size() || src_[p] != '{') return false;
+        advanceTo(p);
         int depth = 0;
         bool comment = false;
         for (; p < src_.size(); ++p) {
@@ -214,7 +244,12 @@ private:
                 continue;
             }
             if (comment) continue;
-            if (c == ';' || (c == '/' && p + 1 < src_.size() && src_[p + 1] == '/')) {
+            if (c == '/' && p + 1 < src_.size() && src_[p + 1] == '*') {
+                // a C comment may hold braces and span lines
+                const std::size_t end = blockCommentEnd(p);
+                advanceTo(end);
+                p = end - 1;
+            } else if (c == ';' || (c == '/' && p + 1 < src_.size() && src_[p + 1] == '/')) {
                 comment = true;
             } else if (c == '{') {
                 ++depth;
