@@ -584,6 +584,9 @@ TEST(FxLanguage, SyntaxOfTheEraIsAccepted) {
         "texture t; sampler s { texture = <t>; minfilter = linear; ADDRESSU = clamp; }; float4 PS(float2 uv : TEXCOORD0) : COLOR { return tex2D(s, uv); }",
         // annotations of every kind, including on techniques and passes
         "float4 c < string UIName = \"Colour\"; float2 Range = {0, 1}; bool Hidden = false; int N = -3; > = {1, 0, 0, 1}; float4 PS() : COLOR { return c; }",
+        // arrays as annotations, sized or not, of nested brace lists (a vertex layout for the host)
+        "float4 c < int Decl[] = { {0, 2, 0, 0}, {0, 1, 5, 0}, }; float W[2] = {1, 2}; > ; float4 PS() : COLOR { return c; }\n"
+        "technique T < int Decl[] = { {0, 2, 0, 0} }; > { pass P < float K[1] = {3}; > { PixelShader = compile ps_2_0 PS(); } }",
         // several declarators, semantics on struct members and parameters, half and double
         "half a = 1.0h, b = 2; double d = 3.0L; struct V { float4 p : POSITION; half2 t : TEXCOORD0; }; float4 PS(V v) : COLOR { return a + b + d + v.t.x; }",
         // comments of both kinds, line splices in macros, string concatenation

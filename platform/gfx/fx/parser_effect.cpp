@@ -69,7 +69,9 @@ PassDecl* Parser::pass() {
     return p;
 }
 
-// annotations -> '<' (type NAME '=' initializer ';')* '>'
+// annotations -> '<' (type NAME ('[' INT? ']')* '=' initializer ';')* '>'
+// An annotation may be an array, sized or not ("int Declaration[] = { {0, 2, 0, 0}, ... };"
+// describes a vertex layout to the host); its brace list is its value.
 std::vector<AnnotationDecl> Parser::annotations() {
     const Token open = tok();
     expect(Tok::Less);
@@ -82,6 +84,10 @@ std::vector<AnnotationDecl> Parser::annotations() {
         a.line = tok().line;
         a.column = tok().column;
         a.name = std::string(expectName());
+        if (tok().kind == Tok::LBracket) {
+            Type t{Base::Float};
+            arraySuffix(t, true);
+        }
         expect(Tok::Assign);
         a.value = annotationValue();
         expect(Tok::Semicolon);
