@@ -58,6 +58,35 @@ TEST(FxInclude, IncludedFilesShareMacrosAndNameTheirFileInDiagnostics) {
     EXPECT_EQ(Ids(CompileFiles(broken, "main.fx")).at(0), fx::Diag::UnbalancedConditional);
 }
 
+TEST(FxInclude, TheHandlerGetsTheNameAsWrittenAndHowItWasWritten) {
+    // A bracketed name is one token: backslashes, doubled or not, spaces and dots stay in it.
+    const struct {
+        const char* directive;
+        const char* name;
+        bool angled;
+    } rows[] = {
+        {"#include <include\\\\Quad.fxh>", "include\\\\Quad.fxh", true},
+        {"#include <effects\\Phong Point.fxh>", "effects\\Phong Point.fxh", true},
+        {"  #  include<a.b.fxh>", "a.b.fxh", true},
+        {"#include \"..\\inc\\x.fxh\"", "..\\inc\\x.fxh", false},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.directive);
+        fx::IncludeRequest seen;
+        fx::CompileOptions options;
+        options.include = [&seen](const fx::IncludeRequest& q, fx::IncludedFile& f) {
+            seen = q;
+            f.path = "inc";
+            f.text = "float4 Included;\n";
+            return true;
+        };
+        const fx::CompileResult c = fx::Compile(std::string(r.directive) + "\nfloat4 PS() : COLOR { return Included; }\ntechnique T { pass P { PixelShader = compile ps_2_0 PS(); } }", options);
+        EXPECT_TRUE(c.ok) << c.Messages();
+        EXPECT_EQ(seen.name, r.name);
+        EXPECT_EQ(seen.angled, r.angled);
+    }
+}
+
 TEST(FxInclude, MissingSelfIncludingAndHandlerlessIncludesAreRefused) {
     const struct {
         std::map<std::string, std::string> files;

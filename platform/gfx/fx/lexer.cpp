@@ -75,6 +75,12 @@ public:
                 return out;
             }
             const std::size_t start = pos_;
+            if (headerName(out)) {
+                t.kind = Tok::String;
+                t.text = src_.substr(start, pos_ - start);
+                out.push_back(t);
+                continue;
+            }
             if (!scan(t)) {
                 if (diags_) {
                     std::string shown(1, src_[start]);
@@ -93,6 +99,24 @@ public:
             t.text = src_.substr(start, pos_ - start);
             out.push_back(t);
         }
+    }
+
+    // header_name -> '<' any character but '>' and a line end '>', right after "#include".
+    // As in C, the name is one token taken as written: its backslashes are path separators
+    // ("<include\\Quad.fxh>"), not characters to lex. It becomes a string token that keeps its
+    // angle brackets, so the preprocessor knows how the name was written. False (cursor
+    // unchanged) anywhere else.
+    bool headerName(const std::vector<Token>& before) {
+        if (src_[pos_] != '<' || before.size() < 2) return false;
+        const Token& word = before.back();
+        const Token& hash = before[before.size() - 2];
+        if (word.kind != Tok::Identifier || word.text != "include" || word.line != line_ ||
+            hash.kind != Tok::Hash || !hash.lineStart || hash.line != line_)
+            return false;
+        const std::size_t close = src_.find_first_of(">\n", pos_ + 1);
+        if (close == std::string_view::npos || src_[close] != '>') return false;
+        pos_ = close + 1;
+        return true;
     }
 
     // Scans one token at the cursor into "t" (kind only); false when no token starts here.

@@ -99,6 +99,8 @@ private:
         std::string name;
         bool angled = false;
         if (line.size() == 2 && line[1].kind == Tok::String && line[1].text.size() >= 2) {
+            // the lexer keeps "<name>" whole, brackets included (a header name)
+            angled = line[1].text.front() == '<';
             name = std::string(line[1].text.substr(1, line[1].text.size() - 2));
         } else if (line.size() >= 3 && line[1].kind == Tok::Less &&
                    line.back().kind == Tok::Greater) {
