@@ -955,15 +955,16 @@ TEST(FxGlsl, EsTargetReadsTheColourInMemoryOrderAndWarnsOfNonSolidFill) {
     EXPECT_EQ(core.techniques[0].passes[0].vertexGlsl.find(".bgra"), std::string::npos);
 }
 
-TEST(Fxcheck, IncludesResolveBesideTheIncluderThenInIncludeDirectories) {
+TEST(Fxcheck, IncludesResolveBesideTheIncluderAndInIncludeDirectories) {
     const std::string root = testing::TempDir() + "fxcheck_include";
     std::system(("mkdir -p " + root + "/fx/parts " + root + "/lib").c_str());
     std::ofstream(root + "/fx/main.fx")
-        << "#include \"parts/a.fxh\"\n#include <lib.fxh>\n"
-           "float4 PS() : COLOR0 { return A * B; }\n"
+        << "#include \"parts/a.fxh\"\n#include <lib.fxh>\n#include <..\\fx\\Parts\\C.fxh>\n"
+           "float4 PS() : COLOR0 { return A * B * C; }\n"
            "technique T { pass P { PixelShader = compile ps_2_0 PS(); } }\n";
     std::ofstream(root + "/fx/parts/a.fxh") << "#include \"b.fxh\"\nfloat4 A;\n";  // beside a.fxh
     std::ofstream(root + "/fx/parts/b.fxh") << "static const float kB = 1;\n";
+    std::ofstream(root + "/fx/parts/c.fxh") << "float C;\n";  // bracketed, found beside main.fx
     std::ofstream(root + "/lib/lib.fxh") << "float B = kB;\n";
 
     const ToolRun missing = Fxcheck(root + "/fx/main.fx");

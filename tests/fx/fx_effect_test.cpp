@@ -246,4 +246,30 @@ TEST(FxEffectSyntax, PassesWithoutShadersAreAcceptedAndDirect3D10TechniquesRefus
     EXPECT_EQ(p.textures[0].parameter, r.FindParameter("Tex"));
 }
 
+// Habits of real-world effects: each row compiles with exactly the diagnostics it lists.
+TEST(FxEffectHabits, RealWorldHabitsCompileWithHonestDiagnostics) {
+    const struct {
+        const char* what;
+        const char* source;
+        std::vector<fx::Diag> expected;
+    } rows[] = {
+        {"an unread SV_Position pixel input is dropped",
+         "sampler s0;\nfloat4 F(float4 pos : SV_POSITION, float2 t : TEXCOORD0) : COLOR0 { return tex2D(s0, t); }\n"
+         "technique T { pass P { PixelShader = compile ps_3_0 F(); } }\n",
+         {}},
+        {"a texture-stage operation beside a pixel shader has no effect",
+         "float4 F() : COLOR0 { return 1; }\n"
+         "technique T { pass P { ColorOp[0] = ADD; PixelShader = compile ps_2_0 F(); } }\n",
+         {fx::Diag::IgnoredState}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        const fx::CompileResult c = fx::Compile(r.source);
+        EXPECT_TRUE(c.ok) << c.Messages();
+        EXPECT_EQ(Ids(c), r.expected) << c.Messages();
+    }
+    const fx::CompileResult ignored = fx::Compile(rows[1].source);
+    EXPECT_EQ(ignored.Messages(), "(2,24): warning: state 'ColorOp' is ignored: a shader replaces its fixed-function stage\n");
+}
+
 }  // namespace

@@ -10,7 +10,8 @@
 // bad usage or unreadable/unwritable files. With --glsl DIR, each pass's shaders go to
 // DIR/TECHNIQUE.PASS.vert and .frag (GLSL 3.30 core; --glsl-es writes GLSL ES 3.00, what the
 // browser build compiles, with a warning for passes ES cannot draw as asked). #include "name" is looked up beside the file that
-// includes it, then in each -I directory in order; #include <name> in the -I directories only.
+// includes it, then in each -I directory in order; #include <name> in the -I directories, then
+// beside the file that includes it.
 // As on the effects' own platform, '\\' in an include name separates directories and a name
 // that does not match a file exactly matches one that differs only in letter case. -D defines
 // a macro before the file's first line (NAME alone is 1).
@@ -99,9 +100,9 @@ std::string MatchNoCase(const std::string& path) {
     return done;
 }
 
-// Finds an included file: beside its includer (quoted names only), then in each directory of
-// "dirs"; absolute names are taken as they are. Each candidate is tried as written, then with
-// its letter case matched to what is on disk.
+// Finds an included file: a quoted name beside its includer, then in each directory of "dirs";
+// a bracketed name in "dirs", then beside its includer; absolute names are taken as they are.
+// Each candidate is tried as written, then with its letter case matched to what is on disk.
 bool FindInclude(const std::vector<std::string>& dirs, const fx::IncludeRequest& request,
                  fx::IncludedFile& found) {
     std::string name = request.name;
@@ -114,6 +115,9 @@ bool FindInclude(const std::vector<std::string>& dirs, const fx::IncludeRequest&
         if (!request.angled) candidates.push_back(DirectoryOf(request.includer) + name);
         for (const std::string& d : dirs)
             candidates.push_back(d + (d.empty() || d.back() == '/' ? "" : "/") + name);
+        // The hosts' default include handlers open a bracketed name beside its includer too
+        // ("#include <..\Helpers\Gamma.fxh>"), so that comes after the -I directories.
+        if (request.angled) candidates.push_back(DirectoryOf(request.includer) + name);
     }
     for (int exact = 1; exact >= 0; --exact) {
         for (const std::string& candidate : candidates) {

@@ -10,6 +10,26 @@ namespace platform::gfx::fx {
 
 namespace {
 
+// Whether "e" or "s" names the variable "v" anywhere.
+bool Names(const Expr* e, const VarDecl* v) {
+    if (!e) return false;
+    if (e->var == v) return true;
+    for (const Expr* a : e->args)
+        if (Names(a, v)) return true;
+    return false;
+}
+bool Names(const Stmt* s, const VarDecl* v) {
+    if (!s) return false;
+    if (Names(s->expr, v) || Names(s->step, v) || Names(s->init, v) || Names(s->then, v) ||
+        Names(s->otherwise, v))
+        return true;
+    for (const Stmt* b : s->body)
+        if (Names(b, v)) return true;
+    for (const VarDecl* d : s->decls)
+        if (Names(d->init, v)) return true;
+    return false;
+}
+
 // Appends the stage values of a value of type "t": itself when it has a semantic, else each
 // member of a struct in turn (members without one are left out). An array with a semantic
 // takes one per element with consecutive indices ("float2 t[3] : TEXCOORD1" is TEXCOORD1..3).
@@ -223,10 +243,13 @@ bool Checker::checkCompile(Expr* v, bool vertex, EntryPoint& out) {
             ok = false;
         }
     }
-    // SV_Position is Direct3D 10's name: a Direct3D 9 pixel shader cannot take it.
+    // SV_Position is Direct3D 10's name: a Direct3D 9 pixel shader cannot read it. A parameter
+    // that is never read is dropped, as the native compiler drops unread inputs (effects
+    // written for both generations keep one in their pixel shaders' signatures).
     for (std::size_t i = 0; i < chosen->params.size() && !vertex; ++i) {
         const VarDecl* p = chosen->params[i];
-        if (!bound[i] && !(p->storage & kStorageOut) && EqualsNoCase(p->semantic, "SV_Position")) {
+        if (!bound[i] && !(p->storage & kStorageOut) && EqualsNoCase(p->semantic, "SV_Position") &&
+            Names(chosen->body, p)) {
             report(Diag::BadEntryPoint, p->line, p->column, fname,
                    "a Direct3D 9 pixel shader cannot take SV_Position (use VPOS)");
             ok = false;

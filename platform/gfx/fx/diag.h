@@ -76,7 +76,7 @@ namespace platform::gfx::fx {
     /* checker: effect level */                                                                  \
     X(BadSamplerState, Error, "sampler_state: %s")                                               \
     X(UnknownState, Error, "unknown state '%s'")                                                 \
-    X(IgnoredState, Warning, "state '%s' is not supported and is ignored")                       \
+    X(IgnoredState, Warning, "state '%s' is ignored: a shader replaces its fixed-function stage")\
     X(BadStateValue, Error, "invalid value for state '%s'%s")                                    \
     X(LostState, Warning, "state '%s': %s cannot be drawn here and is lost")                   \
     X(StateIndexRange, Error, "state '%s': index %s is outside 0..%s")                          \
