@@ -1072,6 +1072,55 @@ TEST_F(FxGl, AssemblyShadersDrawWhatTheHlslTheyTranslateDraws) {
     t->Release();
 }
 
+// The bump-environment states move the lookup after a bump texel: texbem, texbeml and bem in
+// assembly and a BUMPENVMAP stage of the generated cascade, each landing on texel (1, 1) of a
+// gradient (a matrix left at zero would sample texel (0, 0)).
+TEST_F(FxGl, BumpEnvironmentStatesMoveTheNextLookUp) {
+    gfx::IDirect3DTexture9* bump = Upload(MakePicture(4, 4, [](int, int, float* c) {
+        c[0] = 0.25f;  // du
+        c[1] = 0.5f;   // dv
+        c[2] = 0.75f;  // luminance
+        c[3] = 1;
+    }));
+    gfx::IDirect3DTexture9* ramp = Upload(MakePicture(4, 4, [](int x, int y, float* c) {
+        c[0] = (x + 0.5f) / 4;
+        c[1] = (y + 0.5f) / 4;
+        c[2] = 0.5f;
+        c[3] = 1;
+    }));
+    device_->SetTexture(0, bump);
+    device_->SetTexture(1, ramp);
+    const std::string vs = "void VS(float4 p : POSITION, out float4 o : POSITION, out float4 c : COLOR0) {"
+                           " o = p; c = 1; }\n";
+    const std::string matrix = "BumpEnvMat00[N] = 1.5; BumpEnvMat01[N] = 0; BumpEnvMat10[N] = 0; BumpEnvMat11[N] = 0.75;";
+    const struct {
+        const char* what;
+        std::string pass;
+        float scale;  // the luminance the lookup is scaled by
+    } rows[] = {
+        {"texbem", "PixelShader = asm { ps_1_1 tex t0 texbem t1, t0 mov r0, t1 };", 1},
+        {"texbeml", "BumpEnvLScale[1] = 0.5; BumpEnvLOffset[1] = 0.125; PixelShader = asm { ps_1_1 tex t0 texbeml t1, t0 mov r0, t1 };",
+         0.5f},
+        {"bem", "PixelShader = asm { ps_1_4 texld r0, t0 texcrd r1.rg, t1 bem r1.rg, r1, r0 phase texld r1, r1 mov r0, r1 };", 1},
+        {"BUMPENVMAP", "N0 ColorOp[0] = BumpEnvMap; ColorOp[1] = SelectArg1; ColorArg1[1] = Texture; ColorOp[2] = Disable;", 1},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        std::string states = matrix;
+        const bool fixed = r.pass.rfind("N0", 0) == 0;
+        for (std::size_t at; (at = states.find("[N]")) != std::string::npos;) states.replace(at, 3, fixed ? "[0]" : "[1]");
+        gfx::ID3DXEffect* e = Create(vs + "technique T { pass P { VertexShader = compile vs_2_0 VS(); " + states + " " +
+                                     (fixed ? r.pass.substr(2) : r.pass) + " } }\n");
+        ASSERT_NE(e, nullptr);
+        ExpectCentre(Render(e), 0.375f * r.scale, 0.375f * r.scale, 0.5f * r.scale);
+        e->Release();
+    }
+    device_->SetTexture(0, nullptr);
+    device_->SetTexture(1, nullptr);
+    bump->Release();
+    ramp->Release();
+}
+
 // States computed from parameters take the values the parameters hold when the pass begins;
 // a pass's own sampler states for a register follow its sampler's, and End puts both back.
 TEST_F(FxGl, ComputedAndRegisterStatesReachTheDeviceWhenThePassBegins) {

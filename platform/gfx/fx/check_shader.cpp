@@ -317,11 +317,12 @@ void Checker::checkFixedFunction(const PassDecl* p, const PassPlan& pp) {
             const std::uint32_t tci = pp.stages[stage].texCoordIndex;
             emulated = !readsCoordinates || ((tci >> 16) <= 4 && (tci & 0xFFF8u) == 0);
         } else if (EqualsNoCase(a.name, "ColorOp") || EqualsNoCase(a.name, "AlphaOp")) {
-            // Every operation but bump mapping and PREMODULATE (which needs the next stage's
-            // texture before its own) is computed by the generated stage.
+            // Every operation but PREMODULATE (which needs the next stage's texture before its
+            // own) is computed by the generated stage; bump mapping is a colour operation only.
             const TextureStage& t = pp.stages[stage];
-            const std::uint32_t op = EqualsNoCase(a.name, "ColorOp") ? t.colorOp : t.alphaOp;
-            emulated = op >= 1 && op <= 26 && op != 17 && op != 22 && op != 23;
+            const bool colour = EqualsNoCase(a.name, "ColorOp");
+            const std::uint32_t op = colour ? t.colorOp : t.alphaOp;
+            emulated = op >= 1 && op <= 26 && op != 17 && (colour || (op != 22 && op != 23));
         } else if (EqualsNoCase(a.name, "ColorArg0") || EqualsNoCase(a.name, "ColorArg1") ||
                    EqualsNoCase(a.name, "ColorArg2") || EqualsNoCase(a.name, "AlphaArg0") ||
                    EqualsNoCase(a.name, "AlphaArg1") || EqualsNoCase(a.name, "AlphaArg2") ||

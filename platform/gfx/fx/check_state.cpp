@@ -692,6 +692,24 @@ bool Checker::passState(StateAssign& a, PassPlan& pp, std::vector<DeferredState>
             }
             break;
         case StateGroup::TextureStage: {
+            if ((row->code >= 7 && row->code <= 10) || row->code == 22 || row->code == 23) {
+                // The bump-environment matrix and luminance of stage n: uniforms computed when
+                // the pass begins (from parameters too), read by the assembly's texbem,
+                // texbeml and bem and by the BUMPENVMAP operations of the generated stages.
+                const bool matrix = row->code <= 10;
+                const std::string uniform = (matrix ? "fx_ff_bump" : "fx_ff_bumpl") + std::to_string(index);
+                auto it = std::find_if(pp.fixedValues.begin(), pp.fixedValues.end(),
+                                       [&](const FixedValue& f) { return f.uniform == uniform; });
+                if (it == pp.fixedValues.end()) {
+                    FixedValue f{uniform, 4, {}};
+                    for (int c = 0; c < 4; ++c) f.programs.push_back({{StateOp::Constant, -1, 0, 0.0}});
+                    pp.fixedValues.push_back(std::move(f));
+                    it = pp.fixedValues.end() - 1;
+                }
+                if (!expr.programs.empty())
+                    it->programs[static_cast<std::size_t>(matrix ? row->code - 7 : row->code - 22)] = expr.programs[0];
+                return true;
+            }
             if (!constant) {
                 report(Diag::BadStateValue, a.line, a.column, row->name,
                        ": a texture-stage state must be a constant");
@@ -712,7 +730,7 @@ bool Checker::passState(StateAssign& a, PassPlan& pp, std::vector<DeferredState>
                 case 28: t.resultArg = value; break;
                 case 24: pp.transformFlags[index] = value; break;
                 case 32: t.constant = value; break;
-                default: break;  // bump-mapping matrix and luminance: read by BUMPENVMAP only
+                default: break;
             }
             deferred.push_back({&a, row, false});
             return true;

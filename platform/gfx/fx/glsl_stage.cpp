@@ -437,7 +437,8 @@ std::string StageOperation(std::uint32_t op, bool alpha, const std::string& a1, 
 // No pixel shader: Direct3D's texture-stage cascade. Each stage samples its texture (white
 // where the stage has none), computes its colour and alpha operations on its arguments,
 // clamps to 0-1 and writes CURRENT (or TEMP). Stage 0's CURRENT is the diffuse colour. A
-// DOTPRODUCT3 colour operation also gives the stage's alpha. "shaded": the vertex stage is a
+// DOTPRODUCT3 colour operation also gives the stage's alpha; a BUMPENVMAP stage perturbs the
+// next stage's coordinates. "shaded": the vertex stage is a
 // shader, so stage n samples with coordinate set n (TexCoordIndex acts only without one).
 std::string Emitter::fixedPixelStages(bool shaded, std::string& decls) {
     auto written = [&](const std::string& sem) {
@@ -453,7 +454,7 @@ std::string Emitter::fixedPixelStages(bool shaded, std::string& decls) {
              "uniform vec4 fx_ff_tfactor;\n";
     std::string s = "    vec4 fx_diffuse = " + input("COLOR0", "vec4(1.0)") + ";\n" +
                     "    vec4 fx_specular = " + input("COLOR1", "vec4(0.0)") + ";\n" +
-                    "    vec4 fx_current = fx_diffuse, fx_temp = vec4(0.0), fx_texel;\n";
+                    "    vec4 fx_current = fx_diffuse, fx_temp = vec4(0.0), fx_texel, fx_bump = vec4(0.0);\n";
     for (std::size_t n = 0; n < out_.stages.size(); ++n) {
         const TextureStage& t = out_.stages[n];
         const std::string unit = std::to_string(n);
@@ -469,9 +470,25 @@ std::string Emitter::fixedPixelStages(bool shaded, std::string& decls) {
             const std::string tc = input("FFTC" + unit, "vec4(0.0, 0.0, 0.0, 1.0)");
             coords = tc + ".xy / " + tc + ".w";
         }
+        // After a BUMPENVMAP stage, its texel's (du, dv) move these coordinates through its
+        // bump matrix, and BUMPENVMAPLUMINANCE scales this stage's texel by its luminance.
+        const std::uint32_t before = n > 0 ? out_.stages[n - 1].colorOp : 0;
+        const std::string b = std::to_string(n - 1);
+        if (before == 22 || before == 23) {
+            decls += "uniform vec4 fx_ff_bump" + b + ";\n";
+            coords = "(" + coords + " + mat2(fx_ff_bump" + b + ".xy, fx_ff_bump" + b + ".zw) * fx_bump.xy)";
+        }
         decls += "uniform sampler2D fx_ff_stage" + unit + ";\n";
         s += "    fx_texel = (fx_ff_textured & " + std::to_string(1 << n) + ") != 0 ? texture(fx_ff_stage" +
              unit + ", " + coords + ") : vec4(1.0);\n";
+        if (before == 23) {
+            decls += "uniform vec4 fx_ff_bumpl" + b + ";\n";
+            s += "    fx_texel.rgb *= clamp(fx_bump.z * fx_ff_bumpl" + b + ".x + fx_ff_bumpl" + b + ".y, 0.0, 1.0);\n";
+        }
+        if (t.colorOp == 22 || t.colorOp == 23) {  // a bump stage leaves CURRENT as it is
+            s += "    fx_bump = fx_texel;\n";
+            continue;
+        }
         const std::string c1 = StageArgument(t.colorArg1, static_cast<int>(n), t);
         const std::string colour = StageOperation(
             t.colorOp, false, c1 + ".rgb", StageArgument(t.colorArg2, static_cast<int>(n), t) + ".rgb",

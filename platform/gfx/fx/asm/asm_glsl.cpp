@@ -227,6 +227,19 @@ private:
         return "fx_ff_stage" + std::to_string(n);
     }
 
+    // Stage n's bump-environment matrix (BumpEnvMat00, 01, 10, 11) and luminance scale and
+    // offset: uniforms the pass's texture-stage states set when it begins.
+    std::string bumpMatrix(int n) {
+        const std::string u = "fx_ff_bump" + std::to_string(n);
+        if (declaredBump_.insert(n).second) stage_.declarations += "uniform vec4 " + u + ";\n";
+        return "mat2(" + u + ".xy, " + u + ".zw)";
+    }
+    std::string bumpLuminance(int n) {
+        const std::string u = "fx_ff_bumpl" + std::to_string(n);
+        if (declaredBump_.insert(100 + n).second) stage_.declarations += "uniform vec4 " + u + ";\n";
+        return u;
+    }
+
     std::string coordinatesFor(int n) {
         const auto it = samplerKinds_.find(n);
         return it != samplerKinds_.end() && (it->second == "CUBE" || it->second == "VOLUME") ? "xyz" : "xy";
@@ -430,6 +443,21 @@ private:
             // ps_1_1-1_3: the texture register of stage n, with coordinate set n.
             case Op::k_tex: return "texture(" + sampler(dn) + ", " + pixelInput("TEXCOORD" + std::to_string(dn)) + "." + coordinatesFor(dn) + ")";
             case Op::k_texcoord: return "vec4(clamp(" + pixelInput("TEXCOORD" + std::to_string(dn)) + ".xyz, 0.0, 1.0), 1.0)";
+            // ps_1_1-1_3: stage n's coordinates moved by the (du, dv) of the source texel
+            // through stage n's bump matrix; texbeml then scales by the source's luminance.
+            case Op::k_texbem: case Op::k_texbeml: {
+                std::string v = "texture(" + sampler(dn) + ", " + pixelInput("TEXCOORD" + std::to_string(dn)) +
+                                ".xy + " + bumpMatrix(dn) + " * (" + S(0) + ").xy)";
+                if (op == Op::k_texbeml) {
+                    const std::string l = bumpLuminance(dn);
+                    v = "(" + v + " * ((" + S(0) + ").z * " + l + ".x + " + l + ".y))";
+                }
+                return v;
+            }
+            // ps_1_4: src0.rg moved by src1's (du, dv) through the bump matrix of stage
+            // "destination register".
+            case Op::k_bem:
+                return "vec4((" + S(0) + ").xy + " + bumpMatrix(dn) + " * (" + S(1) + ").xy, 0.0, 0.0)";
             case Op::k_texreg2ar: return "texture(" + sampler(dn) + ", (" + S(0) + ").wx)";
             case Op::k_texreg2gb: return "texture(" + sampler(dn) + ", (" + S(0) + ").yz)";
             case Op::k_texreg2rgb: return "texture(" + sampler(dn) + ", (" + S(0) + ").xy)";
@@ -562,6 +590,7 @@ private:
     const GlslHooks& hooks_;
     GlslStage stage_;
     std::set<int> temps_, textureRegs_, colorOuts_, declaredSamplers_;
+    std::set<int> declaredBump_;  // stages whose bump matrix (n) or luminance (100 + n) is declared
     std::map<int, std::string> defs_, intDefs_, boolDefs_, inputs_, samplerKinds_;
     std::vector<std::pair<std::string, std::string>> outputs_;
     std::vector<int> texm_;

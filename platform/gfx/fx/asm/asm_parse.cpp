@@ -203,10 +203,6 @@ private:
         const int first = out_.vertex ? row.vsFirst : row.psFirst, last = out_.vertex ? row.vsLast : row.psLast;
         if (first == 0 || v < first || v > last)
             return error(line, column, "'" + std::string(name) + "' is not an instruction of " + versionName()), false;
-        if (op == static_cast<int>(Op::k_texbem) || op == static_cast<int>(Op::k_texbeml) ||
-            op == static_cast<int>(Op::k_bem))
-            return error(line, column, "'" + std::string(name) +
-                                           "' needs the bump-environment matrix of texture-stage states, which is not supported"), false;
         in.op = op;
         in.name = row.name;
         static constexpr const char* kCompares[] = {"", "gt", "eq", "ge", "lt", "ne", "le"};
