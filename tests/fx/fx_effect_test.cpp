@@ -261,6 +261,12 @@ TEST(FxEffectHabits, RealWorldHabitsCompileWithHonestDiagnostics) {
          "float4 F() : COLOR0 { return 1; }\n"
          "technique T { pass P { ColorOp[0] = ADD; PixelShader = compile ps_2_0 F(); } }\n",
          {fx::Diag::IgnoredState}},
+        {"texture-stage states left at their defaults beside shaders are not worth a word",
+         "float4 V(float4 p : POSITION) : POSITION { return p; }\nfloat4 F() : COLOR0 { return 1; }\n"
+         "technique T { pass P { ColorOp[0] = Modulate; ColorArg2[0] = Current; ColorOp[1] = Disable;"
+         " TexCoordIndex[3] = 3; TextureTransformFlags[0] = Disable;"
+         " VertexShader = compile vs_2_0 V(); PixelShader = compile ps_2_0 F(); } }\n",
+         {}},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);

@@ -76,7 +76,8 @@ void Checker::checkTechniques() {
                 } else if (d.row->group != StateGroup::TextureStage) {
                     if (!vertexShader && !d.off && d.row->lost[0])
                         report(Diag::LostState, d.assign->line, d.assign->column, d.row->name, d.row->lost);
-                } else if (vertex ? vertexShader : pixelShader) {
+                } else if ((vertex ? vertexShader : pixelShader) && !d.off) {
+                    // A texture-stage state left at Direct3D's default is not worth a word.
                     report(Diag::IgnoredState, d.assign->line, d.assign->column, d.row->name);
                 }
             }

@@ -717,6 +717,20 @@ bool Checker::passState(StateAssign& a, PassPlan& pp, std::vector<DeferredState>
             }
             TextureStage& t = pp.stages[index];
             pp.stagesSet = true;
+            // Direct3D's default for this stage: setting it beside a shader changes nothing.
+            TextureStage initial;
+            if (index == 0) {
+                initial.colorOp = 4;
+                initial.alphaOp = 2;
+            }
+            initial.texCoordIndex = index;
+            const std::uint32_t defaults[] = {0, initial.colorOp, initial.colorArg1, initial.colorArg2,
+                                              initial.alphaOp, initial.alphaArg1, initial.alphaArg2};
+            bool unchanged = false;
+            if (row->code >= 1 && row->code <= 6) unchanged = value == defaults[row->code];
+            else if (row->code == 11) unchanged = value == initial.texCoordIndex;
+            else if (row->code == 26 || row->code == 27 || row->code == 28) unchanged = value == 1;  // CURRENT
+            else if (row->code == 24 || row->code == 32) unchanged = value == 0;
             switch (row->code) {
                 case 1: t.colorOp = value; break;
                 case 2: t.colorArg1 = value; break;
@@ -732,7 +746,7 @@ bool Checker::passState(StateAssign& a, PassPlan& pp, std::vector<DeferredState>
                 case 32: t.constant = value; break;
                 default: break;
             }
-            deferred.push_back({&a, row, false});
+            deferred.push_back({&a, row, unchanged});
             return true;
         }
         case StateGroup::Light:
