@@ -82,7 +82,7 @@
     X(ClipPlaneEnable, CLIPPLANEENABLE, 152, ClipPlanes, Lost, 0, "user clip planes")        \
     X(PointSize, POINTSIZE, 154, Float, Vertex, 0x3F800000, "")        \
     X(PointSize_Min, POINTSIZE_MIN, 155, Float, Vertex, 0, "")                                 \
-    X(PointSpriteEnable, POINTSPRITEENABLE, 156, Bool, Pixel, 0, "point-sprite texture coordinates beside a pixel shader")             \
+    X(PointSpriteEnable, POINTSPRITEENABLE, 156, Bool, Pixel, 0, "")                         \
     X(PointScaleEnable, POINTSCALEENABLE, 157, Bool, Vertex, 0, "")      \
     X(PointScale_A, POINTSCALE_A, 158, Float, Vertex, 0, "")                                   \
     X(PointScale_B, POINTSCALE_B, 159, Float, Vertex, 0, "")                                   \

@@ -1562,6 +1562,24 @@ TEST_F(FxFixed, PointSizesSpritesAndTheAlphaTestBesideAPixelShader) {
     EXPECT_EQ(p.at(35, 27)[0], 1.0f);  // its bottom-right one texel (1, 1)
     EXPECT_EQ(p.at(35, 27)[1], 1.0f);
     sprite->Release();
+    // The same with shaders: the vertex shader's PSIZE sizes the point and the pixel shader's
+    // texture coordinates run across the sprite, in HLSL and in assembly.
+    const std::string vs = "texture T; sampler s0 = sampler_state { Texture = <T>; MinFilter = Point; MagFilter = Point; };\n"
+                           "void VS(float4 p : POSITION, out float4 o : POSITION, out float s : PSIZE) { o = float4(0, 0, 0.5, 1); s = 8; }\n"
+                           "float4 PS(float2 t : TEXCOORD0) : COLOR { return tex2D(s0, t); }\n";
+    for (const char* ps : {"PixelShader = compile ps_2_0 PS();", "PixelShader = asm { ps_1_1 tex t0 mov r0, t0 };"}) {
+        SCOPED_TRACE(ps);
+        gfx::ID3DXEffect* e = Create(vs + "technique T { pass P { PointSpriteEnable = TRUE; VertexShader = compile vs_2_0 VS(); " +
+                                     ps + " } }\n");
+        ASSERT_NE(e, nullptr);
+        e->SetTexture("T", t);
+        const Picture s = Point(e, 5, {0, 0, -1});
+        EXPECT_EQ(lit(s), 8 * 8 / 2);  // the texels of the bottom row are green
+        EXPECT_EQ(s.at(30, 22)[0], 0.0f);
+        EXPECT_EQ(s.at(35, 27)[0], 1.0f);
+        EXPECT_EQ(s.at(35, 27)[1], 1.0f);
+        e->Release();
+    }
     device_->SetTexture(0, nullptr);
     t->Release();
     SetUp();  // the suite's sampler defaults

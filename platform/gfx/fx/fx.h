@@ -297,6 +297,9 @@ struct PassInfo {
     // Texture units that sample the device's stage textures (bit n: unit n reads the texture of
     // stage n): the generated pixel stage's, and assembly shaders' sampler registers.
     std::uint32_t deviceSamplers = 0;
+    // The vertex shader writes a PSIZE output: the program sets gl_PointSize, so the graphics
+    // layer lets programs size points while the pass draws.
+    bool shaderPointSize = false;
     std::vector<ShaderConstant> constants;  // assembly stages' constant registers
     // Shader arrays: when not empty, the pass's stages come from "variants" (one per
     // combination of choices, the first selector's choice varying slowest); the fields above

@@ -235,6 +235,13 @@ std::string Emitter::callEntry(const EntryPoint& entry, const std::vector<IoVar>
     return s;
 }
 
+// A vertex shader's PSIZE output sizes the points it draws, as on Direct3D (at least one pixel).
+std::string Emitter::pointSize(const std::vector<std::string>& varyings) {
+    if (std::find(varyings.begin(), varyings.end(), "PSIZE0") == varyings.end()) return "";
+    out_.shaderPointSize = true;
+    return "    gl_PointSize = max(fx_v_PSIZE0.x, 1.0);\n";
+}
+
 std::string Emitter::vertexMain(const EntryPoint& entry, const EntryPoint* pixel) {
     std::string decls, s = "void main()\n{\n" + staticInits();
     std::vector<IoVar> ins, outs;
@@ -269,7 +276,7 @@ std::string Emitter::vertexMain(const EntryPoint& entry, const EntryPoint* pixel
         hooks.varying = varying;
         const assembly::GlslStage a = assembly::ToGlsl(*entry.program, hooks);
         writtenVaryings_ = varyings;
-        return a.declarations + decls + a.functions + s + a.body + clip("fx_position") + "}\n";
+        return a.declarations + decls + a.functions + s + a.body + clip("fx_position") + pointSize(varyings) + "}\n";
     } else if (entry.func) {
         CollectIo(*entry.func, entry.boundArgs, ins, outs);
         for (const IoVar& io : ins) {
@@ -291,6 +298,7 @@ std::string Emitter::vertexMain(const EntryPoint& entry, const EntryPoint* pixel
                 s += "    " + varying(io.semantic) + " = " + value + ";\n";
             }
         }
+        s += pointSize(varyings);
     } else {
         // No vertex shader: Direct3D's fixed-function vertex processing: the position by
         // world * view * projection, then what the pixel stage reads: colours, coordinates and
@@ -322,6 +330,10 @@ std::string Emitter::vertexMain(const EntryPoint& entry, const EntryPoint* pixel
     return decls + s + "}\n";
 }
 
+// With PointSpriteEnable every texture coordinate a pixel shader reads runs from 0 to 1 across
+// the point, (0, 0) at its top left, as the generated stages read it.
+constexpr const char* kSpriteCoordinates = "vec4(gl_PointCoord.x, 1.0 - gl_PointCoord.y, 0.0, 1.0)";
+
 std::string Emitter::fragmentMain(const EntryPoint& entry, const EntryPoint* vertex) {
     std::string decls, s = "void main()\n{\n" + staticInits();
     std::set<std::string> declared;
@@ -332,6 +344,8 @@ std::string Emitter::fragmentMain(const EntryPoint& entry, const EntryPoint* ver
             return convertText("(gl_FrontFacing ? 1.0 : -1.0)", Type::Scalar(Base::Float), io.type);
         if (io.semantic == "POSITION0")
             return fromVec4("vec4(gl_FragCoord.xy, gl_FragCoord.z, 1.0 / gl_FragCoord.w)", io.type);
+        if (out_.fixedStage.pointSprite && io.semantic.rfind("TEXCOORD", 0) == 0)
+            return fromVec4(kSpriteCoordinates, io.type);
         if (std::find(writtenVaryings_.begin(), writtenVaryings_.end(), io.semantic) ==
             writtenVaryings_.end())
             return zero(io.type);
@@ -342,6 +356,7 @@ std::string Emitter::fragmentMain(const EntryPoint& entry, const EntryPoint* ver
         // An assembly pixel shader reads the varyings of its inputs' semantics.
         assembly::GlslHooks hooks;
         hooks.input = [&](const std::string& sem) -> std::string {
+            if (out_.fixedStage.pointSprite && sem.rfind("TEXCOORD", 0) == 0) return kSpriteCoordinates;
             if (std::find(writtenVaryings_.begin(), writtenVaryings_.end(), sem) == writtenVaryings_.end()) return "";
             if (declared.insert(sem).second) decls += "in vec4 fx_v_" + sem + ";\n";
             return "fx_v_" + sem;
@@ -463,7 +478,7 @@ std::string Emitter::fixedPixelStages(bool shaded, std::string& decls) {
         // the texture across the point.
         std::string coords;
         if (out_.fixedStage.pointSprite) {
-            coords = "vec2(gl_PointCoord.x, 1.0 - gl_PointCoord.y)";
+            coords = std::string(kSpriteCoordinates) + ".xy";
         } else if (shaded) {
             coords = input("TEXCOORD" + unit, "vec4(0.0)") + ".xy";
         } else {

@@ -106,13 +106,13 @@ void UploadFixedUniforms(IDirect3DDevice9* device, const fx::PassInfo& pass, con
                          static_cast<float>(x[3]));
     }
 #ifdef GL_PROGRAM_POINT_SIZE
-    if (pass.fixedVertex && pass.fixedStage.pointSize) glEnable(GL_PROGRAM_POINT_SIZE);
+    if ((pass.fixedVertex && pass.fixedStage.pointSize) || pass.shaderPointSize) glEnable(GL_PROGRAM_POINT_SIZE);
 #endif
 }
 
 void EndFixedUniforms(const fx::PassInfo& pass) {
 #ifdef GL_PROGRAM_POINT_SIZE
-    if (pass.fixedVertex && pass.fixedStage.pointSize) glDisable(GL_PROGRAM_POINT_SIZE);
+    if ((pass.fixedVertex && pass.fixedStage.pointSize) || pass.shaderPointSize) glDisable(GL_PROGRAM_POINT_SIZE);
 #else
     (void)pass;
 #endif
