@@ -109,12 +109,11 @@
     X(AdaptiveTess_Z, ADAPTIVETESS_Z, 182, Float, Kept, 0, "")                               \
     X(AdaptiveTess_W, ADAPTIVETESS_W, 183, Float, Kept, 0, "")                               \
     X(EnableAdaptiveTessellation, ENABLEADAPTIVETESSELLATION, 184, Bool, Kept, 0, "")        \
-    X(TwoSidedStencilMode, TWOSIDEDSTENCILMODE, 185, Bool, Lost, 0,                          \
-      "separate stencil operations for counter-clockwise faces")                              \
-    X(CCW_StencilFail, CCW_STENCILFAIL, 186, StencilOp, Kept, 0, "")                         \
-    X(CCW_StencilZFail, CCW_STENCILZFAIL, 187, StencilOp, Kept, 0, "")                       \
-    X(CCW_StencilPass, CCW_STENCILPASS, 188, StencilOp, Kept, 0, "")                         \
-    X(CCW_StencilFunc, CCW_STENCILFUNC, 189, Cmp, Kept, 0, "")                               \
+    X(TwoSidedStencilMode, TWOSIDEDSTENCILMODE, 185, Bool, Gl, 0, "")                        \
+    X(CCW_StencilFail, CCW_STENCILFAIL, 186, StencilOp, Gl, 0, "")                           \
+    X(CCW_StencilZFail, CCW_STENCILZFAIL, 187, StencilOp, Gl, 0, "")                         \
+    X(CCW_StencilPass, CCW_STENCILPASS, 188, StencilOp, Gl, 0, "")                           \
+    X(CCW_StencilFunc, CCW_STENCILFUNC, 189, Cmp, Gl, 0, "")                                 \
     X(ColorWriteEnable1, COLORWRITEENABLE1, 190, ColorWrite, Kept, 0, "")                    \
     X(ColorWriteEnable2, COLORWRITEENABLE2, 191, ColorWrite, Kept, 0, "")                    \
     X(ColorWriteEnable3, COLORWRITEENABLE3, 192, ColorWrite, Kept, 0, "")                    \

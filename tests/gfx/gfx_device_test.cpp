@@ -237,12 +237,14 @@ TEST_F(DeviceTest, ColorFillRightAndBottomEdgesAreExclusive) {
 // ---------------------------------------------------------------------------------------------
 
 // Draws a quad of "colour" over the whole viewport with the device's own program.
-void FillViewportWithQuad(IDirect3DDevice9* device, D3DCOLOR colour) {
+// A quad Direct3D calls clockwise, or with "counterClockwise" its mirror.
+void FillViewportWithQuad(IDirect3DDevice9* device, D3DCOLOR colour, bool counterClockwise = false) {
     struct Vertex {
         float x, y, z;
         D3DCOLOR diffuse;
     };
-    const Vertex quad[4] = {{-1, 1, 0, colour}, {1, 1, 0, colour}, {-1, -1, 0, colour}, {1, -1, 0, colour}};
+    const float s = counterClockwise ? -1.0f : 1.0f;
+    const Vertex quad[4] = {{-s, 1, 0, colour}, {s, 1, 0, colour}, {-s, -1, 0, colour}, {s, -1, 0, colour}};
     IDirect3DVertexBuffer9* vb = nullptr;
     ASSERT_EQ(device->CreateVertexBuffer(sizeof quad, D3DUSAGE_WRITEONLY, D3DFVF_XYZ | D3DFVF_DIFFUSE,
                                          D3DPOOL_MANAGED, &vb, nullptr), D3D_OK);
@@ -436,6 +438,32 @@ TEST_F(DeviceTest, StencilMaskWrittenByADrawOrAClearLimitsLaterDraws) {
     device_->SetRenderState(D3DRS_STENCILENABLE, 0);
     FillViewportWithQuad(device_, 0xFFFFFFFFu);
     ExpectRect(ReadBackBuffer(), kWidth, kHeight, RECT{0, 0, kWidth, kHeight}, 0xFFFFFFFFu, 0);
+
+    // Two-sided stencil: clockwise faces take the stencil states, counter-clockwise ones the
+    // CCW_ states (REPLACE then INCR leaves 2); without the mode both take the former.
+    const RECT all{0, 0, kWidth, kHeight};
+    for (const bool twoSided : {true, false}) {
+        SCOPED_TRACE(twoSided ? "two-sided" : "one-sided");
+        ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_STENCIL, 0xFF000000u, 1.0f, 0), D3D_OK);
+        device_->SetRenderState(D3DRS_STENCILENABLE, 1);
+        device_->SetRenderState(D3DRS_TWOSIDEDSTENCILMODE, twoSided ? 1 : 0);
+        device_->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_ALWAYS);
+        device_->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_REPLACE);
+        device_->SetRenderState(D3DRS_CCW_STENCILFUNC, D3DCMP_ALWAYS);
+        device_->SetRenderState(D3DRS_CCW_STENCILPASS, D3DSTENCILOP_INCR);
+        device_->SetRenderState(D3DRS_STENCILREF, 1);
+        device_->SetRenderState(D3DRS_COLORWRITEENABLE, 0);
+        FillViewportWithQuad(device_, 0xFFFFFFFFu);
+        FillViewportWithQuad(device_, 0xFFFFFFFFu, true);
+        device_->SetRenderState(D3DRS_COLORWRITEENABLE, 0xF);
+        device_->SetRenderState(D3DRS_TWOSIDEDSTENCILMODE, 0);
+        device_->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_KEEP);
+        device_->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_EQUAL);
+        device_->SetRenderState(D3DRS_STENCILREF, twoSided ? 2 : 1);
+        FillViewportWithQuad(device_, 0xFF00FF00u);
+        ExpectRect(ReadBackBuffer(), kWidth, kHeight, all, 0xFF00FF00u, 0);
+    }
+    device_->SetRenderState(D3DRS_STENCILENABLE, 0);
 }
 
 TEST_F(DeviceTest, LockReadsBackOnlyWhenTheBitsAreFetched) {

@@ -593,6 +593,10 @@ void DeviceGL::SetDefaultStates() {
     renderStates_[D3DRS_STENCILZFAIL] = D3DSTENCILOP_KEEP;
     renderStates_[D3DRS_STENCILPASS] = D3DSTENCILOP_KEEP;
     renderStates_[D3DRS_STENCILFUNC] = D3DCMP_ALWAYS;
+    renderStates_[D3DRS_CCW_STENCILFAIL] = D3DSTENCILOP_KEEP;
+    renderStates_[D3DRS_CCW_STENCILZFAIL] = D3DSTENCILOP_KEEP;
+    renderStates_[D3DRS_CCW_STENCILPASS] = D3DSTENCILOP_KEEP;
+    renderStates_[D3DRS_CCW_STENCILFUNC] = D3DCMP_ALWAYS;
     renderStates_[D3DRS_STENCILMASK] = 0xFFFFFFFFu;
     renderStates_[D3DRS_STENCILWRITEMASK] = 0xFFFFFFFFu;
     for (auto& s : samplerStates_) {
@@ -782,9 +786,11 @@ void DeviceGL::ApplyRenderStates() {
     } else {
         glDisable(GL_DEPTH_TEST);
     }
-    // The stencil buffer holds 8 bits: the reference and masks use their low byte. There are no
-    // separate states for counter-clockwise faces, so both faces share one test.
-    if (rs[D3DRS_STENCILENABLE] != 0 && target_.hasStencil) {
+    // The stencil buffer holds 8 bits: the reference and masks use their low byte. Both faces
+    // take these states; with TWOSIDEDSTENCILMODE the counter-clockwise ones take the CCW_
+    // states once the winding is known (below).
+    const bool stencil = rs[D3DRS_STENCILENABLE] != 0 && target_.hasStencil;
+    if (stencil) {
         glEnable(GL_STENCIL_TEST);
         glStencilFunc(CompareFunc(rs[D3DRS_STENCILFUNC]), static_cast<GLint>(rs[D3DRS_STENCILREF] & 0xFF),
                       rs[D3DRS_STENCILMASK] & 0xFF);
@@ -826,6 +832,16 @@ void DeviceGL::ApplyRenderStates() {
         default:
             glDisable(GL_CULL_FACE);
             break;
+    }
+    if (stencil && rs[D3DRS_TWOSIDEDSTENCILMODE]) {
+        GLint front = GL_CCW;
+        glGetIntegerv(GL_FRONT_FACE, &front);
+        // The triangles Direct3D calls counter-clockwise are clockwise to GL.
+        const GLenum ccw = front == GL_CW ? GL_FRONT : GL_BACK;
+        glStencilFuncSeparate(ccw, CompareFunc(rs[D3DRS_CCW_STENCILFUNC]), static_cast<GLint>(rs[D3DRS_STENCILREF] & 0xFF),
+                              rs[D3DRS_STENCILMASK] & 0xFF);
+        glStencilOpSeparate(ccw, StencilOp(rs[D3DRS_CCW_STENCILFAIL]), StencilOp(rs[D3DRS_CCW_STENCILZFAIL]),
+                            StencilOp(rs[D3DRS_CCW_STENCILPASS]));
     }
     const DWORD mask = rs[D3DRS_COLORWRITEENABLE];
     glColorMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0);
