@@ -118,7 +118,7 @@
     X(ColorWriteEnable2, COLORWRITEENABLE2, 191, ColorWrite, Kept, 0, "")                    \
     X(ColorWriteEnable3, COLORWRITEENABLE3, 192, ColorWrite, Kept, 0, "")                    \
     X(BlendFactor, BLENDFACTOR, 193, Colour, Lost, 0xFFFFFFFF, "the constant blend factor")  \
-    X(SRGBWriteEnable, SRGBWRITEENABLE, 194, Bool, Lost, 0, "sRGB conversion of written colours") \
+    X(SRGBWriteEnable, SRGBWRITEENABLE, 194, Bool, Pixel, 0, "")                             \
     X(DepthBias, DEPTHBIAS, 195, Float, Lost, 0, "depth bias")                               \
     X(Wrap8, WRAP8, 198, Wrap, Lost, 0, "cylindrical texture-coordinate wrapping")           \
     X(Wrap9, WRAP9, 199, Wrap, Lost, 0, "cylindrical texture-coordinate wrapping")           \

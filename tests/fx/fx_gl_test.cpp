@@ -1072,6 +1072,30 @@ TEST_F(FxGl, AssemblyShadersDrawWhatTheHlslTheyTranslateDraws) {
     t->Release();
 }
 
+// SRGBWriteEnable encodes what an HLSL shader, an assembly shader and the generated stage
+// write with the sRGB curve; alpha stays as written.
+TEST_F(FxGl, SrgbWriteEncodesTheColourAPassWrites) {
+    auto srgb = [](float c) { return c <= 0.0031308f ? c * 12.92f : 1.055f * std::pow(c, 1 / 2.4f) - 0.055f; };
+    const struct {
+        const char* what;
+        const char* pass;
+        float linear;
+    } rows[] = {
+        {"HLSL", "PixelShader = compile ps_2_0 PS();", 0.5f},
+        {"assembly", "PixelShader = asm { ps_2_0 def c0, 0.5, 0.5, 0.5, 1 mov oC0, c0 };", 0.5f},
+        {"generated stage", "TextureFactor = 0xFF808080; ColorOp[0] = SelectArg1; ColorArg1[0] = TFactor;", 128 / 255.0f},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        gfx::ID3DXEffect* e = Create(std::string("float4 PS() : COLOR { return float4(0.5, 0.5, 0.5, 1); }\n"
+                                                 "technique T { pass P { SRGBWriteEnable = TRUE; ") + r.pass + " } }\n");
+        ASSERT_NE(e, nullptr);
+        const float c = srgb(r.linear);
+        ExpectCentre(Render(e), c, c, c);
+        e->Release();
+    }
+}
+
 // The bump-environment states move the lookup after a bump texel: texbem, texbeml and bem in
 // assembly and a BUMPENVMAP stage of the generated cascade, each landing on texel (1, 1) of a
 // gradient (a matrix left at zero would sample texel (0, 0)).

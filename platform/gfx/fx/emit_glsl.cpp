@@ -18,6 +18,7 @@ FixedVertexStage FixedStageOf(const PassPlan& pass) {
         const bool on = v.value != 0;
         switch (v.state) {
             case 15: f.alphaTest = on; break;            // ALPHATESTENABLE
+            case 194: f.srgbWrite = on; break;           // SRGBWRITEENABLE
             case 28: f.fog = on; break;                  // FOGENABLE
             case 29: f.specular = on; break;             // SPECULARENABLE
             case 35: f.fogTableMode = v.value; break;    // FOGTABLEMODE

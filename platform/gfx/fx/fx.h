@@ -242,6 +242,7 @@ struct FixedVertexStage {
     bool pointSize = false;    // the pass sets a point state: the program writes gl_PointSize
     bool pointScale = false, pointSprite = false;
     bool alphaTest = false;    // the pass turns alpha testing on: every fragment stage tests
+    bool srgbWrite = false;    // SRGBWriteEnable: the colours a pass writes are sRGB-encoded
 };
 
 // A light or material member a pass sets ("LightDiffuse[1] = <c>;"): the generated vertex

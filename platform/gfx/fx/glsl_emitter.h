@@ -146,6 +146,7 @@ private:
                                const std::function<std::string(const std::string&, const char*)>& input,
                                bool specular = true);
     std::string alphaTest(const std::string& colour, std::string& decls);
+    std::string srgbWrite(const std::string& colour);
     std::string fragmentMain(const EntryPoint& entry, const EntryPoint* vertex);
 
     // The version line and default precisions every stage starts with.

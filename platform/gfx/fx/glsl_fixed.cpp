@@ -220,6 +220,15 @@ std::string Emitter::fixedPixelTail(const std::string& colour, bool fixedVertex,
     return s;
 }
 
+// SRGBWriteEnable: the colour written is encoded with the sRGB curve before it is blended, as
+// the hardware of the era did (alpha stays linear).
+std::string Emitter::srgbWrite(const std::string& colour) {
+    if (!out_.fixedStage.srgbWrite) return "";
+    const std::string c = "clamp(" + colour + ".rgb, 0.0, 1.0)";
+    return "    " + colour + ".rgb = mix(1.055 * pow(" + c + ", vec3(1.0 / 2.4)) - 0.055, " + c + " * 12.92, vec3(lessThanEqual(" +
+           c + ", vec3(0.0031308))));\n";
+}
+
 // The alpha test on the colour a pass writes, as the device tests: the alpha in 0-255 against
 // the reference with the comparison of the device's AlphaFunc (0 when the test is off).
 std::string Emitter::alphaTest(const std::string& colour, std::string& decls) {

@@ -363,7 +363,7 @@ std::string Emitter::fragmentMain(const EntryPoint& entry, const EntryPoint* ver
         };
         const assembly::GlslStage a = assembly::ToGlsl(*entry.program, hooks);
         const std::string test = alphaTest("fx_o_COLOR0", decls);
-        return a.declarations + decls + a.functions + s + a.body + test + "}\n";
+        return a.declarations + decls + a.functions + s + a.body + srgbWrite("fx_o_COLOR0") + test + "}\n";
     } else if (entry.func) {
         std::vector<IoVar> ins, outs;
         CollectIo(*entry.func, entry.boundArgs, ins, outs);
@@ -379,12 +379,15 @@ std::string Emitter::fragmentMain(const EntryPoint& entry, const EntryPoint* ver
             if (declared.insert(name).second)
                 decls += "layout(location = " + std::to_string(index) + ") out vec4 " + name + ";\n";
             s += "    " + name + " = " + Pad4(value, io.type) + ";\n";
-            if (index != 0) continue;
+            if (index != 0) {
+                s += srgbWrite(name);
+                continue;
+            }
             // Below model 3 the fixed-function fog still blends a pixel shader's colour.
             if (entry.profile.rfind("ps_3", 0) != 0)
                 s += fixedPixelTail(name, !(vertex && vertex->present()), decls,
                                     [](const std::string&, const char* absent) { return std::string(absent); }, false);
-            s += alphaTest(name, decls);
+            s += srgbWrite(name) + alphaTest(name, decls);
         }
     } else {
         s += fixedPixelStages(vertex && vertex->present(), decls);
@@ -520,7 +523,7 @@ std::string Emitter::fixedPixelStages(bool shaded, std::string& decls) {
              "        " + target + " = vec4(fx_c, clamp(" + alpha + ", 0.0, 1.0));\n    }\n";
     }
     s += fixedPixelTail("fx_current", !shaded, decls, input);
-    s += alphaTest("fx_current", decls);
+    s += srgbWrite("fx_current") + alphaTest("fx_current", decls);
     s += "    fx_o_COLOR0 = fx_current;\n";
     return s;
 }
