@@ -29,7 +29,7 @@
 #define GFX_RENDER_STATES(X)                                                                  \
     X(ZEnable, ZENABLE, 7, ZBuffer, Gl, 0, "")                                               \
     X(FillMode, FILLMODE, 8, Fill, Gl, 0, "")                                                \
-    X(ShadeMode, SHADEMODE, 9, Shade, Lost, 2, "flat shading (colours are interpolated)")    \
+    X(ShadeMode, SHADEMODE, 9, Shade, Pixel, 2, "")                                          \
     X(ZWriteEnable, ZWRITEENABLE, 14, Bool, Gl, 0, "")                                       \
     X(AlphaTestEnable, ALPHATESTENABLE, 15, Bool, Gl, 0, "")                                 \
     X(LastPixel, LASTPIXEL, 16, Bool, Kept, 0, "")                                           \

@@ -1096,6 +1096,33 @@ TEST_F(FxGl, SrgbWriteEncodesTheColourAPassWrites) {
     }
 }
 
+// ShadeMode FLAT colours a triangle with its first vertex's colour, from a vertex shader and
+// from the generated stages; GOURAUD blends the three.
+TEST_F(FxGl, FlatShadingTakesTheFirstVertexColour) {
+    struct Vertex {
+        float x, y, z;
+        gfx::D3DCOLOR c;
+    };
+    const Vertex tri[3] = {{-1, -1, 0.5f, 0xFFFF0000u}, {-1, 3, 0.5f, 0xFF00FF00u}, {3, -1, 0.5f, 0xFF0000FFu}};
+    const char* vs = "void VS(float4 p : POSITION, float4 c : COLOR0, out float4 o : POSITION, out float4 oc : COLOR0) { o = p; oc = c; }\n";
+    for (const char* shade : {"FLAT", "GOURAUD"}) {
+        for (const char* stage : {"VertexShader = compile vs_2_0 VS();", "ColorOp[0] = SelectArg1; ColorArg1[0] = Diffuse;"}) {
+            SCOPED_TRACE(std::string(shade) + " " + stage);
+            gfx::ID3DXEffect* e = Create(std::string(vs) + "technique T { pass P { ShadeMode = " + shade + "; " + stage + " } }\n");
+            ASSERT_NE(e, nullptr);
+            const Picture p = Render(e, {tri, sizeof tri, gfx::D3DFVF_XYZ | gfx::D3DFVF_DIFFUSE, sizeof(Vertex), gfx::D3DPT_TRIANGLELIST, 1});
+            const float* c = p.at(kWidth / 2, kHeight / 2);
+            if (std::string(shade) == "FLAT") {
+                EXPECT_EQ(c[0], 1.0f);
+                EXPECT_EQ(c[1], 0.0f);
+            } else {
+                EXPECT_GT(c[1], 0.1f);  // the second vertex's green reaches the middle
+            }
+            e->Release();
+        }
+    }
+}
+
 // The bump-environment states move the lookup after a bump texel: texbem, texbeml and bem in
 // assembly and a BUMPENVMAP stage of the generated cascade, each landing on texel (1, 1) of a
 // gradient (a matrix left at zero would sample texel (0, 0)).

@@ -76,6 +76,21 @@ void WarnFillMode(const PassPlan& plan, std::vector<Diagnostic>& diags) {
     }
 }
 
+// OpenGL ES takes a flat colour from a triangle's last vertex, Direct3D from its first.
+void WarnFlatShade(const PassPlan& plan, std::vector<Diagnostic>& diags) {
+    constexpr std::uint32_t kShadeModeState = 9, kFlat = 1;
+    for (const StateValue& v : plan.renderStates) {
+        if (v.state != kShadeModeState || v.value != kFlat) continue;
+        int line = plan.decl->line, column = plan.decl->column;
+        for (const StateAssign& a : plan.decl->states) {
+            if (!NamesEqual(a.name, "ShadeMode")) continue;
+            line = a.line;
+            column = a.column;
+        }
+        diags.push_back(MakeDiagnostic(Diag::LastVertexFlat, line, column, std::string(plan.decl->name)));
+    }
+}
+
 void Run(std::string_view source, const CompileOptions& options, CompileResult& result,
          std::vector<std::string>& files) {
     std::vector<Diagnostic>& diags = result.diagnostics;
@@ -122,7 +137,10 @@ void Run(std::string_view source, const CompileOptions& options, CompileResult& 
             pass.constants = p.constants;
             EmitPass(checked, p, pass, options.glsl);
             EmitVariants(checked, p, pass, options.glsl);
-            if (options.glsl == GlslTarget::Es300) WarnFillMode(p, diags);
+            if (options.glsl == GlslTarget::Es300) {
+                WarnFillMode(p, diags);
+                WarnFlatShade(p, diags);
+            }
             info.passes.push_back(std::move(pass));
         }
         result.techniques.push_back(std::move(info));

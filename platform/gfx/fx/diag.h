@@ -93,6 +93,7 @@ namespace platform::gfx::fx {
     X(BadShaderIndex, Error, "a shader array index must be built from constants, scalar parameters and + - *") \
     X(ShaderIndexRange, Error, "index %s is outside shader array '%s' of %s elements")          \
     X(FixedFunction, Error, "pass '%s': %s is beyond the generated fixed-function stage; give the pass a %s shader") \
+    X(LastVertexFlat, Warning, "pass '%s': ShadeMode FLAT colours each triangle with its last vertex on OpenGL ES, which has no first-vertex convention") \
     X(SolidFillOnly, Warning, "pass '%s': FillMode %s is drawn solid on OpenGL ES, which has no point or wireframe fill")
 
 enum class Diag {

@@ -19,6 +19,7 @@ FixedVertexStage FixedStageOf(const PassPlan& pass) {
         switch (v.state) {
             case 15: f.alphaTest = on; break;            // ALPHATESTENABLE
             case 194: f.srgbWrite = on; break;           // SRGBWRITEENABLE
+            case 9: f.flatShade = v.value == 1; break;   // SHADEMODE: FLAT
             case 28: f.fog = on; break;                  // FOGENABLE
             case 29: f.specular = on; break;             // SPECULARENABLE
             case 35: f.fogTableMode = v.value; break;    // FOGTABLEMODE

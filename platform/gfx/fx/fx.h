@@ -243,6 +243,7 @@ struct FixedVertexStage {
     bool pointScale = false, pointSprite = false;
     bool alphaTest = false;    // the pass turns alpha testing on: every fragment stage tests
     bool srgbWrite = false;    // SRGBWriteEnable: the colours a pass writes are sRGB-encoded
+    bool flatShade = false;    // ShadeMode FLAT: colours are each triangle's first vertex's
 };
 
 // A light or material member a pass sets ("LightDiffuse[1] = <c>;"): the generated vertex

@@ -235,6 +235,12 @@ std::string Emitter::callEntry(const EntryPoint& entry, const std::vector<IoVar>
     return s;
 }
 
+// Under ShadeMode FLAT the colours are not interpolated: each triangle takes its first vertex's
+// (the graphics layer sets GL's first-vertex convention, Direct3D's).
+std::string Emitter::interpolation(const std::string& sem) const {
+    return out_.fixedStage.flatShade && sem.rfind("COLOR", 0) == 0 ? "flat " : "";
+}
+
 // A vertex shader's PSIZE output sizes the points it draws, as on Direct3D (at least one pixel).
 std::string Emitter::pointSize(const std::vector<std::string>& varyings) {
     if (std::find(varyings.begin(), varyings.end(), "PSIZE0") == varyings.end()) return "";
@@ -259,7 +265,7 @@ std::string Emitter::vertexMain(const EntryPoint& entry, const EntryPoint* pixel
     auto varying = [&](const std::string& sem) {
         if (std::find(varyings.begin(), varyings.end(), sem) == varyings.end()) {
             varyings.push_back(sem);
-            decls += "out vec4 fx_v_" + sem + ";\n";
+            decls += interpolation(sem) + "out vec4 fx_v_" + sem + ";\n";
         }
         return "fx_v_" + sem;
     };
@@ -349,7 +355,7 @@ std::string Emitter::fragmentMain(const EntryPoint& entry, const EntryPoint* ver
         if (std::find(writtenVaryings_.begin(), writtenVaryings_.end(), io.semantic) ==
             writtenVaryings_.end())
             return zero(io.type);
-        if (declared.insert(io.semantic).second) decls += "in vec4 fx_v_" + io.semantic + ";\n";
+        if (declared.insert(io.semantic).second) decls += interpolation(io.semantic) + "in vec4 fx_v_" + io.semantic + ";\n";
         return fromVec4("fx_v_" + io.semantic, io.type);
     };
     if (entry.program) {
@@ -358,7 +364,7 @@ std::string Emitter::fragmentMain(const EntryPoint& entry, const EntryPoint* ver
         hooks.input = [&](const std::string& sem) -> std::string {
             if (out_.fixedStage.pointSprite && sem.rfind("TEXCOORD", 0) == 0) return kSpriteCoordinates;
             if (std::find(writtenVaryings_.begin(), writtenVaryings_.end(), sem) == writtenVaryings_.end()) return "";
-            if (declared.insert(sem).second) decls += "in vec4 fx_v_" + sem + ";\n";
+            if (declared.insert(sem).second) decls += interpolation(sem) + "in vec4 fx_v_" + sem + ";\n";
             return "fx_v_" + sem;
         };
         const assembly::GlslStage a = assembly::ToGlsl(*entry.program, hooks);
@@ -465,7 +471,7 @@ std::string Emitter::fixedPixelStages(bool shaded, std::string& decls) {
     std::set<std::string> inputs;
     auto input = [&](const std::string& sem, const char* absent) -> std::string {
         if (!written(sem)) return absent;
-        if (inputs.insert(sem).second) decls += "in vec4 fx_v_" + sem + ";\n";
+        if (inputs.insert(sem).second) decls += interpolation(sem) + "in vec4 fx_v_" + sem + ";\n";
         return "fx_v_" + sem;
     };
     decls += "layout(location = 0) out vec4 fx_o_COLOR0;\nuniform int fx_ff_textured;\n"
