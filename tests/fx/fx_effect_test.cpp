@@ -246,6 +246,27 @@ TEST(FxEffectSyntax, PassesWithoutShadersAreAcceptedAndDirect3D10TechniquesRefus
     EXPECT_EQ(p.textures[0].parameter, r.FindParameter("Tex"));
 }
 
+// A pass that leaves a shader alone draws with the one the pass before it set, and with the
+// constant registers set for it then, its own overriding them (shells of fur passes).
+TEST(FxEffectSyntax, PassesInheritTheShadersAndRegistersThePassBeforeLeft) {
+    const fx::CompileResult r = fx::Compile(
+        "float4x4 M;\nfloat4 PS() : COLOR { return 1; }\n"
+        "technique T {\n pass P0 { VertexShaderConstant4[0] = <M>; VertexShaderConstant[5] = {0, 0, 0, 0};\n"
+        "  VertexShader = asm { vs_1_1 dcl_position v0 m4x4 oPos, v0, c0 mov oD0, c5 }; }\n"
+        " pass P1 { VertexShaderConstant[5] = {1, 0, 0, 0}; PixelShader = compile ps_2_0 PS(); }\n"
+        " pass P2 { VertexShader = NULL; }\n}\n");
+    ASSERT_TRUE(r.ok) << r.Messages();
+    EXPECT_TRUE(r.diagnostics.empty()) << r.Messages();
+    const std::vector<fx::PassInfo>& p = r.techniques[0].passes;
+    ASSERT_EQ(p.size(), 3u);
+    EXPECT_EQ(p[1].vertexProfile, "vs_1_1");
+    ASSERT_EQ(p[1].constants.size(), 3u);  // P0's two, then P1's own c5, which wins
+    EXPECT_EQ(p[1].constants[2].first, 5);
+    EXPECT_EQ(p[1].constants[2].values[0], 1.0f);
+    EXPECT_EQ(p[2].vertexProfile, "");      // NULL puts the fixed-function stage back
+    EXPECT_EQ(p[2].pixelProfile, "ps_2_0");  // the pixel shader stays
+}
+
 // Habits of real-world effects: each row compiles with exactly the diagnostics it lists.
 TEST(FxEffectHabits, RealWorldHabitsCompileWithHonestDiagnostics) {
     const struct {
@@ -274,6 +295,12 @@ TEST(FxEffectHabits, RealWorldHabitsCompileWithHonestDiagnostics) {
         EXPECT_TRUE(c.ok) << c.Messages();
         EXPECT_EQ(Ids(c), r.expected) << c.Messages();
     }
+    // OpenGL ES colours a flat triangle with its last vertex: the pass is told so.
+    fx::CompileOptions es;
+    es.glsl = fx::GlslTarget::Es300;
+    const fx::CompileResult flat = fx::Compile(
+        "float4 F() : COLOR0 { return 1; }\ntechnique T { pass P { ShadeMode = FLAT; PixelShader = compile ps_2_0 F(); } }\n", es);
+    EXPECT_EQ(Ids(flat), std::vector<fx::Diag>{fx::Diag::LastVertexFlat}) << flat.Messages();
     const fx::CompileResult ignored = fx::Compile(rows[1].source);
     EXPECT_EQ(ignored.Messages(), "(2,24): warning: state 'ColorOp' is ignored: a shader replaces its fixed-function stage\n");
 }

@@ -31,6 +31,7 @@ void Checker::checkTechniques() {
         plan.decl = t;
         for (const AnnotationDecl& a : t->annotations) plan.annotations.push_back(annotationInfo(a));
         for (PassDecl* p : t->passes) {
+            const PassPlan* previous = plan.passes.empty() ? nullptr : &plan.passes.back();
             for (AnnotationDecl& a : p->annotations) checkAnnotation(a);
             PassPlan pp;
             pp.decl = p;
@@ -41,14 +42,17 @@ void Checker::checkTechniques() {
             for (std::uint32_t n = 0; n < 8; ++n) pp.stages[n].texCoordIndex = n;
             for (const AnnotationDecl& a : p->annotations) pp.annotations.push_back(annotationInfo(a));
             int psLine = 0, psColumn = 0;
+            bool setsVs = false, setsPs = false;
             std::vector<DeferredState> deferred;  // judged once the shaders are known
             for (StateAssign& a : p->states) {
                 if (EqualsNoCase(a.name, "VertexShader")) {
                     passStage(a, true, pp);
+                    setsVs = true;
                     continue;
                 }
                 if (EqualsNoCase(a.name, "PixelShader")) {
                     passStage(a, false, pp);
+                    setsPs = true;
                     psLine = a.line;
                     psColumn = a.column;
                     continue;
@@ -56,6 +60,19 @@ void Checker::checkTechniques() {
                 if (fixedFunctionState(a, pp)) continue;
                 if (!passState(a, pp, deferred))
                     report(Diag::UnknownState, a.line, a.column, std::string(a.name.substr(0, 40)));
+            }
+            // A pass that leaves a shader alone draws with the one the pass before it left on
+            // the device, and with the constant registers that pass set for it, as the effect
+            // framework applies only the states a pass names ("pass P1 { VertexShaderConstant[5]
+            // = {1, 0, 0, 0}; }" after a pass that set the shader and its other registers).
+            if (previous) {
+                for (const bool vertex : {true, false}) {
+                    if (vertex ? setsVs : setsPs) continue;
+                    (vertex ? pp.vs : pp.ps) = vertex ? previous->vs : previous->ps;
+                    (vertex ? pp.vsChoice : pp.psChoice) = vertex ? previous->vsChoice : previous->psChoice;
+                    for (const ShaderConstant& c : previous->constants)
+                        if (c.vertex == vertex) pp.constants.push_back(c);
+                }
             }
             // Texture-stage states mean nothing beside a shader of their stage; without one the
             // generated fixed-function stage must be able to honour them.
