@@ -32,6 +32,11 @@ struct RefusalCase {
 const std::vector<ValueCase>& ValueCases();
 const std::vector<RefusalCase>& RefusalCases();
 
+// The rows of the operators and type-conversion pages and of the intrinsics' argument shapes
+// (fx_conformance_operators.cpp); ValueCases() and RefusalCases() include them.
+std::vector<ValueCase> OperatorValueCases();
+std::vector<RefusalCase> OperatorRefusalCases();
+
 // Why the compiler does not pass row "id" yet, or null when it should.
 const char* OpenReason(const char* id);
 

@@ -19,6 +19,12 @@ float SmoothStep(float lo, float hi, float x) {
     return t * t * (3 - 2 * t);
 }
 
+template <typename Row>
+std::vector<Row> Joined(std::vector<Row> a, const std::vector<Row>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 }  // namespace
 
 const std::vector<ValueCase>& ValueCases() {
@@ -474,7 +480,8 @@ const std::vector<ValueCase>& ValueCases() {
          "sampler2D S;\nfloat4 Value() { return float4(0 * tex2Dlod(S, float4(0, 0, 0, 0)).x, 1, 2, 3); }",
          {0, 1, 2, 3}, "ps_3_0", "vs_3_0"},
     };
-    return rows;
+    static const std::vector<ValueCase> all = Joined(rows, OperatorValueCases());
+    return all;
 }
 
 // Rows the compiler does not pass yet, with what is missing; the suite reports them as
@@ -640,7 +647,8 @@ const std::vector<RefusalCase>& RefusalCases() {
          "float4 F(float4 a : TEXCOORD, float4 b : TEXCOORD0) : COLOR { return a + b; }\n"
          "technique T { pass P { PixelShader = compile ps_3_0 F(); } }", 1},
     };
-    return rows;
+    static const std::vector<RefusalCase> all = Joined(rows, OperatorRefusalCases());
+    return all;
 }
 
 }  // namespace fx_conformance

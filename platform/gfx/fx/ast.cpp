@@ -25,7 +25,9 @@ Type MakeNumeric(Base base, int rows, int cols) {
     } else if (cols <= 1) {
         t = Type::Vector(base, rows);
     } else {
-        return Type::Matrix(rows, cols);
+        Type m = Type::Matrix(rows, cols);
+        m.elements = base == Base::Bool || base == Base::Int || base == Base::Uint ? base : Base::Float;
+        return m;
     }
     t.shape = rows == 1 ? Shape::Row : cols == 1 && rows > 1 ? Shape::Column
               : cols == 1 ? Shape::One : Shape::Plain;
@@ -172,6 +174,8 @@ std::string TypeName(const Type& t) {
     if (t.isNumeric()) {
         if (t.base == Base::Float && t.precision == Precision::Double) s = "double";
         if (t.base == Base::Float && t.precision == Precision::Half) s = "half";
+        if (t.rows > 0 && t.elements != Base::Float)
+            s = t.elements == Base::Bool ? "bool" : t.elements == Base::Int ? "int" : "uint";
         if (t.rows > 0 || t.shape == Shape::Row || t.shape == Shape::Column) {
             s += std::to_string(t.hlslRows()) + "x" + std::to_string(t.hlslCols());
         } else if (t.cols > 1 || t.shape == Shape::One) {

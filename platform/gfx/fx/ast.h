@@ -41,7 +41,8 @@ enum class Shape : unsigned char { Plain, One, Row, Column };
 enum class Precision : unsigned char { Half, Float, Double };
 
 // A value type. Scalars have rows 0 and cols 1, vectors rows 0 and cols 2..4, matrices rows
-// and cols 2..4 (HLSL's floatRxC: R rows of C columns; matrices are always float). Vectors of
+// and cols 2..4 (HLSL's floatRxC: R rows of C columns; matrices are held as float, their
+// declared scalar type in "elements"). Vectors of
 // one component and matrices with one row or column are stored as scalars and vectors, with
 // their spelling in "shape".
 //
@@ -58,6 +59,9 @@ struct Type {
     Shape shape = Shape::Plain;
     Precision precision = Precision::Float;  // of a float type; Float for the others
     int inner[2] = {0, 0};  // elements per index of the 2nd and 3rd dimensions; 0: none
+    // A matrix's scalar type as declared (int2x2, bool3x3): its elements are held as floats
+    // ("base" is Float), whole numbers for int and uint, 0 and 1 for bool. Float otherwise.
+    Base elements = Base::Float;
 
     bool isNumeric() const {
         return base == Base::Bool || base == Base::Int || base == Base::Uint ||
@@ -105,6 +109,10 @@ struct Type {
         return *this == o && shape == o.shape && precision == o.precision;
     }
     bool operator!=(const Type& o) const { return !(*this == o); }
+    // The scalar type of the values: a matrix's declared one.
+    Base scalarBase() const { return rows > 0 ? elements : base; }
+    // Whether "o" holds the same values: the same storage and, for a matrix, the same elements.
+    bool sameValues(const Type& o) const { return *this == o && (rows == 0 || elements == o.elements); }
 
     static Type Scalar(Base b) { return Type{b, 0, 1}; }
     static Type Vector(Base b, int n) { return Type{b, 0, n}; }

@@ -27,7 +27,9 @@ namespace platform::gfx::fx {
     X(trunc) X(tex1D) X(tex1Dlod) X(tex1Dbias) X(tex1Dproj) X(tex1Dgrad) X(tex2D) X(tex2Dlod)  \
     X(tex2Dbias) X(tex2Dproj) X(tex2Dgrad) X(tex3D) X(tex3Dlod) X(tex3Dbias) X(tex3Dproj)      \
     X(texCUBE) X(texCUBElod) X(texCUBEbias) X(texCUBEproj) X(D3DCOLORtoUBYTE4)     \
-    X(tex3Dgrad) X(texCUBEgrad) X(noise) X(mad)
+    X(tex3Dgrad) X(texCUBEgrad) X(noise) X(mad) X(rcp) X(countbits) X(firstbithigh)           \
+    X(firstbitlow) X(reversebits) X(asfloat) X(asint) X(asuint) X(asdouble) X(f16tof32)        \
+    X(f32tof16) X(fma) X(ddx_coarse) X(ddx_fine) X(ddy_coarse) X(ddy_fine)
 
 enum class Intrinsic {
 #define FX_INTRINSIC_ID(name) k_##name,

@@ -322,22 +322,14 @@ Type Checker::binaryType(Expr* at, Tok op, Expr*& a, Expr*& b) {
     switch (op) {
         case Tok::AndAnd:
         case Tok::OrOr: {
-            const Type bt = BoolShaped(common);
-            if (bt.rows > 0) {
-                report(Diag::BadOperands, at, opName, TypeName(ta), " and '" + TypeName(tb) + "'");
-                return Poison();
-            }
+            const Type bt = BoolShaped(common);  // per component, matrices too
             coerce(a, bt);
             coerce(b, bt);
             return bt;
         }
         case Tok::Less: case Tok::Greater: case Tok::LessEqual: case Tok::GreaterEqual:
         case Tok::Equal: case Tok::NotEqual:
-            if (common.rows > 0) {
-                report(Diag::UnsupportedFeature, at, "comparing matrices");
-                return Poison();
-            }
-            coerce(a, common);
+            coerce(a, common);  // per component: a vector or a matrix of bools
             coerce(b, common);
             return BoolShaped(common);
         default: {  // + - * / % and the bitwise & | ^ << >> (integers only)
@@ -427,7 +419,8 @@ Type Checker::checkAssign(Expr* e) {
 }
 
 // conditional := condition ? a : b
-// A vector condition picks per component and needs a and b of its width (scalars splat).
+// A vector (or matrix) condition picks per component and needs a and b of its shape
+// (scalars splat).
 Type Checker::checkTernary(Expr* e) {
     const Type c = check(e->args[0]);
     check(e->args[1]);
@@ -441,11 +434,22 @@ Type Checker::checkTernary(Expr* e) {
         report(Diag::TypeMismatch, e->args[2], TypeName(b), TypeName(a));
         return Poison();
     }
-    if (!c.isNumericValue() || c.rows > 0) {
+    if (!c.isNumericValue()) {
         report(Diag::BadOperands, e, "?:", TypeName(c));
         return Poison();
     }
-    if (c.isVector()) {
+    if (c.rows > 0) {  // a matrix condition picks per element from matrices of its shape
+        if (!common.isNumericValue() || common.isVector()) {
+            report(Diag::BadOperands, e, "?:", TypeName(c));
+            return Poison();
+        }
+        if (common.isScalar()) common = MakeNumeric(common.base, c.rows, c.cols);
+        if (common.rows != c.rows || common.cols != c.cols) {
+            report(Diag::TypeMismatch, e->args[0], TypeName(c), TypeName(BoolShaped(common)));
+            return Poison();
+        }
+        coerce(e->args[0], BoolShaped(common));
+    } else if (c.isVector()) {
         if (!common.isNumericValue() || common.rows > 0) {
             report(Diag::BadOperands, e, "?:", TypeName(c));
             return Poison();

@@ -214,6 +214,10 @@ Type Checker::checkIntrinsic(Expr* e, Intrinsic k) {
     if (row.minArgs == 2 && row.maxArgs == 4 && e->args.size() > 2) need = Availability::PixelGradients;
     if (current_ && need != Availability::Any)
         current_->stageUses.push_back({e->line, e->column, m_.keep(std::string(row.name) + "()"), need});
+    if (!current_ && need == Availability::Model4) {  // a global's initial value: no model has it
+        report(Diag::NotInProfile, e, std::string(row.name) + "()", "Direct3D 9", AvailabilityNeeds(need));
+        return Poison();
+    }
     if (row.shape != IntrinsicShape::Special) return checkShaped(e, row);
     switch (k) {
         case I::k_refract: {

@@ -23,9 +23,10 @@ int BaseRank(Base b) {
     }
 }
 
-// "t" with scalar type "b" (matrices stay float).
+// "t" with scalar type "b" (matrices stay float, with elements of "b").
 Type WithBase(Type t, Base b) {
     t.base = t.rows > 0 ? Base::Float : b;
+    if (t.rows > 0) t.elements = b == Base::Float ? Base::Float : b;
     return t;
 }
 
@@ -117,7 +118,7 @@ int PrecisionCost(const Type& from, const Type& to) {
 // The type both operands of an arithmetic or comparison operator are converted to.
 bool CommonType(const Type& a, const Type& b, Type& out) {
     if (!a.isNumericValue() || !b.isNumericValue()) return false;
-    const Base base = BaseRank(a.base) >= BaseRank(b.base) ? a.base : b.base;
+    const Base base = BaseRank(a.scalarBase()) >= BaseRank(b.scalarBase()) ? a.scalarBase() : b.scalarBase();
     const bool oneLine = (a.isMatrixShaped() && !a.isMatrix()) || (b.isMatrixShaped() && !b.isMatrix());
     if (oneLine && a.isMatrixShaped() && b.isMatrixShaped()) {
         // float1x4 + float4x4: both truncate to the smaller number of rows and of columns.
@@ -132,11 +133,11 @@ bool CommonType(const Type& a, const Type& b, Type& out) {
     } else if (a.isVector() && b.isVector()) {
         out = Type::Vector(base, std::min(a.cols, b.cols));
     } else if (a.isMatrix() && b.isMatrix()) {
-        out = Type::Matrix(std::min(a.rows, b.rows), std::min(a.cols, b.cols));
+        out = MakeNumeric(base, std::min(a.rows, b.rows), std::min(a.cols, b.cols));
     } else {
         return false;
     }
-    if (out.rows > 0) out.base = Base::Float;
+    if (out.rows > 0) out = WithBase(out, base);
     out.precision = out.base == Base::Float ? WiderPrecision(a, b) : Precision::Float;
     return true;
 }
@@ -144,8 +145,9 @@ bool CommonType(const Type& a, const Type& b, Type& out) {
 // The result type of a comparison of values of type "t".
 Type BoolShaped(const Type& t) {
     Type r = t;
-    if (r.rows > 0) {  // comparisons of matrices give float-typed masks here
+    if (r.rows > 0) {  // a bool matrix: a float matrix of 0 and 1
         r.base = Base::Float;
+        r.elements = Base::Bool;
         return r;
     }
     r.base = Base::Bool;
@@ -156,6 +158,7 @@ Type BoolShaped(const Type& t) {
 Type FloatShaped(const Type& t) {
     Type r = t;
     r.base = Base::Float;
+    r.elements = Base::Float;
     return r;
 }
 
@@ -180,7 +183,7 @@ bool Checker::coerce(Expr*& slot, const Type& to, bool explicitCast) {
         return false;
     }
     if (cost >= kTruncate && !explicitCast) report(Diag::ImplicitTruncation, slot);
-    if (from != to) slot = makeConvert(slot, to);
+    if (!from.sameValues(to)) slot = makeConvert(slot, to);
     return true;
 }
 

@@ -20,7 +20,7 @@ void Scalars(const std::string& text, const Type& t, std::vector<std::pair<std::
     } else if (t.rows > 0) {
         for (int r = 0; r < t.rows; ++r)
             for (int c = 0; c < t.cols; ++c)
-                out.emplace_back(text + "[" + std::to_string(r) + "][" + std::to_string(c) + "]", t.base);
+                out.emplace_back(text + "[" + std::to_string(r) + "][" + std::to_string(c) + "]", t.base);  // held as floats
     } else if (t.cols > 1) {
         for (int c = 0; c < t.cols; ++c) out.emplace_back(text + "[" + std::to_string(c) + "]", t.base);
     } else {
@@ -41,13 +41,17 @@ std::string Build(const Type& t, const std::vector<std::pair<std::string, Base>>
             s += (i ? ", " : "") + Build(t.st->members[i]->type, scalars, pos);
         return s + ")";
     }
-    // Matrices list their rows in order, which is the GLSL constructor's column order here.
-    const Base base = t.rows > 0 ? Base::Float : t.base;
-    const std::string scalarType = GlslType(Type::Scalar(base));
+    // Matrices list their rows in order, which is the GLSL constructor's column order here;
+    // their elements are floats, converted through the matrix's own scalar type (an int
+    // matrix truncates, a bool matrix holds 0 and 1).
+    const Base base = t.scalarBase();
+    const std::string elementType = GlslType(Type::Scalar(base));
     std::string s = t.components() > 1 ? GlslType(t) + "(" : "";
     for (int k = 0; k < t.components(); ++k, ++pos) {
         const auto& [text, from] = scalars[pos];
-        s += (k ? ", " : "") + (from == base ? text : scalarType + "(" + text + ")");
+        std::string value = from == base ? text : elementType + "(" + text + ")";
+        if (t.rows > 0 && base != Base::Float) value = "float(" + value + ")";
+        s += (k ? ", " : "") + value;
     }
     return t.components() > 1 ? s + ")" : s;
 }

@@ -87,6 +87,8 @@ private:
     // glsl_expr.cpp: expressions and conversions
     std::string args(const Expr* e, std::size_t from = 0);
     static const char* compareFunction(Tok op);
+    std::string matrixOp(const Expr* e, const std::string& op);
+    std::string integralMatrix(const std::string& text, Base from, const Type& to);
     std::string expr(const Expr* e);
     std::string binary(const Expr* e);
     std::string userCall(const Expr* e);

@@ -40,6 +40,7 @@ std::string Emitter::expr(const Expr* e) {
         case ExprKind::Unary: {
             const Type& t = e->args[0]->type;
             if (e->op == Tok::Bang && t.isVector()) return "not(" + expr(e->args[0]) + ")";
+            if (e->op == Tok::Bang && t.isMatrix()) return "(1.0 - " + expr(e->args[0]) + ")";  // of 0 and 1
             return "(" + std::string(TokenName(e->op)) + expr(e->args[0]) + ")";
         }
         case ExprKind::Postfix: return "(" + expr(e->args[0]) + TokenName(e->op) + ")";
@@ -66,6 +67,7 @@ std::string Emitter::expr(const Expr* e) {
                 return assignRow(e);
             return "(" + expr(e->args[0]) + " = " + expr(e->args[1]) + ")";
         case ExprKind::Ternary:
+            if (e->args[0]->type.isMatrix()) return matrixOp(e, "select");
             if (e->args[0]->type.isVector()) {
                 if (e->type.base == Base::Float)
                     return "mix(" + expr(e->args[2]) + ", " + expr(e->args[1]) + ", " +
@@ -198,6 +200,9 @@ std::string Emitter::binary(const Expr* e) {
     const Type& ta = a->type;
     if (const char* f = compareFunction(e->op); f && ta.isVector())
         return std::string(f) + "(" + expr(a) + ", " + expr(b) + ")";
+    if (const char* f = compareFunction(e->op); f && ta.isMatrix()) return matrixOp(e, f);
+    if ((e->op == Tok::AndAnd || e->op == Tok::OrOr) && ta.isMatrix())
+        return matrixOp(e, e->op == Tok::AndAnd ? "and" : "or");
     if ((e->op == Tok::AndAnd || e->op == Tok::OrOr) && ta.isVector()) {
         const std::string u = "uvec" + std::to_string(ta.cols);
         return GlslType(e->type) + "(" + u + "(" + expr(a) + ")" +
@@ -264,6 +269,30 @@ std::string Emitter::member(const Expr* e) {
     std::string s = expr(base) + ".";
     for (int i = 0; i < e->swizzleCount; ++i) s += kComponents[e->swizzle[i]];
     return s;
+}
+
+// A comparison ("lessThan", ...), "and", "or" or "select" (c ? a : b) of matrices, per
+// element: GLSL has none of them on matrices, so a helper works column by column. Bool
+// matrices hold 0 and 1.
+std::string Emitter::matrixOp(const Expr* e, const std::string& op) {
+    const Type& t = e->args[e->args.size() - 1]->type;
+    const std::string m = GlslType(t), v = "vec" + std::to_string(t.cols), bv = "b" + v;
+    const std::string name = "fx_" + op + "_" + m;
+    std::string params, columns;
+    for (std::size_t j = 0; j < e->args.size(); ++j) params += (j ? ", " : "") + m + " a" + std::to_string(j);
+    for (int i = 0; i < t.rows; ++i) {
+        const std::string k = "[" + std::to_string(i) + "]";
+        std::string c;
+        if (op == "select") c = "mix(a2" + k + ", a1" + k + ", " + bv + "(a0" + k + "))";
+        else if (op == "and") c = "a0" + k + " * a1" + k;
+        else if (op == "or") c = "max(a0" + k + ", a1" + k + ")";
+        else c = v + "(" + op + "(a0" + k + ", a1" + k + "))";
+        columns += (i ? ", " : "") + c;
+    }
+    dynamicHelpers_.insert(m + " " + name + "(" + params + ") { return " + m + "(" + columns + "); }\n");
+    std::string s = name + "(";
+    for (std::size_t j = 0; j < e->args.size(); ++j) s += (j ? ", " : "") + expr(e->args[j]);
+    return s + ")";
 }
 
 // "c ? a : b" with every operand evaluated, in order.
@@ -354,7 +383,7 @@ std::string Emitter::splatMatrix(const std::string& scalar, const Type& t) {
 // The GLSL for the value of "e" converted to "to" (HLSL's implicit and explicit rules).
 std::string Emitter::convert(const Expr* e, const Type& to) {
     const Type& from = e->type;
-    if (from == to) return expr(e);
+    if (from.sameValues(to)) return expr(e);
     const bool literal = e->kind == ExprKind::IntLit || e->kind == ExprKind::FloatLit ||
                          e->kind == ExprKind::BoolLit;
     if (literal && to.isScalar()) {
@@ -373,16 +402,20 @@ std::string Emitter::convert(const Expr* e, const Type& to) {
 }
 
 std::string Emitter::convertText(const std::string& text, const Type& from, const Type& to) {
-    if (from == to) return text;
+    if (from.sameValues(to)) return text;
     if (from.isArray() || to.isArray() || from.base == Base::Struct ||
         (to.base == Base::Struct && !from.isScalar()))
         return castComponents(text, from, to);
     if (to.base == Base::Struct) return splatStruct(text, from, to);
     if (from.isScalar()) {
-        if (to.isMatrix()) return splatMatrix(convertText(text, from, Type::Scalar(Base::Float)), to);
+        if (to.isMatrix())
+            return splatMatrix(convertText(convertText(text, from, Type::Scalar(to.elements)),
+                                           Type::Scalar(to.elements), Type::Scalar(Base::Float)),
+                               to);
         return GlslType(to) + "(" + text + ")";
     }
-    if (from.isVector() && to.isMatrix()) return GlslType(to) + "(" + text + ")";  // rows in order
+    if (from.isVector() && to.isMatrix())  // rows in order
+        return integralMatrix(GlslType(to) + "(" + text + ")", from.scalarBase(), to);
     if (from.isVector()) {
         std::string v = text;
         int n = from.cols;
@@ -408,9 +441,28 @@ std::string Emitter::convertText(const std::string& text, const Type& from, cons
             return to.base == Base::Float ? row : GlslType(to) + "(" + row + ")";
         }
         if (to.isScalar()) return GlslType(to) + "((" + text + ")[0][0])";
+        if (to.isMatrix()) return integralMatrix(GlslType(to) + "(" + text + ")", from.scalarBase(), to);
         return GlslType(to) + "(" + text + ")";
     }
     return text;
+}
+
+// GLSL's matrices hold floats, so an int matrix's elements are whole numbers and a bool
+// matrix's are 0 and 1: a float matrix of type "to" converted from elements of type "from"
+// is made so (truncated toward zero, or 1 where not zero).
+std::string Emitter::integralMatrix(const std::string& text, Base from, const Type& to) {
+    const bool toBool = to.elements == Base::Bool;
+    const bool fromWhole = from == Base::Int || from == Base::Uint || from == Base::Bool;
+    if (toBool ? from == Base::Bool : to.elements == Base::Float || fromWhole) return text;
+    const std::string m = GlslType(to), v = "vec" + std::to_string(to.cols);
+    const std::string name = std::string(toBool ? "fx_bool_" : "fx_whole_") + m;
+    std::string columns;
+    for (int i = 0; i < to.rows; ++i) {
+        const std::string k = "m[" + std::to_string(i) + "]";
+        columns += (i ? ", " : "") + (toBool ? v + "(notEqual(" + k + ", " + v + "(0.0)))" : "trunc(" + k + ")");
+    }
+    dynamicHelpers_.insert(m + " " + name + "(" + m + " m) { return " + m + "(" + columns + "); }\n");
+    return name + "(" + text + ")";
 }
 
 std::string Emitter::splatStruct(const std::string& scalar, const Type& from, const Type& to) {

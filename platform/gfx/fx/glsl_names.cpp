@@ -101,11 +101,13 @@ std::string HelperText(Helper h) {
                                : "mix(a, abs(a), " + T + "(equal(y, " + T + "(0.0))))") +
                        "; }\n";
                 break;
-            case kHelperPow:  // pow(0, y < 0) is +inf; GLSL leaves it undefined
+            case kHelperPow:  // pow(0, y < 0) is +inf; GLSL leaves it undefined. The vector form
+                              // selects (a blend with inf by 0 would be NaN)
                 out += T + " fx_pow(" + T + " x, " + T + " y) { return " +
                        (i == 0 ? std::string("(x == 0.0 && y < 0.0) ? uintBitsToFloat(0x7F800000u) : pow(x, y)")
-                               : "mix(pow(x, y), " + T + "(uintBitsToFloat(0x7F800000u)), " + T +
-                                     "(equal(x, " + T + "(0.0))) * " + T + "(lessThan(y, " + T + "(0.0))))") +
+                               : "mix(pow(x, y), " + T + "(uintBitsToFloat(0x7F800000u)), b" + T +
+                                     "(" + T + "(equal(x, " + T + "(0.0))) * " + T + "(lessThan(y, " + T +
+                                     "(0.0)))))") +
                        "; }\n";
                 break;
             case kHelperSmoothstep:  // the reference's formula, which also holds for min > max

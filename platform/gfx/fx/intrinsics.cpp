@@ -4,7 +4,8 @@
 // differ, the rows follow the compiler: round() rounds halves to even, pow(0, y < 0) is +inf,
 // atan2(-0, x < 0) is +pi, faceforward() returns -n when dot(i, ng) is 0, and smoothstep()
 // keeps its formula when min > max, as clamp() does (max, then min: the upper bound wins).
-// The last column says which stages and models have the intrinsic.
+// The last column says which stages and models have the intrinsic (mad and dst, which the
+// reference lists for model 5, are in every Direct3D 9 model, as the native compiler has them).
 #include <algorithm>
 #include <cmath>
 
@@ -148,6 +149,25 @@ constexpr IntrinsicRow kIntrinsics[] = {
     {I::k_texCUBEgrad, "texCUBEgrad", S::Special, 4, 4, 0, nullptr, nullptr, A::PixelGradients},
     {I::k_noise, "noise", S::Special, 1, 1, 0, nullptr, nullptr, A::TextureFill},
     {I::k_mad, "mad", S::Numeric, 3, 3, 0, "($0 * $1 + $2)", Mad, A::Any},
+    // Shader model 4 and 5 only (the reference's "minimum shader model" column): known by
+    // name and typed, so a Direct3D 9 stage that reaches a call is refused as not having it
+    // rather than as calling an unknown function; the spellings only keep any text valid.
+    {I::k_rcp, "rcp", S::Float, 1, 1, 0, "(1.0 / $0)", nullptr, A::Model4},
+    {I::k_countbits, "countbits", S::Sign, 1, 1, 0, "$T($0)", nullptr, A::Model4},
+    {I::k_firstbithigh, "firstbithigh", S::Sign, 1, 1, 0, "$T($0)", nullptr, A::Model4},
+    {I::k_firstbitlow, "firstbitlow", S::Sign, 1, 1, 0, "$T($0)", nullptr, A::Model4},
+    {I::k_reversebits, "reversebits", S::Sign, 1, 1, 0, "$T($0)", nullptr, A::Model4},
+    {I::k_asfloat, "asfloat", S::Float, 1, 1, 0, "($0)", nullptr, A::Model4},
+    {I::k_asint, "asint", S::Sign, 1, 1, 0, "$T($0)", nullptr, A::Model4},
+    {I::k_asuint, "asuint", S::Sign, 1, 1, 0, "$T($0)", nullptr, A::Model4},
+    {I::k_asdouble, "asdouble", S::Float, 2, 2, 0, "($0 + $1)", nullptr, A::Model4},
+    {I::k_f16tof32, "f16tof32", S::Float, 1, 1, 0, "($0)", nullptr, A::Model4},
+    {I::k_f32tof16, "f32tof16", S::Sign, 1, 1, 0, "$T($0)", nullptr, A::Model4},
+    {I::k_fma, "fma", S::Float, 3, 3, 0, "($0 * $1 + $2)", nullptr, A::Model4},
+    {I::k_ddx_coarse, "ddx_coarse", S::Float, 1, 1, 0, "dFdx", nullptr, A::Model4},
+    {I::k_ddx_fine, "ddx_fine", S::Float, 1, 1, 0, "dFdx", nullptr, A::Model4},
+    {I::k_ddy_coarse, "ddy_coarse", S::Float, 1, 1, 0, "dFdy", nullptr, A::Model4},
+    {I::k_ddy_fine, "ddy_fine", S::Float, 1, 1, 0, "dFdy", nullptr, A::Model4},
 };
 
 static_assert(sizeof kIntrinsics / sizeof kIntrinsics[0] == kIntrinsicCount,

@@ -1,8 +1,8 @@
 #version 330 core
 float fx_pow(float x, float y) { return (x == 0.0 && y < 0.0) ? uintBitsToFloat(0x7F800000u) : pow(x, y); }
-vec2 fx_pow(vec2 x, vec2 y) { return mix(pow(x, y), vec2(uintBitsToFloat(0x7F800000u)), vec2(equal(x, vec2(0.0))) * vec2(lessThan(y, vec2(0.0)))); }
-vec3 fx_pow(vec3 x, vec3 y) { return mix(pow(x, y), vec3(uintBitsToFloat(0x7F800000u)), vec3(equal(x, vec3(0.0))) * vec3(lessThan(y, vec3(0.0)))); }
-vec4 fx_pow(vec4 x, vec4 y) { return mix(pow(x, y), vec4(uintBitsToFloat(0x7F800000u)), vec4(equal(x, vec4(0.0))) * vec4(lessThan(y, vec4(0.0)))); }
+vec2 fx_pow(vec2 x, vec2 y) { return mix(pow(x, y), vec2(uintBitsToFloat(0x7F800000u)), bvec2(vec2(equal(x, vec2(0.0))) * vec2(lessThan(y, vec2(0.0))))); }
+vec3 fx_pow(vec3 x, vec3 y) { return mix(pow(x, y), vec3(uintBitsToFloat(0x7F800000u)), bvec3(vec3(equal(x, vec3(0.0))) * vec3(lessThan(y, vec3(0.0))))); }
+vec4 fx_pow(vec4 x, vec4 y) { return mix(pow(x, y), vec4(uintBitsToFloat(0x7F800000u)), bvec4(vec4(equal(x, vec4(0.0))) * vec4(lessThan(y, vec4(0.0))))); }
 uniform float hSpecularPower;
 uniform float hPointRange;
 uniform vec3 hEyePosition;
