@@ -89,6 +89,28 @@ std::vector<ValueCase> OperatorValueCases() {
          "float4 Value() { float a = 0.5, b = 0; float2x2 m = {1, 0, 0, 1}; bool2x2 l = m && true;"
          " return float4(a && b, a || b, !a, l[0][1] + l[1][1] * 2); }",
          {0, 1, 0, 2}},
+        {"operators/division-of-int-matrices",
+         "float4 Value() { int2x2 a = {7, -8, 9, 10}; int2x2 b = {2, 3, 4, 5}; int2x2 q = a / b; int2x2 c = a; c /= 4;"
+         " return float4(q[0][0], q[0][1], q[1][0], c[1][1]); }",
+         {3, -2, 2, 2}},
+        {"operators/matrix-equality-and-one-row-comparison",
+         "float4 Value() { float2x2 a = {1, 2, 3, 4}; float2x2 b = {1, 0, 3, 0}; bool2x2 e = a == b; bool2x2 n = a != b;"
+         " float1x4 r = {1, 2, 3, 4}; float4x4 m = 2; bool1x4 l = r < m; return float4(e[0][0] + e[0][1] * 2, n[1][1], l._m00, l._m01); }",
+         {1, 1, 1, 0}},
+        {"operators/bool-matrices",
+         "float4 Value() { bool2x2 b = {true, false, true, true}; return float4(all(b), any(!b), b[0][1] || b[1][0], b[0][0] && b[0][1]); }",
+         {0, 1, 1, 0}},
+        {"operators/increment-of-matrix-rows-and-elements",
+         "float4 Value() { float2x2 m = 0; m[0]++; m._m11--; ++m[1][0]; return float4(m[0], m[1]); }", {1, 1, 1, -1}},
+        {"operators/float-modulo-assignment-and-negative-ints",
+         "float4 Value() { float a = 5; a %= -3; float b = -5; b %= 3; return float4(a, b, 7 % -3, -7 % 3); }",
+         {std::fmod(5.f, -3.f), std::fmod(-5.f, 3.f), 1, -1}},
+        {"operators/arguments-evaluate-left-to-right",
+         "float4 Value() { int i = 0; float4 a = float4(i++, i++, i++, i); return a; }", {0, 1, 2, 3}},
+        {"operators/comparison-assigned-to-a-float-vector",
+         "float4 Value() { float4 v = float4(0, 1, 2, 3); v = v * 2 + 1 > 2; return v; }", {0, 1, 1, 1}},
+        {"operators/nested-conditional-and-comma",
+         "float4 Value() { float x = 0.5; float r = x > 0 ? x > 1 ? 2 : 1 : 0; return float4(r, (x, 3), 0, 0); }", {1, 3, 0, 0}},
         {"operators/assignment-is-an-expression",
          "float4 Value() { float a; float4 v; float b = (a = 3) + 1; v = a; return float4(b, v.y, (v.x += 1), a); }",
          {4, 3, 4, 3}},
@@ -120,6 +142,10 @@ std::vector<ValueCase> OperatorValueCases() {
          "float4 Value() { float2x2 m = {1.5, -1.5, 2.7, 0}; int2x2 i = m; int2x2 j = 2.5; int2x2 k = (int2x2)float4(3.9, 0, 0, 0);"
          " bool2x2 b = i; return float4(i[0][1], i[1][0] + j[1][1], k[0][0], b[1][1] + b[0][0] * 2); }",
          {-1, 4, 3, 2}},
+        {"type-conversions/scalars-between-bool-int-uint-float",
+         "float4 Value() { bool b = 2.5; int i = true; float f = false; uint u = true; float g = 3.7;"
+         " return float4(b + f, i + u, (int)g + int(-g), (int)(-0.5)); }",
+         {1, 2, 0, 0}},
         {"type-conversions/float1xN-floatNx1-and-vectors",
          "float4 Value() { float1x3 r = float3(1, 2, 3); float3x1 c = r; float3 v = c; float1x3 s = v + 1; return float4(v, s._m02); }",
          {1, 2, 3, 4}},
@@ -186,6 +212,10 @@ std::vector<ValueCase> OperatorValueCases() {
         {"intrinsics/saturate-of-ints-and-matrices",
          "float4 Value() { int i = 3; float2x2 m = {-1, 0.5, 2, 0}; float2x2 s = saturate(m); return float4(saturate(i), s[0][0], s[0][1], s[1][0]); }",
          {1, 0, 0.5f, 1}},
+        {"intrinsics/int-matrix-arguments",
+         "float4 Value() { int2x2 a = {-7, 8, 1, 2}; int2x2 r = abs(a); int2x2 m = max(a, 8); int2x2 s = {1, 2, 3, 4};"
+         " return float4(r[0][0], m[0][0], determinant(s), transpose(s)[0][1]); }",
+         {7, 8, -2, 3}},
         {"intrinsics/lit-and-dst-of-float1",
          "float4 Value() { float1 n = 0.5, h = 0.5, p = 2; float4 l = lit(n, h, p); float4 d = dst(float4(1, 2, 3, 4), float4(1, 3, 1, 5));"
          " return float4(l.y, l.z, d.y, d.w); }",

@@ -210,6 +210,9 @@ std::string Emitter::binary(const Expr* e) {
     }
     if (e->op == Tok::Star && ta.isMatrix() && b->type.isMatrix())
         return "matrixCompMult(" + expr(a) + ", " + expr(b) + ")";
+    // An int matrix is held as floats: its quotient is truncated toward zero.
+    if (e->op == Tok::Slash && e->type.isMatrix())
+        return integralMatrix("(" + expr(a) + " / " + expr(b) + ")", Base::Float, e->type);
     if (e->op == Tok::Percent && e->type.base == Base::Float) {
         need(kHelperFmod);
         return "fx_fmod(" + expr(a) + ", " + expr(b) + ")";
