@@ -258,6 +258,14 @@ std::vector<RefusalCase> OperatorRefusalCases() {
         {"type-conversions/matrix-to-larger-matrix",
          "float4 F() : COLOR { float2x2 m = 1;\n  float3x3 n = m;\n  return n[0].xyzz; }", 2},
         {"type-conversions/scalar-to-sampler", "float4 F() : COLOR {\n  sampler s = 1;\n  return 0; }", 2},
+        // --- intrinsics: argument shapes and results the tables refuse ------------------------------
+        {"intrinsics/determinant-of-a-non-square-matrix",
+         "float4 F() : COLOR { float2x3 m = 1;\n  return determinant(m); }", 2},
+        {"intrinsics/transpose-with-two-arguments", "float4 F() : COLOR { float2x2 m = 1;\n  return transpose(m, m)[0].xyxy; }", 2},
+        {"intrinsics/value-of-clip", "float4 F() : COLOR {\n  float a = clip(1);\n  return a; }", 2},
+        {"intrinsics/saturate-of-a-struct",
+         "struct S { float a; };\nfloat4 F() : COLOR { S s = (S)0;\n  return saturate(s); }", 3},
+        {"intrinsics/any-of-a-sampler", "sampler S;\nfloat4 F() : COLOR {\n  return any(S); }", 3},
         // --- intrinsics of later shader models -----------------------------------------------------
         {"availability/rcp-in-ps_3_0", "float4 F(float4 t : TEXCOORD0) : COLOR {\n  return rcp(t); }", 2},
         {"availability/countbits-in-ps_3_0",
