@@ -220,6 +220,42 @@ TEST(FxStructParameters, MembersAreParametersWithOffsetsInsideTheStruct) {
     EXPECT_NE(std::find(uniforms.begin(), uniforms.end(), r.FindParameter("gLight.colour")), uniforms.end());
 }
 
+// Shapes as the native reflection reports them: one-row and one-column matrices are matrices,
+// float1 a vector, and an array of arrays one array of all its elements (the effect format
+// holds a single element count).
+TEST(FxReflection, OneElementShapesAndArraysOfArrays) {
+    const fx::CompileResult r = fx::Compile(
+        "float1x4 a; float4x1 b; float1 c; float1x1 d; row_major float3x1 e; float f[2][3];\n"
+        "float2x3 g[2][2]; struct S { float1x3 m; float4x1 n[2]; }; S s;\n"
+        "float4 PS() : COLOR0 { return a._m00 + b._m30 + c + d + e._m20 + f[1][2] + g[1][1]._m12 + s.m._m02; }\n"
+        "technique T { pass P { PixelShader = compile ps_3_0 PS(); } }\n");
+    ASSERT_TRUE(r.ok) << r.Messages();
+    struct Row { const char* name; fx::ParamClass cls; int rows, columns, elements, bytes; };
+    const Row rows[] = {
+        {"a", fx::ParamClass::MatrixRows, 1, 4, 0, 16},
+        {"b", fx::ParamClass::MatrixRows, 4, 1, 0, 16},
+        {"c", fx::ParamClass::Vector, 1, 1, 0, 4},
+        {"d", fx::ParamClass::MatrixRows, 1, 1, 0, 4},
+        {"e", fx::ParamClass::MatrixRows, 3, 1, 0, 12},
+        {"f", fx::ParamClass::Scalar, 1, 1, 6, 24},
+        {"g", fx::ParamClass::MatrixRows, 2, 3, 4, 96},
+        {"s.m", fx::ParamClass::MatrixRows, 1, 3, 0, 12},
+        {"s.n[1]", fx::ParamClass::MatrixRows, 4, 1, 0, 16},
+    };
+    for (const Row& w : rows) {
+        const int i = r.FindParameter(w.name);
+        ASSERT_GE(i, 0) << w.name;
+        const fx::ParameterInfo& p = r.parameters[static_cast<std::size_t>(i)];
+        EXPECT_EQ(p.paramClass, w.cls) << w.name;
+        EXPECT_EQ(p.rows, w.rows) << w.name;
+        EXPECT_EQ(p.columns, w.columns) << w.name;
+        EXPECT_EQ(p.elements, w.elements) << w.name;
+        EXPECT_EQ(p.sizeBytes, w.bytes) << w.name;
+    }
+    EXPECT_TRUE(r.parameters[static_cast<std::size_t>(r.FindParameter("e"))].rowMajor);
+    EXPECT_EQ(r.parameters[static_cast<std::size_t>(r.FindParameter("s.n[1]"))].offsetBytes, 28);
+}
+
 TEST(FxEffectSyntax, PassesWithoutShadersAreAcceptedAndDirect3D10TechniquesRefused) {
     const fx::CompileResult d3d10 = fx::Compile(
         "technique StatesOnly { pass P { ZEnable = false; } }\n"

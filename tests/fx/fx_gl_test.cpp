@@ -335,12 +335,13 @@ TEST_F(FxGl, CreateEffectRefusesBadCallsAndReportsCompileErrors) {
 TEST_F(FxGl, ParametersOfEveryKindReachTheShader) {
     gfx::ID3DXEffect* e = Create(
         "float4 Arr[3];\nint Count = 1;\nbool Flag;\nfloat3x3 M3;\nfloat2x4 Wide;\nfloat4x4 Full;\nfloat4 Vec;\n"
+        "float1x4 Row;\nfloat4x1 Col;\n"
         "float4 PS() : COLOR {\n"
         "    float4 sum = 0;\n"
         "    for (int i = 0; i < Count; i++) sum += Arr[i];\n"
         "    float4 r;\n"
         "    r.x = sum.x + Vec.w;\n"
-        "    r.y = Flag ? M3._m12 : -1;\n"
+        "    r.y = (Flag ? M3._m12 : -1) + Row._m03 - 2 * Col._m20;\n"
         "    r.z = Wide._m13 + Full._m30;\n"
         "    r.w = 0;\n"
         "    return r * 0.1;\n"
@@ -364,6 +365,10 @@ TEST_F(FxGl, ParametersOfEveryKindReachTheShader) {
     full.m[3][0] = 1;
     EXPECT_EQ(e->SetMatrix("Full", &full), gfx::D3D_OK);
     EXPECT_EQ(e->SetMatrix("Vec", &full), gfx::D3DERR_INVALIDCALL);
+    full.m[0][3] = 2;  // a float1x4 takes the matrix's first row
+    EXPECT_EQ(e->SetMatrix("Row", &full), gfx::D3D_OK);
+    const float col[4] = {0, 0, 1, 0};  // a float4x1's bytes are its rows, one float each
+    EXPECT_EQ(e->SetValue("Col", col, sizeof col), gfx::D3D_OK);
     const float vec[4] = {9, 9, 9, 0.5f};
     EXPECT_EQ(e->SetVector("Vec", vec), gfx::D3D_OK);
     const Picture out = Render(e);

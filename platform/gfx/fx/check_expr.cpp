@@ -607,16 +607,16 @@ const FuncDecl* Checker::resolve(const Expr* at, std::string_view name, std::vec
             if (c == kImpossible) fits = false;
             // An out argument converts both ways (an int4 into an out float4 and back), so
             // it must hold as many components as the parameter.
-            const Type& at = args[i]->type;
+            const Type& argType = args[i]->type;
             const Type& pt = f->params[i]->type;
             if ((f->params[i]->storage & kStorageOut) && c != kExact &&
-                !(at.isNumericValue() && pt.isNumericValue() && at.components() == pt.components() &&
-                  ConversionCost(pt, at, false) != kImpossible))
+                !(argType.isNumericValue() && pt.isNumericValue() && argType.components() == pt.components() &&
+                  ConversionCost(pt, argType, false) != kImpossible))
                 fits = false;
             // Between conversions of one cost, the argument spelled as the parameter wins
             // (float against float1), then a promotion (half to float, float to double)
             // over a conversion to a narrower float (an int counts as a float here).
-            cost += 4 * c + (at.shape != pt.shape ? 1 : 0) + PrecisionCost(at, pt);
+            cost += 4 * c + (argType.shape != pt.shape ? 1 : 0) + PrecisionCost(argType, pt);
         }
         if (!fits) continue;
         if (cost < bestCost) {

@@ -72,16 +72,18 @@ AnnotationInfo Checker::annotationInfo(const AnnotationDecl& a) {
     return info;
 }
 
-// The class, component type and dimensions of a numeric parameter of type "t".
+// The class, component type and dimensions of a numeric parameter of type "t", as the
+// native reflection gives them: float1xN and floatNx1 (held as vectors) are matrices of one
+// row or column, float1 a vector of one component, float1x1 a 1 x 1 matrix.
 static void NumericShape(const Type& t, ParameterInfo& p) {
-    p.paramClass = t.isScalar() ? ParamClass::Scalar
-                   : t.isVector() ? ParamClass::Vector
-                                  : ParamClass::MatrixRows;
+    p.paramClass = t.isMatrixShaped()                       ? ParamClass::MatrixRows
+                   : t.isScalar() && t.shape != Shape::One ? ParamClass::Scalar
+                                                            : ParamClass::Vector;
     p.type = t.base == Base::Bool    ? ParamType::Bool
              : t.base == Base::Float ? ParamType::Float
                                      : ParamType::Int;
-    p.rows = t.rows > 0 ? t.rows : 1;
-    p.columns = t.cols;
+    p.rows = t.isMatrixShaped() ? t.hlslRows() : 1;
+    p.columns = t.isMatrixShaped() ? t.hlslCols() : t.cols;
 }
 
 // The numeric fields of a value of type "t" named "name" (GLSL: "glsl"), depth first in
@@ -170,7 +172,7 @@ void Checker::buildReflection() {
         if (t.isNumeric()) {
             p.glslName = GlslName(p.name);
             NumericShape(t, p);
-            p.rowMajor = t.rows > 0 && (g->storage & kStorageRowMajor);
+            p.rowMajor = t.isMatrixShaped() && (g->storage & kStorageRowMajor);
             p.sizeBytes = p.rows * p.columns * 4 * std::max(1, p.elements);
             if (g->init) {
                 std::vector<double> v;

@@ -103,9 +103,13 @@ PassProgram Link(const std::string& vertex, const std::string& fragment, const f
 void Upload(GLint location, const ParameterInfo& p, const std::uint8_t* bytes) {
     if (location < 0) return;
     const GLsizei count = std::max(1, p.elements);
+    // A matrix of one row or one column (float1xN, floatNx1) is a GLSL vector or scalar of
+    // its components, which its row-major bytes hold in order.
+    const bool line = p.paramClass == ParamClass::MatrixRows && (p.rows == 1 || p.columns == 1);
+    const int width = line ? p.rows * p.columns : p.columns;
     if (p.type == ParamType::Float) {
         const auto* f = reinterpret_cast<const GLfloat*>(bytes);
-        if (p.paramClass == ParamClass::MatrixRows) {
+        if (p.paramClass == ParamClass::MatrixRows && !line) {
             // The GLSL matRxC holds the transpose, so row-major bytes go in as columns.
             const int r = p.rows, c = p.columns;
             if (r == 2 && c == 2) glUniformMatrix2fv(location, count, GL_FALSE, f);
@@ -119,7 +123,7 @@ void Upload(GLint location, const ParameterInfo& p, const std::uint8_t* bytes) {
             if (r == 4 && c == 3) glUniformMatrix4x3fv(location, count, GL_FALSE, f);
             return;
         }
-        switch (p.columns) {
+        switch (width) {
             case 1: glUniform1fv(location, count, f); break;
             case 2: glUniform2fv(location, count, f); break;
             case 3: glUniform3fv(location, count, f); break;
@@ -128,7 +132,7 @@ void Upload(GLint location, const ParameterInfo& p, const std::uint8_t* bytes) {
         return;
     }
     const auto* i = reinterpret_cast<const GLint*>(bytes);
-    switch (p.columns) {
+    switch (width) {
         case 1: glUniform1iv(location, count, i); break;
         case 2: glUniform2iv(location, count, i); break;
         case 3: glUniform3iv(location, count, i); break;
