@@ -235,6 +235,10 @@ TEST(FxPreprocessor, MacrosConditionalsAndLineNumbers) {
         {"#define SELF SELF + 1\nfloat SELF = 3;\nfloat x = 1;", 1},  // no endless expansion
         {"#define F(a, b) b\nfloat x = F((1, 2), 3);", 3},  // parenthesised commas stay in one argument
         {"#pragma pack_matrix(column_major)\n#pragma warning(disable : 3206)\nfloat x = 12;", 12},
+        // the side && || ?: do not evaluate raises no error
+        {"#if 0 && (1 / 0)\nfloat x = 1;\n#else\nfloat x = 13;\n#endif", 13},
+        {"#if 1 || 1 % 0\nfloat x = 14;\n#endif", 14},
+        {"#if (1 ? 15 : 1 / 0) == 15 && (0 ? 1 / 0 : 1)\nfloat x = 15;\n#endif", 15},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.src);

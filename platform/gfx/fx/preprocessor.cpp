@@ -539,6 +539,7 @@ private:
         evalTokens_ = &expr;
         evalPos_ = 0;
         evalDepth_ = 0;
+        unevaluated_ = 0;
         try {
             const std::int64_t v = evalTernary();
             if (expr[evalPos_].kind != Tok::End)
@@ -564,10 +565,10 @@ private:
         if (++evalDepth_ > 200) throw ExprError{"expression nested too deeply"};
         const std::int64_t c = evalBinary(0);
         std::int64_t r = c;
-        if (accept(Tok::Question)) {
-            const std::int64_t a = evalTernary();
+        if (accept(Tok::Question)) {  // the branch not taken is parsed but not evaluated
+            const std::int64_t a = evalUnevaluatedIf(c == 0, [&] { return evalTernary(); });
             if (!accept(Tok::Colon)) throw ExprError{"expected ':'"};
-            const std::int64_t b = evalTernary();
+            const std::int64_t b = evalUnevaluatedIf(c != 0, [&] { return evalTernary(); });
             r = c ? a : b;
         }
         --evalDepth_;
@@ -581,10 +582,24 @@ private:
             const int prec = BinaryPriority(op);
             if (prec == 0 || prec <= limit) return left;
             ++evalPos_;
-            const std::int64_t right = evalBinary(prec);
-            if (ConstBinary64(op, left, right, left) == ConstStatus::DivisionByZero)
-                throw ExprError{"division by zero"};
+            // C's rules: the right side of && and || is not evaluated when the left side
+            // decides ("#if 0 && (1/0)" is false, not an error).
+            const bool decided = (op == Tok::AndAnd && left == 0) || (op == Tok::OrOr && left != 0);
+            const std::int64_t right = evalUnevaluatedIf(decided, [&] { return evalBinary(prec); });
+            if (ConstBinary64(op, left, right, left) == ConstStatus::DivisionByZero) {
+                if (unevaluated_ == 0) throw ExprError{"division by zero"};
+                left = 0;
+            }
         }
+    }
+
+    // Runs "parse" with evaluation errors suppressed when "skip" is set.
+    template <class F>
+    std::int64_t evalUnevaluatedIf(bool skip, F parse) {
+        unevaluated_ += skip ? 1 : 0;
+        const std::int64_t v = parse();
+        unevaluated_ -= skip ? 1 : 0;
+        return v;
     }
 
     std::int64_t evalUnary() {
@@ -627,6 +642,7 @@ private:
     const std::vector<Token>* evalTokens_ = nullptr;
     std::size_t evalPos_ = 0;
     int evalDepth_ = 0;
+    int unevaluated_ = 0;  // > 0 inside a side that && || ?: do not evaluate
 };
 
 }  // namespace

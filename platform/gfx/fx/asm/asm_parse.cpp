@@ -418,7 +418,6 @@ private:
             // c[a0.x + 5], c[aL], v[aL + 1]
             advanceTo(pos_ + 1);
             skip();
-            Operand rel;
             const std::size_t rs = pos_;
             while (pos_ < end_ && std::isalpha(static_cast<unsigned char>(text_[pos_]))) advanceTo(pos_ + 1);
             const std::string_view r = text_.substr(rs, pos_ - rs);
