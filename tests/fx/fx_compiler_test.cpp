@@ -155,6 +155,13 @@ TEST(FxDiagnostics, EffectLevelErrorsNameTheEntryPointOrState) {
         {"float4 PS() : COLOR { return 1; }\ntechnique T { pass P { PixelShader = compile ps_2_0 PS(); } }\n"
          "technique T { pass P { PixelShader = compile ps_2_0 PS(); } }",
          fx::Diag::DuplicateTechnique, "redefinition of technique 'T'"},
+        // a model without loops: a loop's length is named when it is known
+        {"float4 PS() : COLOR { float s = 0; [unroll] for (int i = 0; i < 5000; i += 2) s += 1; return s; }\n"
+         "technique T { pass P { PixelShader = compile ps_2_0 PS(); } }",
+         fx::Diag::NotInProfile, "a loop of 2500 iterations (more than 1024 to unroll) is not available in ps_2_0: models with loops (vs_2_0, ps_2_a, ps_3_0); this one unrolls every loop"},
+        {"float k; float4 PS() : COLOR { float s = 0; for (int i = 0; i != k; i++) s += 1; return s; }\n"
+         "technique T { pass P { PixelShader = compile ps_2_0 PS(); } }",
+         fx::Diag::NotInProfile, "a loop of unknown length is not available in ps_2_0: models with loops (vs_2_0, ps_2_a, ps_3_0); this one unrolls every loop"},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.src);
@@ -595,6 +602,9 @@ TEST(FxLanguage, SyntaxOfTheEraIsAccepted) {
         "half a = 1.0h, b = 2; double d = 3.0L; struct V { float4 p : POSITION; half2 t : TEXCOORD0; }; float4 PS(V v) : COLOR { return a + b + d + v.t.x; }",
         // comments of both kinds, line splices in macros, string concatenation
         "/* block */ // line\n#define LONG(x) \\\n    ((x) + 1)\nfloat4 PS() : COLOR { return LONG(1); } // end",
+        // a column-major float4x3 takes three registers, so c3 is free
+        "float4x3 m : register(c0); float4 b : register(c3); row_major float3x4 r : register(c4); float4 c : register(c7); "
+        "float4 PS() : COLOR { return b + c + m[0].xyzz + r[0]; }",
         // one register named by several samplers of a shared include: only what a shader reads counts
         "sampler a : register(s0); sampler b : register(s0); float4 PS(float2 uv : TEXCOORD0) : COLOR { return tex2D(b, uv); }",
         // a bare state value names the state's own value even where a parameter has that name;

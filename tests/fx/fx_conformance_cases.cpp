@@ -508,6 +508,12 @@ const std::vector<RefusalCase>& RefusalCases() {
          "float4 a : register(c0);\nfloat4 b : register(c0);\nfloat4 F() : COLOR { return a + b; }", 2},
         {"variables/overlapping-registers",
          "float4x4 m : register(c0);\nfloat4 b : register(c2);\nfloat4 F() : COLOR { return b + m[0]; }", 2},
+        // a row-major float4x3 takes a register per row (4), a column-major one per column (3)
+        {"variables/overlapping-registers-row-major",
+         "row_major float4x3 m : register(c0);\nfloat4 b : register(c3);\nfloat4 F() : COLOR { return b + m[0].xyzz; }", 2},
+        {"variables/overlapping-registers-pack-matrix",
+         "#pragma pack_matrix(row_major)\nstruct S { float4 a; float3x2 m; };\nS s : register(c0);\nfloat4 b : register(c3);\n"
+         "float4 F() : COLOR { return b + s.m[0].xyxy; }", 4},
         {"variables/bad-register", "\nfloat4 a : register(banana);\nfloat4 F() : COLOR { return a; }", 2},
         {"variables/duplicate-annotation", "float4 a < int k = 1;\n int k = 2; >;\nfloat4 F() : COLOR { return a; }", 2},
         // --- functions -----------------------------------------------------------------------------

@@ -26,16 +26,18 @@ void Checker::registerGlobals() {
 namespace {
 
 // How many registers of its file a global of type "t" takes from its register on: one per
-// scalar, vector or sampler, one per matrix row or column (the fewer, as the packing order
-// is not known here), each array element and struct member in turn.
-long long RegisterCount(const Type& t) {
+// scalar, vector or sampler, one per matrix row when "rowMajor" (row_major, or the
+// pack_matrix default) and one per column otherwise, each array element and struct member
+// in turn.
+long long RegisterCount(const Type& t, bool rowMajor) {
     constexpr long long kMost = 1 << 20;  // far past any register file; keeps the sums small
     long long one = 1;
     if (t.base == Base::Struct && t.st) {
         one = 0;
-        for (const VarDecl* m : t.st->members) one = std::min(kMost, one + RegisterCount(m->type));
+        for (const VarDecl* m : t.st->members)
+            one = std::min(kMost, one + RegisterCount(m->type, (m->storage & kStorageRowMajor) != 0));
     } else if (t.rows > 0) {
-        one = std::min(t.rows, t.cols);
+        one = rowMajor ? t.rows : t.cols;
     }
     return std::min(kMost, std::max(1LL, one) * (t.isArray() ? t.arraySize : 1));
 }
@@ -76,14 +78,14 @@ bool Checker::sharedRegisters(const FuncDecl* f) {
     for (std::size_t i = 0; i < bound.size(); ++i) {
         const VarDecl* g = bound[i];
         const std::string_view r = g->registerName;
-        const long long begin = first(g), end = begin + RegisterCount(g->type);
+        const long long begin = first(g), end = begin + RegisterCount(g->type, (g->storage & kStorageRowMajor) != 0);
         for (std::size_t j = 0; j < i; ++j) {
             const VarDecl* other = bound[j];
             const std::string_view o = other->registerName;
             if (std::tolower(static_cast<unsigned char>(o[0])) != std::tolower(static_cast<unsigned char>(r[0])))
                 continue;
             const long long otherBegin = first(other);
-            if (otherBegin < end && begin < otherBegin + RegisterCount(other->type)) {
+            if (otherBegin < end && begin < otherBegin + RegisterCount(other->type, (other->storage & kStorageRowMajor) != 0)) {
                 report(Diag::BadRegister, g->registerLine, g->registerColumn, std::string(r),
                        EqualsNoCase(o, r) ? "is already bound to '" + std::string(other->name) + "'"
                                           : "overlaps the registers of '" + std::string(other->name) + "'");

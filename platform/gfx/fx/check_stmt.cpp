@@ -3,6 +3,8 @@
 #include "platform/gfx/fx/checker.h"
 
 #include <algorithm>
+#include <cmath>
+#include <string>
 #include <functional>
 #include <unordered_map>
 
@@ -65,7 +67,10 @@ constexpr int kMostUnrolled = 1024;  // iterations a model without loops unrolls
 // initialiser, "for (v; ...)", or one that reads other variables), the native compiler's
 // constant propagation may still know it, so only the step's direction toward the bound is
 // checked.
-bool Checker::unrollable(const Stmt* s) {
+// "trips" receives the number of iterations where it is known (-1 otherwise), also when it
+// is too many to unroll.
+bool Checker::unrollable(const Stmt* s, long long& trips) {
+    trips = -1;
     std::vector<double> c;
     if (s->kind != StmtKind::For)
         return s->expr && evalConst(s->expr, c) && c.size() == 1 && c[0] == 0;
@@ -124,10 +129,31 @@ bool Checker::unrollable(const Stmt* s) {
     for (int n = 0; n <= kMostUnrolled; ++n) {
         const bool runs = op == Tok::Less ? x < b : op == Tok::LessEqual ? x <= b : op == Tok::Greater ? x > b
                         : op == Tok::GreaterEqual ? x >= b : op == Tok::NotEqual ? x != b : op == Tok::Equal && x == b;
-        if (!runs) return true;
+        if (!runs) {
+            trips = n;
+            return true;
+        }
         x += delta;
     }
+    // Too long to unroll; a counter moving toward an ordered bound still has a known count.
+    const bool up = delta > 0 && (op == Tok::Less || op == Tok::LessEqual);
+    const bool down = delta < 0 && (op == Tok::Greater || op == Tok::GreaterEqual);
+    if (up || down) {
+        const double span = (b - start[0]) / delta;  // positive here
+        const double n = (op == Tok::LessEqual || op == Tok::GreaterEqual) ? std::floor(span) + 1 : std::ceil(span);
+        if (n < 9e18) trips = static_cast<long long>(n);
+    }
     return false;
+}
+
+// Records a loop a model without loops cannot unroll: its length when known.
+void Checker::noteLoop(const Stmt* s, long long trips) {
+    if (!current_) return;
+    const std::string_view what =
+        trips < 0 ? std::string_view("a loop of unknown length")
+                  : m_.keep("a loop of " + std::to_string(trips) + " iterations (more than " +
+                            std::to_string(kMostUnrolled) + " to unroll)");
+    current_->stageUses.push_back({s->line, s->column, what, Availability::Loops});
 }
 
 // block := { statement... }
@@ -187,8 +213,7 @@ void Checker::checkStmt(Stmt* s) {
             ++loops_;
             checkNested(s->then);
             --loops_;
-            if (current_ && !IsPoison(s->expr->type) && !unrollable(s))
-                current_->stageUses.push_back({s->line, s->column, "a loop of unknown length", Availability::Loops});
+            if (long long trips = 0; current_ && !IsPoison(s->expr->type) && !unrollable(s, trips)) noteLoop(s, trips);
             break;
         case StmtKind::For:
             // Direct3D 9's scoping: a variable declared in the initialiser belongs to the
@@ -203,8 +228,7 @@ void Checker::checkStmt(Stmt* s) {
             ++loops_;
             checkNested(s->then);
             --loops_;
-            if (current_ && !unrollable(s))
-                current_->stageUses.push_back({s->line, s->column, "a loop of unknown length", Availability::Loops});
+            if (long long trips = 0; current_ && !unrollable(s, trips)) noteLoop(s, trips);
             break;
         case StmtKind::Switch: {
             // switch := 'switch' ( int ) { (case CONSTANT : | default : | statement)* }

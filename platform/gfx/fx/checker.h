@@ -126,7 +126,8 @@ private:
     void checkStmt(Stmt* s);
     void checkNested(Stmt* s);
     void checkRecursion();
-    bool unrollable(const Stmt* s);
+    bool unrollable(const Stmt* s, long long& trips);
+    void noteLoop(const Stmt* s, long long trips);
 
     // --- constant evaluation (check_const.cpp) ---
 

@@ -264,12 +264,15 @@ Type Parser::structType() {
     const Token open = tok();
     expect(Tok::LBrace);
     while (tok().kind != Tok::RBrace && tok().kind != Tok::End) {
-        storage();  // interpolation modifiers and the like are accepted and ignored
+        // row_major / column_major are kept (they decide how many registers a matrix
+        // member takes); interpolation modifiers and the like are accepted and ignored.
+        const unsigned st = storage();
         skipInterpolationModifiers();
         const Type base = type();
         do {
             const Token mt = tok();
             VarDecl* v = node<VarDecl>(mt);
+            v->storage = (st & kStorageMatrixOrder) || !rowMajorDefault_ ? st : st | kStorageRowMajor;
             v->name = declaredName();
             v->type = base;
             arraySuffix(v->type);
