@@ -218,11 +218,27 @@ enum D3DPRIMITIVETYPE : std::uint32_t {
 };
 
 // Flexible vertex format bits. Supported layouts: a position (XYZ), then optionally a normal,
-// a diffuse colour and up to one set of 2D texture coordinates, in that order.
+// a diffuse colour and up to eight sets of texture coordinates, in that order. A set has two
+// floats unless D3DFVF_TEXCOORDSIZEn(set) says 1, 3 or 4.
 inline constexpr DWORD D3DFVF_XYZ = 0x002;
 inline constexpr DWORD D3DFVF_NORMAL = 0x010;
 inline constexpr DWORD D3DFVF_DIFFUSE = 0x040;
+inline constexpr DWORD D3DFVF_TEXCOUNT_MASK = 0xF00;
+inline constexpr DWORD D3DFVF_TEXCOUNT_SHIFT = 8;
+inline constexpr DWORD D3DFVF_TEX0 = 0x000;
 inline constexpr DWORD D3DFVF_TEX1 = 0x100;
+inline constexpr DWORD D3DFVF_TEX2 = 0x200;
+inline constexpr DWORD D3DFVF_TEX3 = 0x300;
+inline constexpr DWORD D3DFVF_TEX4 = 0x400;
+inline constexpr DWORD D3DFVF_TEX5 = 0x500;
+inline constexpr DWORD D3DFVF_TEX6 = 0x600;
+inline constexpr DWORD D3DFVF_TEX7 = 0x700;
+inline constexpr DWORD D3DFVF_TEX8 = 0x800;
+// Two bits per set from bit 16: 0 two floats, 1 three, 2 four, 3 one.
+constexpr DWORD D3DFVF_TEXCOORDSIZE1(DWORD set) { return 3u << (set * 2 + 16); }
+constexpr DWORD D3DFVF_TEXCOORDSIZE2(DWORD) { return 0u; }
+constexpr DWORD D3DFVF_TEXCOORDSIZE3(DWORD set) { return 1u << (set * 2 + 16); }
+constexpr DWORD D3DFVF_TEXCOORDSIZE4(DWORD set) { return 2u << (set * 2 + 16); }
 
 // D3DX filters (low byte) for surface copies and texture loads.
 inline constexpr DWORD D3DX_FILTER_NONE = 1;

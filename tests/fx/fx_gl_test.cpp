@@ -1503,6 +1503,27 @@ TEST_F(FxFixed, FogMatchesTheDocumentedFactors) {
     ExpectCentre(Point(ps, 7, {0, 0, -1}), 0.25f * 0.25f + 0.75f * fog.x, 0.25f * 0.75f + 0.75f * fog.y,
                  0.25f * 0.5f + 0.75f * fog.z);
     ps->Release();
+    // A vertex shader's FOG output (HLSL or oFog) is the factor the fixed fog stage blends with,
+    // beside a pixel shader below model 3 and beside the fixed texture stages.
+    const std::string centre = "float4(" + std::to_string(1.0 / kWidth) + ", " + std::to_string(-1.0 / kHeight) + ", 0.5, 1)";
+    const std::string hlsl = "float4 VS(float4 p : POSITION, out float fog : FOG, out float4 c : COLOR0) : POSITION {\n"
+                             "  fog = 0.375; c = float4(0.25, 0.75, 0.5, 1); return " + centre + "; }\n";
+    const std::string assembly = "asm { vs_1_1\n dcl_position v0\n def c0, " + std::to_string(1.0 / kWidth) + ", " +
+                                 std::to_string(-1.0 / kHeight) + ", 0.5, 1\n def c1, 0.375, 0.25, 0.75, 0.5\n"
+                                 " mov oPos, c0\n mov oFog, c1.x\n mov oD0, c1.yzww\n }";
+    const char* pixel[] = {"PixelShader = compile ps_2_0 PS();", ""};
+    for (const std::string& vs : {std::string("compile vs_2_0 VS()"), assembly})
+        for (const char* p : pixel) {
+            SCOPED_TRACE(vs + " " + p);
+            gfx::ID3DXEffect* e = Create(hlsl + "float4 PS(float4 c : COLOR0) : COLOR { return c; }\n"
+                                         "technique T { pass P { FogEnable = TRUE; FogColor = 0x002040FF; VertexShader = " +
+                                         vs + "; " + p + " } }\n");
+            ASSERT_NE(e, nullptr);
+            const float f = 0.375f;
+            ExpectCentre(Point(e, 5, {0, 0, -1}), f * 0.25f + (1 - f) * fog.x, f * 0.75f + (1 - f) * fog.y,
+                         f * 0.5f + (1 - f) * fog.z);
+            e->Release();
+        }
 }
 
 // Texture coordinates from a coordinate set or a camera-space generator, through the stage's
@@ -1647,4 +1668,59 @@ TEST_F(FxFixed, PointSizesSpritesAndTheAlphaTestBesideAPixelShader) {
         EXPECT_EQ(lit(Point(e, 5, {0, 0, -1})) > 0, std::string(ref) == "0x40") << ref;
         e->Release();
     }
+    // The application's alpha test holds for a pass that never names it.
+    gfx::ID3DXEffect* own = Create("float4 PS() : COLOR { return float4(0, 1, 0, 0.5); }\n"
+                                   "technique T { pass P { PixelShader = compile ps_2_0 PS(); } }\n");
+    ASSERT_NE(own, nullptr);
+    for (const gfx::DWORD ref : {0x40u, 0xC0u}) {
+        device_->SetRenderState(gfx::D3DRS_ALPHATESTENABLE, 1);
+        device_->SetRenderState(gfx::D3DRS_ALPHAFUNC, gfx::D3DCMP_GREATER);
+        device_->SetRenderState(gfx::D3DRS_ALPHAREF, ref);
+        EXPECT_EQ(lit(Point(own, 5, {0, 0, -1})) > 0, ref == 0x40u) << ref;
+    }
+    device_->SetRenderState(gfx::D3DRS_ALPHATESTENABLE, 0);
+    EXPECT_GT(lit(Point(own, 5, {0, 0, -1})), 0);
+    own->Release();
+}
+
+// Texture coordinate sets past the first: a vertex with sets 0 and 1 (2 or 3 floats), stage 0
+// sampling with set 1 (projected by its third component when it has three).
+TEST_F(FxFixed, LaterCoordinateSetsReachTheStages) {
+    gfx::IDirect3DTexture9* t = Upload(MakePicture(4, 4, [](int x, int y, float* c) {
+        c[0] = (x * 64 + 32) / 255.0f;
+        c[1] = (y * 64 + 32) / 255.0f;
+        c[2] = 0.5f;
+        c[3] = 1;
+    }));
+    ASSERT_NE(t, nullptr);
+    device_->SetTexture(0, t);
+    device_->SetSamplerState(0, gfx::D3DSAMP_MINFILTER, gfx::D3DTEXF_POINT);
+    device_->SetSamplerState(0, gfx::D3DSAMP_MAGFILTER, gfx::D3DTEXF_POINT);
+    const struct {
+        bool three;     // set 1 has three floats
+        float set1[3];  // its values
+        int tx, ty;     // the texel they pick
+    } rows[] = {
+        {false, {0.6f, 0.9f, 0}, 2, 3},
+        {true, {0.3f, 0.1f, 0.5f}, 2, 0},  // (0.6, 0.2) after the division
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.three);
+        gfx::ID3DXEffect* e = Create(std::string("technique T { pass P { TexCoordIndex[0] = 1; ") +
+                                     (r.three ? "TextureTransformFlags[0] = COUNT3 | PROJECTED; " : "") + "} }\n");
+        ASSERT_NE(e, nullptr);
+        // position, colour, set 0 (a texel far from the expected one), set 1
+        float v[9] = {0, 0, 5, 0, 0.1f, 0.1f, r.set1[0], r.set1[1], r.set1[2]};
+        const std::uint32_t colour = 0xFF40C080u;
+        std::memcpy(&v[3], &colour, 4);
+        const gfx::DWORD fvf = gfx::D3DFVF_XYZ | gfx::D3DFVF_DIFFUSE | gfx::D3DFVF_TEX2 |
+                               (r.three ? gfx::D3DFVF_TEXCOORDSIZE3(1) : gfx::D3DFVF_TEXCOORDSIZE2(1));
+        const unsigned bytes = r.three ? 36u : 32u;
+        ExpectCentre(Render(e, {v, bytes, fvf, bytes, gfx::D3DPT_POINTLIST, 1}), (r.tx * 64 + 32) / 255.0f * kVertexColour.x,
+                     (r.ty * 64 + 32) / 255.0f * kVertexColour.y, 0.5f * kVertexColour.z);
+        e->Release();
+    }
+    device_->SetTexture(0, nullptr);
+    t->Release();
+    SetUp();  // the suite's sampler defaults
 }

@@ -14,6 +14,9 @@ namespace {
 // counts).
 FixedVertexStage FixedStageOf(const PassPlan& pass) {
     FixedVertexStage f;
+    // The alpha test is the device's: an application may turn it on for a pass that never
+    // names it, so every pixel stage tests unless the pass turns the test off itself.
+    f.alphaTest = true;
     for (const StateValue& v : pass.renderStates) {
         const bool on = v.value != 0;
         switch (v.state) {

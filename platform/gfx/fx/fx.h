@@ -241,7 +241,7 @@ struct FixedVertexStage {
     std::uint32_t transformFlags[8] = {};                        // D3DTTFF_*
     bool pointSize = false;    // the pass sets a point state: the program writes gl_PointSize
     bool pointScale = false, pointSprite = false;
-    bool alphaTest = false;    // the pass turns alpha testing on: every fragment stage tests
+    bool alphaTest = false;    // alpha testing may be on: every fragment stage tests
     bool srgbWrite = false;    // SRGBWriteEnable: the colours a pass writes are sRGB-encoded
     bool flatShade = false;    // ShadeMode FLAT: colours are each triangle's first vertex's
 };

@@ -18,8 +18,12 @@
 //   fx_ff_alphafunc/ref    the alpha test's comparison (0: none) and reference (0-255)
 //   fx_ff_vcolours         the colours the vertex format has (1 diffuse, 2 specular): the
 //                          device sets it when it draws
+//   fx_ff_tcsizes          the vertex format's coordinate-set size codes, two bits a set
+//                          (0: two floats, 1: three, 2: four, 3: one): set when it draws
 //   fx_ff_l<n>_<member>, fx_ff_m_<member>   the lights' and the material's members
 #include "platform/gfx/fx/glsl_emitter.h"
+
+#include <algorithm>
 
 namespace platform::gfx::fx::glsl {
 
@@ -143,9 +147,18 @@ std::string Emitter::fixedVertex(const std::vector<std::string>& outputs, std::s
                 base = "vec4(fx_R" + std::to_string(n) + ".xy * vec2(1.0, -1.0) / (2.0 * length(fx_R" +
                        std::to_string(n) + " - vec3(0.0, 0.0, 1.0))) + 0.5, 1.0, 0.0)";
                 break;
-            default:  // a two-component set: its transform's third row translates it
-                base = count ? "vec4(" + set + ".xy, 1.0, 0.0)" : set;
+            default: {
+                // A one- or two-component set (u, v, 1, 0): its transform's third row
+                // translates it; a set of three or four components as it is (w 1 when absent).
+                if (!count) {
+                    base = set;
+                    break;
+                }
+                if (decls.find("uniform int fx_ff_tcsizes;") == std::string::npos) decls += "uniform int fx_ff_tcsizes;\n";
+                const std::string code = "((fx_ff_tcsizes >> " + std::to_string(2 * (tci & 7)) + ") & 3)";
+                base = "(" + code + " == 1 || " + code + " == 2 ? " + set + " : vec4(" + set + ".xy, 1.0, 0.0))";
                 break;
+            }
         }
         if (count == 0 && (tci >> 16) == 0 && sem.rfind("TEXCOORD", 0) == 0) {
             s += "    " + varying(sem) + " = " + set + ";\n";  // the set as it is
@@ -197,7 +210,7 @@ std::string Emitter::fixedVertex(const std::vector<std::string>& outputs, std::s
 
 // After the texture stages: the specular colour added with SpecularEnable ("specular"), then
 // fog (pixel fog from the fragment's depth with FogTableMode, else the generated vertex stage's
-// factor), into "colour". Pixel shaders below model 3 are fogged the same way.
+// factor or a vertex shader's FOG output), into "colour". Pixel shaders below model 3 are fogged the same way.
 std::string Emitter::fixedPixelTail(const std::string& colour, bool fixedVertex, std::string& decls,
                                     const std::function<std::string(const std::string&, const char*)>& input,
                                     bool specular) {
@@ -212,6 +225,10 @@ std::string Emitter::fixedPixelTail(const std::string& colour, bool fixedVertex,
     } else if (fixedVertex && f.fogVertexMode != 0) {
         decls += "in float fx_ff_vfog;\n";
         factor = "fx_ff_vfog";
+    } else if (!fixedVertex && std::find(writtenVaryings_.begin(), writtenVaryings_.end(), "FOG0") != writtenVaryings_.end()) {
+        // A vertex shader's FOG output (oFog) is the fog factor itself, whatever FogVertexMode says.
+        if (decls.find("in vec4 fx_v_FOG0;") == std::string::npos) decls += "in vec4 fx_v_FOG0;\n";
+        factor = "fx_v_FOG0.x";
     } else {
         return s;
     }

@@ -1211,13 +1211,18 @@ HRESULT DeviceGL::GetFVF(DWORD* fvf) {
 namespace {
 
 // Byte offsets of the parts of a vertex of format "fvf"; false for unsupported formats.
+// Texture coordinate set n (of texSets) has texSize[n] floats at texCoord[n].
 struct VertexLayout {
-    int normal = -1, diffuse = -1, texCoord = -1, size = 0;
+    int normal = -1, diffuse = -1, size = 0, texSets = 0;
+    int texCoord[8] = {}, texSize[8] = {};
 };
 
 bool LayoutOf(DWORD fvf, VertexLayout* out) {
-    constexpr DWORD kKnown = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1;
-    if ((fvf & 0x00E) != D3DFVF_XYZ || (fvf & ~kKnown) != 0) return false;
+    const DWORD sets = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
+    // The size bits of sets the format does not have must be clear.
+    const DWORD sizeBits = sets >= 8 ? 0xFFFF0000u : (sets ? ((1u << (2 * sets)) - 1) << 16 : 0u);
+    constexpr DWORD kKnown = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEXCOUNT_MASK;
+    if ((fvf & 0x00E) != D3DFVF_XYZ || sets > 8 || (fvf & ~(kKnown | sizeBits)) != 0) return false;
     VertexLayout l;
     l.size = 12;
     if (fvf & D3DFVF_NORMAL) {
@@ -1228,13 +1233,20 @@ bool LayoutOf(DWORD fvf, VertexLayout* out) {
         l.diffuse = l.size;
         l.size += 4;
     }
-    if (fvf & D3DFVF_TEX1) {
-        l.texCoord = l.size;
-        l.size += 8;
+    static constexpr int kFloats[4] = {2, 3, 4, 1};
+    l.texSets = static_cast<int>(sets);
+    for (int n = 0; n < l.texSets; ++n) {
+        l.texCoord[n] = l.size;
+        l.texSize[n] = kFloats[(fvf >> (16 + 2 * n)) & 3];
+        l.size += 4 * l.texSize[n];
     }
     *out = l;
     return true;
 }
+
+// The attribute of texture coordinate set n: set 0 where the device's own program reads it,
+// the others where generated programs read TEXCOORD1..7.
+GLuint TexCoordAttribute(int n) { return n == 0 ? kAttribTexCoord0 : static_cast<GLuint>(4 + n); }
 
 bool VertexCount(D3DPRIMITIVETYPE type, UINT primitives, GLenum* mode, std::uint64_t* count) {
     switch (type) {
@@ -1272,6 +1284,8 @@ HRESULT DeviceGL::DrawPrimitive(D3DPRIMITIVETYPE type, UINT start_vertex, UINT p
     // where its format has that colour (this device feeds diffuse colours alone).
     if (programOverride_ && overrideVertexColours_ >= 0)
         glUniform1i(overrideVertexColours_, layout.diffuse >= 0 ? 1 : 0);
+    if (programOverride_ && overrideTexCoordSizes_ >= 0)  // the format's size codes, two bits a set
+        glUniform1i(overrideTexCoordSizes_, static_cast<GLint>(fvf_ >> 16));
     if (!programOverride_) {
         D3DMATRIX wv, wvp;
         D3DXMatrixMultiply(&wv, &transforms_[0], &transforms_[1]);
@@ -1307,12 +1321,15 @@ HRESULT DeviceGL::DrawPrimitive(D3DPRIMITIVETYPE type, UINT start_vertex, UINT p
         glDisableVertexAttribArray(kAttribColour);
         glVertexAttrib4f(kAttribColour, 1.0f, 1.0f, 1.0f, 1.0f);
     }
-    if (layout.texCoord >= 0) {
-        glEnableVertexAttribArray(kAttribTexCoord0);
-        glVertexAttribPointer(kAttribTexCoord0, 2, GL_FLOAT, GL_FALSE, s, at(layout.texCoord));
-    } else {
-        glDisableVertexAttribArray(kAttribTexCoord0);
-        glVertexAttrib2f(kAttribTexCoord0, 0.0f, 0.0f);
+    for (int n = 0; n < 8; ++n) {
+        const GLuint a = TexCoordAttribute(n);
+        if (n < layout.texSets) {
+            glEnableVertexAttribArray(a);
+            glVertexAttribPointer(a, layout.texSize[n], GL_FLOAT, GL_FALSE, s, at(layout.texCoord[n]));
+        } else {
+            glDisableVertexAttribArray(a);
+            glVertexAttrib4f(a, 0.0f, 0.0f, 0.0f, 1.0f);
+        }
     }
     glDrawArrays(mode, static_cast<GLint>(start_vertex), static_cast<GLsizei>(count));
     glBindVertexArray(0);

@@ -303,10 +303,12 @@ public:
     // "sampler" (null unbinds).
     void BindSampler(DWORD sampler, IDirect3DBaseTexture9* texture);
     // "program" draws instead of the device's own until it is set to 0; where it is a
-    // generated fixed-function stage, its vertex-colour switch is found here once per pass.
+    // generated fixed-function stage, its vertex-colour switch and coordinate-set sizes are
+    // found here once per pass.
     void SetProgramOverride(GLuint program) {
         programOverride_ = program;
         overrideVertexColours_ = program ? glGetUniformLocation(program, "fx_ff_vcolours") : -1;
+        overrideTexCoordSizes_ = program ? glGetUniformLocation(program, "fx_ff_tcsizes") : -1;
     }
     const std::array<DWORD, kRenderStateCount>& renderStates() const { return renderStates_; }
     GLuint QuadVertexArray() const { return vertexArray_; }
@@ -378,6 +380,7 @@ private:
     DWORD fvf_ = 0;
     GLuint programOverride_ = 0;
     GLint overrideVertexColours_ = -1;  // "fx_ff_vcolours" of programOverride_, or -1
+    GLint overrideTexCoordSizes_ = -1;  // "fx_ff_tcsizes" of programOverride_, or -1
     bool stateDirty_ = true;
     bool inScene_ = false;
     bool lost_ = false;

@@ -120,7 +120,8 @@ public:
         if (p_.vertex) {
             for (const auto& [name, sem] : outputs_) {
                 if (sem == "POSITION0") tail += "    fx_position = " + name + ";\n";
-                else if (sem.empty() || sem.rfind("FOG", 0) == 0 || sem.rfind("PSIZE", 0) == 0) continue;
+                else if (sem.empty() || sem.rfind("PSIZE", 0) == 0) continue;
+                else if (sem.rfind("FOG", 0) == 0) tail += "    " + hooks_.varying("FOG0") + " = vec4(" + name + ".x);\n";  // the fixed fog stage's factor
                 else tail += "    " + hooks_.varying(sem) + " = " + name + ";\n";
             }
         } else {
