@@ -12,6 +12,8 @@
 #include <cstring>
 
 #include "platform/gfx/fx/asm/asm_ops.h"
+#include "platform/gfx/fx/const_eval.h"
+#include "platform/gfx/fx/lexer.h"
 
 namespace platform::gfx::fx::assembly {
 
@@ -28,6 +30,18 @@ bool Same(std::string_view a, std::string_view b) {
 }
 
 bool StartsWith(std::string_view s, std::string_view p) { return s.size() >= p.size() && Same(s.substr(0, p.size()), p); }
+
+// A def value: an optional sign, then one literal as the effect language reads it (the whole
+// word: "1abc" is no number), its sign applied by the constant operators.
+bool DefValue(std::string_view word, double& out) {
+    const bool negative = !word.empty() && word[0] == '-';
+    if (!word.empty() && (word[0] == '-' || word[0] == '+')) word.remove_prefix(1);
+    const Token t = LexOne(word);
+    if (t.kind == Tok::IntLit) out = static_cast<double>(IntLiteralValue(t.text));
+    else if (t.kind == Tok::FloatLit) out = FloatLiteralValue(t.text);
+    else return false;
+    return !negative || ConstUnary(Tok::Minus, ConstMode::Float, out, out) == ConstStatus::Ok;
+}
 
 // The register files: how the letters name them and how many registers each model has.
 struct RegisterFile {
@@ -346,12 +360,8 @@ private:
                 in.values[0] = Same(v, "true") ? 1.0f : 0.0f;
                 continue;
             }
-            const std::string digits(v);
-            char* stop = nullptr;
-            const double x = std::strtod(digits.c_str(), &stop);
-            // The number is the whole word, with at most a float suffix ("1abc" is no number).
-            if (stop == digits.c_str() || (*stop && !(Same(stop, "f") && stop[1] == '\0')))
-                return error(at, atColumn, "expected a number"), false;
+            double x = 0;
+            if (!DefValue(v, x)) return error(at, atColumn, "expected a number"), false;
             if (!std::isfinite(x) || std::fabs(x) > 3.4e38) return error(at, atColumn, "the value is out of range"), false;
             if (isInt && (x != std::trunc(x) || x < -128 || x > 255))
                 return error(at, atColumn, "an integer constant is a whole number from -128 to 255"), false;
