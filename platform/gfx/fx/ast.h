@@ -249,6 +249,9 @@ struct VarDecl {
     bool isParameter = false;  // a function parameter
     int reflectIndex = -1;     // index in the reflection's parameter list, or -1
     int rename = 0;            // >0: a loop variable declared again, emitted as NAME_r<rename>
+    // A static const scalar or vector whose initial value is a compile-time constant: the
+    // value, one entry per component (empty otherwise). Stages declare it folded.
+    std::vector<double> folded;
 };
 
 struct StructDecl {

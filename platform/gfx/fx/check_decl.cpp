@@ -2,6 +2,8 @@
 // (brace lists built into constructors) and annotations.
 #include "platform/gfx/fx/checker.h"
 
+#include <cmath>
+
 namespace platform::gfx::fx {
 
 // Gathers the leaves of a brace list in order.
@@ -223,6 +225,17 @@ void Checker::checkGlobal(VarDecl* g) {
         evalDepth_ = 0;
         if (!evalConst(g->init, value))
             report(Diag::NotConstant, g->init, std::string(g->name));
+    } else if (g->init && (g->storage & kStorageConst) && !g->type.isArray() && g->type.rows == 0 &&
+               (g->type.base == Base::Float || g->type.base == Base::Int || g->type.base == Base::Uint ||
+                g->type.base == Base::Bool)) {
+        // A static const of a constant value is folded: the stages declare the value itself.
+        std::vector<double> value;
+        evalDepth_ = 0;
+        bool finite = evalConst(g->init, value) && value.size() == static_cast<std::size_t>(g->type.components());
+        // Integers fold only where they are exact in a double, so the emitted literal is the value.
+        const bool integral = g->type.base == Base::Int || g->type.base == Base::Uint;
+        for (double v : value) finite = finite && std::isfinite(v) && (!integral || std::fabs(v) < 9007199254740992.0);
+        if (finite) g->folded = value;
     }
 }
 

@@ -1,6 +1,7 @@
 // platform/gfx/fx/glsl_stage.cpp: declarations, functions and the stages' main functions.
 #include "platform/gfx/fx/glsl_emitter.h"
 
+#include <cstdint>
 #include <cstdio>
 
 #include <algorithm>
@@ -98,6 +99,27 @@ void Emitter::useLocals(const Stmt* s, const std::function<void(const Type&)>& u
     for (const Stmt* b : s->body) useLocals(b, use);
 }
 
+namespace {
+
+// A folded constant's value as GLSL: a literal, or a constructor of literals.
+std::string FoldedText(const VarDecl* g) {
+    std::string parts;
+    for (double v : g->folded) {
+        if (!parts.empty()) parts += ", ";
+        switch (g->type.base) {
+            case Base::Bool: parts += v != 0 ? "true" : "false"; break;
+            case Base::Int: parts += std::to_string(static_cast<long long>(v)); break;
+            case Base::Uint:  // wraps as the conversion to uint does; a negative double cannot cast directly
+                parts += std::to_string(static_cast<std::uint32_t>(static_cast<long long>(v))) + "u";
+                break;
+            default: parts += FormatFloat(v); break;
+        }
+    }
+    return g->folded.size() == 1 ? parts : GlslType(g->type.element()) + "(" + parts + ")";
+}
+
+}  // namespace
+
 std::string Emitter::globalsText(bool vertex) {
     std::string s;
     (void)vertex;
@@ -109,6 +131,10 @@ std::string Emitter::globalsText(bool vertex) {
         for (const FuncDecl* f : funcs_)
             for (const FuncDecl::SamplerRead& r : f->samplerReads)
                 if (r.sampler == g) declared.dim = r.dim == Dim::D1 ? Dim::D2 : r.dim;
+        if (isStatic && !g->folded.empty()) {  // a constant's value, folded
+            s += "const " + GlslType(declared) + " " + UserName(g->name) + " = " + FoldedText(g) + ";\n";
+            continue;
+        }
         s += (isStatic ? "" : "uniform ") + GlslType(declared) + " " +
              UserName(g->name) + ArraySuffix(g->type) + ";\n";
         if (written_.count(g))
@@ -150,10 +176,11 @@ std::string Emitter::staticInits() {
             for (const Expr* a : e->args) reads(a);
         };
         reads(g->init);
+        if (!g->folded.empty()) return;  // declared with its value
         s += "    " + UserName(g->name) + " = " + (g->init ? expr(g->init) : zero(g->type)) + ";\n";
     };
     for (const VarDecl* g : globals_)
-        if (g->storage & kStorageStatic) setStatic(g);
+        if ((g->storage & kStorageStatic) && g->folded.empty()) setStatic(g);
     for (const VarDecl* v : staticLocals_)  // set once, before the entry point runs
         s += "    " + variableName(v) + " = " + (v->init ? expr(v->init) : zero(v->type)) + ";\n";
     return s;
