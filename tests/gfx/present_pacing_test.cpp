@@ -39,8 +39,18 @@ TEST(SwapWatch, OnlySwapsFasterThanTheRefreshRateAreFlagged) {
     };
     EXPECT_FALSE(flags(kPeriod, 200));          // swaps that wait for the retrace
     EXPECT_FALSE(flags(25 * kMs, 200));         // a renderer slower than the display
-    EXPECT_FALSE(flags(12 * kMs, SwapWatch::kSwaps));  // too few swaps to tell
-    EXPECT_TRUE(flags(12 * kMs, SwapWatch::kSwaps + 1));  // 83 frames per second
+    EXPECT_FALSE(flags(12 * kMs, SwapWatch::kQuickSwaps));    // too few swaps to tell
+    EXPECT_TRUE(flags(12 * kMs, SwapWatch::kQuickSwaps + 1));  // 83 frames per second
+    // 62 frames per second: too close to the rate for the quick span, caught by the long one.
+    EXPECT_FALSE(flags(16125000, SwapWatch::kSwaps));
+    EXPECT_TRUE(flags(16125000, SwapWatch::kSwaps + 1));
+    // Waiting swaps on a 59.94 Hz display whose rate is reported as 59 are not flagged.
+    {
+        SwapWatch w(1000000000LL / 59);
+        bool flagged = false;
+        for (int i = 0; i < 1000; ++i) flagged = w.NoteSwap(i * 16683350LL) || flagged;
+        EXPECT_FALSE(flagged);
+    }
     // One quick frame among waiting ones is not a platform that ignores the interval.
     SwapWatch w(kPeriod);
     std::int64_t t = 0;
