@@ -172,7 +172,9 @@ std::string SecondFrontEnd(const fx::CompileResult& r) {
             for (int stage = 0; stage < 2; ++stage) {
                 const std::string path = std::string(dir) + (stage ? "/s.frag" : "/s.vert");
                 std::ofstream(path) << (stage ? p.fragmentGlsl : p.vertexGlsl);
-                const std::string command = "glslangValidator " + path + " 2>&1";
+                // The fragment stage with its optional alpha test compiled in: the larger text.
+                const std::string command =
+                    std::string("glslangValidator ") + (stage ? "-DFX_ALPHA_TEST " : "") + path + " 2>&1";
                 FILE* pipe = popen(command.c_str(), "r");
                 std::string out;
                 char buf[512];

@@ -247,15 +247,18 @@ std::string Emitter::srgbWrite(const std::string& colour) {
 }
 
 // The alpha test on the colour a pass writes, as the device tests: the alpha in 0-255 against
-// the reference with the comparison of the device's AlphaFunc (0 when the test is off).
+// the reference with the comparison of the device's AlphaFunc (0 when the test is off). The
+// test is compiled only into the program variant drawn while the device's test is on
+// (FX_ALPHA_TEST defined): a test that always passes still costs every fragment its
+// comparisons and a discard.
 std::string Emitter::alphaTest(const std::string& colour, std::string& decls) {
     if (!out_.fixedStage.alphaTest) return "";
     decls += "uniform int fx_ff_alphafunc;\nuniform float fx_ff_alpharef;\n";
     const std::string a = "floor(clamp(" + colour + ".a, 0.0, 1.0) * 255.0 + 0.5)";
-    return "    {\n        float fx_a = " + a + ", fx_r = fx_ff_alpharef;\n        int fx_f = fx_ff_alphafunc;\n"
+    return "#ifdef FX_ALPHA_TEST\n    {\n        float fx_a = " + a + ", fx_r = fx_ff_alpharef;\n        int fx_f = fx_ff_alphafunc;\n"
            "        bool fx_pass = fx_f == 0 || fx_f == 8 || (fx_f == 2 && fx_a < fx_r) || (fx_f == 3 && fx_a == fx_r) ||\n"
            "            (fx_f == 4 && fx_a <= fx_r) || (fx_f == 5 && fx_a > fx_r) || (fx_f == 6 && fx_a != fx_r) ||\n"
-           "            (fx_f == 7 && fx_a >= fx_r);\n        if (!fx_pass) discard;\n    }\n";
+           "            (fx_f == 7 && fx_a >= fx_r);\n        if (!fx_pass) discard;\n    }\n#endif\n";
 }
 
 }  // namespace platform::gfx::fx::glsl

@@ -67,7 +67,18 @@ struct PassPrograms {
     PassProgram folded;
     std::vector<int> foldedParameters;
     bool specialise = true;
+    // Drawn while the device's alpha test is on: the generic program with its alpha test
+    // compiled in, built at the first such draw ("testedFailed" when it does not build).
+    PassProgram tested;
+    bool testedFailed = false;
 };
+
+// "source" with "#define NAME" after its #version line.
+std::string WithDefine(const std::string& source, const char* name) {
+    const std::size_t eol = source.rfind("#version", 0) == 0 ? source.find('\n') : std::string::npos;
+    const std::string define = std::string("#define ") + name + "\n";
+    return eol == std::string::npos ? define + source : source.substr(0, eol + 1) + define + source.substr(eol + 1);
+}
 
 // Builds the program of "vertex" and "fragment" for pass "p" and looks up what it reads;
 // program 0, with the driver's log in "log", when it does not build.
@@ -237,6 +248,15 @@ public:
     // generic one. After a device reset the pass folds again what is still unset.
     const PassProgram& SelectProgram() {
         PassPrograms& pp = Programs();
+        if (AlphaTestOn()) {
+            const fx::PassInfo& p = Pass();
+            if (!pp.tested.program && !pp.testedFailed) {
+                std::vector<char> driverLog;
+                pp.tested = Link(p.vertexGlsl, WithDefine(p.fragmentGlsl, "FX_ALPHA_TEST"), p, fx_.parameters, &driverLog);
+                pp.testedFailed = pp.tested.program == 0;
+            }
+            if (pp.tested.program) return pp.tested;
+        }
         if (pp.folded.program &&
             std::any_of(pp.foldedParameters.begin(), pp.foldedParameters.end(),
                         [&](int i) { return setSinceCreation_[static_cast<std::size_t>(i)]; })) {
@@ -754,6 +774,16 @@ private:
         return D3D_OK;
     }
 
+    // Whether the device's alpha test rejects anything now: the pass then draws with the
+    // program variant that tests (the others leave the test out).
+    bool AlphaTestOn() const {
+        DWORD on = 0, func = 0;
+        device_->GetRenderState(D3DRS_ALPHATESTENABLE, &on);
+        device_->GetRenderState(D3DRS_ALPHAFUNC, &func);
+        const GLint f = gl::AlphaTestFunction(on, func);
+        return f != 0 && f != D3DCMP_ALWAYS;
+    }
+
     // The active pass, as the variant its shader arrays picked, and its programs.
     const fx::PassInfo& Pass() const {
         const fx::PassInfo& p =
@@ -788,6 +818,7 @@ private:
                 for (PassPrograms& p : variants) {
                     if (p.generic.program) glDeleteProgram(p.generic.program);
                     if (p.folded.program) glDeleteProgram(p.folded.program);
+                    if (p.tested.program) glDeleteProgram(p.tested.program);
                 }
         programs_.clear();
         if (nothing_) glDeleteProgram(nothing_);

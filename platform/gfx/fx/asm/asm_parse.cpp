@@ -36,7 +36,10 @@ bool StartsWith(std::string_view s, std::string_view p) { return s.size() >= p.s
 bool DefValue(std::string_view word, double& out) {
     const bool negative = !word.empty() && word[0] == '-';
     if (!word.empty() && (word[0] == '-' || word[0] == '+')) word.remove_prefix(1);
-    const Token t = LexOne(word);
+    std::vector<Diagnostic> bad;  // a malformed number ("1abc") lexes as one, with a complaint
+    const std::vector<Token> tokens = Lex(word, bad);
+    if (!bad.empty() || tokens.size() != 2) return false;
+    const Token& t = tokens[0];
     if (t.kind == Tok::IntLit) out = static_cast<double>(IntLiteralValue(t.text));
     else if (t.kind == Tok::FloatLit) out = FloatLiteralValue(t.text);
     else return false;

@@ -24,6 +24,8 @@ in vec4 fx_v_TEXCOORD0;
 in vec4 fx_v_TEXCOORD1;
 in vec4 fx_v_TEXCOORD2;
 layout(location = 0) out vec4 fx_o_COLOR0;
+uniform int fx_ff_alphafunc;
+uniform float fx_ff_alpharef;
 void main()
 {
     hVS_OUT fx_p0;
@@ -34,4 +36,14 @@ void main()
     fx_p0.hWorldPos = (fx_v_TEXCOORD2).xyz;
     vec4 fx_ret = hPixelVertexLit(fx_p0);
     fx_o_COLOR0 = fx_ret;
+#ifdef FX_ALPHA_TEST
+    {
+        float fx_a = floor(clamp(fx_o_COLOR0.a, 0.0, 1.0) * 255.0 + 0.5), fx_r = fx_ff_alpharef;
+        int fx_f = fx_ff_alphafunc;
+        bool fx_pass = fx_f == 0 || fx_f == 8 || (fx_f == 2 && fx_a < fx_r) || (fx_f == 3 && fx_a == fx_r) ||
+            (fx_f == 4 && fx_a <= fx_r) || (fx_f == 5 && fx_a > fx_r) || (fx_f == 6 && fx_a != fx_r) ||
+            (fx_f == 7 && fx_a >= fx_r);
+        if (!fx_pass) discard;
+    }
+#endif
 }
