@@ -171,16 +171,18 @@ std::string SecondFrontEnd(const fx::CompileResult& r) {
         for (const fx::PassInfo& p : t.passes)
             for (int stage = 0; stage < 2; ++stage) {
                 const std::string path = std::string(dir) + (stage ? "/s.frag" : "/s.vert");
-                std::ofstream(path) << (stage ? p.fragmentGlsl : p.vertexGlsl);
                 // The fragment stage with its optional alpha test compiled in: the larger text.
-                const std::string command =
-                    std::string("glslangValidator ") + (stage ? "-DFX_ALPHA_TEST " : "") + path + " 2>&1";
+                std::string text = stage ? p.fragmentGlsl : p.vertexGlsl;
+                if (stage && text.find('\n') != std::string::npos)
+                    text.insert(text.find('\n') + 1, "#define FX_ALPHA_TEST\n");
+                std::ofstream(path) << text;
+                const std::string command = "glslangValidator " + path + " 2>&1";
                 FILE* pipe = popen(command.c_str(), "r");
                 std::string out;
                 char buf[512];
                 while (pipe && std::fgets(buf, sizeof buf, pipe)) out += buf;
                 if (!pipe || pclose(pipe) != 0)
-                    complaints += out + "\n--- the shader ---\n" + (stage ? p.fragmentGlsl : p.vertexGlsl);
+                    complaints += out + "\n--- the shader ---\n" + text;
                 std::remove(path.c_str());
             }
     rmdir(dir);
