@@ -5,7 +5,9 @@
 // whether Value() (evaluated in the pixel or the vertex stage) matches "expected" (computed
 // here on the CPU) and checks that the GLSL of
 // the pass also passes a second GLSL front end. A refusal row's source must not compile; the
-// first error must be on "line".
+// first error must be on "line". A source that declares "static float2 gPixel;" finds the
+// pixel's interpolated texture coordinate there: (0.375, 0.375) at the pixel read, 0.25 more per
+// pixel to the right and down, so conditions on it differ between the pixels of a quad.
 #pragma once
 
 #include <array>

@@ -235,6 +235,30 @@ const std::vector<ValueCase>& ValueCases() {
         {"attributes/on-function",
          "[maxvertexcount(3)] float F() { return 4; }\nfloat4 Value() { return F().xxxx; }", {4, 4, 4, 4}},
 
+        // --- gradients under flow control that varies per pixel: flattened -------------------------
+        {"gradients/flattened-if-keeps-the-taken-side",
+         "static float2 gPixel;\nstruct P { float a; float2 b; };\n"
+         "float4 Value() { float a = 1, b = 2; float c[2] = {3, 4}; P p = {5, 6, 7};\n"
+         "  if (gPixel.x < 0.25) { a = ddx(gPixel.x); c[1] = 9; p.b.y = 0; } else { b = ddx(gPixel.x) * 12; p.a = fwidth(gPixel.y) * 4; }\n"
+         "  return float4(a, b, c[1], p.a + p.b.y); }",
+         {1, 3, 4, 8}},
+        {"gradients/flattened-return-calls-and-out-arguments",
+         "static float2 gPixel;\nstatic float gCount = 0;\nsampler2D gS;\nfloat Bump(float v) { gCount += 1; return ddx(v); }\n"
+         "float Pick(float x, out float o) { o = 5; if (x > 0.25) { o = 6; return Bump(x * 4) + 10; } gCount += 100; o = 7; return 1; }\n"
+         "float4 Value() { float o; float r = Pick(gPixel.x, o); float t = 0;\n"
+         "  [branch] if (gPixel.x > 0.25) t = tex2Dlod(gS, float4(gPixel, 0, 0)).x * 0 + 2;\n"
+         "  return float4(r, gCount, o, t); }",
+         {11, 1, 6, 2}},
+        {"gradients/flattened-jumps-only-where-taken",
+         "static float2 gPixel;\nfloat gOn = 1;\n"
+         "float4 Value() { float s = 0, q = 0, w = 0;\n"
+         "  for (int i = 0; i < 4; i++) { if (gPixel.x > 0.25) { s += ddx(gPixel.x) * 4; if (i == 2) break; } else { s += 100; continue; } s += 10; }\n"
+         "  if (gPixel.x < 0.25) { q = ddx(gPixel.x); clip(-1); discard; }\n"
+         "  [flatten] if (gPixel.y > 0.25) { if (gPixel.x > 0.3) q += ddy(gPixel.y) * ddy(gPixel.y) * 16; }\n"
+         "  [branch] if (gOn > 0) w = ddx(gPixel.x) * 4;\n"
+         "  return float4(s, q, 1, w); }",
+         {23, 1, 1, 1}},
+
         // --- data types: scalar, vector, matrix, one-element shapes --------------------------------
         {"data-types/vector-and-matrix-templates",
          "float4 Value() { vector<int, 2> a = {1, 2}; matrix<float, 2, 2> m = {1, 2, 3, 4}; return float4(a, m[1]); }",
@@ -527,6 +551,16 @@ const std::vector<RefusalCase>& RefusalCases() {
          "float4 F() : COLOR { float s = 0;\n  [loop][unroll(1)] for (int i = 0; i < 2; i++) s += 1; return s; }", 2},
         {"attributes/conflicting-on-switch",
          "float4 F() : COLOR { int i = 1; float s = 0;\n  [call][forcecase] switch (i) { case 1: s = 1; break; } return s; }", 2},
+        // --- gradients under flow control that varies per pixel: refused ---------------------------
+        {"gradients/branch-on-a-varying-condition",
+         "sampler2D s;\nfloat4 F(float2 uv : TEXCOORD0) : COLOR { float4 c = 0;\n  [branch] if (uv.x > 0.5)\n    c = tex2D(s, uv);\n  return c; }", 4},
+        {"gradients/branch-through-a-call",
+         "sampler2D s;\nfloat4 Look(float2 t) {\n  return tex2Dbias(s, float4(t, 0, 1)); }\n"
+         "float4 F(float2 uv : TEXCOORD0) : COLOR {\n  [branch] if (uv.y > 0.5) return Look(uv);\n  return 0; }", 3},
+        {"gradients/loop-with-a-varying-trip-count",
+         "float4 F(float2 uv : TEXCOORD0) : COLOR { float d = 0;\n  for (float t = 0; t < uv.x; t += 0.1)\n    d += ddx(t);\n  return d; }", 3},
+        {"gradients/loop-of-unknown-count-left-per-pixel",
+         "float n;\nfloat4 F(float2 uv : TEXCOORD0) : COLOR { float d = 0;\n  for (int i = 0; i < n; i++) { if (uv.x > i) break;\n    d += ddx(uv.x); }\n  return d; }", 4},
         // --- operators and constants ------------------------------------------------------------------
         {"operators/constant-division-by-zero", "float4 F() : COLOR {\n  int a = 1 / 0;\n  return a; }", 2},
         {"operators/constant-index-out-of-range", "float4 F() : COLOR { float a[2] = {1, 2};\n  return a[2]; }", 2},

@@ -149,8 +149,11 @@ std::string ValueEffect(const ValueCase& c) {
     }
     const std::string check = "    float4 ok = float4(" + checks +
                               ");\n    return float4(ok.x, ok.y, 0.125 + ok.z * 0.25 + ok.w * 0.5, 1);\n}\n";
+    // A source that declares "static float2 gPixel;" gets the pixel's texture coordinate in it.
+    const bool pixel = std::strstr(c.source, "gPixel") != nullptr;
     if (!c.vertexProfile)
-        return std::string(c.source) + "\nfloat4 ConformancePS() : COLOR {\n    float4 v = Value();\n" + check +
+        return std::string(c.source) + "\nfloat4 ConformancePS(" + (pixel ? "float2 uv : TEXCOORD0" : "") +
+               ") : COLOR {\n" + (pixel ? "    gPixel = uv;\n" : "") + "    float4 v = Value();\n" + check +
                "technique ConformanceT { pass P { PixelShader = compile " + c.profile + " ConformancePS(); } }\n";
     return std::string(c.source) +
            "\nvoid ConformanceVS(float4 p : POSITION, out float4 op : POSITION, out float4 v : TEXCOORD7) {\n"

@@ -278,7 +278,15 @@ struct Stmt {
     Stmt* then = nullptr;         // If, loops' body
     Stmt* otherwise = nullptr;    // If
     double label = 0;             // Case: the label's value (the checker's)
+    unsigned attrs = 0;           // If and loops: the kAttr* bits of the attributes written
+    // If: the checker found a gradient operation under a condition that varies per pixel; the
+    // emitter evaluates both sides and keeps the taken side's writes (derivatives then stay
+    // defined, as they are only in control flow every pixel of a quad takes).
+    bool flattened = false;
 };
+
+// The attributes of an if or a loop that change what the compiler does with it.
+enum StmtAttr : unsigned { kAttrBranch = 1u << 0, kAttrFlatten = 1u << 1, kAttrLoop = 1u << 2, kAttrUnroll = 1u << 3 };
 
 // Where an intrinsic or a statement can run: the stages and shader models of the reference's
 // tables (the checker refuses a use that an entry point's profile lacks).

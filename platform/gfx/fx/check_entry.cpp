@@ -307,7 +307,7 @@ bool Checker::checkCompile(Expr* v, bool vertex, EntryPoint& out) {
     out.func = chosen;
     out.boundArgs = bound;
     out.profile = profile;
-    return true;
+    return vertex || gradientFlow(out);
 }
 
 // Whether "e" calls one of the effect's own functions.

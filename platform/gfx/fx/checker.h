@@ -201,6 +201,10 @@ private:
     static bool callsFunction(const Expr* e);
     static const StageUse* unavailableUse(const FuncDecl* f, std::string_view profile);
 
+    // --- gradients under flow control that varies per pixel (check_flow.cpp) ---
+
+    bool gradientFlow(const EntryPoint& entry);
+
     // --- shader variables, the shaders of passes, fixed-function states (check_shader.cpp) ---
 
     void checkShaderGlobal(VarDecl* g);

@@ -122,6 +122,13 @@ private:
     std::string stmt(const Stmt* s);
     std::string nested(const Stmt* s);
     std::string indented(const Stmt* s);
+    std::string loop(const Stmt* s);
+
+    // glsl_flatten.cpp: an if whose sides both run (a gradient under a varying condition)
+    void writesOf(const Expr* e, std::vector<const VarDecl*>& out);
+    void writesOf(const Stmt* s, std::vector<const VarDecl*>& out);
+    std::string jumpGuard(StmtKind k) const;
+    std::string flattenedIf(const Stmt* s);
 
     // glsl_stage.cpp: declarations, functions and the stages' main functions
     std::string variableName(const VarDecl* v) const;
@@ -170,6 +177,15 @@ private:
     std::vector<std::string> writtenVaryings_;
     std::vector<const VarDecl*> staticLocals_;  // of the reachable functions, in order
     int indent_ = 0;
+    // The sides of flattened ifs being written, innermost last, with the loops and switches
+    // entered before each.
+    struct FlatGuard {
+        std::string condition;
+        int loopDepth, breakDepth;
+    };
+    std::vector<FlatGuard> guards_;
+    int loopDepth_ = 0, breakDepth_ = 0;
+    int flattenCount_ = 0;
 };
 
 }  // namespace platform::gfx::fx::glsl

@@ -143,7 +143,13 @@ std::string Emitter::intrinsic(const Expr* e) {
             byRows(e->type, "fx_modf", "modf");
             return call("fx_modf", e);
         case I::k_refract: return call("refract", e);
-        case I::k_clip: need(kHelperClip); return call("fx_clip", e);
+        case I::k_clip: {
+            need(kHelperClip);
+            // Inside a flattened side, a pixel discards only where the side is taken.
+            const std::string guard = jumpGuard(StmtKind::Discard);
+            if (guard.empty()) return call("fx_clip", e);
+            return "fx_clip((" + guard + ") ? " + expr(e->args[0]) + " : " + zero(e->args[0]->type) + ")";
+        }
         case I::k_sincos: {
             need(kHelperSincos);
             const Type& t = e->args[0]->type;

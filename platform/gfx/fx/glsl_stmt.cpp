@@ -44,14 +44,58 @@ std::string Emitter::stmt(const Stmt* s) {
             return out;
         }
         case StmtKind::If: {
+            if (s->flattened) return flattenedIf(s);
             std::string out = pad() + "if (" + expr(s->expr) + ")\n" + nested(s->then);
             if (s->otherwise) out += pad() + "else\n" + nested(s->otherwise);
             return out;
         }
+        case StmtKind::While: case StmtKind::Do: case StmtKind::For: {
+            ++loopDepth_;
+            ++breakDepth_;
+            std::string out = loop(s);
+            --loopDepth_;
+            --breakDepth_;
+            return out;
+        }
+        case StmtKind::Switch: {
+            ++breakDepth_;
+            std::string out = pad() + "switch (" + expr(s->expr) + ") {\n";
+            ++indent_;
+            for (const Stmt* b : s->body) out += stmt(b);
+            // GLSL wants a statement after the last label.
+            if (!s->body.empty() && s->body.back()->kind == StmtKind::Case) out += pad() + "break;\n";
+            --indent_;
+            --breakDepth_;
+            return out + pad() + "}\n";
+        }
+        case StmtKind::Case:
+            if (!s->expr) return pad() + "default:\n";
+            return pad() + "case " + std::to_string(static_cast<long long>(s->label)) + ":\n";
+        case StmtKind::Break: case StmtKind::Continue: case StmtKind::Discard: {
+            const std::string jump = s->kind == StmtKind::Break ? "break;\n" : s->kind == StmtKind::Continue ? "continue;\n" : "discard;\n";
+            const std::string guard = jumpGuard(s->kind);
+            return pad() + (guard.empty() ? "" : "if (" + guard + ") ") + jump;
+        }
+        case StmtKind::Return: {
+            const std::string guard = jumpGuard(s->kind);
+            if (guard.empty()) return pad() + "return" + (s->expr ? " " + expr(s->expr) : "") + ";\n";
+            if (!s->expr) return pad() + "if (" + guard + ") return;\n";
+            // The value is computed in every pixel, as the rest of the flattened side is.
+            const std::string value = "fx_r" + std::to_string(flattenCount_++);
+            return pad() + GlslType(s->expr->type) + " " + value + " = " + expr(s->expr) + ";\n" + pad() + "if (" +
+                   guard + ") return " + value + ";\n";
+        }
+        case StmtKind::Empty: return pad() + ";\n";
+    }
+    return "";
+}
+
+std::string Emitter::loop(const Stmt* s) {
+    switch (s->kind) {
         case StmtKind::While: return pad() + "while (" + expr(s->expr) + ")\n" + nested(s->then);
         case StmtKind::Do:
             return pad() + "do\n" + nested(s->then) + pad() + "while (" + expr(s->expr) + ");\n";
-        case StmtKind::For:
+        default:
             // A variable the initialiser declares outlives the loop (HLSL's scoping), so
             // the declaration goes before it.
             if (s->init && s->init->kind == StmtKind::Decl)
@@ -60,26 +104,7 @@ std::string Emitter::stmt(const Stmt* s) {
             return pad() + "for (" + (s->init ? simple(s->init) : "") + "; " +
                    (s->expr ? expr(s->expr) : "") + "; " + (s->step ? expr(s->step) : "") +
                    ")\n" + nested(s->then);
-        case StmtKind::Switch: {
-            std::string out = pad() + "switch (" + expr(s->expr) + ") {\n";
-            ++indent_;
-            for (const Stmt* b : s->body) out += stmt(b);
-            // GLSL wants a statement after the last label.
-            if (!s->body.empty() && s->body.back()->kind == StmtKind::Case) out += pad() + "break;\n";
-            --indent_;
-            return out + pad() + "}\n";
-        }
-        case StmtKind::Case:
-            if (!s->expr) return pad() + "default:\n";
-            return pad() + "case " + std::to_string(static_cast<long long>(s->label)) + ":\n";
-        case StmtKind::Break: return pad() + "break;\n";
-        case StmtKind::Continue: return pad() + "continue;\n";
-        case StmtKind::Discard: return pad() + "discard;\n";
-        case StmtKind::Return:
-            return pad() + "return" + (s->expr ? " " + expr(s->expr) : "") + ";\n";
-        case StmtKind::Empty: return pad() + ";\n";
     }
-    return "";
 }
 
 std::string Emitter::nested(const Stmt* s) {

@@ -156,7 +156,7 @@ private:
 
     // parser_stmt.cpp: statements
     Stmt* block();
-    void attributes();
+    unsigned attributes();
     bool declarationStarts() const;
     Stmt* statement();
     Stmt* simpleStatement();

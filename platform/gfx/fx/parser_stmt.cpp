@@ -17,10 +17,14 @@ Stmt* Parser::block() {
 
 // attributes -> ('[' NAME ('(' ... ')')? ']')*
 // '[unroll]', '[unroll(n)]', '[loop]', '[fastopt]', '[branch]', '[flatten]', '[call]',
-// '[forcecase]' and attributes of later models ("[maxvertexcount(3)]") change nothing in the
-// generated code (every loop runs all its iterations); one given twice, or with the attribute
-// that means the opposite, is an error.
-void Parser::attributes() {
+// '[forcecase]' and attributes of later models ("[maxvertexcount(3)]") are kept as kAttr* bits
+// where they change what is compiled ('[branch]' refuses a gradient under a condition that
+// varies per pixel instead of flattening it); one given twice, or with the attribute that means
+// the opposite, is an error.
+unsigned Parser::attributes() {
+    static constexpr std::pair<const char*, unsigned> kKept[] = {
+        {"branch", kAttrBranch}, {"flatten", kAttrFlatten}, {"loop", kAttrLoop}, {"unroll", kAttrUnroll}};
+    unsigned attrs = 0;
     // Pairs that ask for opposite code: a loop kept or unrolled; an if or a switch kept as a
     // branch, flattened, called as subroutines or tested case by case.
     static constexpr const char* kOpposites[][2] = {
@@ -41,12 +45,15 @@ void Parser::attributes() {
                                         "conflicts with '" + std::string(other) + "'"));
         }
         seen.push_back(name.text);
+        for (const auto& [kept, bit] : kKept)
+            if (name.text == kept) attrs |= bit;
         if (accept(Tok::LParen)) {
             while (tok().kind != Tok::RParen && tok().kind != Tok::End) advance();
             expect(Tok::RParen);
         }
         expect(Tok::RBracket);
     }
+    return attrs;
 }
 
 bool Parser::declarationStarts() const {
@@ -68,9 +75,10 @@ bool Parser::declarationStarts() const {
 // statement -> block | if | for | while | do | jump ';' | declaration ';' | expr? ';'
 Stmt* Parser::statement() {
     DepthGuard guard(*this);
-    attributes();
+    const unsigned attrs = attributes();
     const Token at = tok();
     Stmt* s = node<Stmt>(at);
+    s->attrs = attrs;
     switch (at.kind) {
         case Tok::LBrace: return block();
         case Tok::Semicolon: advance(); s->kind = StmtKind::Empty; return s;

@@ -1,0 +1,280 @@
+// platform/gfx/fx/check_flow.cpp: gradient operations under flow control that varies per pixel.
+//
+// A gradient (ddx, ddy, fwidth, and the lookups that take their level of detail from the
+// coordinates' gradients: tex*D and texCUBE without gradients, tex*bias, tex*proj) is defined
+// only where every pixel of a quad runs it. Under an 'if' whose condition varies per pixel the
+// compiler flattens the 'if' (both sides are evaluated, the taken side's writes kept: the
+// emitter does it for statements marked "flattened"); it cannot do that under '[branch]', which
+// asks for a real branch, nor inside a loop whose trip count varies per pixel, and refuses those
+// at the gradient's line. What varies per pixel: the entry point's inputs and what is computed
+// from them, including everything written under control that varies; parameters, literals and
+// the lookups' and gradients' values of uniform arguments do not.
+#include <functional>
+
+#include "platform/gfx/fx/checker.h"
+
+namespace platform::gfx::fx {
+namespace {
+
+using I = Intrinsic;
+
+bool IsGradient(const Expr* e) {
+    if (e->kind != ExprKind::Call || e->ref != Ref::Intrinsic) return false;
+    switch (static_cast<I>(e->intrinsic)) {
+        case I::k_ddx: case I::k_ddy: case I::k_fwidth:
+        case I::k_tex1Dbias: case I::k_tex2Dbias: case I::k_tex3Dbias: case I::k_texCUBEbias:
+        case I::k_tex1Dproj: case I::k_tex2Dproj: case I::k_tex3Dproj: case I::k_texCUBEproj:
+            return true;
+        case I::k_tex1D: case I::k_tex2D: case I::k_tex3D: case I::k_texCUBE:
+            return e->args.size() == 2;  // with four, the gradients are given
+        default: return false;
+    }
+}
+
+const VarDecl* WrittenVariable(const Expr* e) {
+    while (e->kind == ExprKind::Member || e->kind == ExprKind::Index || e->kind == ExprKind::Cast ||
+           e->kind == ExprKind::Convert)
+        e = e->args[0];
+    return e->kind == ExprKind::Name ? e->var : nullptr;
+}
+
+class FlowWalk {
+public:
+    struct Refusal {
+        const Expr* at = nullptr;
+        const Stmt* construct = nullptr;
+    };
+
+    // "unrollable": whether a loop runs a number of times known at compile time.
+    FlowWalk(const EntryPoint& entry, std::function<bool(const Stmt*)> unrollable)
+        : unrollable_(std::move(unrollable)) {
+        for (std::size_t i = 0; i < entry.func->params.size(); ++i)
+            if (i >= entry.boundArgs.size() || !entry.boundArgs[i]) {
+                const VarDecl* p = entry.func->params[i];
+                if (!(p->storage & kStorageOut) || (p->storage & kStorageIn)) varying_.insert(p);
+            }
+    }
+
+    // Walks the entry point; the first gradient that cannot be flattened, if any.
+    Refusal run(const FuncDecl* f) {
+        callBody(f);
+        return refusal_;
+    }
+
+private:
+    enum class Kind { If, Loop, Other };
+    struct Construct {
+        const Stmt* s;
+        Kind kind;
+    };
+    struct Frame {
+        bool returnVarying = false;
+        bool afterReturn = false;  // a return under varying control came before
+    };
+    struct LoopFrame {
+        std::size_t depth;  // constructs_ when the loop began
+        bool exitsVarying = false;
+    };
+
+    bool controlVaries() const { return !constructs_.empty() || afterReturns_ > 0; }
+
+    void taint(const VarDecl* v) {
+        if (v && varying_.insert(v).second) changed_ = true;
+    }
+
+    void gradient(const Expr* e) {
+        if (quiet_) return;
+        for (const Construct& c : constructs_) {
+            const bool refuse = c.kind == Kind::Loop || (c.kind == Kind::If && (c.s->attrs & kAttrBranch));
+            if (refuse && !refusal_.at) refusal_ = {e, c.s};
+        }
+        for (const Construct& c : constructs_)
+            if (c.kind == Kind::If) const_cast<Stmt*>(c.s)->flattened = true;
+    }
+
+    bool expr(const Expr* e) {
+        if (!e || ++steps_ > kMostSteps) return false;
+        switch (e->kind) {
+            case ExprKind::IntLit: case ExprKind::FloatLit: case ExprKind::BoolLit:
+            case ExprKind::StringLit: case ExprKind::Asm:
+                return false;
+            case ExprKind::Name: return e->var && varying_.count(e->var);
+            case ExprKind::Assign: {
+                const bool value = expr(e->args[1]);
+                const bool target = expr(e->args[0]);
+                if (value || controlVaries()) writes(e->args[0]);
+                return value || (e->op != Tok::Assign && target);
+            }
+            case ExprKind::Postfix: case ExprKind::Unary: {
+                const bool v = expr(e->args[0]);
+                if ((e->op == Tok::PlusPlus || e->op == Tok::MinusMinus) && controlVaries()) writes(e->args[0]);
+                return v;
+            }
+            case ExprKind::Call:
+                if (e->ref == Ref::Function && e->func) return call(e);
+                break;
+            default: break;
+        }
+        bool any = false;
+        for (const Expr* a : e->args) any = expr(a) || any;
+        if (e->kind == ExprKind::Call && e->ref == Ref::Intrinsic && e->intrinsic >= 0) {
+            if (IsGradient(e)) gradient(e);
+            const unsigned outs = IntrinsicRowOf(e->intrinsic).outArgs;
+            for (std::size_t i = 0; i < e->args.size() && i < 32; ++i)
+                if (((outs >> i) & 1u) && (any || controlVaries())) writes(e->args[i]);
+        }
+        return any;
+    }
+
+    void writes(const Expr* target) {
+        if (target->kind == ExprKind::Construct) {
+            for (const Expr* part : target->args) writes(part);
+            return;
+        }
+        taint(WrittenVariable(target));
+    }
+
+    bool call(const Expr* e) {
+        const FuncDecl* f = e->func->definition ? e->func->definition : e->func;
+        std::vector<bool> args;
+        for (const Expr* a : e->args) args.push_back(expr(a));
+        if (!f->body || active_.count(f)) return false;
+        for (std::size_t i = 0; i < f->params.size() && i < args.size(); ++i)
+            if (args[i] && (!(f->params[i]->storage & kStorageOut) || (f->params[i]->storage & kStorageIn)))
+                taint(f->params[i]);
+        const bool ret = callBody(f);
+        for (std::size_t i = 0; i < f->params.size() && i < e->args.size(); ++i)
+            if ((f->params[i]->storage & kStorageOut) && (varying_.count(f->params[i]) || controlVaries()))
+                writes(e->args[i]);
+        return ret;
+    }
+
+    bool callBody(const FuncDecl* f) {
+        active_.insert(f);
+        frames_.push_back({});
+        const std::vector<LoopFrame> outerLoops = std::move(loops_);
+        loops_.clear();
+        stmt(f->body);
+        loops_ = outerLoops;
+        const Frame done = frames_.back();
+        frames_.pop_back();
+        if (done.afterReturn) --afterReturns_;
+        active_.erase(f);
+        return done.returnVarying;
+    }
+
+    void under(const Stmt* s, Kind kind, bool varies, const Stmt* body, const Stmt* other = nullptr) {
+        if (varies) constructs_.push_back({s, kind});
+        stmt(body);
+        stmt(other);
+        if (varies) constructs_.pop_back();
+    }
+
+    void exitLoop() {
+        if (!loops_.empty() && constructs_.size() > loops_.back().depth) loops_.back().exitsVarying = true;
+    }
+
+    void loop(const Stmt* s) {
+        stmt(s->init);
+        // The body is walked until what varies settles (a value may vary only from the second
+        // iteration on), quietly; then once more, judging its gradients.
+        const bool wasQuiet = quiet_;
+        bool varies = false, varyingCondition = false;
+        for (int pass = 0; pass < 4; ++pass) {
+            quiet_ = true;
+            changed_ = false;
+            loops_.push_back({constructs_.size()});
+            const bool cond = expr(s->expr);
+            under(s, Kind::Loop, varies, s->then);
+            expr(s->step);
+            varyingCondition = varyingCondition || cond;
+            varies = varies || cond || loops_.back().exitsVarying;
+            loops_.pop_back();
+            if (!changed_ && pass > 0) break;
+        }
+        quiet_ = wasQuiet;
+        // A loop of a known count that a pixel may leave early is unrolled, its exits then
+        // being flattened like ifs; one whose count varies cannot be.
+        loops_.push_back({constructs_.size()});
+        if (varies) constructs_.push_back({s, varyingCondition || !unrollable_(s) ? Kind::Loop : Kind::Other});
+        expr(s->expr);
+        stmt(s->then);
+        expr(s->step);
+        if (varies) constructs_.pop_back();
+        loops_.pop_back();
+    }
+
+    void stmt(const Stmt* s) {
+        if (!s || ++steps_ > kMostSteps) return;
+        switch (s->kind) {
+            case StmtKind::Block:
+                for (const Stmt* b : s->body) stmt(b);
+                break;
+            case StmtKind::Expr: expr(s->expr); break;
+            case StmtKind::Decl:
+                for (const VarDecl* v : s->decls)
+                    if (v->init && !(v->storage & kStorageStatic) && (expr(v->init) || controlVaries())) taint(v);
+                break;
+            case StmtKind::If: {
+                const bool cond = expr(s->expr);
+                under(s, Kind::If, cond, s->then, s->otherwise);
+                break;
+            }
+            case StmtKind::Switch: {
+                const bool cond = expr(s->expr);
+                loops_.push_back({constructs_.size()});
+                if (cond) constructs_.push_back({s, Kind::Other});
+                for (const Stmt* b : s->body) stmt(b);
+                if (cond) constructs_.pop_back();
+                loops_.pop_back();
+                break;
+            }
+            case StmtKind::For: case StmtKind::While: case StmtKind::Do: loop(s); break;
+            case StmtKind::Break: case StmtKind::Continue: exitLoop(); break;
+            case StmtKind::Return: {
+                const bool value = expr(s->expr);  // may call functions, which push frames
+                Frame& f = frames_.back();
+                if (value || controlVaries()) f.returnVarying = true;
+                if (!constructs_.empty() && !f.afterReturn) {
+                    f.afterReturn = true;
+                    ++afterReturns_;
+                }
+                break;
+            }
+            default: break;
+        }
+    }
+
+    std::function<bool(const Stmt*)> unrollable_;
+    static constexpr long kMostSteps = 2000000;  // deep nests of loops and calls stop the walk
+    std::unordered_set<const VarDecl*> varying_;
+    std::unordered_set<const FuncDecl*> active_;
+    std::vector<Construct> constructs_;
+    std::vector<Frame> frames_;
+    std::vector<LoopFrame> loops_;
+    int afterReturns_ = 0;
+    bool quiet_ = false;
+    bool changed_ = false;
+    long steps_ = 0;
+    Refusal refusal_;
+};
+
+}  // namespace
+
+// Walks pixel entry point "entry" as the native compiler inlines it; false (reported) when a
+// gradient sits where no flattening can keep it defined.
+bool Checker::gradientFlow(const EntryPoint& entry) {
+    if (!entry.func || !entry.func->body) return true;
+    const FlowWalk::Refusal r = FlowWalk(entry, [this](const Stmt* s) {
+        long long trips = 0;
+        return unrollable(s, trips);
+    }).run(entry.func);
+    if (!r.at) return true;
+    const bool loop = r.construct->kind != StmtKind::If;
+    report(Diag::GradientInVaryingFlow, r.at, std::string(IntrinsicName(r.at->intrinsic)) + "()",
+           loop ? "a loop whose trip count" : "an if marked [branch] whose condition",
+           std::to_string(r.construct->line));
+    return false;
+}
+
+}  // namespace platform::gfx::fx
