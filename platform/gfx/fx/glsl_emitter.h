@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -186,6 +187,7 @@ private:
     std::vector<FlatGuard> guards_;
     int loopDepth_ = 0, breakDepth_ = 0;
     int flattenCount_ = 0;
+    std::unordered_map<const FuncDecl*, std::vector<const VarDecl*>> functionWrites_;
 };
 
 }  // namespace platform::gfx::fx::glsl

@@ -48,11 +48,15 @@ void Emitter::writesOf(const Expr* e, std::vector<const VarDecl*>& out) {
                 if (writesArgument(e, i)) add(e->args[i], add);
             if (e->ref == Ref::Function && e->func) {
                 const FuncDecl* f = e->func->definition ? e->func->definition : e->func;
-                if (f->body && visiting_.insert(f).second) {
+                auto known = functionWrites_.find(f);
+                if (known == functionWrites_.end() && f->body && visiting_.insert(f).second) {
                     std::vector<const VarDecl*> inner;
                     writesOf(f->body, inner);
                     visiting_.erase(f);
-                    for (const VarDecl* v : inner)
+                    known = functionWrites_.emplace(f, std::move(inner)).first;  // once per function
+                }
+                if (known != functionWrites_.end()) {
+                    for (const VarDecl* v : known->second)
                         if ((v->isGlobal || (v->storage & kStorageStatic)) &&
                             std::find(out.begin(), out.end(), v) == out.end())
                             out.push_back(v);
