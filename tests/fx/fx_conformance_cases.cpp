@@ -220,6 +220,10 @@ const std::vector<ValueCase>& ValueCases() {
          "float4 Value() { S s = {1, 2}; float a[2] = {3, 4}; (float[2])s = a; (S)a = s; float4 v = 0; (float[4])v = (float[4])float4(5, 6, 7, 8);"
          " float2x2 m = 0; (float4)m = float4(1, 2, 3, 4); return float4(s.b, a[1], v.z, m[1][0]); }",
          {4, 4, 7, 3}},
+        {"statements/cast-to-smaller-matrix-as-target",
+         "float4 Value() { float3x3 m = 0; (float2x2)m = float2x2(1, 2, 3, 4); (float2x2)m += 1;"
+         " return float4(m[0][1], m[1][0], m[1][1], m[2][2] + m[0][2]); }",
+         {3, 4, 5, 0}},
         {"statements/cast-as-assignment-target",
          "float4 Value() { float4 v = 0; (float3)v = float3(1, 2, 3); return v; }", {1, 2, 3, 0}},
 

@@ -69,6 +69,9 @@ bool Checker::isLvalue(const Expr* e, std::string* why, bool top) {
             const Type& from = e->args[0]->type;
             const Type& to = e->castType;
             if (to == from && !to.isArray() && to.base != Base::Struct) return isLvalue(e->args[0], why);
+            // "(float2x2)m = ..." of a bigger matrix writes the rows and columns it covers.
+            if (to.isMatrix() && from.isMatrix() && to.rows <= from.rows && to.cols <= from.cols)
+                return isLvalue(e->args[0], why);
             if ((to.isScalar() || to.isVector()) && (from.isScalar() || from.isVector()) &&
                 to.components() <= from.components())
                 return isLvalue(e->args[0], why);

@@ -51,6 +51,14 @@ std::string Emitter::expr(const Expr* e) {
                 return assignMatrixElements(e);
             if (e->args[0]->kind == ExprKind::Cast) {  // the leading components of a vector
                 const Expr* v = e->args[0]->args[0];
+                if (v->type.isMatrix() && e->type.isMatrix()) {  // a smaller matrix's rows and columns
+                    const std::string name = "fx_write_" + GlslType(e->type) + "_into_" + GlslType(v->type);
+                    dynamicHelpers_.insert(GlslType(e->type) + " " + name + "(inout " + GlslType(v->type) + " x, " +
+                                           GlslType(e->type) + " v) { for (int r = 0; r < " +
+                                           std::to_string(e->type.rows) + "; ++r) for (int c = 0; c < " +
+                                           std::to_string(e->type.cols) + "; ++c) x[r][c] = v[r][c]; return v; }\n");
+                    return name + "(" + expr(v) + ", " + expr(e->args[1]) + ")";
+                }
                 if (!(v->type.isScalar() || v->type.isVector()) || !(e->type.isScalar() || e->type.isVector()))
                     return assignComponents(expr(v), v->type, expr(e->args[1]), e->type);
                 const int n = e->args[0]->type.components();
