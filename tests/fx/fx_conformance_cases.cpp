@@ -42,6 +42,14 @@ const std::vector<ValueCase>& ValueCases() {
          "float Count() { static float n = 0; n += 1; return n; }\n"
          "float4 Value() { Count(); Count(); return float4(Count(), 0, 0, 0); }",
          {3, 0, 0, 0}},
+        {"variables/static-locals-and-aggregate-out-arguments-through-call-levels",
+         "struct S { float a; float2 b[2]; };\n"
+         "float Tick() { static float n = 0; n += 1; return n; }\n"
+         "void Inner(inout S s, out float r[2]) { s.b[1].y += Tick(); r[0] = s.a; r[1] = Tick(); }\n"
+         "void Middle(inout S s, inout float r[2]) { Inner(s, r); s.a += r[1]; }\n"
+         "void Outer(out S s, out float r[2]) { S t = {1, 2, 3, 4, 5}; s = t; r[0] = 0; r[1] = 0; Middle(s, r); Middle(s, r); }\n"
+         "float4 Value() { S s; float r[2]; Outer(s, r); return float4(s.a, s.b[1].y, r[0], r[1] + Tick()); }",
+         {7, 9, 3, 9}},
         {"variables/const-local", "float4 Value() { const float k = 0.5; return k.xxxx; }", {0.5f, 0.5f, 0.5f, 0.5f}},
         {"variables/several-declarators",
          "float4 Value() { float a = 1, b = a + 1, c[2] = {3, 4}; return float4(a, b, c[0], c[1]); }",
