@@ -100,7 +100,7 @@
     X(PositionDegree, POSITIONDEGREE, 172, Degree, Kept, 0, "")                              \
     X(NormalDegree, NORMALDEGREE, 173, Degree, Kept, 0, "")                                  \
     X(ScissorTestEnable, SCISSORTESTENABLE, 174, Bool, Gl, 0, "")                            \
-    X(SlopeScaleDepthBias, SLOPESCALEDEPTHBIAS, 175, Float, Lost, 0, "slope-scaled depth bias") \
+    X(SlopeScaleDepthBias, SLOPESCALEDEPTHBIAS, 175, Float, Gl, 0, "")                       \
     X(AntialiasedLineEnable, ANTIALIASEDLINEENABLE, 176, Bool, Lost, 0, "line antialiasing") \
     X(MinTessellationLevel, MINTESSELLATIONLEVEL, 178, Float, Kept, 0, "")                   \
     X(MaxTessellationLevel, MAXTESSELLATIONLEVEL, 179, Float, Kept, 0, "")                   \
@@ -119,7 +119,7 @@
     X(ColorWriteEnable3, COLORWRITEENABLE3, 192, ColorWrite, Kept, 0, "")                    \
     X(BlendFactor, BLENDFACTOR, 193, Colour, Lost, 0xFFFFFFFF, "the constant blend factor")  \
     X(SRGBWriteEnable, SRGBWRITEENABLE, 194, Bool, Pixel, 0, "")                             \
-    X(DepthBias, DEPTHBIAS, 195, Float, Lost, 0, "depth bias")                               \
+    X(DepthBias, DEPTHBIAS, 195, Float, Gl, 0, "")                                           \
     X(Wrap8, WRAP8, 198, Wrap, Lost, 0, "cylindrical texture-coordinate wrapping")           \
     X(Wrap9, WRAP9, 199, Wrap, Lost, 0, "cylindrical texture-coordinate wrapping")           \
     X(Wrap10, WRAP10, 200, Wrap, Lost, 0, "cylindrical texture-coordinate wrapping")         \

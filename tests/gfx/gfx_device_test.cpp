@@ -466,6 +466,73 @@ TEST_F(DeviceTest, StencilMaskWrittenByADrawOrAClearLimitsLaterDraws) {
     device_->SetRenderState(D3DRS_STENCILENABLE, 0);
 }
 
+// Draws a viewport-filling quad of "colour" whose depth runs from "left" to "right".
+void DrawSlopedQuad(IDirect3DDevice9* device, D3DCOLOR colour, float left, float right) {
+    struct Vertex {
+        float x, y, z;
+        D3DCOLOR diffuse;
+    };
+    const Vertex quad[4] = {{-1, 1, left, colour}, {1, 1, right, colour}, {-1, -1, left, colour},
+                            {1, -1, right, colour}};
+    IDirect3DVertexBuffer9* vb = nullptr;
+    ASSERT_EQ(device->CreateVertexBuffer(sizeof quad, D3DUSAGE_WRITEONLY, D3DFVF_XYZ | D3DFVF_DIFFUSE,
+                                         D3DPOOL_MANAGED, &vb, nullptr), D3D_OK);
+    void* data = nullptr;
+    ASSERT_EQ(vb->Lock(0, sizeof quad, &data, 0), D3D_OK);
+    std::memcpy(data, quad, sizeof quad);
+    vb->Unlock();
+    device->SetTexture(0, nullptr);
+    device->SetStreamSource(0, vb, 0, sizeof(Vertex));
+    device->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);
+    device->SetStreamSource(0, nullptr, 0, 0);
+    vb->Release();
+}
+
+DWORD FloatState(float f) {
+    DWORD d = 0;
+    std::memcpy(&d, &f, sizeof d);
+    return d;
+}
+
+// Offset = DEPTHBIAS + SLOPESCALEDEPTHBIAS * (the largest depth step per pixel), added to the
+// depth each fragment is tested and written with; each row draws over a quad at depth 0.5 (or
+// a slope from 0.2 to 0.8) with LESS and checks whether the offset quad passes.
+TEST_F(DeviceTest, DepthBiasAndSlopeScaleOffsetTheTestedDepth) {
+    const struct {
+        float bias, slope, left, right;  // the second quad's states and depths
+        bool slopedBase;
+        bool passes;
+    } rows[] = {
+        {0, 0, 0.5f, 0.5f, false, false},          // coplanar: LESS fails
+        {-0.01f, 0, 0.5f, 0.5f, false, true},       // pulled in front
+        {-0.01f, 0, 0.505f, 0.505f, false, true},   // 0.495 < 0.5
+        {-0.01f, 0, 0.515f, 0.515f, false, false},  // 0.505 > 0.5: the bias is in depth units
+        {0.01f, 0, 0.495f, 0.495f, false, false},   // pushed behind
+        {0, -4, 0.5f, 0.5f, false, false},          // a flat quad has no slope
+        {0, -1, 0.2f, 0.8f, true, true},            // sloped: pulled in front by its slope
+        {0, -2, 0.2f + 0.6f / kWidth, 0.8f + 0.6f / kWidth, true, true},    // by two steps
+        {0, -0.5f, 0.2f + 0.6f / kWidth, 0.8f + 0.6f / kWidth, true, false},  // half a step
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(testing::Message() << "bias " << r.bias << " slope " << r.slope << " at " << r.left);
+        ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0), D3D_OK);
+        device_->SetRenderState(D3DRS_ZENABLE, 1);
+        device_->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+        DrawSlopedQuad(device_, 0xFF0000FFu, r.slopedBase ? 0.2f : 0.5f, r.slopedBase ? 0.8f : 0.5f);
+        device_->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
+        device_->SetRenderState(D3DRS_DEPTHBIAS, FloatState(r.bias));
+        device_->SetRenderState(D3DRS_SLOPESCALEDEPTHBIAS, FloatState(r.slope));
+        DrawSlopedQuad(device_, 0xFF00FF00u, r.left, r.right);
+        device_->SetRenderState(D3DRS_DEPTHBIAS, 0);
+        device_->SetRenderState(D3DRS_SLOPESCALEDEPTHBIAS, 0);
+        ExpectRect(ReadBackBuffer(), kWidth, kHeight, RECT{0, 0, kWidth, kHeight},
+                   r.passes ? 0xFF00FF00u : 0xFF0000FFu, 0);
+    }
+    device_->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+}
+
 TEST_F(DeviceTest, LockReadsBackOnlyWhenTheBitsAreFetched) {
     IDirect3DSurface9* bb = nullptr;
     device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb);

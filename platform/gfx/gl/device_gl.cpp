@@ -786,6 +786,15 @@ void DeviceGL::ApplyRenderStates() {
     } else {
         glDisable(GL_DEPTH_TEST);
     }
+    if (rs[D3DRS_DEPTHBIAS] != 0 || rs[D3DRS_SLOPESCALEDEPTHBIAS] != 0 || depthBiasOn_) {
+        double& step = depthSteps_[target_.hasStencil ? 1 : 0];
+        if (step == 0) {
+            step = MeasureDepthOffsetStep(vertexArray_, target_.hasStencil ? 24 : 16);
+            glBindFramebuffer(GL_FRAMEBUFFER, target_.framebuffer);
+        }
+        ApplyDepthBias(rs[D3DRS_DEPTHBIAS], rs[D3DRS_SLOPESCALEDEPTHBIAS], step);
+        depthBiasOn_ = rs[D3DRS_DEPTHBIAS] != 0 || rs[D3DRS_SLOPESCALEDEPTHBIAS] != 0;
+    }
     // The stencil buffer holds 8 bits: the reference and masks use their low byte. Both faces
     // take these states; with TWOSIDEDSTENCILMODE the counter-clockwise ones take the CCW_
     // states once the winding is known (below).

@@ -382,6 +382,8 @@ private:
     GLint overrideVertexColours_ = -1;  // "fx_ff_vcolours" of programOverride_, or -1
     GLint overrideTexCoordSizes_ = -1;  // "fx_ff_tcsizes" of programOverride_, or -1
     bool stateDirty_ = true;
+    bool depthBiasOn_ = false;               // polygon offset is enabled in GL
+    std::array<double, 2> depthSteps_{};     // the driver's depth offset step: D16, D24S8; 0 unmeasured
     bool inScene_ = false;
     bool lost_ = false;
     // Presentation.
@@ -424,6 +426,14 @@ inline void ColourToFloats(DWORD c, float rgba[4]) {
     rgba[3] = ((c >> 24) & 0xFF) / 255.0f;
 }
 void SetProgramOverride(IDirect3DDevice9* device, GLuint program);
+
+// The depth one step of GL's polygon offset moves on a depth buffer of "depthBits" (16, or 24
+// with stencil), measured on the current context (drawn with vertex array "vertexArray"); the
+// bindings it touches are restored (depth_bias_gl.cpp).
+double MeasureDepthOffsetStep(GLuint vertexArray, int depthBits);
+// Direct3D's DEPTHBIAS and SLOPESCALEDEPTHBIAS (float bits) as GL's polygon offset, "step"
+// being the measured depth step.
+void ApplyDepthBias(DWORD biasBits, DWORD slopeBits, double step);
 
 // Compiles and links a vertex and fragment shader; 0 on failure with the log in "log".
 GLuint BuildProgram(const char* vertex_source, const char* fragment_source, std::vector<char>* log);
