@@ -430,6 +430,9 @@ TEST(FxReflection, InitialValuesFollowHlslConversions) {
         {"uint x = 0u - 1u;", {4294967295.0f}},
         {"int x = 65536 * 65536 + (int)4294967297.0;", {1}},
         {"bool2 x = float2(1, 3) > 2;", {0, 1}},
+        // ?: folds as the array sizes and state values fold it, per component for a vector test
+        {"static const int n = 3; float2 x = n > 2 ? float2(max(n, 5), 1) : 0;", {5, 1}},
+        {"float2 x = bool2(true, false) ? 1 : float2(5, 6);", {1, 6}},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.decl);
@@ -570,6 +573,8 @@ TEST(FxLanguage, ImplicitConversionsFollowHlsl) {
         // Sizes are constant expressions of literals and earlier constants.
         {"static const int N = 2;\n#define M (N + 1)\n", "float a[N * M - 1]; float b[] = {1, 2}; float4 c[] = {1, 2, 3, 4, 5, 6, 7, 8}; float d = a[4] + b[1] + c[1].w;", "ok"},
         {"const int N = 3;", "float a[N / 2 * 2] = {1, 2}; float b[(N > 2) ? 4 : 1]; b[3] = a[1];", "ok"},
+        {"static const int N = 3;", "float a[max(N, 5) - min(N, 1)]; float b[clamp(9, 0, 2)]; float c = a[3] + b[1];", "ok"},
+        {"", "float a[max(1, 2)]; float c = a[2];", "IndexOutOfRange"},  // max(1, 2) sizes it 2
         {"int N = 3;", "float a[N];", "BadArraySize"},  // a parameter is not a constant
         {"", "float a[2 - 2];", "BadArraySize"},
         {"", "float a[];", "BadArraySize"},

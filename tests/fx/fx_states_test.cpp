@@ -85,6 +85,24 @@ TEST(FxStates, ParametersAndStateFunctionsAreEvaluatedWhenThePassBegins) {
     params[static_cast<std::size_t>(cull)] = {0};
     EXPECT_EQ(Eval(p.stateExpressions[1], params), 1);
     EXPECT_EQ(Eval(p.stateExpressions[3], params), 255);
+    // Casts and the intrinsics that fold per component compute at pass begin too.
+    const fx::CompileResult f = Pass("float gCaps = 4; float gAlpha = 0.5;",
+                                     "AlphaRef = (int)(gAlpha * 255.9); StencilRef = max(gCaps, 6) + (uint)-1;"
+                                     " FogDensity = saturate(gAlpha * 3); StencilEnable = (bool)gCaps;");
+    ASSERT_TRUE(f.ok) << f.Messages();
+    const auto& fp = f.techniques[0].passes[0].stateExpressions;
+    ASSERT_EQ(fp.size(), 4u);
+    std::vector<std::vector<double>> fparams(f.parameters.size(), {0});
+    fparams[static_cast<std::size_t>(f.FindParameter("gCaps"))] = {4};
+    fparams[static_cast<std::size_t>(f.FindParameter("gAlpha"))] = {0.5};
+    EXPECT_EQ(Eval(fp[0], fparams), 127);
+    EXPECT_EQ(Eval(fp[1], fparams), 6 + 4294967295.0);
+    EXPECT_EQ(Eval(fp[2], fparams), 1);
+    EXPECT_EQ(Eval(fp[3], fparams), 1);
+    fparams[static_cast<std::size_t>(f.FindParameter("gCaps"))] = {9};
+    fparams[static_cast<std::size_t>(f.FindParameter("gAlpha"))] = {0.1};
+    EXPECT_EQ(Eval(fp[1], fparams), 9 + 4294967295.0);
+    EXPECT_NEAR(Eval(fp[2], fparams), 0.3, 1e-9);
     // The sampler's computed states: one program, and a colour with one per channel.
     const fx::ParameterInfo& sp = c.parameters[static_cast<std::size_t>(c.FindParameter("s"))];
     ASSERT_EQ(sp.samplerExpressions.size(), 2u);

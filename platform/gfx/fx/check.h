@@ -73,6 +73,14 @@ struct IntrinsicRow {
 // The row of intrinsic "i" (0 <= i < kIntrinsicCount).
 const IntrinsicRow& IntrinsicRowOf(int i);
 
+// The Intrinsic with this HLSL name, or -1 (check_intrinsic.cpp).
+int IntrinsicNamed(std::string_view name);
+
+// Folds intrinsic "i" for one component of its "count" arguments "args" (a scalar argument
+// serves every component): false when the intrinsic has no per-component fold or "count" is
+// not one it takes. The one fold of every place that computes constants and state values.
+bool FoldIntrinsic(int i, const double* args, int count, double& out);
+
 // The HLSL name of intrinsic "i" (0 <= i < kIntrinsicCount).
 inline const char* IntrinsicName(int i) { return IntrinsicRowOf(i).name; }
 

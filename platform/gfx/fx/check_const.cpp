@@ -43,7 +43,8 @@ bool Checker::globalValue(const VarDecl* v, std::vector<double>& out) {
 }
 
 // constant := literal | global-with-initial-value | unary(- + !) constant
-//           | constant (+ - * / % | & ^ << >>) constant | conversion | cast | constructor
+//           | constant (+ - * / % | & ^ << >>) constant | constant ? constant : constant
+//           | conversion | cast | constructor
 //           | intrinsic(constant...) | constant.swizzle | constant[constant]
 // Integer division truncates and refuses a zero divisor.
 bool Checker::evalInner(const Expr* e, std::vector<double>& out) {
@@ -91,6 +92,20 @@ bool Checker::evalInner(const Expr* e, std::vector<double>& out) {
                 out.assign(static_cast<std::size_t>(e->type.components()), out[0]);
             if (e->type.base == Base::Int || e->type.base == Base::Uint || e->type.base == Base::Bool)
                 for (double& v : out) v = ConstConvert(ModeOf(e->type.base), v);
+            return true;
+        }
+        case ExprKind::Ternary: {
+            // Component by component, as the shader computes it: both sides are values.
+            std::vector<double> yes, no;
+            if (!evalConst(e->args[0], out) || !evalConst(e->args[1], yes) || !evalConst(e->args[2], no))
+                return false;
+            const std::size_t n = std::max({out.size(), yes.size(), no.size()});
+            for (const auto* v : {&out, &yes, &no})
+                if (v->empty() || (v->size() != 1 && v->size() != n)) return false;
+            std::vector<double> r(n);
+            for (std::size_t i = 0; i < n; ++i)
+                r[i] = out[out.size() == 1 ? 0 : i] != 0 ? yes[yes.size() == 1 ? 0 : i] : no[no.size() == 1 ? 0 : i];
+            out = r;
             return true;
         }
         case ExprKind::Call: return e->ref == Ref::Intrinsic && evalIntrinsic(e, out);
@@ -144,9 +159,10 @@ bool Checker::evalIntrinsic(const Expr* e, std::vector<double>& out) {
         for (const auto& v : a)
             if (v.size() != 1 && v.size() != n) return false;
         for (std::size_t i = 0; i < n; ++i) {
-            double x[3] = {0, 0, 0};
+            double x[3] = {0, 0, 0}, r = 0;
             for (std::size_t j = 0; j < a.size() && j < 3; ++j) x[j] = a[j][a[j].size() == 1 ? 0 : i];
-            out.push_back(row.fold(x[0], x[1], x[2]));
+            if (!FoldIntrinsic(e->intrinsic, x, static_cast<int>(a.size()), r)) return false;
+            out.push_back(r);
         }
         return true;
     }

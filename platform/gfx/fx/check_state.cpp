@@ -64,14 +64,29 @@ bool RunStateProgram(const std::vector<StateOp>& ops,
             case StateOp::Parameter: stack.push_back(parameter(op.parameter, op.component)); continue;
             default: break;
         }
+        if (op.kind == StateOp::Intrinsic) {
+            const auto count = static_cast<std::size_t>(op.component);
+            double args[3] = {0, 0, 0}, r = 0;
+            if (count == 0 || count > 3 || stack.size() < count) return false;
+            for (std::size_t j = 0; j < count; ++j) args[j] = stack[stack.size() - count + j];
+            if (!FoldIntrinsic(op.parameter, args, op.component, r)) return false;
+            stack.resize(stack.size() - count);
+            stack.push_back(r);
+            continue;
+        }
         const bool unary = op.kind == StateOp::Negate || op.kind == StateOp::BitNot ||
-                           op.kind == StateOp::LogicalNot || op.kind == StateOp::Truncate;
+                           op.kind == StateOp::LogicalNot || op.kind == StateOp::Truncate ||
+                           op.kind == StateOp::ToInt || op.kind == StateOp::ToUint ||
+                           op.kind == StateOp::ToBool;
         if (unary) {
             if (stack.empty()) return false;
             double& a = stack.back();
             if (op.kind == StateOp::Negate) ConstUnary(Tok::Minus, ConstMode::Float, a, a);
             else if (op.kind == StateOp::BitNot) ConstUnary(Tok::Tilde, ConstMode::Uint, a, a);
             else if (op.kind == StateOp::LogicalNot) ConstUnary(Tok::Bang, ConstMode::Float, a, a);
+            else if (op.kind == StateOp::ToInt) a = ConstConvert(ConstMode::Int, a);
+            else if (op.kind == StateOp::ToUint) a = ConstConvert(ConstMode::Uint, a);
+            else if (op.kind == StateOp::ToBool) a = ConstConvert(ConstMode::Bool, a);
             else a = std::isfinite(a) ? std::trunc(a) : 0.0;
             continue;
         }
@@ -326,12 +341,33 @@ bool Checker::stateProgram(const Expr* e, ValueKind kind, int component, std::ve
             }
             break;
         }
+        case ExprKind::Cast:
+        case ExprKind::Convert: {
+            // A conversion of a parameter's value converts as the shader would; one to a
+            // scalar reads the first component.
+            const Type& to = e->kind == ExprKind::Cast ? e->castType : e->type;
+            if (e->args.size() != 1 || !(to.isScalar() || to.isVector()) || !to.isNumericValue()) break;
+            if (!stateProgram(e->args[0], kind, to.isScalar() ? 0 : component, ops, depth + 1)) return false;
+            if (to.base == Base::Int) ops.push_back({StateOp::ToInt, -1, 0, 0});
+            else if (to.base == Base::Uint) ops.push_back({StateOp::ToUint, -1, 0, 0});
+            else if (to.base == Base::Bool) ops.push_back({StateOp::ToBool, -1, 0, 0});
+            return true;
+        }
         default: break;
     }
     // What is left must fold to a constant: constructors, casts, intrinsics of constants.
     Expr* m = const_cast<Expr*>(e);
     check(m);
     if (IsPoison(m->type)) return false;
+    // An intrinsic that folds one component at a time computes at pass begin when its
+    // arguments read parameters: "MaxAnisotropy = max(gCaps, 4);".
+    if (m->kind == ExprKind::Call && m->ref == Ref::Intrinsic && ReadsParameter(m) &&
+        m->args.size() <= 3 && IntrinsicRowOf(m->intrinsic).fold && m->type.isNumericValue()) {
+        for (const Expr* a : m->args)
+            if (!stateProgram(a, kind, component, ops, depth + 1)) return false;
+        ops.push_back({StateOp::Intrinsic, m->intrinsic, static_cast<int>(m->args.size()), 0});
+        return true;
+    }
     std::vector<double> value;
     evalDepth_ = 0;
     if (!m->type.isNumericValue() || ReadsParameter(m) || !evalConst(m, value) || value.empty()) {

@@ -31,8 +31,6 @@ bool NumericLeaves(const Type& t);
 Type BoolShaped(const Type& t);
 Type FloatShaped(const Type& t);
 
-// The Intrinsic with this HLSL name, or -1 (check_intrinsic.cpp).
-int IntrinsicNamed(std::string_view name);
 // The kind of texture a lookup of dimension "d" reads (1D lookups read 2D samplers too) and
 // the sampler type that names it (check_intrinsic.cpp).
 Dim SamplerKind(Dim d);

@@ -114,17 +114,20 @@ struct StateValue {
 // pass binds the sampler) from parameters' current values: "CullMode = gCull;",
 // "MaxAnisotropy = gCaps * gScale;". Each program is a stack program over doubles: constants,
 // a parameter's component, arithmetic, bit operations (on the values truncated to 32-bit
-// integers), comparisons, logical operators and selection (pops else, then, condition). A
-// colour state has four programs (red, green, blue, alpha, each 0-1); other states have one,
-// whose result is stored as the state's float bits ("asFloat") or truncated to an integer.
+// integers), comparisons, logical operators, selection (pops else, then, condition),
+// conversions to int, uint and bool (as a cast converts), and the intrinsics that fold one
+// component at a time (pops its arguments, last on top). A colour state has four programs
+// (red, green, blue, alpha, each 0-1); other states have one, whose result is stored as the
+// state's float bits ("asFloat") or truncated to an integer.
 struct StateOp {
     enum Kind {
         Constant, Parameter, Add, Subtract, Multiply, Divide, Modulo, BitOr, BitAnd, BitXor,
         ShiftLeft, ShiftRight, Negate, BitNot, LogicalNot, Less, Greater, LessEqual,
         GreaterEqual, Equal, NotEqual, LogicalAnd, LogicalOr, Select, Truncate,
+        ToInt, ToUint, ToBool, Intrinsic,
     } kind = Constant;
-    int parameter = -1;  // Parameter: the parameter's index
-    int component = 0;   // Parameter: which of its components (row-major)
+    int parameter = -1;  // Parameter: the parameter's index; Intrinsic: the intrinsic's row
+    int component = 0;   // Parameter: which of its components (row-major); Intrinsic: arguments
     double value = 0;    // Constant
 };
 

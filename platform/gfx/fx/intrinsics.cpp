@@ -177,6 +177,16 @@ static_assert(sizeof kIntrinsics / sizeof kIntrinsics[0] == kIntrinsicCount,
 
 const IntrinsicRow& IntrinsicRowOf(int i) { return kIntrinsics[i]; }
 
+bool FoldIntrinsic(int i, const double* args, int count, double& out) {
+    if (i < 0 || i >= kIntrinsicCount) return false;
+    const IntrinsicRow& row = kIntrinsics[i];
+    if (!row.fold || count < row.minArgs || count > row.maxArgs || count > 3) return false;
+    double x[3] = {0, 0, 0};
+    for (int j = 0; j < count; ++j) x[j] = args[j];
+    out = row.fold(x[0], x[1], x[2]);
+    return true;
+}
+
 bool AvailableIn(Availability a, std::string_view profile) {
     const bool pixel = profile.rfind("ps_", 0) == 0;
     const bool model3 = profile.rfind("vs_3", 0) == 0 || profile.rfind("ps_3", 0) == 0;

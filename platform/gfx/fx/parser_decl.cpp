@@ -1,5 +1,6 @@
 // platform/gfx/fx/parser_decl.cpp: types, storage, variables, structs, functions.
 #include "platform/gfx/fx/parser_internal.h"
+#include "platform/gfx/fx/check.h"
 #include "platform/gfx/fx/const_eval.h"
 
 #include <algorithm>
@@ -159,8 +160,9 @@ void Parser::requireBoundedSize(const Type& t, const Token& at) {
 }
 
 // The value of a constant expression the parser must know (array sizes): literals, names
-// of constants declared before with a constant value, and arithmetic, comparison, logic
-// and conditional operators on them. False when the expression is not such a constant.
+// of constants declared before with a constant value, arithmetic, comparison, logic and
+// conditional operators and the folding intrinsics on them (the operators and folds of
+// const_eval and the intrinsic rows). False when the expression is not such a constant.
 bool Parser::constantValue(const Expr* e, double& out) const {
     double a = 0, b = 0;
     switch (e->kind) {
@@ -191,6 +193,15 @@ bool Parser::constantValue(const Expr* e, double& out) const {
         case ExprKind::Ternary:
             if (!constantValue(e->args[0], a)) return false;
             return constantValue(e->args[a != 0 ? 1 : 2], out);
+        case ExprKind::Call: {
+            // An intrinsic of scalars that folds, as the checker and the state values fold it
+            // ("float w[max(N, 2)]"); an integer result stays an integer.
+            double args[3] = {0, 0, 0};
+            if (e->args.size() > 3) return false;
+            for (std::size_t i = 0; i < e->args.size(); ++i)
+                if (!constantValue(e->args[i], args[i])) return false;
+            return FoldIntrinsic(IntrinsicNamed(e->text), args, static_cast<int>(e->args.size()), out);
+        }
         case ExprKind::Binary: {
             if (!constantValue(e->args[0], a) || !constantValue(e->args[1], b)) return false;
             // Integers compute in 32 bits and wrap; a float anywhere makes it a float.
