@@ -81,6 +81,9 @@ TEST(FxDiagnostics, ReportsWhichErrorAndWhere) {
         {"float a[0];", 1, 9, fx::Diag::BadArraySize},
         // texture objects' methods are Direct3D 10 syntax
         {"Texture1D t; sampler s;\nfloat4 PS(float u : TEXCOORD0) : COLOR { return t.Sample(s, u); }", 2, 57, fx::Diag::UnsupportedFeature},
+        // a local sampler array has no GLSL form; its uses add no errors of their own
+        {"sampler a, b;\nfloat4 f(float2 u) { sampler l[2] = {a, b}; return tex2D(l[1], u); }", 2, 30,
+         fx::Diag::UnsupportedFeature},
         {"float x;\nfloat x;", 2, 7, fx::Diag::Redefinition},
         {"float4 f() { return 1; }\nfloat g() { return f(1, 2); }", 2, 20, fx::Diag::UnknownFunction},
         {"float f(int a) { return a; }\nfloat f(uint a) { return a; }\nfloat g() { return f(1.5); }", 3, 20,

@@ -194,8 +194,15 @@ void Checker::checkStmt(Stmt* s) {
                 }
                 if (v->type.base == Base::Sampler || v->type.base == Base::Texture ||
                     v->type.base == Base::String || v->hasSamplerState) {
+                    // GLSL has samplers only as uniforms and parameters: a local copy of one
+                    // (or an array of them) has no form there. The name stays declared, so its
+                    // uses do not add "undeclared identifier" errors of their own.
+                    const bool object = v->type.base != Base::String;
                     report(Diag::UnsupportedFeature, v->line, v->column,
-                           "a local variable of type '" + TypeName(v->type) + "'");
+                           "a local variable of type '" + TypeName(v->type) + "'" +
+                               (object ? " (a sampler or a texture is a global or a parameter)" : ""));
+                    v->type = Poison();
+                    declareLocal(v);
                     continue;
                 }
                 checkInitializer(v);
