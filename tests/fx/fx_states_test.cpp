@@ -86,12 +86,16 @@ TEST(FxStates, ParametersAndStateFunctionsAreEvaluatedWhenThePassBegins) {
     EXPECT_EQ(Eval(p.stateExpressions[1], params), 1);
     EXPECT_EQ(Eval(p.stateExpressions[3], params), 255);
     // Casts and the intrinsics that fold per component compute at pass begin too.
-    const fx::CompileResult f = Pass("float gCaps = 4; float gAlpha = 0.5;",
+    // So do vectors built of parameters and swizzles of them, one program per channel.
+    const fx::CompileResult f = Pass("float gCaps = 4; float gAlpha = 0.5; float4 gTint;",
                                      "AlphaRef = (int)(gAlpha * 255.9); StencilRef = max(gCaps, 6) + (uint)-1;"
-                                     " FogDensity = saturate(gAlpha * 3); StencilEnable = (bool)gCaps;");
+                                     " FogDensity = saturate(gAlpha * 3); StencilEnable = (bool)gCaps;"
+                                     " TextureFactor = float4(gAlpha, float2(0, gCaps), 1); FogColor = gTint.bgra;");
     ASSERT_TRUE(f.ok) << f.Messages();
     const auto& fp = f.techniques[0].passes[0].stateExpressions;
-    ASSERT_EQ(fp.size(), 4u);
+    ASSERT_EQ(fp.size(), 6u);
+    ASSERT_EQ(fp[4].programs.size(), 4u);
+    ASSERT_EQ(fp[5].programs.size(), 4u);
     std::vector<std::vector<double>> fparams(f.parameters.size(), {0});
     fparams[static_cast<std::size_t>(f.FindParameter("gCaps"))] = {4};
     fparams[static_cast<std::size_t>(f.FindParameter("gAlpha"))] = {0.5};
@@ -99,6 +103,12 @@ TEST(FxStates, ParametersAndStateFunctionsAreEvaluatedWhenThePassBegins) {
     EXPECT_EQ(Eval(fp[1], fparams), 6 + 4294967295.0);
     EXPECT_EQ(Eval(fp[2], fparams), 1);
     EXPECT_EQ(Eval(fp[3], fparams), 1);
+    fparams[static_cast<std::size_t>(f.FindParameter("gTint"))] = {0.1, 0.2, 0.3, 0.4};
+    const double tint[] = {0.5, 0, 4, 1}, bgra[] = {0.3, 0.2, 0.1, 0.4};
+    for (int c = 0; c < 4; ++c) {
+        EXPECT_EQ(Eval(fp[4], fparams, c), tint[c]) << c;
+        EXPECT_EQ(Eval(fp[5], fparams, c), bgra[c]) << c;
+    }
     fparams[static_cast<std::size_t>(f.FindParameter("gCaps"))] = {9};
     fparams[static_cast<std::size_t>(f.FindParameter("gAlpha"))] = {0.1};
     EXPECT_EQ(Eval(fp[1], fparams), 9 + 4294967295.0);

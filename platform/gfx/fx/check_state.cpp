@@ -50,6 +50,18 @@ bool IsFlagKind(Checker::ValueKind k) {
            k == K::TexCoordIndex || k == K::TextureTransform || k == K::Fvf;
 }
 
+// Whether "e", not yet checked, names a global of the effect that is not static: a
+// parameter, whose value a state reads when the pass begins.
+bool ReadsParameterUnchecked(const Expr* e, const std::function<const VarDecl*(std::string_view)>& lookup) {
+    if (e->kind == ExprKind::Name) {
+        const VarDecl* v = lookup(e->text);
+        return v && v->isGlobal && !(v->storage & kStorageStatic);
+    }
+    for (const Expr* a : e->args)
+        if (ReadsParameterUnchecked(a, lookup)) return true;
+    return false;
+}
+
 }  // namespace
 
 // Runs a state value's program over "parameters" (each parameter's values as floats); false
@@ -353,6 +365,40 @@ bool Checker::stateProgram(const Expr* e, ValueKind kind, int component, std::ve
             else if (to.base == Base::Bool) ops.push_back({StateOp::ToBool, -1, 0, 0});
             return true;
         }
+        case ExprKind::Construct:
+        case ExprKind::Member: {
+            // A vector built of parameters ("BorderColor = float4(gRed, 0, 0, 1);") or a
+            // swizzle of one ("gColour.bgra"): component "component" is the argument's component
+            // of that place.
+            if (!ReadsParameterUnchecked(e, [&](std::string_view n) { return lookupVar(n); })) break;
+            Expr* m = const_cast<Expr*>(e);
+            check(m);
+            if (IsPoison(m->type)) return false;
+            if (!(m->type.isScalar() || m->type.isVector())) break;
+            if (m->kind == ExprKind::Member) {
+                if (m->swizzleCount == 0 || m->matrixSwizzle) break;
+                const int at = m->swizzle[std::min(component, m->swizzleCount - 1)];
+                return stateProgram(m->args[0], kind, at, ops, depth + 1);
+            }
+            int at = std::min(component, m->type.components() - 1);
+            const Expr* part = nullptr;
+            if (m->args.size() == 1 && m->args[0]->type.isScalar()) {
+                part = m->args[0];
+                at = 0;
+            }
+            for (const Expr* a : m->args) {
+                if (part) break;
+                const int n = std::max(1, a->type.components());
+                if (at < n) part = a;
+                else at -= n;
+            }
+            if (!part) break;
+            if (!stateProgram(part, kind, at, ops, depth + 1)) return false;
+            if (m->type.base == Base::Int) ops.push_back({StateOp::ToInt, -1, 0, 0});
+            else if (m->type.base == Base::Uint) ops.push_back({StateOp::ToUint, -1, 0, 0});
+            else if (m->type.base == Base::Bool) ops.push_back({StateOp::ToBool, -1, 0, 0});
+            return true;
+        }
         default: break;
     }
     // What is left must fold to a constant: constructors, casts, intrinsics of constants.
@@ -449,7 +495,7 @@ bool Checker::stateValue(const Expr* e, const char* stateName, ValueKind kind, s
         if (m->kind == ExprKind::Name && lookupVar(m->text)) {
             const VarDecl* v = lookupVar(m->text);
             if (v->type.isNumericValue() && v->type.components() >= 3) channels = 4;
-        } else if (m->kind == ExprKind::Construct) {
+        } else if (m->kind == ExprKind::Construct || m->kind == ExprKind::Member) {
             check(m);
             if (IsPoison(m->type)) return false;
             if (m->type.components() >= 3) channels = 4;
