@@ -105,9 +105,9 @@ TEST(FxStates, ParametersAndStateFunctionsAreEvaluatedWhenThePassBegins) {
     EXPECT_EQ(Eval(fp[3], fparams), 1);
     fparams[static_cast<std::size_t>(f.FindParameter("gTint"))] = {0.1, 0.2, 0.3, 0.4};
     const double tint[] = {0.5, 0, 4, 1}, bgra[] = {0.3, 0.2, 0.1, 0.4};
-    for (int c = 0; c < 4; ++c) {
-        EXPECT_EQ(Eval(fp[4], fparams, c), tint[c]) << c;
-        EXPECT_EQ(Eval(fp[5], fparams, c), bgra[c]) << c;
+    for (int ch = 0; ch < 4; ++ch) {
+        EXPECT_EQ(Eval(fp[4], fparams, ch), tint[ch]) << ch;
+        EXPECT_EQ(Eval(fp[5], fparams, ch), bgra[ch]) << ch;
     }
     fparams[static_cast<std::size_t>(f.FindParameter("gCaps"))] = {9};
     fparams[static_cast<std::size_t>(f.FindParameter("gAlpha"))] = {0.1};
