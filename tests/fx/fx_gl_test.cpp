@@ -1390,6 +1390,21 @@ std::string F4(V3 v, float w) {
 // set, under a projection with w = z (so that table fog reads camera-space depth).
 class FxFixed : public FxGl {
 protected:
+    // A 4 x 4 texture whose red and green name the texel's column and row (32, 96, 160, 224),
+    // bound to stage 0 with point sampling; null when it cannot be made.
+    gfx::IDirect3DTexture9* BindCoordinateTexture() {
+        gfx::IDirect3DTexture9* t = Upload(MakePicture(4, 4, [](int x, int y, float* c) {
+            c[0] = (x * 64 + 32) / 255.0f;
+            c[1] = (y * 64 + 32) / 255.0f;
+            c[2] = 0.5f;
+            c[3] = 1;
+        }));
+        if (!t) return nullptr;
+        device_->SetTexture(0, t);
+        device_->SetSamplerState(0, gfx::D3DSAMP_MINFILTER, gfx::D3DTEXF_POINT);
+        device_->SetSamplerState(0, gfx::D3DSAMP_MAGFILTER, gfx::D3DTEXF_POINT);
+        return t;
+    }
     void SetUp() override {
         FxGl::SetUp();
         gfx::D3DMATRIX proj{}, identity{};
@@ -1530,16 +1545,8 @@ TEST_F(FxFixed, FogMatchesTheDocumentedFactors) {
 // transform (a two-component set's translation in the third row, a generated vector's in the
 // fourth) with COUNT and PROJECTED: the point samples the texel the documented formulas pick.
 TEST_F(FxFixed, GeneratedAndTransformedCoordinatesSampleTheDocumentedTexel) {
-    gfx::IDirect3DTexture9* t = Upload(MakePicture(4, 4, [](int x, int y, float* c) {
-        c[0] = (x * 64 + 32) / 255.0f;
-        c[1] = (y * 64 + 32) / 255.0f;
-        c[2] = 0.5f;
-        c[3] = 1;
-    }));
+    gfx::IDirect3DTexture9* t = BindCoordinateTexture();
     ASSERT_NE(t, nullptr);
-    device_->SetTexture(0, t);
-    device_->SetSamplerState(0, gfx::D3DSAMP_MINFILTER, gfx::D3DTEXF_POINT);
-    device_->SetSamplerState(0, gfx::D3DSAMP_MAGFILTER, gfx::D3DTEXF_POINT);
     struct Case {
         const char* index;
         const char* flags;
@@ -1686,16 +1693,8 @@ TEST_F(FxFixed, PointSizesSpritesAndTheAlphaTestBesideAPixelShader) {
 // Texture coordinate sets past the first: a vertex with sets 0 and 1 (2 or 3 floats), stage 0
 // sampling with set 1 (projected by its third component when it has three).
 TEST_F(FxFixed, LaterCoordinateSetsReachTheStages) {
-    gfx::IDirect3DTexture9* t = Upload(MakePicture(4, 4, [](int x, int y, float* c) {
-        c[0] = (x * 64 + 32) / 255.0f;
-        c[1] = (y * 64 + 32) / 255.0f;
-        c[2] = 0.5f;
-        c[3] = 1;
-    }));
+    gfx::IDirect3DTexture9* t = BindCoordinateTexture();
     ASSERT_NE(t, nullptr);
-    device_->SetTexture(0, t);
-    device_->SetSamplerState(0, gfx::D3DSAMP_MINFILTER, gfx::D3DTEXF_POINT);
-    device_->SetSamplerState(0, gfx::D3DSAMP_MAGFILTER, gfx::D3DTEXF_POINT);
     const struct {
         bool three;     // set 1 has three floats
         float set1[3];  // its values

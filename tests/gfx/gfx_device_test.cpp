@@ -237,14 +237,17 @@ TEST_F(DeviceTest, ColorFillRightAndBottomEdgesAreExclusive) {
 // ---------------------------------------------------------------------------------------------
 
 // Draws a quad of "colour" over the whole viewport with the device's own program.
-// A quad Direct3D calls clockwise, or with "counterClockwise" its mirror.
-void FillViewportWithQuad(IDirect3DDevice9* device, D3DCOLOR colour, bool counterClockwise = false) {
+// A quad Direct3D calls clockwise, or with "counterClockwise" its mirror; its depth runs from
+// "left" at the left edge to "right" at the right.
+void FillViewportWithQuad(IDirect3DDevice9* device, D3DCOLOR colour, bool counterClockwise = false,
+                          float left = 0, float right = 0) {
     struct Vertex {
         float x, y, z;
         D3DCOLOR diffuse;
     };
     const float s = counterClockwise ? -1.0f : 1.0f;
-    const Vertex quad[4] = {{-s, 1, 0, colour}, {s, 1, 0, colour}, {-s, -1, 0, colour}, {s, -1, 0, colour}};
+    const float zl = counterClockwise ? right : left, zr = counterClockwise ? left : right;
+    const Vertex quad[4] = {{-s, 1, zl, colour}, {s, 1, zr, colour}, {-s, -1, zl, colour}, {s, -1, zr, colour}};
     IDirect3DVertexBuffer9* vb = nullptr;
     ASSERT_EQ(device->CreateVertexBuffer(sizeof quad, D3DUSAGE_WRITEONLY, D3DFVF_XYZ | D3DFVF_DIFFUSE,
                                          D3DPOOL_MANAGED, &vb, nullptr), D3D_OK);
@@ -466,30 +469,6 @@ TEST_F(DeviceTest, StencilMaskWrittenByADrawOrAClearLimitsLaterDraws) {
     device_->SetRenderState(D3DRS_STENCILENABLE, 0);
 }
 
-// Draws a viewport-filling quad of "colour" whose depth runs from "left" to "right".
-void DrawSlopedQuad(IDirect3DDevice9* device, D3DCOLOR colour, float left, float right) {
-    struct Vertex {
-        float x, y, z;
-        D3DCOLOR diffuse;
-    };
-    const Vertex quad[4] = {{-1, 1, left, colour}, {1, 1, right, colour}, {-1, -1, left, colour},
-                            {1, -1, right, colour}};
-    IDirect3DVertexBuffer9* vb = nullptr;
-    ASSERT_EQ(device->CreateVertexBuffer(sizeof quad, D3DUSAGE_WRITEONLY, D3DFVF_XYZ | D3DFVF_DIFFUSE,
-                                         D3DPOOL_MANAGED, &vb, nullptr), D3D_OK);
-    void* data = nullptr;
-    ASSERT_EQ(vb->Lock(0, sizeof quad, &data, 0), D3D_OK);
-    std::memcpy(data, quad, sizeof quad);
-    vb->Unlock();
-    device->SetTexture(0, nullptr);
-    device->SetStreamSource(0, vb, 0, sizeof(Vertex));
-    device->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
-    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);
-    device->SetStreamSource(0, nullptr, 0, 0);
-    vb->Release();
-}
-
 DWORD FloatState(float f) {
     DWORD d = 0;
     std::memcpy(&d, &f, sizeof d);
@@ -520,11 +499,11 @@ TEST_F(DeviceTest, DepthBiasAndSlopeScaleOffsetTheTestedDepth) {
         ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0), D3D_OK);
         device_->SetRenderState(D3DRS_ZENABLE, 1);
         device_->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
-        DrawSlopedQuad(device_, 0xFF0000FFu, r.slopedBase ? 0.2f : 0.5f, r.slopedBase ? 0.8f : 0.5f);
+        FillViewportWithQuad(device_, 0xFF0000FFu, false, r.slopedBase ? 0.2f : 0.5f, r.slopedBase ? 0.8f : 0.5f);
         device_->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
         device_->SetRenderState(D3DRS_DEPTHBIAS, FloatState(r.bias));
         device_->SetRenderState(D3DRS_SLOPESCALEDEPTHBIAS, FloatState(r.slope));
-        DrawSlopedQuad(device_, 0xFF00FF00u, r.left, r.right);
+        FillViewportWithQuad(device_, 0xFF00FF00u, false, r.left, r.right);
         device_->SetRenderState(D3DRS_DEPTHBIAS, 0);
         device_->SetRenderState(D3DRS_SLOPESCALEDEPTHBIAS, 0);
         ExpectRect(ReadBackBuffer(), kWidth, kHeight, RECT{0, 0, kWidth, kHeight},
