@@ -214,6 +214,11 @@ DeviceGL* DeviceGL::Create(HWND window, const D3DPRESENT_PARAMETERS& params, HRE
     }
     glGenVertexArrays(1, &device->vertexArray_);
     glGenSamplers(2, device->samplerObjects_.data());
+#if !defined(__EMSCRIPTEN__)  // OpenGL ES has only the last-vertex convention
+    // Set once for the context (nothing else changes it): a flat colour is the first
+    // vertex's, as in Direct3D.
+    glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
+#endif
     device->SetDefaultStates();
 
     // Swap interval 1 waits for the retrace where the platform can; where it refuses, Present
@@ -798,9 +803,6 @@ void DeviceGL::ApplyRenderStates() {
     // The stencil buffer holds 8 bits: the reference and masks use their low byte. Both faces
     // take these states; with TWOSIDEDSTENCILMODE the counter-clockwise ones take the CCW_
     // states once the winding is known (below).
-#if !defined(__EMSCRIPTEN__)  // OpenGL ES has only the last-vertex convention
-    glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);  // a flat colour is the first vertex's, as in Direct3D
-#endif
     const bool stencil = rs[D3DRS_STENCILENABLE] != 0 && target_.hasStencil;
     if (stencil) {
         glEnable(GL_STENCIL_TEST);
