@@ -578,6 +578,11 @@ TEST(FxLanguage, ImplicitConversionsFollowHlsl) {
         {"const int N = 3;", "float a[N / 2 * 2] = {1, 2}; float b[(N > 2) ? 4 : 1]; b[3] = a[1];", "ok"},
         {"static const int N = 3;", "float a[max(N, 5) - min(N, 1)]; float b[clamp(9, 0, 2)]; float c = a[3] + b[1];", "ok"},
         {"", "float a[max(1, 2)]; float c = a[2];", "IndexOutOfRange"},  // max(1, 2) sizes it 2
+        // The walker of every constant: components, elements and whole-vector folds size arrays too.
+        {"static const int2 v = int2(2, 3); static const int n[2] = {4, 5};", "float a[v.y]; float b[n[1] - v.x]; float c = a[2] + b[2];", "ok"},
+        {"static const int2 v = int2(2, 3);", "float a[v.y]; float c = a[3];", "IndexOutOfRange"},
+        {"", "float a[dot(int2(1, 2), int2(3, 1))]; float c = a[5];", "IndexOutOfRange"},  // sized 5
+        {"static const int N = 3.7;", "float a[N]; float c = a[3];", "IndexOutOfRange"},  // N holds 3
         {"int N = 3;", "float a[N];", "BadArraySize"},  // a parameter is not a constant
         {"", "float a[2 - 2];", "BadArraySize"},
         {"", "float a[];", "BadArraySize"},

@@ -120,6 +120,27 @@ TEST(FxStates, ParametersAndStateFunctionsAreEvaluatedWhenThePassBegins) {
     EXPECT_EQ(sp.samplerExpressions[1].programs.size(), 4u);
 }
 
+// State values follow the one constant evaluator's rules: integer parameters divide as
+// integers, indices and whole-vector intrinsics read parameters, three channels are opaque.
+TEST(FxStates, StateValuesShareTheConstantEvaluatorsRules) {
+    const fx::CompileResult c = Pass("int gCull = 3; float gRefs[2]; float2 gDir;",
+                                     "StencilRef = gCull / 2 * 2; AlphaRef = gRefs[1]; FogDensity = length(gDir);"
+                                     " TextureFactor = float3(1, 0, 0.4); FogColor = {1, 0, 0.4};");
+    ASSERT_TRUE(c.ok) << c.Messages();
+    const fx::PassInfo& p = c.techniques[0].passes[0];
+    ASSERT_EQ(p.stateExpressions.size(), 3u);
+    std::vector<std::vector<double>> params(c.parameters.size(), {0});
+    params[static_cast<std::size_t>(c.FindParameter("gCull"))] = {3};
+    params[static_cast<std::size_t>(c.FindParameter("gRefs"))] = {5, 7};
+    params[static_cast<std::size_t>(c.FindParameter("gDir"))] = {3, 4};
+    const double want[] = {2, 7, 5};
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(Eval(p.stateExpressions[static_cast<std::size_t>(i)], params), want[i]) << i;
+    EXPECT_EQ(Render(p, gfx::D3DRS_TEXTUREFACTOR)->value, 0xFFFF0066u);
+    EXPECT_EQ(Render(p, gfx::D3DRS_FOGCOLOR)->value, 0xFFFF0066u);
+    const fx::CompileResult zero = Pass("", "StencilRef = 1 / 0;");
+    EXPECT_NE(zero.Messages().find("divides by zero"), std::string::npos) << zero.Messages();
+}
+
 TEST(FxStates, RegisterSamplerStatesSamplerObjectsAndTheVertexFormat) {
     const fx::CompileResult c = Pass(
         "texture t; sampler s = sampler_state { Texture = <t>; AddressU = MIRROR; };",

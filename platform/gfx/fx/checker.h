@@ -129,11 +129,10 @@ private:
 
     // --- constant evaluation (check_const.cpp) ---
 
+    class GlobalSource;  // the names of checked expressions
+    class StateSource;   // the names and calls of state values (check_state_value.cpp)
     bool evalConst(const Expr* e, std::vector<double>& out);
     bool globalValue(const VarDecl* v, std::vector<double>& out);
-    bool evalInner(const Expr* e, std::vector<double>& out);
-    bool evalIntrinsic(const Expr* e, std::vector<double>& out);
-    static bool convertValue(const Type& from, const Type& to, std::vector<double>& v);
 
     // --- effect states (check_state.cpp) ---
 
@@ -170,10 +169,7 @@ public:
 private:
     static bool enumValue(std::string_view name, ValueKind kind, double& out);
     bool braceValues(Expr* brace, std::vector<double>& out);
-    bool stateProgram(const Expr* e, ValueKind kind, int component, std::vector<StateOp>& ops,
-                      int depth);
-    bool returnProgram(const Stmt* body, ValueKind kind, int component, std::vector<StateOp>& ops,
-                       int depth);
+    bool statePrograms(const Expr* e, ValueKind kind, StateExpression& expr);
     bool stateValue(const Expr* e, const char* stateName, ValueKind kind, std::uint32_t& out,
                     bool& constant, StateExpression& expr);
     static const StateRow* findState(const std::vector<StateRow>& rows, std::string_view name);
@@ -247,7 +243,7 @@ private:
     int depth_ = 0;
     int evalDepth_ = 0;
     std::unordered_map<const VarDecl*, std::pair<bool, std::vector<double>>> constCache_;
-    const char* stateName_ = "";  // the state whose value stateProgram is reading
+    const char* stateName_ = "";  // the state whose value statePrograms is reading
     // The shaders of each shader-typed global, one per element (func null for NULL).
     std::unordered_map<const VarDecl*, std::vector<EntryPoint>> shaderVars_;
 };

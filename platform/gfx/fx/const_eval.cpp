@@ -1,8 +1,12 @@
-// platform/gfx/fx/const_eval.cpp: the operator table of constant expressions (const_eval.h).
+// platform/gfx/fx/const_eval.cpp: the operator table of constant expressions and the
+// evaluator of constant programs (const_eval.h).
 #include "platform/gfx/fx/const_eval.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+
+#include "platform/gfx/fx/check.h"
 
 namespace platform::gfx::fx {
 namespace {
@@ -154,6 +158,184 @@ double ConstConvert(ConstMode to, double v) {
         case ConstMode::Wide: return std::fabs(v) < 9.2e18 ? std::trunc(v) : 0.0;
     }
     return v;
+}
+
+namespace {
+
+using Value = std::vector<double>;
+
+// One component of a value that has one or "n": a one-component value serves every component.
+double At(const Value& v, std::size_t i) { return v[v.size() == 1 ? 0 : i]; }
+
+// The component count of an operation on "a" and "b": equal, or one of them a single one.
+bool Common(const Value& a, const Value& b, std::size_t& n) {
+    if (a.empty() || b.empty() || (a.size() != b.size() && a.size() != 1 && b.size() != 1)) return false;
+    n = std::max(a.size(), b.size());
+    return true;
+}
+
+// The intrinsics that fold a whole vector rather than one component at a time.
+ConstStatus WholeIntrinsic(Intrinsic k, const std::vector<Value>& a, Value& out) {
+    auto dot = [&]() {
+        double d = 0;
+        for (std::size_t i = 0; i < a[0].size() && i < a.back().size(); ++i) d += a[0][i] * a.back()[i];
+        return d;
+    };
+    switch (k) {
+        case Intrinsic::k_dot:
+            if (a.size() != 2) return ConstStatus::NotConstant;
+            out = {dot()};
+            return ConstStatus::Ok;
+        case Intrinsic::k_length:
+            if (a.size() != 1) return ConstStatus::NotConstant;
+            out = {std::sqrt(dot())};
+            return ConstStatus::Ok;
+        case Intrinsic::k_normalize: {
+            const double len = a.size() == 1 ? std::sqrt(dot()) : 0.0;
+            if (len == 0.0) return ConstStatus::NotConstant;
+            for (double v : a[0]) out.push_back(v / len);
+            return ConstStatus::Ok;
+        }
+        default: return ConstStatus::NotConstant;
+    }
+}
+
+ConstStatus RunIntrinsic(int row, std::vector<Value>& a, Value& out) {
+    if (row < 0 || row >= kIntrinsicCount) return ConstStatus::NotConstant;
+    if (!IntrinsicRowOf(row).fold) return WholeIntrinsic(static_cast<Intrinsic>(row), a, out);
+    std::size_t n = 1;
+    for (const Value& v : a) n = std::max(n, v.size());
+    for (const Value& v : a)
+        if (v.empty() || (v.size() != 1 && v.size() != n)) return ConstStatus::NotConstant;
+    for (std::size_t i = 0; i < n; ++i) {  // a scalar argument serves every component
+        double x[3] = {0, 0, 0}, r = 0;
+        for (std::size_t j = 0; j < a.size() && j < 3; ++j) x[j] = At(a[j], i);
+        if (!FoldIntrinsic(row, x, static_cast<int>(a.size()), r)) return ConstStatus::NotConstant;
+        out.push_back(r);
+    }
+    return ConstStatus::Ok;
+}
+
+// One step on the value stack; NotConstant where the program is malformed.
+ConstStatus Step(const StateOp& op, const std::function<double(int, int)>& parameter, std::vector<Value>& stack) {
+    using K = StateOp::Kind;
+    const auto mode = static_cast<ConstMode>(op.mode);
+    const auto arity = op.kind == K::Constant || op.kind == K::Parameter ? 0u
+                       : op.kind == K::Binary || op.kind == K::Index || op.kind == K::Comma ? 2u
+                       : op.kind == K::Select ? 3u
+                       : op.kind == K::Concat || op.kind == K::Intrinsic ? static_cast<unsigned>(std::max(0, op.count))
+                       : 1u;
+    if (stack.size() < arity || (op.kind == K::Intrinsic && (op.count < 1 || op.count > 3))) return ConstStatus::NotConstant;
+    Value r;
+    switch (op.kind) {
+        case K::Constant: stack.push_back(op.values); return ConstStatus::Ok;
+        case K::Parameter:
+            if (!parameter || op.count < 1 || static_cast<std::size_t>(op.count) > kMaxConstComponents) return ConstStatus::NotConstant;
+            for (int c = 0; c < op.count; ++c) r.push_back(parameter(op.index, c));
+            stack.push_back(std::move(r));
+            return ConstStatus::Ok;
+        case K::Unary:
+            for (double& v : stack.back())
+                if (const ConstStatus s = ConstUnary(static_cast<Tok>(op.op), mode, v, v); s != ConstStatus::Ok) return s;
+            return ConstStatus::Ok;
+        case K::Convert:
+            for (double& v : stack.back()) v = ConstConvert(mode, v);
+            return ConstStatus::Ok;
+        case K::Gather: {
+            const Value& v = stack.back();
+            if (op.picks.empty()) {
+                if (op.count < 1 || static_cast<std::size_t>(op.count) > v.size()) return ConstStatus::NotConstant;
+                r.assign(v.begin(), v.begin() + op.count);
+            }
+            for (int k : op.picks) {
+                if (k < 0 || static_cast<std::size_t>(k) >= v.size()) return ConstStatus::NotConstant;
+                r.push_back(v[static_cast<std::size_t>(k)]);
+            }
+            stack.back() = std::move(r);
+            return ConstStatus::Ok;
+        }
+        case K::Splat:
+            if (stack.back().size() != 1 || op.count < 1 || static_cast<std::size_t>(op.count) > kMaxConstComponents) return ConstStatus::NotConstant;
+            stack.back().assign(static_cast<std::size_t>(op.count), stack.back()[0]);
+            return ConstStatus::Ok;
+        case K::Concat: {
+            std::size_t total = 0;
+            for (std::size_t i = stack.size() - arity; i < stack.size(); ++i) total += stack[i].size();
+            if (total > kMaxConstComponents) return ConstStatus::NotConstant;
+            for (std::size_t i = stack.size() - arity; i < stack.size(); ++i) r.insert(r.end(), stack[i].begin(), stack[i].end());
+            stack.resize(stack.size() - arity);
+            stack.push_back(std::move(r));
+            return ConstStatus::Ok;
+        }
+        case K::Intrinsic: {
+            std::vector<Value> args(stack.end() - arity, stack.end());
+            stack.resize(stack.size() - arity);
+            if (const ConstStatus s = RunIntrinsic(op.index, args, r); s != ConstStatus::Ok) return s;
+            stack.push_back(std::move(r));
+            return ConstStatus::Ok;
+        }
+        default: break;
+    }
+    if (op.kind == K::Select) {
+        const Value no = std::move(stack.back());
+        stack.pop_back();
+        const Value yes = std::move(stack.back());
+        stack.pop_back();
+        const Value test = std::move(stack.back());
+        std::size_t n = 0, m = 0;
+        if (!Common(test, yes, n) || !Common(yes, no, m) || !Common(test, no, n)) return ConstStatus::NotConstant;
+        n = std::max(n, m);
+        for (std::size_t i = 0; i < n; ++i) r.push_back(At(test, i) != 0 ? At(yes, i) : At(no, i));
+        stack.back() = std::move(r);
+        return ConstStatus::Ok;
+    }
+    Value b = std::move(stack.back());
+    stack.pop_back();
+    Value& a = stack.back();
+    if (op.kind == K::Comma) {
+        a = std::move(b);
+        return ConstStatus::Ok;
+    }
+    if (op.kind == K::Index) {
+        if (op.count == 0) return ConstStatus::Ok;
+        if (b.size() != 1 || op.count < 0) return ConstStatus::NotConstant;
+        const double i = ConstConvert(ConstMode::Int, b[0]);
+        const double from = i * static_cast<double>(op.count);
+        if (i < 0 || from + static_cast<double>(op.count) > static_cast<double>(a.size())) return ConstStatus::NotConstant;
+        const auto at = a.begin() + static_cast<std::ptrdiff_t>(from);
+        a = Value(at, at + op.count);
+        return ConstStatus::Ok;
+    }
+    if (op.kind != K::Binary) return ConstStatus::NotConstant;
+    std::size_t n = 0;
+    if (!Common(a, b, n)) return ConstStatus::NotConstant;
+    r.resize(n);
+    for (std::size_t i = 0; i < n; ++i)
+        if (const ConstStatus s = ConstBinary(static_cast<Tok>(op.op), mode, At(a, i), At(b, i), r[i]); s != ConstStatus::Ok)
+            return s;
+    a = std::move(r);
+    return ConstStatus::Ok;
+}
+
+}  // namespace
+
+ConstStatus RunConstProgram(const std::vector<StateOp>& ops, const std::function<double(int, int)>& parameter,
+                            std::vector<double>& out) {
+    std::vector<Value> stack;
+    stack.reserve(8);
+    for (const StateOp& op : ops)
+        if (const ConstStatus s = Step(op, parameter, stack); s != ConstStatus::Ok) return s;
+    if (stack.size() != 1 || stack[0].empty()) return ConstStatus::NotConstant;
+    out = std::move(stack[0]);
+    return ConstStatus::Ok;
+}
+
+bool RunStateProgram(const std::vector<StateOp>& ops, const std::function<double(int, int)>& parameter,
+                     double& out) {
+    std::vector<double> v;
+    if (RunConstProgram(ops, parameter, v) != ConstStatus::Ok) return false;
+    out = v[0];
+    return true;
 }
 
 }  // namespace platform::gfx::fx

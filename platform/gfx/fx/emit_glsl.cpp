@@ -72,7 +72,7 @@ void EmitPass(const CheckedEffect& effect, const PassPlan& pass, PassInfo& out,
             for (const FixedValue& f : out.fixedValues)
                 if (f.uniform == l + member) return;
             FixedValue f{l + member, 4, {}};
-            for (double x : v) f.programs.push_back({{StateOp::Constant, -1, 0, x}});
+            for (double x : v) f.programs.push_back({StateOp::Number(x)});
             out.fixedValues.push_back(std::move(f));
         };
         fallback("Diffuse", {1, 1, 1, 0});

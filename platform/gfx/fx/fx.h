@@ -112,23 +112,43 @@ struct StateValue {
 
 // A state value an effect computes when a pass begins (or, for a sampler parameter, when the
 // pass binds the sampler) from parameters' current values: "CullMode = gCull;",
-// "MaxAnisotropy = gCaps * gScale;". Each program is a stack program over doubles: constants,
-// a parameter's component, arithmetic, bit operations (on the values truncated to 32-bit
-// integers), comparisons, logical operators, selection (pops else, then, condition),
-// conversions to int, uint and bool (as a cast converts), and the intrinsics that fold one
-// component at a time (pops its arguments, last on top). A colour state has four programs
-// (red, green, blue, alpha, each 0-1); other states have one, whose result is stored as the
-// state's float bits ("asFloat") or truncated to an integer.
+// "MaxAnisotropy = gCaps * gScale;". Each program is the postfix form of a constant
+// expression, the one form in which the compiler evaluates every constant (array sizes,
+// initial values, static constants, state values): its steps work on values of one or more
+// components (row-major, array elements in order), each step computing in the mode of its
+// operands' type ("mode": 0 float, 1 int, 2 uint, 3 bool) with the same operators,
+// conversions and intrinsic folds as the compiler's constant folding. A colour state has four
+// programs (red, green, blue, alpha, each 0-1); other states have one, whose one-component
+// result is stored as the state's float bits ("asFloat") or truncated to an integer.
 struct StateOp {
-    enum Kind {
-        Constant, Parameter, Add, Subtract, Multiply, Divide, Modulo, BitOr, BitAnd, BitXor,
-        ShiftLeft, ShiftRight, Negate, BitNot, LogicalNot, Less, Greater, LessEqual,
-        GreaterEqual, Equal, NotEqual, LogicalAnd, LogicalOr, Select, Truncate,
-        ToInt, ToUint, ToBool, Intrinsic,
+    enum Kind : unsigned char {
+        Constant,   // pushes "values"
+        Parameter,  // pushes the "count" components of parameter "index"
+        Unary,      // operator "op" (a token) on the top value, component by component
+        Binary,     // operator "op" on the two top values; a one-component side serves all
+        Convert,    // converts the top value's components to "mode"
+        Gather,     // the top value's components "picks" (empty: its first "count")
+        Concat,     // joins the "count" top values, the deepest first
+        Splat,      // the top value's one component repeated "count" times
+        Index,      // the top value picks element i of "count" components of the one below
+                    // (0: the one below is kept, as an index of a one-component value)
+        Select,     // condition ? then : else, component by component (else on top)
+        Intrinsic,  // intrinsic row "index" of "count" arguments (the last on top)
+        Comma,      // drops the value below the top
     } kind = Constant;
-    int parameter = -1;  // Parameter: the parameter's index; Intrinsic: the intrinsic's row
-    int component = 0;   // Parameter: which of its components (row-major); Intrinsic: arguments
-    double value = 0;    // Constant
+    unsigned char mode = 0;
+    int op = 0;
+    int index = -1;
+    int count = 0;
+    std::vector<int> picks;
+    std::vector<double> values;
+
+    static StateOp Number(double v) {
+        StateOp o;
+        o.values.push_back(v);
+        o.count = 1;
+        return o;
+    }
 };
 
 struct StateExpression {

@@ -2,6 +2,7 @@
 #include "platform/gfx/fx/parser_internal.h"
 #include "platform/gfx/fx/check.h"
 #include "platform/gfx/fx/const_eval.h"
+#include "platform/gfx/fx/const_lower.h"
 
 #include <algorithm>
 #include <cmath>
@@ -126,9 +127,9 @@ void Parser::arraySuffix(Type& t, bool unsizedAllowed) {
         const Token at = tok();
         long v = -1;
         if (at.kind != Tok::RBracket || !unsizedAllowed || n > 0) {
-            double value = 0;
-            if (!constantValue(ternary(), value) || !(value >= 1 && value <= kMaxArraySize) ||
-                value != std::trunc(value))
+            std::vector<double> size;
+            const double value = constantValue(ternary(), size) && size.size() == 1 ? size[0] : 0;
+            if (!(value >= 1 && value <= kMaxArraySize) || value != std::trunc(value))
                 fail(MakeDiagnostic(Diag::BadArraySize, at.line, at.column,
                                     std::to_string(kMaxArraySize)));
             v = static_cast<long>(value);
@@ -159,72 +160,40 @@ void Parser::requireBoundedSize(const Type& t, const Token& at) {
                             "a type of more than " + std::to_string(kMaxScalars) + " scalars"));
 }
 
-// The value of a constant expression the parser must know (array sizes): literals, names
-// of constants declared before with a constant value, arithmetic, comparison, logic and
-// conditional operators and the folding intrinsics on them (the operators and folds of
-// const_eval and the intrinsic rows). False when the expression is not such a constant.
-bool Parser::constantValue(const Expr* e, double& out) const {
-    double a = 0, b = 0;
-    switch (e->kind) {
-        case ExprKind::IntLit: case ExprKind::FloatLit: case ExprKind::BoolLit:
-            out = LiteralValue(e->kind, e->text);
-            return true;
-        case ExprKind::Name:
-            for (auto c = constants_.rbegin(); c != constants_.rend(); ++c)
-                if (c->first == e->text) {
-                    out = c->second;
-                    return true;
-                }
-            return false;
-        case ExprKind::Cast: case ExprKind::Construct:
-            if (e->args.size() != 1 || !e->castType.isScalar() ||
-                !constantValue(e->args[0], out))
-                return false;
-            out = ConstConvert(e->castType.base == Base::Int    ? ConstMode::Int
-                               : e->castType.base == Base::Uint ? ConstMode::Uint
-                               : e->castType.base == Base::Bool ? ConstMode::Bool
-                                                                : ConstMode::Float,
-                               out);
-            return true;
-        case ExprKind::Unary:
-            return constantValue(e->args[0], a) &&
-                   ConstUnary(e->op, HasFloat(e->args[0]) ? ConstMode::Float : ConstMode::Int, a, out) ==
-                       ConstStatus::Ok;
-        case ExprKind::Ternary:
-            if (!constantValue(e->args[0], a)) return false;
-            return constantValue(e->args[a != 0 ? 1 : 2], out);
-        case ExprKind::Call: {
-            // An intrinsic of scalars that folds, as the checker and the state values fold it
-            // ("float w[max(N, 2)]"); an integer result stays an integer.
-            double args[3] = {0, 0, 0};
-            if (e->args.size() > 3) return false;
-            for (std::size_t i = 0; i < e->args.size(); ++i)
-                if (!constantValue(e->args[i], args[i])) return false;
-            return FoldIntrinsic(IntrinsicNamed(e->text), args, static_cast<int>(e->args.size()), out);
-        }
-        case ExprKind::Binary: {
-            if (!constantValue(e->args[0], a) || !constantValue(e->args[1], b)) return false;
-            // Integers compute in 32 bits and wrap; a float anywhere makes it a float.
-            const bool integers = a == std::trunc(a) && b == std::trunc(b) &&
-                                  !HasFloat(e->args[0]) && !HasFloat(e->args[1]);
-            return ConstBinary(e->op, integers ? ConstMode::Int : ConstMode::Float, a, b, out) ==
-                   ConstStatus::Ok;
-        }
-        default: return false;
-    }
-}
+namespace {
 
-// Whether a float literal takes part in "e" (integer division then does not truncate).
-bool Parser::HasFloat(const Expr* e) const {
-    if (e->kind == ExprKind::FloatLit) return true;
-    if (e->kind == ExprKind::Name)
-        for (auto c = constants_.rbegin(); c != constants_.rend(); ++c)
-            if (c->first == e->text) return c->second != std::trunc(c->second);
-    if (e->kind == ExprKind::Cast || e->kind == ExprKind::Construct)
-        return e->castType.base == Base::Float;
-    for (const Expr* a : e->args)
-        if (HasFloat(a)) return true;
-    return false;
+// The names of an expression the parser evaluates: the constants declared before it.
+class DeclaredConstants : public ConstSource {
+public:
+    explicit DeclaredConstants(const std::vector<Parser::Constant>& c) : c_(c) {}
+    bool name(const Expr* e, Type& type, std::vector<StateOp>& ops) override {
+        for (auto c = c_.rbegin(); c != c_.rend(); ++c)
+            if (c->name == e->text) {
+                type = c->type;
+                ops.push_back(ConstValueOp(c->values));
+                return true;
+            }
+        return false;
+    }
+    bool braces() const override { return true; }
+
+private:
+    const std::vector<Parser::Constant>& c_;
+};
+
+}  // namespace
+
+// The value of a constant expression the parser must know (array sizes, constants that size
+// later arrays), through the one walker of constant expressions (const_lower.h): literals,
+// constants declared before, their components, elements and swizzles, operators, casts,
+// constructors and the folding intrinsics. "to", when given, is the type the value converts
+// to. False when the expression is not such a constant.
+bool Parser::constantValue(const Expr* e, std::vector<double>& out, const Type* to) const {
+    DeclaredConstants names(constants_);
+    std::vector<StateOp> ops;
+    Type type;
+    return LowerConst(e, names, type, ops) && (!to || LowerConvert(type, *to, ops)) &&
+           RunConstProgram(ops, nullptr, out) == ConstStatus::Ok;
 }
 
 // semantics -> (':' (SEMANTIC | 'register' '(' ... ')' | 'packoffset' '(' ... ')'))*
@@ -396,12 +365,13 @@ void Parser::checkModifiers(const VarDecl* v, const Token& at) {
 }
 
 // A constant declared with a constant value ("static const int N = 4 * 2;", "const float
-// K = 0.5;") can size later arrays.
+// K = 0.5;", "static const int2 kSizes = {3, 4};") can size later arrays, converted to its
+// declared type.
 void Parser::rememberConstant(const VarDecl* v) {
-    double value = 0;
-    if ((v->storage & kStorageConst) && v->init && v->type.isScalar() &&
-        constantValue(v->init, value))
-        constants_.emplace_back(v->name, value);
+    std::vector<double> value;
+    if ((v->storage & kStorageConst) && v->init && v->type.isNumeric() && v->type.arraySize >= 0 &&
+        ScalarCount(v->type) <= 4096 && constantValue(v->init, value, &v->type))
+        constants_.push_back({v->name, v->type, std::move(value)});
 }
 
 // An unsized array takes its size from a brace initializer: one element per top-level

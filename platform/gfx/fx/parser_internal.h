@@ -24,6 +24,13 @@ public:
     // program -> toplevel* END
     void program();
 
+    // A constant declared so far, with its value in its declared type.
+    struct Constant {
+        std::string_view name;
+        Type type;
+        std::vector<double> values;
+    };
+
 private:
     const Token& tok() const { return toks_[pos_]; }
 
@@ -124,8 +131,7 @@ private:
     unsigned storage();
     void arraySuffix(Type& t, bool unsizedAllowed = false);
     void requireBoundedSize(const Type& t, const Token& at);
-    bool constantValue(const Expr* e, double& out) const;
-    bool HasFloat(const Expr* e) const;
+    bool constantValue(const Expr* e, std::vector<double>& out, const Type* to = nullptr) const;
     std::string_view semantics();
     Type structType();
     void typedefDecl();
@@ -179,7 +185,7 @@ private:
     std::vector<Diagnostic>& diags_;
     ParseLimits limits_;
     std::size_t pos_ = 0;
-    std::vector<std::pair<std::string_view, double>> constants_;
+    std::vector<Constant> constants_;
     std::vector<std::pair<std::string_view, Type>> typedefs_;  // in declaration order
     bool justDefinedStruct_ = false;
     Token register_{};  // the last token inside the last register(...), kind End when none  // the last type() defined a struct
