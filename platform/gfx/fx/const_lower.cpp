@@ -101,8 +101,12 @@ public:
             s_.tooDeep(e);
             return false;
         }
-        if (ops_.size() > kMaxConstOps) return false;
-        if (node(e, t, depth)) return true;
+        if (ops_.size() > kMaxConstOps || values_ > kMaxConstComponents) return false;
+        if (node(e, t, depth)) {
+            // A name's value is copied into the program at each use: the copies are bounded.
+            if (e->kind == ExprKind::Name && !ops_.empty()) values_ += ops_.back().values.size();
+            return values_ <= kMaxConstComponents;
+        }
         if (!s_.refused) s_.refused = e;
         return false;
     }
@@ -291,6 +295,7 @@ private:
 
     ConstSource& s_;
     Ops& ops_;
+    std::size_t values_ = 0;  // components of the names' values in the program
 };
 
 }  // namespace

@@ -1,4 +1,5 @@
-// platform/gfx/fx/parser_decl.cpp: types, storage, variables, structs, functions.
+// platform/gfx/fx/parser_decl.cpp: types, storage, variables, structs, functions; array sizes and
+// the constants that size them, evaluated by the one walker of constant expressions.
 #include "platform/gfx/fx/parser_internal.h"
 #include "platform/gfx/fx/check.h"
 #include "platform/gfx/fx/const_eval.h"
