@@ -1,6 +1,6 @@
 // tests/fx/fx_const_eval_test.cpp: the constant operators, one row per mode's edge: 32-bit
 // wrapping, unsigned and signed shifts and comparisons, division by zero per mode, and the
-// preprocessor's 64-bit forms.
+// preprocessor's 64-bit forms; constant programs that do not fit their steps are refused.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "platform/gfx/fx/const_eval.h"
+#include "platform/gfx/fx/const_lower.h"
 
 namespace fx = platform::gfx::fx;
 using fx::ConstMode;
@@ -79,5 +80,38 @@ TEST(FxConstEval, WideRowsFollowSixtyFourBitC) {
         std::int64_t out = 0;
         EXPECT_EQ(fx::ConstBinary64(r.op, r.a, r.b, out), r.status) << r.a << " " << r.b;
         if (r.status == ConstStatus::Ok) EXPECT_EQ(out, r.want) << r.a << " " << r.b;
+    }
+}
+
+TEST(FxConstEval, MalformedProgramsAreRefusedNotRead) {
+    using K = fx::StateOp::Kind;
+    auto op = [](K k, int count = 0, std::vector<int> picks = {}) {
+        fx::StateOp o;
+        o.kind = k;
+        o.count = count;
+        o.picks = std::move(picks);
+        return o;
+    };
+    const fx::StateOp two = fx::StateOp::Number(2), pair = fx::ConstValueOp({1, 2});
+    const struct {
+        const char* what;
+        std::vector<fx::StateOp> ops;
+    } rows[] = {
+        {"empty", {}},
+        {"binary of one value", {two, op(K::Binary)}},
+        {"select of two", {two, two, op(K::Select)}},
+        {"index past the end", {pair, two, op(K::Index, 1)}},
+        {"negative index", {pair, fx::StateOp::Number(-1), op(K::Index, 1)}},
+        {"gather past the end", {pair, op(K::Gather, 0, {2})}},
+        {"splat of two", {pair, op(K::Splat, 4)}},
+        {"concat of more than the stack", {two, op(K::Concat, 3)}},
+        {"intrinsic of no arguments", {op(K::Intrinsic, 0)}},
+        {"parameter without a source", {op(K::Parameter, 1)}},
+        {"two values left", {two, two}},
+        {"mismatched sizes", {pair, fx::ConstValueOp({1, 2, 3}), op(K::Binary)}},
+    };
+    for (const auto& r : rows) {
+        std::vector<double> out;
+        EXPECT_EQ(fx::RunConstProgram(r.ops, nullptr, out), ConstStatus::NotConstant) << r.what;
     }
 }
