@@ -339,6 +339,8 @@ private:
     // The scissor rectangle clipped to the current render target; false when nothing is left.
     bool ScissorBox(RECT* box) const;
     void ApplySamplerObject(DWORD sampler);
+    // The swap interval, the refresh rate and the pacing Present starts with.
+    void SetUpPresentation();
     void WaitForPresentSlot();
     void NoteSwap();
     std::int64_t PeriodNs() const { return 1000000000LL / refreshHz_; }  // one refresh
