@@ -629,6 +629,32 @@ TEST(FxLanguage, SyntaxOfTheEraIsAccepted) {
         "Matrix m; Vector v; String n = \"x\"; Vector<float, 3> w; float4 PS() : COLOR { return mul(v, m) + w.x; }",
         // a struct returned with a semantic of its own: members without one take it
         "struct O { float4 c; }; O PS(float2 uv : TEXCOORD0) : COLOR { O o; o.c = uv.xyxy; return o; }",
+        // every vertex input semantic; the outputs of model 2 vertex shaders and inputs of
+        // model 2 pixel shaders; a struct shared by both stages whose POSITION and NORMAL the
+        // pixel shader never reads
+        "struct VI { float4 p : POSITION; float3 n : NORMAL; float4 c : COLOR0; float4 c1 : COLOR1; float2 t : TEXCOORD0;"
+        " float4 bw : BLENDWEIGHT; float4 bi : BLENDINDICES; float3 tg : TANGENT; float3 bn : BINORMAL; float ps : PSIZE;"
+        " float2 t7 : TEXCOORD7; float4 pt : POSITIONT; float tf : TESSFACTOR; float d : DEPTH; };\n"
+        "struct VO { float4 p : POSITION; float3 n : NORMAL; float4 c : COLOR0; float4 c1 : COLOR1; float2 t : TEXCOORD0; float f : FOG; float4 t7 : TEXCOORD7; };\n"
+        "void V(VI i, out VO o, out float ps : PSIZE) { o.p = i.p + i.bw + i.bi + i.pt + i.tf + i.d; o.n = 0; o.c = i.c; o.c1 = i.c1; o.t = i.t + i.t7;"
+        " o.f = i.ps; o.t7 = i.n.xyzz + i.tg.xyzz + i.bn.xyzz; ps = 1; }\n"
+        "float4 PS(VO i) : COLOR { return i.c + i.c1 + i.t.x + i.t7; }\n"
+        "technique { pass { VertexShader = compile vs_3_0 V(); PixelShader = compile ps_2_0 PS(); } }",
+        // model 3: any semantic leaves the vertex shader and reaches the pixel shader; VPOS, VFACE
+        "struct VO { float4 p : POSITION; float3 n : NORMAL2; float4 tg : TANGENT; float4 b : BLENDWEIGHT1; float4 t9 : TEXCOORD9; };\n"
+        "VO V(float4 p : POSITION) { VO o; o.p = p; o.n = 0; o.tg = 0; o.b = 0; o.t9 = 0; return o; }\n"
+        "float4 PS(float3 n : NORMAL2, float4 t9 : TEXCOORD9, float4 b : BLENDWEIGHT1, float2 vp : VPOS, float face : VFACE) : COLOR"
+        " { return n.xyzz + t9 + b + vp.x * face; }\n"
+        "technique { pass { VertexShader = compile vs_3_0 V(); PixelShader = compile ps_3_0 PS(); } }",
+        // entry points: uniform parameters bound by compile or left at their default, parameters
+        // without a semantic bound by compile, void with out parameters, every pixel output, an
+        // input sampled at the centroid
+        "float4 A(float4 c : COLOR0, uniform float4 tint, uniform float k = 0.5) : COLOR { return tint * k * c; }\n"
+        "float4 B(float4 tint, float2 uv : TEXCOORD0) : COLOR0 { return tint * uv.x; }\n"
+        "void C(in float2 uv : TEXCOORD0_centroid, out float4 a : COLOR0, out float4 b : COLOR1, out float4 c : COLOR2, out float4 d : COLOR3,"
+        " out float z : DEPTH) { a = b = c = d = uv.xyxy; z = 0.5; }\n"
+        "technique { pass { PixelShader = compile ps_2_0 A(float4(1, 0, 0, 1)); } pass { PixelShader = compile ps_2_0 B(1); }"
+        " pass { PixelShader = compile ps_2_0 C(); } }",
         // an untyped sampler's kind belongs to each program that reads it
         "sampler s; float4 A(float2 uv : TEXCOORD0) : COLOR { return tex2D(s, uv); }\n"
         "float4 B(float3 d : TEXCOORD0) : COLOR { return texCUBE(s, d); }\n"
@@ -641,6 +667,49 @@ TEST(FxLanguage, SyntaxOfTheEraIsAccepted) {
             effect += "\ntechnique < string Name = \"x\"; > { pass < int Order = 1; > { PixelShader = compile ps_2_0 PS(); } }";
         const fx::CompileResult r = fx::Compile(effect);
         EXPECT_TRUE(r.ok) << r.Messages();
+    }
+}
+
+// Every word of the keyword and reserved-word tables, and every spelling of a numeric type,
+// is refused as a name; the effect types of the era ("texture", "sampler", "string") and the
+// words the tables do not hold stay usable.
+TEST(FxLanguage, KeywordsAndReservedWordsAreNotNames) {
+    static constexpr const char* kWords[] = {
+        "AppendStructuredBuffer", "asm", "asm_fragment", "auto", "BlendState", "bool", "break", "Buffer",
+        "ByteAddressBuffer", "case", "catch", "cbuffer", "centroid", "char", "class", "column_major",
+        "compile", "compile_fragment", "CompileShader", "const", "const_cast", "continue", "ComputeShader",
+        "ConsumeStructuredBuffer", "decl", "default", "delete", "DepthStencilState", "DepthStencilView",
+        "discard", "do", "double", "DomainShader", "dword", "dynamic_cast", "else", "enum", "explicit",
+        "export", "extern", "false", "float", "for", "friend", "fxgroup", "GeometryShader", "goto",
+        "groupshared", "half", "Hullshader", "if", "in", "inline", "inout", "InputPatch", "int", "interface",
+        "line", "lineadj", "linear", "LineStream", "long", "matrix", "min16float", "min10float", "min16int",
+        "min12int", "min16uint", "mutable", "namespace", "new", "nointerpolation", "noperspective", "NULL",
+        "operator", "out", "OutputPatch", "packoffset", "pass", "pixelfragment", "PixelShader", "pixelshader",
+        "point", "PointStream", "precise", "private", "protected", "public", "RasterizerState",
+        "reinterpret_cast", "RenderTargetView", "return", "register", "row_major", "RWBuffer",
+        "RWByteAddressBuffer", "RWStructuredBuffer", "RWTexture1D", "RWTexture2DArray", "RWTexture3D",
+        "sampler1D", "sampler2D", "sampler3D", "samplerCUBE", "sampler_state", "SamplerState",
+        "SamplerComparisonState", "shared", "short", "signed", "sizeof", "snorm", "stateblock",
+        "stateblock_state", "static", "static_cast", "struct", "switch", "StructuredBuffer", "tbuffer",
+        "technique", "technique10", "technique11", "template", "Texture1D", "Texture2DArray", "Texture2DMS",
+        "Texture3D", "TextureCube", "this", "throw", "triangle", "triangleadj", "TriangleStream", "true",
+        "try", "typedef", "typename", "uint", "uniform", "union", "unorm", "unsigned", "using", "vector",
+        "vertexfragment", "VertexShader", "vertexshader", "virtual", "void", "volatile", "while",
+        "float2", "int3x4", "half4", "bool1", "double2x2", "uint4", "min16float3",
+    };
+    for (const char* w : kWords) {
+        const std::string src = std::string("float4 PS() : COLOR {\n  float ") + w + " = 1;\n  return 0; }\n"
+                                "technique { pass { PixelShader = compile ps_2_0 PS(); } }";
+        const fx::CompileResult r = fx::Compile(src);
+        EXPECT_FALSE(r.ok) << w;
+        if (!r.ok) {
+            EXPECT_EQ(r.diagnostics[0].line, 2) << w << "\n" << r.Messages();
+        }
+    }
+    for (const char* w : {"texture", "sampler", "string", "Line", "Point", "sample"}) {
+        const std::string src = std::string("float4 PS() : COLOR { float ") + w + " = 1; return " + w + "; }\n"
+                                "technique { pass { PixelShader = compile ps_2_0 PS(); } }";
+        EXPECT_TRUE(fx::Compile(src).ok) << w;
     }
 }
 
@@ -1011,6 +1080,7 @@ TEST(FxSemanticsTable, EachSemanticStandsWhereItsRowSays) {
         const char* semantic;
         const char* profile;
         bool allowed;
+        bool read = true;  // a pixel input the shader never reads is dropped, whatever its name
     };
     static constexpr Row kRows[] = {
         {true, false, "NORMAL", "vs_2_0", true},      {true, false, "BLENDINDICES3", "vs_2_0", true},
@@ -1019,14 +1089,17 @@ TEST(FxSemanticsTable, EachSemanticStandsWhereItsRowSays) {
         {true, true, "COLOR1", "vs_2_0", true},       {true, true, "COLOR2", "vs_1_1", false},
         {true, true, "FOG", "vs_2_0", true},          {true, true, "PSIZE", "vs_2_0", true},
         {true, true, "NORMAL", "vs_3_0", true},       {true, true, "TANGENT2", "vs_2_a", false},
-        {false, false, "NORMAL", "ps_2_0", true},     {false, false, "VPOS", "ps_3_0", true},
+        {false, false, "NORMAL", "ps_2_0", true, false}, {false, false, "NORMAL", "ps_2_0", false},
+        {false, false, "COLOR1", "ps_2_0", true},     {false, false, "COLOR2", "ps_2_b", false},
+        {false, false, "TEXCOORD7", "ps_2_0", true},  {false, false, "TEXCOORD8", "ps_2_a", false},
+        {false, false, "NORMAL", "ps_3_0", true},     {false, false, "VPOS", "ps_3_0", true},
         {false, false, "VFACE", "ps_2_b", false},     {false, true, "COLOR3", "ps_2_0", true},
         {false, true, "DEPTH", "ps_2_0", true},       {false, true, "TEXCOORD1", "ps_3_0", false},
         {false, true, "FOG", "ps_3_0", false},
     };
     for (const Row& r : kRows) {
         const std::string x = std::string(r.output ? "out " : "") + "float x : " + r.semantic;
-        const std::string set = r.output ? " x = 0;" : "";
+        const std::string set = r.output ? " x = 0;" : r.read && !r.vertex ? " c = x;" : "";
         std::string src;
         if (r.vertex) {
             src = "void V(float4 p : POSITION, out float4 op : POSITION, " + x + ") { op = p;" + set + " }\n"

@@ -96,6 +96,37 @@ const std::vector<ValueCase>& ValueCases() {
          "float4 k : register(c5) = {1, 2, 3, 4};\nfloat g : MYSEMANTIC < string UIName = \"G\"; float UIMin = 0; > = 7;\n"
          "float4 Value() { return float4(k.xy, g, k.w); }",
          {1, 2, 7, 4}},
+        {"variables/modifiers-of-globals-locals-members-and-parameters",
+         "extern uniform float a = 2; shared const float b = 3; static const float c = 4;\n"
+         "struct S { centroid float p; linear float q; noperspective float r; nointerpolation float t; };\n"
+         "float Add(const float v, in float w, uniform float k) { volatile float x = v; return x + w + k; }\n"
+         "float4 Value() { static volatile float n = 1; precise row_major float2x2 m = {1, 2, 3, 4}; column_major float2x2 o = m;"
+         " S s = {5, 6, 7, 8}; return float4(a * b, c + o[1][0], Add(s.p, s.t, n), s.q + s.r); }",
+         {6, 7, 14, 13}},
+        // register([profile,] NAME) with NAME also written "c[6]"; a shader takes the binding
+        // of its own stage or profile, so "d" shares c2 with "a" only in vertex shaders
+        {"variables/register-forms-with-a-profile",
+         "float4 a : register(ps, c2) = {1, 2, 3, 4};\nfloat4 b : register(ps_3_0, c3) : register(vs, c0) = 5;\n"
+         "float4 c : register(c[6]) = 7;\nfloat4 d : register(vs, c2) : register(ps, c9) = 8;\nsampler s : register(ps, s[1]);\n"
+         "float4 Value() { return float4(a.y, b.x, c.x, d.x); }",
+         {2, 5, 7, 8}},
+        {"variables/annotations-of-every-type-on-every-kind-of-variable",
+         "texture t < string ResourceName = \"a.dds\"; >;\nsampler s < bool Hidden = true; > = sampler_state { Texture = <t>; };\n"
+         "float4x4 m < string UIName = \"M\"; float4 Row = {1, 2, 3, 4}; > = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};\n"
+         "float arr[2] < int Count = 2; half H = 0.5; > = {3, 4};\nstruct P { float a; float2 b; };\n"
+         "P p < string Name = \"p\"; int Hex = 0x10; float F = 1.5f; > = {5, 6, 7};\nstring note < string X = \"y\"; > = \"hello\";\n"
+         "float4 Value() { return float4(m[1][1], arr[1], p.b.y, p.a); }",
+         {1, 4, 7, 5}},
+        {"variables/initializers-of-every-shape",
+         "struct L { float3 d; float w; };\nstatic const L kL[2] = {{1, 2, 3, 4}, {float3(5, 6, 7), 8}};\n"
+         "float4 Value() { float2x2 m = {{1, 2}, {3, 4},}; float4 s = 2; float3 a[2] = {1, 2, 3, 4, 5, 6}; float2x2 n = {float2(5, 6), 7, 8};"
+         " return float4(kL[1].d.y + kL[0].w, m[1][0] + n[1][1], s.w, a[1].x); }",
+         {10, 11, 2, 4}},
+        {"variables/arrays-of-every-element-type",
+         "static const bool b[2] = {true, false}; static const int i[3] = {1, 2, 3}; static const uint u[2] = {4, 5};\n"
+         "static const half2 h[2] = {1, 2, 3, 4}; static const double d[1] = {6}; static const float2x2 m[2] = {1, 2, 3, 4, 5, 6, 7, 8};\n"
+         "float4 Value() { int4 v[2] = {i[0], i[1], i[2], 0, 9, 8, 7, 6}; return float4(b[1] ? 0 : v[0].z, u[1] + h[1].y, d[0] + v[1].w, m[1][1][0]); }",
+         {3, 9, 12, 7}},
         {"variables/hex-and-octal-literals", "float4 Value() { return float4(0x10, 010, 0xFu, 1e1); }",
          {16, 8, 15, 10}},
 
@@ -160,6 +191,10 @@ const std::vector<ValueCase>& ValueCases() {
         {"functions/inout-argument-with-conversion",
          "void Inc(inout float x) { x += 1.5; }\nfloat4 Value() { int i = 1; Inc(i); float f = 1; Inc(f); return float4(i, f, 0, 0); }",
          {2, 2.5f, 0, 0}},
+        {"functions/const-in-and-uniform-parameters",
+         "float G(const float a, in float b, uniform float c, in out float d) { d += a; return a * b + c; }\n"
+         "float4 Value() { float d = 1; float r = G(2, 3, 4, d); return float4(r, d, 0, 0); }",
+         {10, 3, 0, 0}},
         {"functions/void-parameter-list-and-constant-default",
          "float G(void) { return 5; }\nfloat K(float a, float b = 2 * 3) { return a + b; }\n"
          "float4 Value() { return float4(G(), K(1), K(1, 1), 0); }",
@@ -552,6 +587,21 @@ const std::vector<RefusalCase>& RefusalCases() {
          "float4 F() : COLOR { return b + s.m[0].xyxy; }", 4},
         {"variables/bad-register", "\nfloat4 a : register(banana);\nfloat4 F() : COLOR { return a; }", 2},
         {"variables/duplicate-annotation", "float4 a < int k = 1;\n int k = 2; >;\nfloat4 F() : COLOR { return a; }", 2},
+        {"variables/in-or-out-on-a-global", "\nin float4 g;\nfloat4 F() : COLOR { return g; }", 2},
+        {"variables/extern-on-a-local", "float4 F() : COLOR {\n  extern float a = 1;\n  return a; }", 2},
+        {"variables/shared-on-a-local", "float4 F() : COLOR {\n  shared float a = 1;\n  return a; }", 2},
+        {"variables/packoffset-outside-a-constant-buffer", "\nfloat4 a : packoffset(c0);\nfloat4 F() : COLOR { return a; }", 2},
+        {"variables/sampler-on-a-constant-register", "\nsampler s : register(c0);\nfloat4 F() : COLOR { return tex2D(s, 0); }", 2},
+        {"variables/vector-on-a-sampler-register", "\nfloat4 a : register(s1);\nfloat4 F() : COLOR { return a; }", 2},
+        {"variables/register-of-an-unknown-profile", "\nfloat4 a : register(gs_9, c0);\nfloat4 F() : COLOR { return a; }", 2},
+        {"variables/initializer-with-too-few-values", "\nfloat4 a = {1, 2};\nfloat4 F() : COLOR { return a; }", 2},
+        {"variables/initializer-with-too-many-values", "float4 F() : COLOR {\n  float2 a[2] = {1, 2, 3, 4, 5};\n  return a[0].x; }", 2},
+        {"variables/matrix-initializer-with-too-few-values", "float4 F() : COLOR {\n  float2x2 m = {1, 2, 3};\n  return m[0].xyxy; }", 2},
+        {"variables/type-name-as-name", "float4 F() : COLOR {\n  float half2 = 1;\n  return 0; }", 2},
+        {"functions/recursive-call", "\nfloat G(float x) { return x > 0 ? G(x - 1) : 0; }\nfloat4 F() : COLOR { return G(2); }", 2},
+        {"functions/static-or-volatile-parameter", "\nfloat G(volatile float a) { return a; }\nfloat4 F() : COLOR { return G(1); }", 2},
+        {"functions/default-on-out-parameter", "\nfloat G(out float a = 1) { a = 2; return 0; }\nfloat4 F() : COLOR { float x; return G(x); }", 2},
+        {"functions/prototype-with-another-return-type", "float G(float a);\nint G(float a) { return 1; }\nfloat4 F() : COLOR { return G(1); }", 2},
         // --- functions -----------------------------------------------------------------------------
         {"functions/call-before-declaration", "float4 F() : COLOR {\n  return G(); }\nfloat4 G() { return 1; }", 2},
         {"functions/default-before-required", "\nfloat G(float a = 1, float b) { return a + b; }\nfloat4 F() : COLOR { return G(1, 2); }", 2},
@@ -693,6 +743,12 @@ const std::vector<RefusalCase>& RefusalCases() {
         // --- techniques and semantics ------------------------------------------------------------------
         {"effects/technique10-in-d3d9-effect",
          "float4 F() : COLOR { return 0; }\ntechnique T { pass P { PixelShader = compile ps_2_0 F(); } }\ntechnique10 X { pass P { } }", 3},
+        // ps_2_0 reads COLOR0-1 and TEXCOORD0-7 only (an input it never reads is dropped)
+        {"semantics/ps_2_0-reads-a-normal",
+         "struct In { float2 uv : TEXCOORD0; float4 p : POSITION;\n  float3 n : NORMAL; };\nfloat4 F(In i) : COLOR { return i.n.xyzz + i.uv.x; }\n"
+         "technique T { pass P { PixelShader = compile ps_2_0 F(); } }", 2},
+        {"semantics/ps_2_0-reads-texcoord8",
+         "float4 F(float4 c : COLOR1,\n  float2 t : TEXCOORD8) : COLOR { return c + t.x; }\ntechnique T { pass P { PixelShader = compile ps_2_0 F(); } }", 2},
         {"semantics/sv-position-input-to-ps_3_0",
          "float4 F(float4 p : SV_Position) : COLOR {\n  return p; }\ntechnique T { pass P { PixelShader = compile ps_3_0 F(); } }", 1},
         {"semantics/semantic-given-twice",

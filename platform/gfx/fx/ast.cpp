@@ -191,4 +191,17 @@ std::string TypeName(const Type& t) {
     return s;
 }
 
+
+const VarDecl::Register* VarDecl::registerFor(std::string_view profile) const {
+    const Register* general = nullptr;
+    const Register* own = nullptr;
+    for (const Register& r : registers) {
+        if (r.profile.empty()) general = &r;
+        else if (profile == r.profile ||
+                 (r.profile.size() == 2 && profile.substr(0, 2) == r.profile))
+            own = &r;
+    }
+    return own ? own : general;
+}
+
 }  // namespace platform::gfx::fx

@@ -237,8 +237,16 @@ struct VarDecl {
     Type type;
     unsigned storage = 0;
     std::string_view semantic;  // empty when none
-    std::string_view registerName;  // "c0" of ": register(c0)", empty when none
-    int registerLine = 0, registerColumn = 0;
+    // ": register([profile,] NAME)" bindings in order: "c0" (also written "c[0]"), for the
+    // shaders of one profile ("ps", "vs_3_0") or, with no profile, for every shader.
+    struct Register {
+        std::string_view profile, name;
+        int line = 0, column = 0;
+    };
+    std::vector<Register> registers;
+    // The binding a shader of "profile" uses: the last one for its stage or profile, else
+    // the one without a profile; null when none.
+    const Register* registerFor(std::string_view profile) const;
     std::vector<AnnotationDecl> annotations;
     Expr* init = nullptr;
     bool hasSamplerState = false;

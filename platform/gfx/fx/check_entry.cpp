@@ -3,6 +3,7 @@
 // stage.
 #include "platform/gfx/fx/checker.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 
@@ -18,16 +19,40 @@ bool Names(const Expr* e, const VarDecl* v) {
         if (Names(a, v)) return true;
     return false;
 }
-bool Names(const Stmt* s, const VarDecl* v) {
+
+// Whether "e" reads the member at "path" (struct member indices) of parameter "p": through
+// that member, one of its members or the parameter as a whole.
+bool Reads(const Expr* e, const VarDecl* p, const std::vector<int>& path) {
+    if (!e) return false;
+    std::vector<int> chain;
+    const Expr* x = e;
+    for (; x->kind == ExprKind::Member && x->swizzleCount == 0 && x->memberIndex >= 0; x = x->args[0])
+        chain.insert(chain.begin(), x->memberIndex);
+    if (x->var == p && x->kind == ExprKind::Name) {
+        const std::size_t n = std::min(chain.size(), path.size());
+        return std::equal(chain.begin(), chain.begin() + static_cast<long>(n), path.begin());
+    }
+    for (const Expr* a : e->args)
+        if (Reads(a, p, path)) return true;
+    return false;
+}
+
+// Whether statement "s" holds an expression for which "test" holds.
+template <typename Test>
+bool AnyExpr(const Stmt* s, const Test& test) {
     if (!s) return false;
-    if (Names(s->expr, v) || Names(s->step, v) || Names(s->init, v) || Names(s->then, v) ||
-        Names(s->otherwise, v))
+    if (test(s->expr) || test(s->step) || AnyExpr(s->init, test) || AnyExpr(s->then, test) ||
+        AnyExpr(s->otherwise, test))
         return true;
     for (const Stmt* b : s->body)
-        if (Names(b, v)) return true;
+        if (AnyExpr(b, test)) return true;
     for (const VarDecl* d : s->decls)
-        if (Names(d->init, v)) return true;
+        if (test(d->init)) return true;
     return false;
+}
+
+bool Names(const Stmt* s, const VarDecl* v) {
+    return AnyExpr(s, [v](const Expr* e) { return Names(e, v); });
 }
 
 // Appends the stage values of a value of type "t": itself when it has a semantic, else each
@@ -188,7 +213,7 @@ bool Checker::checkCompile(Expr* v, bool vertex, EntryPoint& out) {
         return false;
     }
     if (recursive_.count(chosen)) return false;
-    if (sharedRegisters(chosen) || samplerKindClash(chosen)) return false;
+    if (sharedRegisters(chosen, profile) || samplerKindClash(chosen)) return false;
     if (const StageUse* u = unavailableUse(chosen, profile)) {
         if (u->need == Availability::TextureFill) {
             report(Diag::TextureFillOnly, u->line, u->column, "noise", std::string(chosen->name));
@@ -219,6 +244,11 @@ bool Checker::checkCompile(Expr* v, bool vertex, EntryPoint& out) {
     for (std::size_t i = 0; i < chosen->params.size(); ++i) {
         if (bound[i]) continue;
         const VarDecl* p = chosen->params[i];
+        if ((p->storage & kStorageUniform) && !(p->storage & kStorageOut) && p->init &&
+            !IsPoison(p->init->type)) {
+            bound[i] = p->init;  // "compile ps_2_0 F()" leaves a default value in place
+            continue;
+        }
         if ((p->storage & kStorageUniform) && !(p->storage & kStorageOut)) {
             report(Diag::BadEntryPoint, call, fname,
                    "uniform parameter '" + std::string(p->name) + "' has no value");
@@ -297,9 +327,16 @@ bool Checker::checkCompile(Expr* v, bool vertex, EntryPoint& out) {
                    "output '" + io.semantic + "' must be a scalar or vector");
             return false;
         }
+    // A pixel shader's input that is never read is dropped before its semantic is looked at,
+    // so a struct shared with the vertex stage may carry POSITION or NORMAL into ps_2_0.
+    auto dropped = [&](const IoVar& io) {
+        if (vertex || io.output) return false;
+        const VarDecl* p = chosen->params[static_cast<std::size_t>(io.param)];
+        return !AnyExpr(chosen->body, [&](const Expr* e) { return Reads(e, p, io.path); });
+    };
     for (const std::vector<IoVar>* list : {&ins, &outs})
         for (const IoVar& io : *list)
-            if (!SemanticAllowed(io.semantic, vertex, io.output, profile)) {
+            if (!SemanticAllowed(io.semantic, vertex, io.output, profile) && !dropped(io)) {
                 report(Diag::BadSemantic, io.line, io.column, io.output ? "output" : "input",
                        io.semantic, profile);
                 return false;

@@ -47,46 +47,60 @@ long long RegisterCount(const Type& t, bool rowMajor) {
 // register(NAME): a register of the constant (c), integer (i), boolean (b) or sampler (s)
 // file. Two globals may take the same registers; only a shader that reads both is refused
 // (sharedRegisters), as the native compiler binds registers per shader: effects include
-// shared headers that bind a dozen samplers to s0.
+// shared headers that bind a dozen samplers to s0. A sampler takes an s register and nothing
+// else does.
 void Checker::checkRegister(const VarDecl* g) {
-    const std::string_view r = g->registerName;
-    if (r.empty()) return;
-    bool valid = r.size() >= 2 && r.size() <= 6 && std::strchr("cibstCIBST", r[0]) != nullptr;
-    for (std::size_t i = 1; i < r.size() && valid; ++i) valid = std::isdigit(static_cast<unsigned char>(r[i])) != 0;
-    if (!valid) report(Diag::BadRegister, g->registerLine, g->registerColumn, std::string(r), "is not a register");
+    for (const VarDecl::Register& reg : g->registers) {
+        const std::string_view r = reg.name;
+        bool valid = r.size() >= 2 && r.size() <= 6 && std::strchr("cibstCIBST", r[0]) != nullptr;
+        for (std::size_t i = 1; i < r.size() && valid; ++i) valid = std::isdigit(static_cast<unsigned char>(r[i])) != 0;
+        if (!valid) {
+            report(Diag::BadRegister, reg.line, reg.column, std::string(r), "is not a register");
+            continue;
+        }
+        const bool samplerFile = r[0] == 's' || r[0] == 'S';
+        const bool sampler = g->type.element().base == Base::Sampler;
+        if (sampler != samplerFile && g->type.element().base != Base::Texture)
+            report(Diag::BadRegister, reg.line, reg.column, std::string(r),
+                   sampler ? "is not a sampler register" : "is a sampler register");
+    }
 }
 
-// Refuses an entry point "f" whose functions read two globals whose registers overlap (the
-// registers a global takes from its register on); the later declaration is named.
-bool Checker::sharedRegisters(const FuncDecl* f) {
+// Refuses an entry point "f" of "profile" whose functions read two globals whose registers
+// overlap (the registers a global takes from its register on); the later declaration is named.
+bool Checker::sharedRegisters(const FuncDecl* f, std::string_view profile) {
     std::vector<const FuncDecl*> todo = {f};
     std::unordered_set<const FuncDecl*> seen = {f};
-    std::vector<const VarDecl*> bound;
+    std::vector<std::pair<const VarDecl*, const VarDecl::Register*>> bound;
     while (!todo.empty()) {
         const FuncDecl* g = todo.back();
         todo.pop_back();
-        for (const VarDecl* v : g->globalsRead)
-            if (v->registerName.size() >= 2 && std::find(bound.begin(), bound.end(), v) == bound.end())
-                bound.push_back(v);
+        for (const VarDecl* v : g->globalsRead) {
+            const VarDecl::Register* reg = v->registerFor(profile);
+            if (!reg || reg->name.size() < 2) continue;
+            bool known = false;
+            for (const auto& b : bound) known = known || b.first == v;
+            if (!known) bound.emplace_back(v, reg);
+        }
         for (const FuncDecl* c : g->callees)
             if (seen.insert(c).second) todo.push_back(c);
     }
-    std::sort(bound.begin(), bound.end(), [](const VarDecl* a, const VarDecl* b) {
-        return a->line != b->line ? a->line < b->line : a->column < b->column;
+    std::sort(bound.begin(), bound.end(), [](const auto& a, const auto& b) {
+        return a.first->line != b.first->line ? a.first->line < b.first->line : a.first->column < b.first->column;
     });
-    auto first = [](const VarDecl* v) -> long long { return std::atoi(std::string(v->registerName.substr(1)).c_str()); };
+    auto first = [](std::string_view r) -> long long { return std::atoi(std::string(r.substr(1)).c_str()); };
     for (std::size_t i = 0; i < bound.size(); ++i) {
-        const VarDecl* g = bound[i];
-        const std::string_view r = g->registerName;
-        const long long begin = first(g), end = begin + RegisterCount(g->type, (g->storage & kStorageRowMajor) != 0);
+        const VarDecl* g = bound[i].first;
+        const std::string_view r = bound[i].second->name;
+        const long long begin = first(r), end = begin + RegisterCount(g->type, (g->storage & kStorageRowMajor) != 0);
         for (std::size_t j = 0; j < i; ++j) {
-            const VarDecl* other = bound[j];
-            const std::string_view o = other->registerName;
+            const VarDecl* other = bound[j].first;
+            const std::string_view o = bound[j].second->name;
             if (std::tolower(static_cast<unsigned char>(o[0])) != std::tolower(static_cast<unsigned char>(r[0])))
                 continue;
-            const long long otherBegin = first(other);
+            const long long otherBegin = first(o);
             if (otherBegin < end && begin < otherBegin + RegisterCount(other->type, (other->storage & kStorageRowMajor) != 0)) {
-                report(Diag::BadRegister, g->registerLine, g->registerColumn, std::string(r),
+                report(Diag::BadRegister, bound[i].second->line, bound[i].second->column, std::string(r),
                        EqualsNoCase(o, r) ? "is already bound to '" + std::string(other->name) + "'"
                                           : "overlaps the registers of '" + std::string(other->name) + "'");
                 return true;
@@ -121,7 +135,8 @@ void Checker::registerFunctions() {
         for (FuncDecl* other : list) {
             if (!SameSignature(other, f)) continue;
             merged = true;
-            if (other->body && f->body) {
+            if ((other->body && f->body) || !other->ret.sameSpelling(f->ret)) {
+                // two bodies, or a declaration that returns another type than the first
                 report(Diag::Redefinition, f->line, f->column, std::string(f->name));
             } else if (f->body) {
                 other->definition = f;  // the prototype now points at its body

@@ -102,7 +102,7 @@ private:
     Type checkIntrinsic(Expr* e, Intrinsic k);
     Type checkShaped(Expr* e, const IntrinsicRow& row);
     void checkRegister(const VarDecl* g);
-    bool sharedRegisters(const FuncDecl* f);
+    bool sharedRegisters(const FuncDecl* f, std::string_view profile);
     bool samplerKindClash(const FuncDecl* f);
     Type checkMul(Expr* e);
 

@@ -197,24 +197,57 @@ bool Parser::constantValue(const Expr* e, std::vector<double>& out, const Type* 
            RunConstProgram(ops, nullptr, out) == ConstStatus::Ok;
 }
 
-// semantics -> (':' (SEMANTIC | 'register' '(' ... ')' | 'packoffset' '(' ... ')'))*
+namespace {
+
+// "vs", "ps" or a profile of either ("ps_2_0", "vs_3_sw"): the stages a register binding is for.
+bool ProfileWord(std::string_view w) {
+    if (w.size() < 2 || (w.substr(0, 2) != "vs" && w.substr(0, 2) != "ps")) return false;
+    return w.size() == 2 || (w.size() >= 4 && w[2] == '_' && w[3] >= '1' && w[3] <= '9');
+}
+
+}  // namespace
+
+// semantics -> (':' (SEMANTIC | register | 'packoffset' '(' ... ')'))*
+// register -> 'register' '(' (PROFILE ',')? NAME ('[' INT ']')? ')'
+// A Direct3D 9 effect has no constant buffers, so packoffset is refused.
 std::string_view Parser::semantics() {
     std::string_view sem;
     while (accept(Tok::Colon)) {
-        if (tok().kind == Tok::KwRegister || tok().kind == Tok::KwPackoffset) {
-            const bool isRegister = tok().kind == Tok::KwRegister;
-            advance();
-            const Token open = tok();
-            expect(Tok::LParen);
-            // register([profile ,] NAME): the checker reads the last token
-            while (tok().kind != Tok::RParen && tok().kind != Tok::End) {
-                if (isRegister) register_ = tok();
-                advance();
-            }
-            expectClosing(Tok::RParen, Tok::LParen, open);
-        } else {
+        if (tok().kind == Tok::KwPackoffset)
+            fail(MakeDiagnostic(Diag::UnsupportedFeature, tok().line, tok().column,
+                                "packoffset outside a constant buffer"));
+        if (tok().kind != Tok::KwRegister) {
             sem = expectName();
+            continue;
         }
+        advance();
+        const Token open = tok();
+        expect(Tok::LParen);
+        VarDecl::Register r;
+        if (tok().kind == Tok::Identifier && peek().kind == Tok::Comma) {
+            const Token profile = tok();
+            if (!ProfileWord(profile.text))
+                fail(MakeDiagnostic(Diag::BadRegister, profile.line, profile.column,
+                                    std::string(profile.text), "is not a shader profile"));
+            r.profile = profile.text;
+            advance();
+            advance();
+        }
+        const Token at = tok();
+        r.line = at.line;
+        r.column = at.column;
+        r.name = expectName();
+        if (accept(Tok::LBracket)) {  // "s[2]" is s2
+            const Token number = tok();
+            if (number.kind != Tok::IntLit || r.name.size() != 1)
+                fail(MakeDiagnostic(Diag::BadRegister, at.line, at.column, std::string(r.name),
+                                    "is not a register"));
+            advance();
+            r.name = m_.keep(std::string(r.name) + std::string(number.text));
+            expect(Tok::RBracket);
+        }
+        registers_.push_back(r);
+        expectClosing(Tok::RParen, Tok::LParen, open);
     }
     return sem;
 }
@@ -311,8 +344,23 @@ std::string_view Parser::declaredName() {
         "switch", "tbuffer", "technique", "technique10", "technique11", "template", "this", "throw",
         "try", "typename", "union", "unsigned", "using", "vertexfragment", "vertexshader",
         "VertexShader", "virtual",
+        // the rest of the keyword table: types, modifiers and the later models' objects
+        "AppendStructuredBuffer", "asm_fragment", "bool", "Buffer", "ByteAddressBuffer", "centroid",
+        "CompileShader", "ComputeShader", "ConsumeStructuredBuffer", "decl", "DomainShader",
+        "double", "dword", "export", "float", "fxgroup", "GeometryShader", "half", "Hullshader",
+        "InputPatch", "int", "line", "lineadj", "linear", "LineStream", "matrix", "min10float",
+        "min12int", "min16float", "min16int", "min16uint", "nointerpolation", "noperspective",
+        "NULL", "OutputPatch", "point", "PointStream", "precise", "RWBuffer", "RWByteAddressBuffer",
+        "RWStructuredBuffer", "RWTexture1D", "RWTexture1DArray", "RWTexture2D", "RWTexture2DArray",
+        "RWTexture3D", "sampler1D", "sampler2D", "sampler3D", "samplerCUBE", "SamplerComparisonState",
+        "snorm", "StructuredBuffer", "Texture1D", "Texture1DArray", "Texture2D", "Texture2DArray",
+        "Texture2DMS", "Texture2DMSArray", "Texture3D", "TextureCube", "TextureCubeArray", "triangle",
+        "triangleadj", "TriangleStream", "uint", "unorm", "vector", "void",
     };
     const Token at = tok();
+    Type builtin;  // "float2", "half4x4" and the like spell a type, never a name
+    if (at.kind == Tok::Identifier && BuiltinTypeNamed(at.text, builtin) && builtin.isNumericValue())
+        fail(MakeDiagnostic(Diag::ReservedName, at.line, at.column, std::string(at.text)));
     if (at.kind == Tok::Identifier)
         for (const char* r : kReserved)
             if (at.text == r)
@@ -349,13 +397,16 @@ void Parser::declaration() {
     expect(Tok::Semicolon);
 }
 
-// Storage classes and modifiers that do not go together or with the declaration: 'uniform'
-// on a local, 'static' with 'uniform' or 'extern', 'const' without a value, row_major or
+// Storage classes and modifiers that do not go together or with the declaration: 'in' or
+// 'out' on a variable, 'uniform', 'extern' or 'shared' on a local, 'static' with 'uniform' or 'extern', 'const' without a value, row_major or
 // column_major on what is not a matrix.
 void Parser::checkModifiers(const VarDecl* v, const Token& at) {
     const unsigned st = v->storage;
     const char* wrong = nullptr;
-    if (!v->isGlobal && (st & kStorageUniform)) wrong = "'uniform' on a local variable";
+    if (st & (kStorageIn | kStorageOut)) wrong = "'in', 'out' or 'inout' on a variable that is not a parameter";
+    else if (!v->isGlobal && (st & kStorageUniform)) wrong = "'uniform' on a local variable";
+    else if (!v->isGlobal && (st & (kStorageExtern | kStorageShared)))
+        wrong = "'extern' or 'shared' on a local variable";
     else if ((st & kStorageStatic) && (st & (kStorageUniform | kStorageExtern)))
         wrong = "'static' with 'uniform' or 'extern'";
     else if (!v->isGlobal && (st & kStorageConst) && !v->init)
@@ -408,13 +459,9 @@ VarDecl* Parser::variableRest(unsigned st, const Type& t, std::string_view name,
     v->storage = (st & kStorageMatrixOrder) || !rowMajorDefault_ ? st : st | kStorageRowMajor;
     v->isGlobal = global;
     arraySuffix(v->type, true);
-    register_ = Token{};
+    registers_.clear();
     v->semantic = semantics();
-    if (register_.kind != Tok::End) {
-        v->registerName = register_.text;
-        v->registerLine = register_.line;
-        v->registerColumn = register_.column;
-    }
+    v->registers = registers_;
     if (tok().kind == Tok::Less) v->annotations = annotations();
     if (!samplerState(v) && accept(Tok::Assign)) v->init = initializer();
     sizeFromInitializer(v, at);
@@ -458,8 +505,15 @@ void Parser::function(const Type& ret, std::string_view name, const Token& at) {
             p->type = pt;
             p->storage = st;
             p->isParameter = true;
+            if (st & (kStorageStatic | kStorageExtern | kStorageShared | kStorageVolatile))
+                fail(MakeDiagnostic(Diag::BadModifier, pn.line, pn.column,
+                                    "'static', 'extern', 'shared' or 'volatile' on a parameter",
+                                    std::string(p->name)));
             arraySuffix(p->type);
             p->semantic = semantics();
+            if (tok().kind == Tok::Assign && (st & kStorageOut))
+                fail(MakeDiagnostic(Diag::BadModifier, pn.line, pn.column,
+                                    "a default value on an 'out' parameter", std::string(p->name)));
             if (accept(Tok::Assign)) p->init = assignment();
             if (!p->init && !f->params.empty() && f->params.back()->init)
                 fail(MakeDiagnostic(Diag::MissingDefault, pn.line, pn.column, std::string(p->name)));

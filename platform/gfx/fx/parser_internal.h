@@ -188,7 +188,7 @@ private:
     std::vector<Constant> constants_;
     std::vector<std::pair<std::string_view, Type>> typedefs_;  // in declaration order
     bool justDefinedStruct_ = false;
-    Token register_{};  // the last token inside the last register(...), kind End when none  // the last type() defined a struct
+    std::vector<VarDecl::Register> registers_;  // the bindings the last semantics() read  // the last type() defined a struct
     int depth_ = 0;
     int errors_ = 0;
     bool rowMajorDefault_ = false;  // after #pragma pack_matrix(row_major)

@@ -11,10 +11,12 @@ namespace platform::gfx::fx {
 namespace {
 
 // How many indices ("TEXCOORD0".."TEXCOORD7": 8) each place takes; 0: the semantic cannot
-// stand there. Shader models 1 and 2 name their output registers, so only the rows' names
-// leave a vertex shader there; model 3 declares any of them. Pixel inputs are not limited by
-// name (an input a shader never reads is dropped before registers are given out, so structs
-// shared with the vertex stage carry any semantic), but VPOS and VFACE exist in model 3 only.
+// stand there. Shader models 1 and 2 name their registers, so only the rows' names leave a
+// vertex shader there (POSITION, COLOR0-1, TEXCOORD0-7, FOG, PSIZE) and only COLOR0-1 and
+// TEXCOORD0-7 reach a pixel shader; model 3 declares any of them. An input a pixel shader
+// never reads is dropped before its semantic is looked at (the checker skips it), so
+// structs shared with the vertex stage carry any semantic. VPOS and VFACE exist in model 3
+// only.
 struct SemanticRow {
     const char* name;
     int location, locations;  // the attribute location of index 0, and how many indices have one
@@ -26,27 +28,27 @@ constexpr int kAny = 16;  // no stage has more registers of one kind than that
 // The graphics layer's fixed attribute locations come first: position 0, normal 1, colour 2,
 // texture coordinate 0 at 3 (COLOR1 is 4 and TEXCOORD1..7 are 5..11, see SemanticLocation).
 constexpr SemanticRow kSemantics[] = {
-    {"POSITION", 0, 1, kAny, 1, kAny, kAny, kAny, 0},
-    {"NORMAL", 1, 1, kAny, 0, kAny, kAny, kAny, 0},
-    {"COLOR", 2, 1, kAny, 2, kAny, kAny, kAny, 4},
-    {"TEXCOORD", 3, 1, kAny, 8, kAny, kAny, kAny, 0},
-    {"BLENDWEIGHT", 12, 1, kAny, 0, kAny, kAny, kAny, 0},
-    {"BLENDINDICES", 13, 1, kAny, 0, kAny, kAny, kAny, 0},
-    {"TANGENT", 14, 1, kAny, 0, kAny, kAny, kAny, 0},
-    {"BINORMAL", 15, 1, kAny, 0, kAny, kAny, kAny, 0},
-    {"PSIZE", -1, 0, kAny, 1, 1, kAny, kAny, 0},
-    {"FOG", -1, 0, kAny, 1, 1, kAny, kAny, 0},
-    {"TESSFACTOR", -1, 0, kAny, 0, kAny, kAny, kAny, 0},
+    {"POSITION", 0, 1, kAny, 1, kAny, 0, kAny, 0},
+    {"NORMAL", 1, 1, kAny, 0, kAny, 0, kAny, 0},
+    {"COLOR", 2, 1, kAny, 2, kAny, 2, kAny, 4},
+    {"TEXCOORD", 3, 1, kAny, 8, kAny, 8, kAny, 0},
+    {"BLENDWEIGHT", 12, 1, kAny, 0, kAny, 0, kAny, 0},
+    {"BLENDINDICES", 13, 1, kAny, 0, kAny, 0, kAny, 0},
+    {"TANGENT", 14, 1, kAny, 0, kAny, 0, kAny, 0},
+    {"BINORMAL", 15, 1, kAny, 0, kAny, 0, kAny, 0},
+    {"PSIZE", -1, 0, kAny, 1, 1, 0, kAny, 0},
+    {"FOG", -1, 0, kAny, 1, 1, 0, kAny, 0},
+    {"TESSFACTOR", -1, 0, kAny, 0, kAny, 0, kAny, 0},
     {"POSITIONT", -1, 0, 1, 0, 0, 0, 0, 0},
-    {"DEPTH", -1, 0, kAny, 0, kAny, kAny, kAny, 1},
-    {"SAMPLE", -1, 0, kAny, 0, kAny, kAny, kAny, 0},
+    {"DEPTH", -1, 0, kAny, 0, kAny, 0, kAny, 1},
+    {"SAMPLE", -1, 0, kAny, 0, kAny, 0, kAny, 0},
     {"VPOS", -1, 0, 0, 0, 0, 0, 1, 0},
     {"VFACE", -1, 0, 0, 0, 0, 0, 1, 0},
 };
 
 // A name of none of the rows: a vertex input or a model-3 vertex output reads as nothing
-// (it has no attribute), a pixel input as 0; it cannot leave a pixel shader.
-constexpr SemanticRow kOther = {"", -1, 0, kAny, 0, kAny, kAny, kAny, 0};
+// (it has no attribute), a model-3 pixel input as 0; it cannot leave a pixel shader.
+constexpr SemanticRow kOther = {"", -1, 0, kAny, 0, kAny, 0, kAny, 0};
 
 // "TEXCOORD3" -> the row of TEXCOORD and 3.
 const SemanticRow& RowOf(const std::string& normalised, int& index) {
@@ -63,10 +65,14 @@ const SemanticRow& RowOf(const std::string& normalised, int& index) {
 }  // namespace
 
 // Semantics compare upper-case with an index: "texcoord" is TEXCOORD0; the Direct3D 10
-// spellings SV_Position, SV_TargetN and SV_Depth map to POSITION0, COLORN and DEPTH0.
+// spellings SV_Position, SV_TargetN and SV_Depth map to POSITION0, COLORN and DEPTH0. The
+// suffix "_centroid" ("TEXCOORD0_centroid") asks for centroid sampling of the same register.
 std::string NormalizeSemantic(std::string_view semantic) {
     std::string s;
     for (char c : semantic) s += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    constexpr std::string_view kCentroid = "_CENTROID";
+    if (s.size() > kCentroid.size() && std::string_view(s).substr(s.size() - kCentroid.size()) == kCentroid)
+        s.resize(s.size() - kCentroid.size());
     if (s == "SV_POSITION") s = "POSITION";
     if (s.rfind("SV_TARGET", 0) == 0) s = "COLOR" + s.substr(9);
     if (s == "SV_DEPTH") s = "DEPTH";
