@@ -127,6 +127,10 @@ const std::vector<ValueCase>& ValueCases() {
          "static const half2 h[2] = {1, 2, 3, 4}; static const double d[1] = {6}; static const float2x2 m[2] = {1, 2, 3, 4, 5, 6, 7, 8};\n"
          "float4 Value() { int4 v[2] = {i[0], i[1], i[2], 0, 9, 8, 7, 6}; return float4(b[1] ? 0 : v[0].z, u[1] + h[1].y, d[0] + v[1].w, m[1][1][0]); }",
          {3, 9, 12, 7}},
+        {"variables/statics-without-initializer-are-zero",
+         "static float4 gS; struct S { float a; float2 b; }; static S gT;\n"
+         "float4 Value() { static float3 z; static int n; gT.a += 1; return float4(gS.x + z.y, n, gT.a, gT.b.y); }",
+         {0, 0, 1, 0}},
         {"variables/hex-and-octal-literals", "float4 Value() { return float4(0x10, 010, 0xFu, 1e1); }",
          {16, 8, 15, 10}},
 
@@ -598,6 +602,7 @@ const std::vector<RefusalCase>& RefusalCases() {
         {"variables/initializer-with-too-many-values", "float4 F() : COLOR {\n  float2 a[2] = {1, 2, 3, 4, 5};\n  return a[0].x; }", 2},
         {"variables/matrix-initializer-with-too-few-values", "float4 F() : COLOR {\n  float2x2 m = {1, 2, 3};\n  return m[0].xyxy; }", 2},
         {"variables/type-name-as-name", "float4 F() : COLOR {\n  float half2 = 1;\n  return 0; }", 2},
+        {"structs/storage-class-on-a-member", "struct S {\n  static float a; };\nfloat4 F() : COLOR { S s; s.a = 1; return s.a; }", 2},
         {"functions/recursive-call", "\nfloat G(float x) { return x > 0 ? G(x - 1) : 0; }\nfloat4 F() : COLOR { return G(2); }", 2},
         {"functions/static-or-volatile-parameter", "\nfloat G(volatile float a) { return a; }\nfloat4 F() : COLOR { return G(1); }", 2},
         {"functions/default-on-out-parameter", "\nfloat G(out float a = 1) { a = 2; return 0; }\nfloat4 F() : COLOR { float x; return G(x); }", 2},

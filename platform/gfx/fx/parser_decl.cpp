@@ -279,8 +279,13 @@ Type Parser::structType() {
     expect(Tok::LBrace);
     while (tok().kind != Tok::RBrace && tok().kind != Tok::End) {
         // row_major / column_major are kept (they decide how many registers a matrix
-        // member takes); interpolation modifiers and the like are accepted and ignored.
+        // member takes); interpolation modifiers and the like are accepted and ignored; a
+        // storage class belongs to a variable, not to a member.
+        const Token modifiers = tok();
         const unsigned st = storage();
+        if (st & ~(kStorageMatrixOrder | kStorageRowMajor | kStorageConst))
+            fail(MakeDiagnostic(Diag::BadModifier, modifiers.line, modifiers.column,
+                                "a storage class on a struct member", std::string(modifiers.text)));
         skipInterpolationModifiers();
         const Type base = type();
         do {
