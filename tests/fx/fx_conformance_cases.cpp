@@ -309,6 +309,37 @@ const std::vector<ValueCase>& ValueCases() {
          "  [branch] if (gOn > 0) w = ddx(gPixel.x) * 4;\n"
          "  return float4(s, q, 1, w); }",
          {23, 1, 1, 1}},
+        // The pixel read keeps running and the one right of it returns, breaks or continues
+        // before a gradient (its values stay as they were), or the other way round (the
+        // pixel read keeps what it had when it left: result, out argument, static, counter).
+        {"gradients/returned-pixels-keep-running-frozen",
+         "static float2 gPixel;\nstatic float gCount = 0;\n"
+         "float Late(float x, out float o) { o = 1; float t = x; if (x > 0.5) { o = 5; return 7; } t += 1; o = 3; return ddx(t) * 4; }\n"
+         "float Early(float x, out float o) { o = 1; if (x < 0.5) { o = 5; return 7; } o = 3; gCount += 1; return ddx(x) * 4; }\n"
+         "float4 Value() { float a, b; float r = Late(gPixel.x, a); float q = Early(gPixel.x, b); return float4(r, a, q, b + gCount); }",
+         {1, 3, 7, 5}},
+        {"gradients/broken-and-continued-pixels-keep-running-frozen",
+         "static float2 gPixel;\n"
+         "float4 Value() { float s = 0, q = 0, c = 0, t = gPixel.x; int i, j;\n"
+         "  for (i = 0; i < 4; i++) { if (gPixel.x > 0.5 && i == 1) break; t += 1; s += ddx(t); }\n"
+         "  for (j = 0; j < 4; j++) { if (gPixel.x < 0.5 && j == 2) break; q += ddx(gPixel.x) * 4; }\n"
+         "  for (int k = 0; k < 3; k++) { if (gPixel.x < 0.5 && k == 1) continue; c += fwidth(gPixel.x) * 4; }\n"
+         "  return float4(s + i, q + j, c, 0); }",
+         {5, 4, 2, 0}},
+        {"gradients/switch-on-a-varying-selector",
+         "static float2 gPixel;\n"
+         "float4 Value() { float a = 0, b = 0; int k = (int)(gPixel.x * 2);\n"
+         "  switch (k) { case 0: a = ddx(gPixel.x) * 4; case 1: b = 2; break; default: a = 100; }\n"
+         "  switch (k) { case 1: b = 50; default: if (gPixel.y > 0.5) break; b += ddy(gPixel.y) * 4; }\n"
+         "  return float4(a, b, k, 0); }",
+         {1, 3, 0, 0}},
+        {"gradients/discard-in-a-function-called-from-a-flattened-side",
+         "static float2 gPixel;\nvoid Kill(float v) { clip(v); }\nvoid Drop() { if (gPixel.y > 0) discard; }\n"
+         "float4 Value() { float a = 0, b = 0;\n"
+         "  if (gPixel.x > 0.5) { Kill(-1); a = ddx(gPixel.x); } else a = 3;\n"
+         "  if (gPixel.y > 0.5) { b = ddy(gPixel.y); Drop(); } else b = 4;\n"
+         "  return float4(a, b, 0, 1); }",
+         {3, 4, 0, 1}},
 
         // --- data types: scalar, vector, matrix, one-element shapes --------------------------------
         {"data-types/vector-and-matrix-templates",
@@ -626,6 +657,12 @@ const std::vector<RefusalCase>& RefusalCases() {
          "float4 F(float2 uv : TEXCOORD0) : COLOR {\n  [branch] if (uv.y > 0.5) return Look(uv);\n  return 0; }", 3},
         {"gradients/loop-with-a-varying-trip-count",
          "float4 F(float2 uv : TEXCOORD0) : COLOR { float d = 0;\n  for (float t = 0; t < uv.x; t += 0.1)\n    d += ddx(t);\n  return d; }", 3},
+        {"gradients/flow-too-long-to-analyse",
+         "float4 F(float2 uv : TEXCOORD0) : COLOR { float d = 0;\n"
+         "  for (int a = 0; a < 2; a++) for (int b = 0; b < 2; b++) for (int c = 0; c < 2; c++) for (int e = 0; e < 2; e++) "
+         "for (int f = 0; f < 2; f++) for (int g = 0; g < 2; g++) for (int h = 0; h < 2; h++) for (int i = 0; i < 2; i++) "
+         "for (int j = 0; j < 2; j++) for (int k = 0; k < 2; k++) for (int l = 0; l < 2; l++) for (int m = 0; m < 2; m++) "
+         "for (int n = 0; n < 2; n++) for (int o = 0; o < 2; o++) { if (uv.x > a) d += ddx(uv.y); }\n  return d; }", 2},
         {"gradients/loop-of-unknown-count-left-per-pixel",
          "float n;\nfloat4 F(float2 uv : TEXCOORD0) : COLOR { float d = 0;\n  for (int i = 0; i < n; i++) { if (uv.x > i) break;\n    d += ddx(uv.x); }\n  return d; }", 4},
         // --- operators and constants ------------------------------------------------------------------

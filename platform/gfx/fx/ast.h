@@ -289,7 +289,10 @@ struct Stmt {
     unsigned attrs = 0;           // If and loops: the kAttr* bits of the attributes written
     // If: the checker found a gradient operation under a condition that varies per pixel; the
     // emitter evaluates both sides and keeps the taken side's writes (derivatives then stay
-    // defined, as they are only in control flow every pixel of a quad takes).
+    // defined, as they are only in control flow every pixel of a quad takes). Loop of a known
+    // count, or switch: a gradient sits where a pixel may have left early (break, continue,
+    // return, or a selector that varies); every pixel runs every iteration or case, each
+    // keeping the writes of what it takes.
     bool flattened = false;
 };
 
@@ -337,6 +340,9 @@ struct FuncDecl {
     int overloadIndex = 0;              // 0 for the first function of its name
     const FuncDecl* definition = nullptr;  // for a prototype, the body's declaration
     std::vector<StageUse> stageUses;  // in the body itself, in source order
+    // A gradient follows a return that some pixels take and others do not: a pixel that
+    // returns keeps running the rest with its result frozen (set by the flow check).
+    bool frozenReturns = false;
 };
 
 struct PassDecl {

@@ -6,9 +6,12 @@
 // compiler flattens the 'if' (both sides are evaluated, the taken side's writes kept: the
 // emitter does it for statements marked "flattened"); it cannot do that under '[branch]', which
 // asks for a real branch, nor inside a loop whose trip count varies per pixel, and refuses those
-// at the gradient's line. What varies per pixel: the entry point's inputs and what is computed
-// from them, including everything written under control that varies; parameters, literals and
-// the lookups' and gradients' values of uniform arguments do not.
+// at the gradient's line. A pixel that leaves early (a return, break or continue under a
+// condition that varies, or a switch whose selector varies) before a gradient keeps running
+// with its writes frozen: the function is marked "frozenReturns", the loop or switch
+// "flattened". What varies per pixel: the entry point's inputs and what is computed from them,
+// including everything written under control that varies; parameters, literals and the
+// lookups' and gradients' values of uniform arguments do not.
 #include <functional>
 
 #include "platform/gfx/fx/checker.h"
@@ -43,6 +46,8 @@ public:
     struct Refusal {
         const Expr* at = nullptr;
         const Stmt* construct = nullptr;
+        bool tooLong = false;  // the walk ran out of steps at line, column
+        int line = 0, column = 0;
     };
 
     // "unrollable": whether a loop runs a number of times known at compile time.
@@ -61,6 +66,9 @@ public:
         return refusal_;
     }
 
+    static constexpr long kMostSteps = 2000000;  // deep nests of loops and calls stop the walk
+    long steps() const { return steps_; }
+
 private:
     enum class Kind { If, Loop, Other };
     struct Construct {
@@ -68,15 +76,19 @@ private:
         Kind kind;
     };
     struct Frame {
+        const FuncDecl* func = nullptr;
+        std::size_t base = 0;  // constructs_ when the call began
         bool returnVarying = false;
         bool afterReturn = false;  // a return under varying control came before
+        bool leftEarly = false;    // some pixels may have returned, others not
     };
     struct LoopFrame {
-        std::size_t depth;  // constructs_ when the loop began
+        std::size_t depth;  // constructs_ when the loop or switch began
         bool exitsVarying = false;
+        bool loop = true;  // false for a switch, which a continue passes through
     };
 
-    bool controlVaries() const { return !constructs_.empty() || afterReturns_ > 0; }
+    bool controlVaries() const { return !constructs_.empty(); }
 
     void taint(const VarDecl* v) {
         if (v && varying_.insert(v).second) changed_ = true;
@@ -86,14 +98,24 @@ private:
         if (quiet_) return;
         for (const Construct& c : constructs_) {
             const bool refuse = c.kind == Kind::Loop || (c.kind == Kind::If && (c.s->attrs & kAttrBranch));
-            if (refuse && !refusal_.at) refusal_ = {e, c.s};
+            if (refuse && !refusal_.at && !refusal_.tooLong) refusal_ = {e, c.s};
         }
+        // Ifs are flattened; so are loops of a known count and switches that pixels may
+        // leave at different points, and functions some pixels may have returned from.
         for (const Construct& c : constructs_)
-            if (c.kind == Kind::If) const_cast<Stmt*>(c.s)->flattened = true;
+            if (c.kind != Kind::Loop) const_cast<Stmt*>(c.s)->flattened = true;
+        for (const Frame& f : frames_)
+            if (f.leftEarly) const_cast<FuncDecl*>(f.func)->frozenReturns = true;
+    }
+
+    bool outOfSteps(int line, int column) {
+        if (++steps_ <= kMostSteps) return false;
+        if (!refusal_.tooLong) refusal_ = {nullptr, nullptr, true, line, column};
+        return true;
     }
 
     bool expr(const Expr* e) {
-        if (!e || ++steps_ > kMostSteps) return false;
+        if (!e || outOfSteps(e->line, e->column)) return false;
         switch (e->kind) {
             case ExprKind::IntLit: case ExprKind::FloatLit: case ExprKind::BoolLit:
             case ExprKind::StringLit: case ExprKind::Asm:
@@ -102,12 +124,12 @@ private:
             case ExprKind::Assign: {
                 const bool value = expr(e->args[1]);
                 const bool target = expr(e->args[0]);
-                if (value || controlVaries()) writes(e->args[0]);
+                writes(e->args[0], value);
                 return value || (e->op != Tok::Assign && target);
             }
             case ExprKind::Postfix: case ExprKind::Unary: {
                 const bool v = expr(e->args[0]);
-                if ((e->op == Tok::PlusPlus || e->op == Tok::MinusMinus) && controlVaries()) writes(e->args[0]);
+                if (e->op == Tok::PlusPlus || e->op == Tok::MinusMinus) writes(e->args[0], false);
                 return v;
             }
             case ExprKind::Call:
@@ -121,17 +143,23 @@ private:
             if (IsGradient(e)) gradient(e);
             const unsigned outs = IntrinsicRowOf(e->intrinsic).outArgs;
             for (std::size_t i = 0; i < e->args.size() && i < 32; ++i)
-                if (((outs >> i) & 1u) && (any || controlVaries())) writes(e->args[i]);
+                if ((outs >> i) & 1u) writes(e->args[i], any);
         }
         return any;
     }
 
-    void writes(const Expr* target) {
+    // A write of a value that varies ("value"), or under control that varies, varies; after a
+    // return some pixels took, so does what outlives the function (its pixels keep the value
+    // they had when they returned).
+    void writes(const Expr* target, bool value) {
         if (target->kind == ExprKind::Construct) {
-            for (const Expr* part : target->args) writes(part);
+            for (const Expr* part : target->args) writes(part, value);
             return;
         }
-        taint(WrittenVariable(target));
+        const VarDecl* v = WrittenVariable(target);
+        if (!v) return;
+        const bool outlives = v->isGlobal || (v->storage & (kStorageStatic | kStorageOut));
+        if (value || controlVaries() || (afterReturns_ > 0 && outlives)) taint(v);
     }
 
     bool call(const Expr* e) {
@@ -144,14 +172,13 @@ private:
                 taint(f->params[i]);
         const bool ret = callBody(f);
         for (std::size_t i = 0; i < f->params.size() && i < e->args.size(); ++i)
-            if ((f->params[i]->storage & kStorageOut) && (varying_.count(f->params[i]) || controlVaries()))
-                writes(e->args[i]);
+            if (f->params[i]->storage & kStorageOut) writes(e->args[i], varying_.count(f->params[i]) > 0);
         return ret;
     }
 
     bool callBody(const FuncDecl* f) {
         active_.insert(f);
-        frames_.push_back({});
+        frames_.push_back({f, constructs_.size()});
         const std::vector<LoopFrame> outerLoops = std::move(loops_);
         loops_.clear();
         stmt(f->body);
@@ -170,8 +197,12 @@ private:
         if (varies) constructs_.pop_back();
     }
 
-    void exitLoop() {
-        if (!loops_.empty() && constructs_.size() > loops_.back().depth) loops_.back().exitsVarying = true;
+    // A break leaves the innermost loop or switch, a continue the switches up to its loop.
+    void exitLoop(bool toLoop) {
+        for (auto l = loops_.rbegin(); l != loops_.rend(); ++l) {
+            if (constructs_.size() > l->depth) l->exitsVarying = true;
+            if (!toLoop || l->loop) break;
+        }
     }
 
     void loop(const Stmt* s) {
@@ -205,7 +236,7 @@ private:
     }
 
     void stmt(const Stmt* s) {
-        if (!s || ++steps_ > kMostSteps) return;
+        if (!s || outOfSteps(s->line, s->column)) return;
         switch (s->kind) {
             case StmtKind::Block:
                 for (const Stmt* b : s->body) stmt(b);
@@ -221,20 +252,34 @@ private:
                 break;
             }
             case StmtKind::Switch: {
-                const bool cond = expr(s->expr);
-                loops_.push_back({constructs_.size()});
-                if (cond) constructs_.push_back({s, Kind::Other});
+                bool varies = expr(s->expr);
+                if (!varies) {  // a break under a varying condition leaves it per pixel
+                    const bool wasQuiet = quiet_;
+                    quiet_ = true;
+                    loops_.push_back({constructs_.size(), false, false});
+                    for (const Stmt* b : s->body) stmt(b);
+                    varies = loops_.back().exitsVarying;
+                    loops_.pop_back();
+                    quiet_ = wasQuiet;
+                }
+                loops_.push_back({constructs_.size(), false, false});
+                if (varies) constructs_.push_back({s, Kind::Other});
                 for (const Stmt* b : s->body) stmt(b);
-                if (cond) constructs_.pop_back();
+                if (varies) constructs_.pop_back();
                 loops_.pop_back();
                 break;
             }
             case StmtKind::For: case StmtKind::While: case StmtKind::Do: loop(s); break;
-            case StmtKind::Break: case StmtKind::Continue: exitLoop(); break;
+            case StmtKind::Break: case StmtKind::Continue: exitLoop(s->kind == StmtKind::Continue); break;
             case StmtKind::Return: {
                 const bool value = expr(s->expr);  // may call functions, which push frames
                 Frame& f = frames_.back();
                 if (value || controlVaries()) f.returnVarying = true;
+                if (constructs_.size() > f.base) {
+                    f.leftEarly = true;
+                    for (LoopFrame& l : loops_)  // this function's loops, left per pixel
+                        if (constructs_.size() > l.depth) l.exitsVarying = true;
+                }
                 if (!constructs_.empty() && !f.afterReturn) {
                     f.afterReturn = true;
                     ++afterReturns_;
@@ -246,7 +291,6 @@ private:
     }
 
     std::function<bool(const Stmt*)> unrollable_;
-    static constexpr long kMostSteps = 2000000;  // deep nests of loops and calls stop the walk
     std::unordered_set<const VarDecl*> varying_;
     std::unordered_set<const FuncDecl*> active_;
     std::vector<Construct> constructs_;
@@ -269,6 +313,11 @@ bool Checker::gradientFlow(const EntryPoint& entry) {
         long long trips = 0;
         return unrollable(s, trips);
     }).run(entry.func);
+    if (r.tooLong) {
+        report(Diag::FlowTooLong, r.line, r.column, std::string(entry.func->name),
+               std::to_string(FlowWalk::kMostSteps));
+        return false;
+    }
     if (!r.at) return true;
     const bool loop = r.construct->kind != StmtKind::If;
     report(Diag::GradientInVaryingFlow, r.at, std::string(IntrinsicName(r.at->intrinsic)) + "()",

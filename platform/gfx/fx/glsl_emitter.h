@@ -129,7 +129,23 @@ private:
     void writesOf(const Expr* e, std::vector<const VarDecl*>& out);
     void writesOf(const Stmt* s, std::vector<const VarDecl*>& out);
     std::string jumpGuard(StmtKind k) const;
+    std::string saved(const std::vector<const VarDecl*>& vars, const std::string& prefix);
+    std::string restored(const std::vector<const VarDecl*>& vars, const std::string& prefix);
+    std::string liveEnter(const std::string& id, const std::string& condition);
+    std::string liveLeave(const std::string& id);
     std::string flattenedIf(const Stmt* s);
+    // Pixels that left early (a return, break or continue) but keep running, frozen.
+    std::string statements(const std::vector<Stmt*>& list, std::size_t from, std::size_t to);
+    bool leaves(const Stmt* s) const;
+    std::string liveCondition() const;
+    std::string frozenRun(const std::string& condition, const std::vector<Stmt*>& list, std::size_t from,
+                          std::size_t to);
+    std::string frozenJump(const Stmt* s, bool& done);
+    std::string frozenLoop(const Stmt* s);
+    std::string frozenSwitch(const Stmt* s);
+    std::string frozenFunction(const FuncDecl* f);
+    static bool Discards(const Stmt* s);
+    static bool HasFlattened(const Stmt* s);
 
     // glsl_stage.cpp: declarations, functions and the stages' main functions
     std::string variableName(const VarDecl* v) const;
@@ -186,6 +202,17 @@ private:
     };
     std::vector<FlatGuard> guards_;
     int loopDepth_ = 0, breakDepth_ = 0;
+    // The loops and switches whose pixels may have left early, innermost last: the flags that
+    // say so ("continued" is empty for a switch) and, for a loop, what its step writes, whose
+    // value a pixel that breaks keeps.
+    struct Frozen {
+        std::string broke, continued;
+        int loopDepth, breakDepth;
+        std::vector<const VarDecl*> stepVars;
+    };
+    std::vector<Frozen> frozen_;
+    bool frozenReturns_ = false;  // the function being written keeps returned pixels running
+    bool liveFlag_ = false;       // fx_live tells functions where a flattened caller's side is taken
     int flattenCount_ = 0;
     std::unordered_map<const FuncDecl*, std::vector<const VarDecl*>> functionWrites_;
 };

@@ -27,6 +27,13 @@ std::string Emitter::stage(const EntryPoint& entry, bool vertex, const EntryPoin
     for (const FuncDecl* f : funcs_) collectStaticLocals(f->body);
     written_.clear();
     for (const FuncDecl* f : funcs_) collectWrites(f->body);
+    // A discard in a function called from a flattened side or a frozen pixel's code obeys it.
+    bool flattened = false, calleeDiscards = false;
+    for (const FuncDecl* f : funcs_) {
+        flattened = flattened || f->frozenReturns || HasFlattened(f->body);
+        calleeDiscards = calleeDiscards || (f != entry.func && Discards(f->body));
+    }
+    liveFlag_ = !vertex && flattened && calleeDiscards;
     // Function bodies first, so that helper and global use is known for the header.
     for (const FuncDecl* f : funcs_) body += function(f);
     const std::string mainText = vertex ? vertexMain(entry, other) : fragmentMain(entry, other);
@@ -36,6 +43,7 @@ std::string Emitter::stage(const EntryPoint& entry, bool vertex, const EntryPoin
     head += structs();  // before the helpers: some take structs
     for (const std::string& text : dynamicHelpers_) head += text;
     head += globalsText(vertex);
+    if (liveFlag_) head += "bool fx_live = true;\n";
     return head + body + mainText;
 }
 
@@ -189,7 +197,9 @@ std::string Emitter::staticInits() {
 std::string Emitter::function(const FuncDecl* f) {
     std::string s = signature(f) + "\n";
     indent_ = 0;
-    s += stmt(f->body);
+    frozenReturns_ = f->frozenReturns;
+    s += frozenReturns_ ? frozenFunction(f) : stmt(f->body);
+    frozenReturns_ = false;
     return s;
 }
 

@@ -32,7 +32,7 @@ std::string Emitter::stmt(const Stmt* s) {
         case StmtKind::Block: {
             std::string out = pad() + "{\n";
             ++indent_;
-            for (const Stmt* b : s->body) out += stmt(b);
+            out += statements(s->body, 0, s->body.size());
             --indent_;
             return out + pad() + "}\n";
         }
@@ -50,14 +50,20 @@ std::string Emitter::stmt(const Stmt* s) {
             return out;
         }
         case StmtKind::While: case StmtKind::Do: case StmtKind::For: {
+            const bool leaving = !s->flattened && leaves(s);
             ++loopDepth_;
             ++breakDepth_;
-            std::string out = loop(s);
+            std::string out = s->flattened ? frozenLoop(s) : loop(s);
             --loopDepth_;
             --breakDepth_;
+            // A pixel that returned inside a real loop within another goes on leaving.
+            if (leaving && breakDepth_ > (frozen_.empty() ? 0 : frozen_.back().breakDepth))
+                out += pad() + "if (!(" + liveCondition() + ")) break;\n";
             return out;
         }
         case StmtKind::Switch: {
+            if (s->flattened) return frozenSwitch(s);
+            const bool leaving = leaves(s);
             ++breakDepth_;
             std::string out = pad() + "switch (" + expr(s->expr) + ") {\n";
             ++indent_;
@@ -66,24 +72,31 @@ std::string Emitter::stmt(const Stmt* s) {
             if (!s->body.empty() && s->body.back()->kind == StmtKind::Case) out += pad() + "break;\n";
             --indent_;
             --breakDepth_;
-            return out + pad() + "}\n";
+            out += pad() + "}\n";
+            if (leaving && breakDepth_ > (frozen_.empty() ? 0 : frozen_.back().breakDepth))
+                out += pad() + "if (!(" + liveCondition() + ")) break;\n";
+            return out;
         }
         case StmtKind::Case:
             if (!s->expr) return pad() + "default:\n";
             return pad() + "case " + std::to_string(static_cast<long long>(s->label)) + ":\n";
         case StmtKind::Break: case StmtKind::Continue: case StmtKind::Discard: {
+            bool done = false;
+            if (std::string frozen = frozenJump(s, done); done) return frozen;
             const std::string jump = s->kind == StmtKind::Break ? "break;\n" : s->kind == StmtKind::Continue ? "continue;\n" : "discard;\n";
             const std::string guard = jumpGuard(s->kind);
             return pad() + (guard.empty() ? "" : "if (" + guard + ") ") + jump;
         }
         case StmtKind::Return: {
+            bool done = false;
+            if (std::string frozen = frozenJump(s, done); done) return frozen;
             const std::string guard = jumpGuard(s->kind);
             if (guard.empty()) return pad() + "return" + (s->expr ? " " + expr(s->expr) : "") + ";\n";
             if (!s->expr) return pad() + "if (" + guard + ") return;\n";
             // The value is computed in every pixel, as the rest of the flattened side is.
             const std::string value = "fx_r" + std::to_string(flattenCount_++);
-            return pad() + GlslType(s->expr->type) + " " + value + " = " + expr(s->expr) + ";\n" + pad() + "if (" +
-                   guard + ") return " + value + ";\n";
+            return pad() + "{ " + GlslType(s->expr->type) + " " + value + " = " + expr(s->expr) + "; if (" + guard +
+                   ") return " + value + "; }\n";
         }
         case StmtKind::Empty: return pad() + ";\n";
     }
