@@ -333,6 +333,11 @@ const std::vector<ValueCase>& ValueCases() {
          "  switch (k) { case 1: b = 50; default: if (gPixel.y > 0.5) break; b += ddy(gPixel.y) * 4; }\n"
          "  return float4(a, b, k, 0); }",
          {1, 3, 0, 0}},
+        {"gradients/loop-of-a-known-count-inside-a-flattened-side",
+         "static float2 gPixel;\n"
+         "float4 Value() { float s = 0; if (gPixel.x < 0.5) { for (int i = 1; i < 3; i++) s += ddx(gPixel.x * i); } else s = 9;\n"
+         "  int n; if (gPixel.y < 0.5) { n = 2; [unroll] while (n > 0) { s += ddy(gPixel.y); n -= 1; } } return float4(s * 4, n, 0, 0); }",
+         {5, 0, 0, 0}},
         {"gradients/discard-in-a-function-called-from-a-flattened-side",
          "static float2 gPixel;\nvoid Kill(float v) { clip(v); }\nvoid Drop() { if (gPixel.y > 0) discard; }\n"
          "float4 Value() { float a = 0, b = 0;\n"

@@ -10,7 +10,8 @@
 // condition that varies, or a switch whose selector varies) before a gradient keeps running
 // with its writes frozen: the function is marked "frozenReturns", the loop or switch
 // "flattened". What varies per pixel: the entry point's inputs and what is computed from them,
-// including everything written under control that varies; parameters, literals and the
+// including everything written under control that varies (from the end of that control on:
+// inside it, every pixel that runs it computes the same); parameters, literals and the
 // lookups' and gradients' values of uniform arguments do not.
 #include <functional>
 
@@ -33,6 +34,9 @@ bool IsGradient(const Expr* e) {
         default: return false;
     }
 }
+
+// Whether a write to "v" is seen after its function returns.
+bool Outlives(const VarDecl* v) { return v->isGlobal || (v->storage & (kStorageStatic | kStorageOut)); }
 
 const VarDecl* WrittenVariable(const Expr* e) {
     while (e->kind == ExprKind::Member || e->kind == ExprKind::Index || e->kind == ExprKind::Cast ||
@@ -74,6 +78,9 @@ private:
     struct Construct {
         const Stmt* s;
         Kind kind;
+        // Written inside with values that do not vary: the same in every pixel that runs the
+        // construct, they vary once it ends (the pixels that skipped it kept the old value).
+        std::vector<const VarDecl*> pending = {};
     };
     struct Frame {
         const FuncDecl* func = nullptr;
@@ -90,8 +97,28 @@ private:
 
     bool controlVaries() const { return !constructs_.empty(); }
 
+    void popConstruct() {
+        for (const VarDecl* v : constructs_.back().pending) taint(v);
+        constructs_.pop_back();
+    }
+
     void taint(const VarDecl* v) {
-        if (v && varying_.insert(v).second) changed_ = true;
+        if (v && varying_.insert(v).second && everVarying_.insert(v).second) changed_ = true;
+    }
+
+    // A whole variable given a value that does not vary (a declaration, or "v = value"): it
+    // is the same in every pixel that runs this, until the enclosing varying control ends.
+    // A path that skips the definition (the other side of an if, another case, the next
+    // iteration, no iteration) keeps the old value: leaving the branch's scope brings it back.
+    void definedUniform(const VarDecl* v) {
+        if (varying_.erase(v) && !scopes_.empty()) scopes_.back().push_back(v);
+        if (controlVaries()) constructs_.back().pending.push_back(v);
+    }
+
+    void enterScope() { scopes_.emplace_back(); }
+    void exitScope() {
+        for (const VarDecl* v : scopes_.back()) taint(v);
+        scopes_.pop_back();
     }
 
     void gradient(const Expr* e) {
@@ -124,6 +151,11 @@ private:
             case ExprKind::Assign: {
                 const bool value = expr(e->args[1]);
                 const bool target = expr(e->args[0]);
+                if (!value && e->op == Tok::Assign && e->args[0]->kind == ExprKind::Name && e->args[0]->var &&
+                    !(afterReturns_ > 0 && Outlives(e->args[0]->var))) {
+                    definedUniform(e->args[0]->var);
+                    return false;
+                }
                 writes(e->args[0], value);
                 return value || (e->op != Tok::Assign && target);
             }
@@ -158,8 +190,8 @@ private:
         }
         const VarDecl* v = WrittenVariable(target);
         if (!v) return;
-        const bool outlives = v->isGlobal || (v->storage & (kStorageStatic | kStorageOut));
-        if (value || controlVaries() || (afterReturns_ > 0 && outlives)) taint(v);
+        if (value || (afterReturns_ > 0 && Outlives(v))) taint(v);
+        else if (controlVaries() && !varying_.count(v)) constructs_.back().pending.push_back(v);
     }
 
     bool call(const Expr* e) {
@@ -192,9 +224,13 @@ private:
 
     void under(const Stmt* s, Kind kind, bool varies, const Stmt* body, const Stmt* other = nullptr) {
         if (varies) constructs_.push_back({s, kind});
+        enterScope();
         stmt(body);
+        exitScope();
+        enterScope();
         stmt(other);
-        if (varies) constructs_.pop_back();
+        exitScope();
+        if (varies) popConstruct();
     }
 
     // A break leaves the innermost loop or switch, a continue the switches up to its loop.
@@ -215,9 +251,11 @@ private:
             quiet_ = true;
             changed_ = false;
             loops_.push_back({constructs_.size()});
+            enterScope();
             const bool cond = expr(s->expr);
             under(s, Kind::Loop, varies, s->then);
             expr(s->step);
+            exitScope();
             varyingCondition = varyingCondition || cond;
             varies = varies || cond || loops_.back().exitsVarying;
             loops_.pop_back();
@@ -228,11 +266,26 @@ private:
         // being flattened like ifs; one whose count varies cannot be.
         loops_.push_back({constructs_.size()});
         if (varies) constructs_.push_back({s, varyingCondition || !unrollable_(s) ? Kind::Loop : Kind::Other});
+        enterScope();
         expr(s->expr);
         stmt(s->then);
         expr(s->step);
-        if (varies) constructs_.pop_back();
+        exitScope();
+        if (varies) popConstruct();
         loops_.pop_back();
+    }
+
+    // A switch's body: each label may be entered from the switch itself.
+    void caseBodies(const Stmt* s) {
+        enterScope();
+        for (const Stmt* b : s->body) {
+            if (b->kind == StmtKind::Case) {
+                exitScope();
+                enterScope();
+            }
+            stmt(b);
+        }
+        exitScope();
     }
 
     void stmt(const Stmt* s) {
@@ -244,7 +297,10 @@ private:
             case StmtKind::Expr: expr(s->expr); break;
             case StmtKind::Decl:
                 for (const VarDecl* v : s->decls)
-                    if (v->init && !(v->storage & kStorageStatic) && (expr(v->init) || controlVaries())) taint(v);
+                    if (v->init && !(v->storage & kStorageStatic)) {
+                        if (expr(v->init)) taint(v);
+                        else definedUniform(v);
+                    }
                 break;
             case StmtKind::If: {
                 const bool cond = expr(s->expr);
@@ -257,15 +313,15 @@ private:
                     const bool wasQuiet = quiet_;
                     quiet_ = true;
                     loops_.push_back({constructs_.size(), false, false});
-                    for (const Stmt* b : s->body) stmt(b);
+                    caseBodies(s);
                     varies = loops_.back().exitsVarying;
                     loops_.pop_back();
                     quiet_ = wasQuiet;
                 }
                 loops_.push_back({constructs_.size(), false, false});
                 if (varies) constructs_.push_back({s, Kind::Other});
-                for (const Stmt* b : s->body) stmt(b);
-                if (varies) constructs_.pop_back();
+                caseBodies(s);
+                if (varies) popConstruct();
                 loops_.pop_back();
                 break;
             }
@@ -292,8 +348,10 @@ private:
 
     std::function<bool(const Stmt*)> unrollable_;
     std::unordered_set<const VarDecl*> varying_;
+    std::unordered_set<const VarDecl*> everVarying_;  // grows only: the loops' passes settle on it
     std::unordered_set<const FuncDecl*> active_;
     std::vector<Construct> constructs_;
+    std::vector<std::vector<const VarDecl*>> scopes_;  // variables defined uniform in each branch
     std::vector<Frame> frames_;
     std::vector<LoopFrame> loops_;
     int afterReturns_ = 0;

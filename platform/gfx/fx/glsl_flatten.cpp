@@ -280,7 +280,10 @@ std::string Emitter::frozenJump(const Stmt* s, bool& done) {
         for (auto f = frozen_.rbegin(); f != frozen_.rend() && set.empty(); ++f)
             if (!f->continued.empty() && f->loopDepth == loopDepth_) {
                 set = f->continued + " = true;";
-                real = breakDepth_ > f->breakDepth;
+                // Real switches between: the levels inside the loop less the frozen ones.
+                int between = breakDepth_ - f->breakDepth;
+                for (auto g = frozen_.rbegin(); g != f; ++g) --between;
+                real = between > 0;
             }
     }
     done = !set.empty();
