@@ -49,6 +49,45 @@ BENCHMARK_CAPTURE(BM_CompileEffect, intro_crystals, std::string(FX_ASSETS_EFFECT
 BENCHMARK_CAPTURE(BM_CompileEffect, corpus_samples, std::string(FX_CORPUS_DIR) + "/samples.fx")->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_CompileEffect, corpus_lighting, std::string(FX_CORPUS_DIR) + "/lighting.fx")->Unit(benchmark::kMicrosecond);
 
+// --- the flow analysis of hostile effects ---------------------------------------------------
+//
+// Loops nested "depth" deep, each holding a switch that pixels leave at a varying break, and
+// call chains in which each function calls the next twice: the analysis walks more at each
+// level, up to its step budget, after which the compile ends with a diagnostic. "compiled"
+// says which of the two it was; the time is the cost either way.
+
+std::string NestedLoops(int depth) {
+    std::string s = "sampler2D s;\nfloat4 Main(float2 uv : TEXCOORD0) : COLOR0 { float4 c = 0;\n";
+    for (int i = 0; i < depth; ++i) {
+        const std::string v = "i" + std::to_string(i);
+        s += "for (int " + v + " = 0; " + v + " < 2; " + v + "++) switch (" + v + ") { case 0: if (uv.x > 0.5) break; ";
+    }
+    s += "c += tex2D(s, uv); " + std::string(static_cast<std::size_t>(depth), '}');
+    return s + "\nreturn c; }\ntechnique T { pass P { PixelShader = compile ps_3_0 Main(); } }\n";
+}
+
+std::string CallChain(int depth) {
+    std::string s = "float F" + std::to_string(depth) + "(float2 uv) { if (uv.x > 0.5) return ddx(uv.x); return 0; }\n";
+    for (int i = depth - 1; i >= 0; --i)
+        s += "float F" + std::to_string(i) + "(float2 uv) { return F" + std::to_string(i + 1) + "(uv) + F" +
+             std::to_string(i + 1) + "(uv.yx); }\n";
+    return s + "float4 Main(float2 uv : TEXCOORD0) : COLOR0 { return F0(uv); }\n"
+               "technique T { pass P { PixelShader = compile ps_3_0 Main(); } }\n";
+}
+
+void BM_HostileFlow(benchmark::State& state, std::string (*make)(int)) {
+    const std::string source = make(static_cast<int>(state.range(0)));
+    bool compiled = false;
+    for (auto _ : state) {
+        fx::CompileResult r = fx::Compile(source);
+        compiled = r.ok;
+        benchmark::DoNotOptimize(r);
+    }
+    state.counters["compiled"] = compiled ? 1 : 0;
+}
+BENCHMARK_CAPTURE(BM_HostileFlow, nested_loops, &NestedLoops)->Arg(4)->Arg(6)->Arg(8)->Arg(12)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_HostileFlow, call_chain, &CallChain)->Arg(8)->Arg(16)->Arg(24)->Unit(benchmark::kMillisecond);
+
 // --- GPU time of one crystals pass ----------------------------------------------------------
 //
 // "generated": the effect as the intro uses it (only "time" set, so every other parameter is

@@ -713,6 +713,30 @@ TEST(FxLanguage, KeywordsAndReservedWordsAreNotNames) {
     }
 }
 
+// [branch] over a gradient: refused where the model branches, flattened (with a warning) where
+// it has no dynamic branching to give.
+TEST(FxLanguage, BranchOverAGradientByModel) {
+    const struct {
+        const char* profile;
+        const char* verdict;
+    } rows[] = {{"ps_2_0", "ok+BranchFlattened"}, {"ps_2_b", "ok+BranchFlattened"},
+                {"ps_2_a", "GradientInVaryingFlow"}, {"ps_3_0", "GradientInVaryingFlow"}};
+    for (const auto& row : rows) {
+        const fx::CompileResult r = fx::Compile(
+            "sampler2D s;\nfloat4 PS(float2 uv : TEXCOORD0) : COLOR {\n  float4 c = 0;\n  [branch] if (uv.x > 0.5)\n"
+            "    c = tex2D(s, uv);\n  return c;\n}\ntechnique T { pass P { PixelShader = compile " +
+            std::string(row.profile) + " PS(); } }\n");
+        const fx::Diagnostic* d = FirstError(r);
+        const std::string verdict = d ? fx::DiagName(d->id)
+                                      : r.diagnostics.empty() ? "ok" : "ok+" + std::string(fx::DiagName(r.diagnostics[0].id));
+        EXPECT_EQ(verdict, row.verdict) << row.profile;
+        if (r.ok) {
+            EXPECT_EQ(r.diagnostics[0].line, 4) << row.profile;
+            EXPECT_NE(r.techniques[0].passes[0].fragmentGlsl.find("bool fx_f0 = "), std::string::npos) << row.profile;
+        }
+    }
+}
+
 TEST(FxLanguage, NumbersAndLiterals) {
     const struct {
         const char* decl;

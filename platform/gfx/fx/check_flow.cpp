@@ -54,9 +54,10 @@ public:
         int line = 0, column = 0;
     };
 
-    // "unrollable": whether a loop runs a number of times known at compile time.
-    FlowWalk(const EntryPoint& entry, std::function<bool(const Stmt*)> unrollable)
-        : unrollable_(std::move(unrollable)) {
+    // "unrollable": whether a loop runs a number of times known at compile time; "branches":
+    // whether the model has dynamic branching ([branch] is flattened where it has not).
+    FlowWalk(const EntryPoint& entry, std::function<bool(const Stmt*)> unrollable, bool branches)
+        : unrollable_(std::move(unrollable)), branches_(branches) {
         for (std::size_t i = 0; i < entry.func->params.size(); ++i)
             if (i >= entry.boundArgs.size() || !entry.boundArgs[i]) {
                 const VarDecl* p = entry.func->params[i];
@@ -71,7 +72,8 @@ public:
     }
 
     static constexpr long kMostSteps = 2000000;  // deep nests of loops and calls stop the walk
-    long steps() const { return steps_; }
+    // The ifs marked [branch] that were flattened for a model without dynamic branching.
+    const std::vector<const Stmt*>& flattenedBranches() const { return flattenedBranches_; }
 
 private:
     enum class Kind { If, Loop, Other };
@@ -124,8 +126,10 @@ private:
     void gradient(const Expr* e) {
         if (quiet_) return;
         for (const Construct& c : constructs_) {
-            const bool refuse = c.kind == Kind::Loop || (c.kind == Kind::If && (c.s->attrs & kAttrBranch));
+            const bool branch = c.kind == Kind::If && (c.s->attrs & kAttrBranch);
+            const bool refuse = c.kind == Kind::Loop || (branch && branches_);
             if (refuse && !refusal_.at && !refusal_.tooLong) refusal_ = {e, c.s};
+            if (branch && !branches_ && !c.s->flattened) flattenedBranches_.push_back(c.s);
         }
         // Ifs are flattened; so are loops of a known count and switches that pixels may
         // leave at different points, and functions some pixels may have returned from.
@@ -347,6 +351,8 @@ private:
     }
 
     std::function<bool(const Stmt*)> unrollable_;
+    bool branches_;
+    std::vector<const Stmt*> flattenedBranches_;
     std::unordered_set<const VarDecl*> varying_;
     std::unordered_set<const VarDecl*> everVarying_;  // grows only: the loops' passes settle on it
     std::unordered_set<const FuncDecl*> active_;
@@ -367,10 +373,16 @@ private:
 // gradient sits where no flattening can keep it defined.
 bool Checker::gradientFlow(const EntryPoint& entry) {
     if (!entry.func || !entry.func->body) return true;
-    const FlowWalk::Refusal r = FlowWalk(entry, [this](const Stmt* s) {
+    // Pixel models with dynamic branching; the others (ps_1_x, ps_2_0, ps_2_b) only flatten.
+    const bool branches = entry.profile == "ps_2_a" || entry.profile == "ps_2_sw" || entry.profile == "ps_3_0" ||
+                          entry.profile == "ps_3_sw";
+    FlowWalk walk(entry, [this](const Stmt* s) {
         long long trips = 0;
         return unrollable(s, trips);
-    }).run(entry.func);
+    }, branches);
+    const FlowWalk::Refusal r = walk.run(entry.func);
+    for (const Stmt* s : walk.flattenedBranches())
+        report(Diag::BranchFlattened, s->line, s->column, entry.profile, std::to_string(s->line));
     if (r.tooLong) {
         report(Diag::FlowTooLong, r.line, r.column, std::string(entry.func->name),
                std::to_string(FlowWalk::kMostSteps));

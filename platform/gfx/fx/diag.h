@@ -72,6 +72,7 @@ namespace platform::gfx::fx {
     X(SamplerRequired, Error, "'%s': argument 1 must be a sampler")                              \
     X(NotInProfile, Error, "%s is not available in %s: %s")                                    \
     X(GradientInVaryingFlow, Error, "%s: a gradient operation inside %s varies per pixel (line %s); move it out, or give the level or the gradients (tex*lod, tex*grad)") \
+    X(BranchFlattened, Warning, "[branch]: %s has no dynamic branching; the if (line %s) is flattened, both sides running, so that its gradient stays defined") \
     X(FlowTooLong, Error, "'%s': the flow control is too deeply nested or too long to place its gradients (more than %s steps of analysis)") \
     X(TextureFillOnly, Error, "%s() is only available to texture fill functions, and entry point '%s' reaches it") \
     X(SamplerKindConflict, Error, "sampler '%s' is used as %s and as %s")                        \

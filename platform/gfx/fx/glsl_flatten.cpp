@@ -12,6 +12,7 @@
 // iteration in every pixel (its count is known and the same in all of them), and a pixel that
 // broke gets back the loop counter it had; a switch tests its labels one after the other.
 #include <algorithm>
+#include <cstdint>
 
 #include "platform/gfx/fx/glsl_emitter.h"
 
@@ -26,6 +27,13 @@ void Declared(const Stmt* s, std::unordered_set<const VarDecl*>& out) {
     Declared(s->then, out);
     Declared(s->otherwise, out);
     for (const Stmt* b : s->body) Declared(b, out);
+}
+
+// A case label as the int the selector is compared as (a uint label keeps its bits).
+std::string Label(const Stmt* c) {
+    const double d = c->label;
+    const long long v = d > -9e18 && d < 9e18 ? static_cast<long long>(d) : 0;
+    return std::to_string(static_cast<std::int32_t>(static_cast<std::uint32_t>(v)));
 }
 
 }  // namespace
@@ -339,7 +347,7 @@ std::string Emitter::frozenSwitch(const Stmt* s) {
     std::string any;
     for (const Stmt* b : s->body)
         if (b->kind == StmtKind::Case && b->expr)
-            any += (any.empty() ? "" : " || ") + sel + " == " + std::to_string(static_cast<long long>(b->label));
+            any += (any.empty() ? "" : " || ") + sel + " == " + Label(b);
     std::string out = pad() + "{\n";
     ++indent_;
     out += pad() + "int " + sel + " = int(" + expr(s->expr) + ");\n" + pad() + "bool " + in + " = false;\n";
@@ -349,7 +357,7 @@ std::string Emitter::frozenSwitch(const Stmt* s) {
     for (std::size_t i = 0; i < s->body.size();) {
         const Stmt* b = s->body[i];
         if (b->kind == StmtKind::Case) {
-            const std::string test = b->expr ? sel + " == " + std::to_string(static_cast<long long>(b->label))
+            const std::string test = b->expr ? sel + " == " + Label(b)
                                              : "!(" + (any.empty() ? std::string("false") : any) + ")";
             out += pad() + in + " = " + in + " || " + test + ";\n";
             ++i;
