@@ -498,7 +498,7 @@ TEST(FxGlsl, SemanticLocationsMatchTheGraphicsLayer) {
     } rows[] = {{"POSITION", 0}, {"position0", 0}, {"NORMAL", 1}, {"COLOR", 2}, {"COLOR0", 2},
                 {"TEXCOORD", 3}, {"TEXCOORD0", 3}, {"COLOR1", 4}, {"TEXCOORD1", 5},
                 {"TEXCOORD7", 11}, {"TEXCOORD8", -1}, {"TANGENT", 14}, {"BINORMAL0", 15},
-                {"SV_Position", 0}, {"VPOS", -1}, {"", -1}};
+                {"SV_Position", 0}, {"SV_Position0", 0}, {"SV_Target1", 4}, {"VPOS", -1}, {"", -1}};
     for (const auto& r : rows) {
         SCOPED_TRACE(r.semantic);
         EXPECT_EQ(fx::SemanticLocation(r.semantic), r.location);

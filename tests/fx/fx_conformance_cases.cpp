@@ -613,6 +613,8 @@ const std::vector<RefusalCase>& RefusalCases() {
         {"variables/row-major-vector", "row_major float4 v;\nfloat4 F() : COLOR { return v; }", 1},
         {"variables/static-uniform", "\nstatic uniform float a;\nfloat4 F() : COLOR { return a; }", 2},
         {"variables/reserved-word-as-name", "\nfloat4 vertexshader;\nfloat4 F() : COLOR { return 0; }", 2},
+        {"variables/lower-case-shader-type-as-function-name",
+         "\nfloat4 pixelshader() : COLOR { return 0; }\ntechnique T { pass P { PixelShader = compile ps_2_0 pixelshader(); } }", 2},
         {"variables/global-used-before-declaration", "float4 F() : COLOR {\n  return later; }\nfloat4 later;", 2},
         {"variables/non-constant-global-initializer", "float4 p;\nfloat4 q = p * 2;\nfloat4 F() : COLOR { return q; }", 2},
         {"variables/two-variables-on-one-register",
@@ -798,6 +800,8 @@ const std::vector<RefusalCase>& RefusalCases() {
          "float4 F(float4 c : COLOR1,\n  float2 t : TEXCOORD8) : COLOR { return c + t.x; }\ntechnique T { pass P { PixelShader = compile ps_2_0 F(); } }", 2},
         {"semantics/sv-position-input-to-ps_3_0",
          "float4 F(float4 p : SV_Position) : COLOR {\n  return p; }\ntechnique T { pass P { PixelShader = compile ps_3_0 F(); } }", 1},
+        {"semantics/indexed-sv-position-input-to-ps_3_0",
+         "float4 F(float4 p : SV_Position0) : COLOR {\n  return p; }\ntechnique T { pass P { PixelShader = compile ps_3_0 F(); } }", 1},
         {"semantics/semantic-given-twice",
          "float4 F(float4 a : TEXCOORD, float4 b : TEXCOORD0) : COLOR { return a + b; }\n"
          "technique T { pass P { PixelShader = compile ps_3_0 F(); } }", 1},

@@ -324,6 +324,16 @@ TEST(FxEffectHabits, RealWorldHabitsCompileWithHonestDiagnostics) {
          " TexCoordIndex[3] = 3; TextureTransformFlags[0] = Disable;"
          " VertexShader = compile vs_2_0 V(); PixelShader = compile ps_2_0 F(); } }\n",
          {}},
+        {"a vertex shader's SV_Position0 output is its position",
+         "struct O { float4 p : SV_Position0; float2 t : TEXCOORD0; };\n"
+         "O V(float4 p : POSITION) { O o; o.p = p; o.t = p.xy; return o; }\n"
+         "float4 F(float2 t : TEXCOORD0) : SV_Target0 { return t.xyxy; }\n"
+         "technique T { pass P { VertexShader = compile vs_3_0 V(); PixelShader = compile ps_3_0 F(); } }\n",
+         {}},
+        {"functions named with the capitalised shader type names",
+         "float4 VertexShader(float4 p : POSITION) : POSITION { return p; }\nfloat4 PixelShader() : COLOR { return 1; }\n"
+         "technique T { pass P { VertexShader = compile vs_1_1 VertexShader(); PixelShader = compile ps_1_1 PixelShader(); } }\n",
+         {}},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);

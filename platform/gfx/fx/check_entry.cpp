@@ -278,8 +278,9 @@ bool Checker::checkCompile(Expr* v, bool vertex, EntryPoint& out) {
     // written for both generations keep one in their pixel shaders' signatures).
     for (std::size_t i = 0; i < chosen->params.size() && !vertex; ++i) {
         const VarDecl* p = chosen->params[i];
-        if (!bound[i] && !(p->storage & kStorageOut) && EqualsNoCase(p->semantic, "SV_Position") &&
-            Names(chosen->body, p)) {
+        const bool svPosition =
+            EqualsNoCase(p->semantic.substr(0, 3), "SV_") && NormalizeSemantic(p->semantic) == "POSITION0";
+        if (!bound[i] && !(p->storage & kStorageOut) && svPosition && Names(chosen->body, p)) {
             report(Diag::BadEntryPoint, p->line, p->column, fname,
                    "a Direct3D 9 pixel shader cannot take SV_Position (use VPOS)");
             ok = false;

@@ -366,7 +366,11 @@ std::string_view Parser::declaredName() {
     Type builtin;  // "float2", "half4x4" and the like spell a type, never a name
     if (at.kind == Tok::Identifier && BuiltinTypeNamed(at.text, builtin) && builtin.isNumericValue())
         fail(MakeDiagnostic(Diag::ReservedName, at.line, at.column, std::string(at.text)));
-    if (at.kind == Tok::Identifier)
+    // The capitalised shader type names named functions in effects of the era ("float4
+    // PixelShader(...) : COLOR", compiled by "PixelShader = compile ps_2_0 PixelShader();"),
+    // which the old compiler let through; the lower-case type keywords stay refused.
+    const bool function = peek().kind == Tok::LParen && (at.text == "PixelShader" || at.text == "VertexShader");
+    if (at.kind == Tok::Identifier && !function)
         for (const char* r : kReserved)
             if (at.text == r)
                 fail(MakeDiagnostic(Diag::ReservedName, at.line, at.column, std::string(at.text)));

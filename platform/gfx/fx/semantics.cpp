@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "platform/gfx/fx/check.h"
 
@@ -65,7 +66,7 @@ const SemanticRow& RowOf(const std::string& normalised, int& index) {
 }  // namespace
 
 // Semantics compare upper-case with an index: "texcoord" is TEXCOORD0; the Direct3D 10
-// spellings SV_Position, SV_TargetN and SV_Depth map to POSITION0, COLORN and DEPTH0. The
+// spellings SV_PositionN, SV_TargetN and SV_DepthN map to POSITIONN, COLORN and DEPTHN. The
 // suffix "_centroid" ("TEXCOORD0_centroid") asks for centroid sampling of the same register.
 std::string NormalizeSemantic(std::string_view semantic) {
     std::string s;
@@ -73,9 +74,15 @@ std::string NormalizeSemantic(std::string_view semantic) {
     constexpr std::string_view kCentroid = "_CENTROID";
     if (s.size() > kCentroid.size() && std::string_view(s).substr(s.size() - kCentroid.size()) == kCentroid)
         s.resize(s.size() - kCentroid.size());
-    if (s == "SV_POSITION") s = "POSITION";
-    if (s.rfind("SV_TARGET", 0) == 0) s = "COLOR" + s.substr(9);
-    if (s == "SV_DEPTH") s = "DEPTH";
+    // Each takes its index as the other semantics do: SV_Position0 is POSITION0.
+    for (const auto& [from, to] : {std::pair<const char*, const char*>{"SV_POSITION", "POSITION"},
+                                   {"SV_TARGET", "COLOR"}, {"SV_DEPTH", "DEPTH"}}) {
+        const std::string_view f = from;
+        if (s.rfind(f, 0) == 0 && s.find_first_not_of("0123456789", f.size()) == std::string::npos) {
+            s = to + s.substr(f.size());
+            break;
+        }
+    }
     std::size_t digits = s.size();
     while (digits > 0 && std::isdigit(static_cast<unsigned char>(s[digits - 1]))) --digits;
     if (digits == s.size()) s += '0';
