@@ -231,6 +231,56 @@ std::vector<ValueCase> OperatorValueCases() {
          "float4 Value() { float2x2 m = {0, 1, 2, 3}; float2x2 e = exp(m); float2x2 l = log2(m + 1); float2x2 c = cos(m); float2x2 t = tanh(m);"
          " return float4(e[0][1], l[1][1], c[1][0], t[0][0]); }",
          {std::exp(1.f), 2, std::cos(2.f), 0}},
+        // --- operands with side effects, evaluated once and in order ---------------------------------
+        {"operators/conditional-condition-changed-by-an-operand",
+         "float4 Value() { bool c = true; float a = 1, b = 2; float r = c ? (c = false, a) : b; int i = 0;"
+         " float q = i++ ? 5 : 6 + i; return float4(r, c, q, i); }",
+         {1, 0, 7, 1}},
+        {"operators/vector-and-matrix-conditional-operands-in-order",
+         "float4 Value() { bool2 c = bool2(true, false); float i = 0; float2 r = c ? float2(i += 1, i) : float2(i *= 10, i);"
+         " int k = 0; int2 s = c ? int2(k += 1, k) : int2(k *= 10, k); float2 d = float2(1, 0);"
+         " float2 t = d ? (d = 0, float2(3, 4)) : float2(5, 6); float2x2 m = {1, 0, 0, 1}; float2x2 u = m ? (m = 0) : float2x2(5, 6, 7, 8);"
+         " return float4(r.y, s.y, t.y + d.x, u[0][1] + u[0][0]); }",
+         {10, 10, 6, 6}},
+        {"operators/logical-operands-with-side-effects-in-order",
+         "float4 Value() { int i = 0; bool a = (i++ == 0) && (i++ == 1); bool b = (i == 5) || (++i == 3);"
+         " bool2 v = bool2(i++ > 0, false) && bool2(true, i++ > 0); return float4(a, b, v.x + 2 * v.y, i); }",
+         {1, 1, 1, 5}},
+        // --- writes through casts and into elements ------------------------------------------------
+        {"statements/cast-to-int-or-bool-as-target-converts",
+         "float4 Value() { float4x4 m = 0; (int4)m[0] = 2.7; float2x2 n = 0; ((int2x2)n)[1][0] = 2.7; float4 v = 0;"
+         " (bool2)v = float2(0.5, 0); (int)v.w = -1.5; return float4(m[0][3], n[1][0], v.x + v.y, v.w); }",
+         {2, 2, 1, -1}},
+        {"type-conversions/writes-into-int-and-bool-matrices-convert",
+         "void Set(out float x) { x = -2.5; }\n"
+         "float4 Value() { int2x2 m = 0; m[0][1] = 2.7; m[1] = float2(3.5, -1.5); m._m00 += 0.75; bool2x2 b = 0; b[0] = float2(0.5, 0);"
+         " Set(m[1][1]); return float4(m[0][1] + m[0][0], m[1][0], m[1][1], b[0][0] + b[0][1]); }",
+         {2, 3, -2, 1}},
+        {"functions/out-arguments-into-multi-dimensional-arrays",
+         "void Set(out float r[3]) { r[0] = 1; r[1] = 2; r[2] = 3; }\nvoid Bump(inout float x) { x += 2.75; }\n"
+         "float4 Value() { float a[2][3] = {0, 0, 0, 0, 0, 0}; int i = 1; Set(a[i]); int b[2][2] = {1, 1, 1, 1}; Bump(b[i][0]);"
+         " Bump(a[0][i]); return float4(a[1][0] + a[1][2], b[1][0], a[0][1], a[1][1]); }",
+         {4, 3, 2.75f, 2}},
+        {"functions/out-arguments-into-members-of-struct-arrays",
+         "struct S { float f; int k; float2 v; };\nvoid Set(out float x) { x = 1.5; }\nvoid Half(inout float2 v) { v *= 0.5; }\n"
+         "float4 Value() { S s[2] = {0, 0, 0, 0, 0, 0, 3, 5}; S t[2][2]; int i = 1; Set(s[i].f); Set(s[i].k); Half(s[i].v);"
+         " Set(t[i][i].f); return float4(s[1].f + t[1][1].f, s[1].k, s[1].v); }",
+         {3, 1, 1.5f, 2.5f}},
+        {"intrinsics/out-arguments-into-elements-and-with-conversions",
+         "struct S { float f; int k; };\n"
+         "float4 Value() { float a[2][2] = {0, 0, 0, 0}; S s[2] = {0, 0, 0, 0}; int i = 1; sincos(0.5, a[i][0], s[i].f);"
+         " float w = modf(2.75, s[i].k); int4 n; float4 m = frexp(float4(8, 1, 3, 0.5), n);"
+         " return float4(a[1][0], s[1].f, s[1].k + w, n.x + n.z + m.z); }",
+         {std::sin(0.5f), std::cos(0.5f), 2.75f, 6.75f}},
+        {"operators/modulo-on-matrices",
+         "float4 Value() { float2x2 a = {5.5, -5.5, 7, 1}; float2x2 b = {2, 2, -3, 0.75}; float2x2 r = a % b;"
+         " int2x2 i = {7, -8, 9, 4}; int2x2 j = i % 3; a %= 2; return float4(r[0][1], r[1][1], j[0][1], a[1][0]); }",
+         {std::fmod(-5.5f, 2.f), std::fmod(1.f, 0.75f), -2, 1}},
+        {"type-conversions/casts-between-nestings-and-matrices",
+         "struct P { float2 a; float b; };\nstruct Q { P p; float c[2]; };\n"
+         "float4 Value() { float3x3 m = {1, 2, 3, 4, 5, 6, 7, 8, 9}; Q q = (Q)m; float a[2][2] = (float[2][2])m; P ps[2] = (P[2])m;"
+         " float2x2 n = (float2x2)ps; return float4(q.c[1], a[1][1], ps[1].b, n[1][0]); }",
+         {5, 4, 6, 3}},
         {"availability/later-model-intrinsics-in-an-unreached-function",
          "float4 Unused(float4 x, uint u) { return rcp(x) + fma(x, x, x) + ddx_coarse(x) + ddx_fine(x) + ddy_coarse(x) + ddy_fine(x)"
          " + asfloat(u) + asint(x) + asuint(x) + asdouble(u, u) + f16tof32(u) + f32tof16(x) + countbits(u) + firstbithigh(u)"
@@ -257,6 +307,9 @@ std::vector<RefusalCase> OperatorRefusalCases() {
         {"type-conversions/vector-to-larger-vector", "float4 F() : COLOR { float2 v = 1;\n  float4 w = v;\n  return w; }", 2},
         {"type-conversions/matrix-to-larger-matrix",
          "float4 F() : COLOR { float2x2 m = 1;\n  float3x3 n = m;\n  return n[0].xyzz; }", 2},
+        {"type-conversions/cast-to-a-nesting-of-more-scalars",
+         "struct P { float2 a; float b; };\nstruct Q { P p; float c[2]; };\nfloat4 F() : COLOR { Q q = (Q)0;\n"
+         "  float a[2][3] = (float[2][3])q;\n  return a[0][0]; }", 4},
         {"type-conversions/scalar-to-sampler", "float4 F() : COLOR {\n  sampler s = 1;\n  return 0; }", 2},
         // --- intrinsics: argument shapes and results the tables refuse ------------------------------
         {"intrinsics/determinant-of-a-non-square-matrix",

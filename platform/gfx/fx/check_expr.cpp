@@ -51,12 +51,13 @@ bool Checker::isLvalue(const Expr* e, std::string* why, bool top) {
             return isLvalue(e->args[0], why);
         case ExprKind::Index: {
             // A row of a multi-dimensional array is a run of its flat GLSL array: an
-            // assignment writes it element by element, an out argument cannot bind it.
+            // assignment writes it element by element, an out argument binds a copy of it
+            // (requireOutArgument); a cast or an increment cannot take it.
             auto row = [](const Expr* x) {
                 return x->kind == ExprKind::Index && x->type.isArray() && x->args[0]->type.inner[0] > 0;
             };
             if (row(e) && !top) {
-                *why = "a row of a multi-dimensional array as an out argument (pass a copy)";
+                *why = "a row of a multi-dimensional array here";
                 return false;
             }
             const Expr* base = e->args[0];
@@ -109,6 +110,13 @@ bool Checker::requireLvalue(const Expr* e, bool assignment) {
     if (isLvalue(e, &why, assignment)) return true;
     report(Diag::NotAssignable, e, why);
     return false;
+}
+
+// An out or inout argument: an l-value, or a row of a multi-dimensional array (the emitter
+// passes a copy and writes it back, as it does for arguments that convert).
+bool Checker::requireOutArgument(const Expr* e) {
+    const bool row = e->kind == ExprKind::Index && e->type.isArray() && e->args[0]->type.inner[0] > 0;
+    return requireLvalue(e, row);
 }
 
 // Whether a declaration at ("line", "column") comes after "use" in the same file. (A line
@@ -338,8 +346,7 @@ Type Checker::binaryType(Expr* at, Tok op, Expr*& a, Expr*& b) {
         default: {  // + - * / % and the bitwise & | ^ << >> (integers only)
             const bool bitwise = op == Tok::Amp || op == Tok::Pipe || op == Tok::Caret ||
                                  op == Tok::Shl || op == Tok::Shr;
-            if ((bitwise && (common.base == Base::Float || common.rows > 0)) ||
-                (op == Tok::Percent && common.rows > 0)) {
+            if (bitwise && (common.base == Base::Float || common.rows > 0)) {
                 report(Diag::BadOperands, at, opName, TypeName(ta), " and '" + TypeName(tb) + "'");
                 return Poison();
             }
@@ -668,7 +675,7 @@ Type Checker::checkCall(Expr* e) {
         }
         for (std::size_t i = 0; i < f->params.size(); ++i) {
             if (f->params[i]->storage & kStorageOut) {
-                requireLvalue(e->args[i]);
+                requireOutArgument(e->args[i]);
             } else if (f->params[i]->type.base == Base::Sampler && e->args[i]->type.base == Base::Sampler) {
                 if (!passSampler(e->args[i], f->params[i])) return Poison();
             } else {

@@ -154,10 +154,14 @@ void Checker::settleSamplerKinds() {
         if (v->type.dim == Dim::None) const_cast<VarDecl*>(v)->type.dim = use.dim;
 }
 
-// An out argument of an intrinsic: assignable and exactly of type "t".
+// An out argument of an intrinsic: assignable, of type "t" or of a numeric type of as many
+// components that converts both ways (the emitter passes a temporary of type "t" and
+// converts it back), as an out argument of a user function.
 bool Checker::outArgument(Expr*& arg, const Type& t) {
-    if (!requireLvalue(arg)) return false;
-    if (arg->type != t) {
+    if (!requireOutArgument(arg)) return false;
+    const Type& a = arg->type;
+    if (a != t && !(a.isNumericValue() && t.isNumericValue() && a.components() == t.components() &&
+                    ConversionCost(a, t, false) != kImpossible && ConversionCost(t, a, false) != kImpossible)) {
         report(Diag::TypeMismatch, arg, TypeName(arg->type), TypeName(t));
         return false;
     }

@@ -73,6 +73,7 @@ private:
     static bool isLiteral(const Expr* e);
     static bool isLvalue(const Expr* e, std::string* why, bool top = false);
     bool requireLvalue(const Expr* e, bool assignment = false);
+    bool requireOutArgument(const Expr* e);
     Type check(Expr* e);
     bool anyPoison(Expr* e);
     Type checkInner(Expr* e);

@@ -102,4 +102,45 @@ std::string Emitter::assignComponents(const std::string& target, const Type& tar
     return name + "(" + target + ", " + value + ")";
 }
 
+// The cast under the members and indices of assignment target "e" ("((int2x2)m)[1][0]",
+// "((int4)v).x"), or null.
+static const Expr* CastUnder(const Expr* e) {
+    while (e->kind == ExprKind::Member || e->kind == ExprKind::Index) e = e->args[0];
+    return e->kind == ExprKind::Cast ? e : nullptr;
+}
+
+// Whether a cast keeps every component where it was: a vector's leading components, a
+// matrix's upper-left part, or the same shape of another scalar type.
+static bool KeepsPlaces(const Type& from, const Type& to) {
+    if ((from.isScalar() || from.isVector()) && (to.isScalar() || to.isVector()))
+        return to.components() <= from.components() && from.shape == to.shape;
+    return from.isMatrix() && to.isMatrix() && to.rows <= from.rows && to.cols <= from.cols;
+}
+
+// "((int2x2)m)[1][0] = v": the element of m it names takes v, which the checker converted to
+// the cast's scalar type (truncated for int, 0 or 1 for bool), converted back to m's; the
+// assignment's value is v. Empty when the target holds no such cast.
+std::string Emitter::assignThroughCast(const Expr* e) {
+    const Expr* target = e->args[0];
+    const Expr* cast = target->kind == ExprKind::Cast ? nullptr : CastUnder(target);
+    if (!cast || !KeepsPlaces(cast->args[0]->type, cast->type)) return "";
+    // The target without the cast: its members and indices applied to the value itself.
+    std::vector<const Expr*> path;
+    for (const Expr* x = target; x != cast; x = x->args[0]) path.push_back(x);
+    const Expr* below = cast->args[0];
+    for (auto it = path.rbegin(); it != path.rend(); ++it) {
+        Expr* c = &scratch_.emplace_back(**it);
+        c->args[0] = const_cast<Expr*>(below);
+        below = c;
+    }
+    Type stored = e->type, held = e->type;  // the value's element type, and how GLSL holds it
+    stored.base = cast->args[0]->type.scalarBase();
+    held.base = cast->args[0]->type.isMatrix() ? Base::Float : stored.base;
+    const std::string name = "fx_assign_" + Spelled(e->type) + "_as_" + Spelled(stored);
+    dynamicHelpers_.insert(GlslType(e->type) + " " + name + "(inout " + GlslType(held) + " x, " + GlslType(e->type) +
+                           " v) { x = " + convertText(convertText("v", e->type, stored), stored, held) +
+                           "; return v; }\n");
+    return name + "(" + expr(below) + ", " + expr(e->args[1]) + ")";
+}
+
 }  // namespace platform::gfx::fx::glsl

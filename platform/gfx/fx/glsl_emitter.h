@@ -2,7 +2,9 @@
 // files (emit_glsl.cpp holds the entry point).
 #pragma once
 
+#include <deque>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <string_view>
@@ -88,16 +90,17 @@ private:
     // glsl_expr.cpp: expressions and conversions
     std::string args(const Expr* e, std::size_t from = 0);
     static const char* compareFunction(Tok op);
-    std::string matrixOp(const Expr* e, const std::string& op);
+    std::string matrixOp(const Expr* e, const std::string& op, const std::vector<std::string>* texts = nullptr);
     std::string integralMatrix(const std::string& text, Base from, const Type& to);
     std::string expr(const Expr* e);
     std::string binary(const Expr* e);
+    std::string assign(const Expr* e);
+    std::string assignTo(const Expr* e);
     std::string userCall(const Expr* e);
     std::string member(const Expr* e);
     std::string index(const Expr* e);
     void flatIndex(const Expr* e, std::string& root, std::string& offset);
     std::string assignRow(const Expr* e);
-    std::string select(const Expr* e);
     std::string assignMatrixElements(const Expr* e);
     std::string assignParts(const Expr* e);
     std::string construct(const Expr* e);
@@ -108,7 +111,22 @@ private:
     std::string castComponents(const std::string& text, const Type& from, const Type& to);  // glsl_cast.cpp
     std::string assignComponents(const std::string& target, const Type& targetType, const std::string& value,
                                  const Type& valueType);  // glsl_cast.cpp
+    std::string assignThroughCast(const Expr* e);  // glsl_cast.cpp
     std::string zero(const Type& t);
+
+    // glsl_order.cpp: ?:, && and || evaluate every operand once, in order
+    std::vector<std::string> inOrder(const std::vector<const Expr*>& ops, std::string& prefix);
+    std::string ternary(const Expr* e);
+    std::string logical(const Expr* e);
+
+    // glsl_outargs.cpp: out arguments bound through a wrapper's temporaries
+    struct OutWrapper {
+        std::vector<std::pair<const VarDecl*, const Expr*>> roots;  // local variables and their parameters
+        std::vector<std::string> params, values;                    // the wrapper's parameters, the call's arguments
+    };
+    static bool bindsDirectly(const Expr* arg, const Type& param);
+    const Expr* wrapperLvalue(const Expr* e, OutWrapper& w);
+    std::string outArgumentCall(const Expr* e, const std::vector<Type>& param, const std::vector<bool>& out);
 
     // glsl_intrinsic.cpp: intrinsic calls and texture lookups
     std::string sample(const Expr* e, Dim dim, const char* kind);
@@ -186,6 +204,14 @@ private:
     GlslTarget target_;
     std::set<Helper> helpers_;
     std::set<std::string> dynamicHelpers_;  // helpers made for the types in use
+    // Wrappers of calls with out arguments (after the globals, which they may write), the
+    // prototypes of the functions they call, and the nodes and names their bodies are made of.
+    std::vector<std::string> lateHelpers_;
+    std::vector<std::string> temps_;  // global temporaries that keep operands in order
+    std::set<std::string> prototypes_;
+    std::map<std::string, std::string> outWrappers_;
+    std::deque<Expr> scratch_;
+    std::deque<std::string> scratchNames_;
     std::vector<const FuncDecl*> funcs_;
     std::unordered_set<const FuncDecl*> visiting_;
     std::vector<const VarDecl*> globals_;

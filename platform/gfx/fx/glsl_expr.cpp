@@ -45,59 +45,8 @@ std::string Emitter::expr(const Expr* e) {
         }
         case ExprKind::Postfix: return "(" + expr(e->args[0]) + TokenName(e->op) + ")";
         case ExprKind::Binary: return binary(e);
-        case ExprKind::Assign:
-            if (e->args[0]->kind == ExprKind::Construct) return assignParts(e);
-            if (e->args[0]->matrixSwizzle && e->args[0]->swizzleCount > 1)
-                return assignMatrixElements(e);
-            if (e->args[0]->kind == ExprKind::Cast) {  // the leading components of a vector
-                const Expr* v = e->args[0]->args[0];
-                if (v->type.isMatrix() && e->type.isMatrix()) {  // a smaller matrix's rows and columns
-                    const std::string name = "fx_write_" + GlslType(e->type) + "_into_" + GlslType(v->type);
-                    dynamicHelpers_.insert(GlslType(e->type) + " " + name + "(inout " + GlslType(v->type) + " x, " +
-                                           GlslType(e->type) + " v) { for (int r = 0; r < " +
-                                           std::to_string(e->type.rows) + "; ++r) for (int c = 0; c < " +
-                                           std::to_string(e->type.cols) + "; ++c) x[r][c] = v[r][c]; return v; }\n");
-                    return name + "(" + expr(v) + ", " + expr(e->args[1]) + ")";
-                }
-                if (!(v->type.isScalar() || v->type.isVector()) || !(e->type.isScalar() || e->type.isVector()))
-                    return assignComponents(expr(v), v->type, expr(e->args[1]), e->type);
-                const int n = e->args[0]->type.components();
-                std::string target = expr(v);
-                Type part = v->type;
-                if (v->type.isVector()) {
-                    target += "." + std::string(kComponents, static_cast<std::size_t>(n));
-                    part = MakeNumeric(v->type.base, 0, n);
-                }
-                return "(" + target + " = " + convertText(expr(e->args[1]), e->args[1]->type, part) + ")";
-            }
-            if (e->args[0]->kind == ExprKind::Index && e->args[0]->type.isArray() &&
-                e->args[0]->args[0]->type.inner[0] > 0)
-                return assignRow(e);
-            return "(" + expr(e->args[0]) + " = " + expr(e->args[1]) + ")";
-        case ExprKind::Ternary:
-            if (e->args[0]->type.isMatrix()) return matrixOp(e, "select");
-            if (e->args[0]->type.isVector()) {
-                if (e->type.base == Base::Float)
-                    return "mix(" + expr(e->args[2]) + ", " + expr(e->args[1]) + ", " +
-                           expr(e->args[0]) + ")";
-                // GLSL 3.30's mix() selects floats only: ints and bools go component by
-                // component through a helper.
-                const std::string t = GlslType(e->type), c = GlslType(e->args[0]->type);
-                std::string parts;
-                for (int i = 0; i < e->type.cols; ++i)
-                    parts += std::string(i ? ", " : "") + "c." + kComponents[i] + " ? a." +
-                             kComponents[i] + " : b." + kComponents[i];
-                dynamicHelpers_.insert(t + " fx_select(" + c + " c, " + t + " a, " + t +
-                                       " b) { return " + t + "(" + parts + "); }\n");
-                return "fx_select(" + expr(e->args[0]) + ", " + expr(e->args[1]) + ", " +
-                       expr(e->args[2]) + ")";
-            }
-            // HLSL evaluates both branches; GLSL's ?: skips one, so branches that change
-            // something go through a function, whose arguments are all evaluated in order.
-            if (HasSideEffects(e->args[1]) || HasSideEffects(e->args[2]))
-                return select(e);
-            return "(" + expr(e->args[0]) + " ? " + expr(e->args[1]) + " : " +
-                   expr(e->args[2]) + ")";
+        case ExprKind::Assign: return assign(e);
+        case ExprKind::Ternary: return ternary(e);
         case ExprKind::Call:
             if (e->ref == Ref::Function) return userCall(e);
             return intrinsic(e);
@@ -109,6 +58,65 @@ std::string Emitter::expr(const Expr* e) {
         case ExprKind::Comma: return "(" + expr(e->args[0]) + ", " + expr(e->args[1]) + ")";
         default: return "0";
     }
+}
+
+// "target = v". An element or row of an int or bool matrix (held as floats) takes v as an
+// assignment of that type would: truncated, or 0 and 1.
+std::string Emitter::assign(const Expr* e) {
+    const Expr* target = e->args[0];
+    Base elements = Base::Float;
+    for (const Expr* x = target; x->kind == ExprKind::Member || x->kind == ExprKind::Index; x = x->args[0])
+        if (x->args[0]->type.isMatrix()) {
+            elements = x->args[0]->type.elements;
+            break;
+        }
+    if (elements != Base::Float && !e->type.isMatrix()) {
+        Type as = e->type;
+        as.base = elements;
+        Expr* whole = &scratch_.emplace_back();
+        whole->kind = ExprKind::Convert;
+        whole->type = as;
+        whole->args = {e->args[1]};
+        Expr* back = &scratch_.emplace_back(*whole);
+        back->type = e->type;
+        back->args = {whole};
+        Expr* copy = &scratch_.emplace_back(*e);
+        copy->args = {const_cast<Expr*>(target), back};
+        return assignTo(copy);
+    }
+    return assignTo(e);
+}
+
+std::string Emitter::assignTo(const Expr* e) {
+    if (e->args[0]->kind == ExprKind::Construct) return assignParts(e);
+    if (std::string s = assignThroughCast(e); !s.empty()) return s;
+    if (e->args[0]->matrixSwizzle && e->args[0]->swizzleCount > 1)
+        return assignMatrixElements(e);
+    if (e->args[0]->kind == ExprKind::Cast) {  // the leading components of a vector
+        const Expr* v = e->args[0]->args[0];
+        if (v->type.isMatrix() && e->type.isMatrix()) {  // a smaller matrix's rows and columns
+            const std::string name = "fx_write_" + GlslType(e->type) + "_into_" + GlslType(v->type);
+            dynamicHelpers_.insert(GlslType(e->type) + " " + name + "(inout " + GlslType(v->type) + " x, " +
+                                   GlslType(e->type) + " v) { for (int r = 0; r < " +
+                                   std::to_string(e->type.rows) + "; ++r) for (int c = 0; c < " +
+                                   std::to_string(e->type.cols) + "; ++c) x[r][c] = v[r][c]; return v; }\n");
+            return name + "(" + expr(v) + ", " + expr(e->args[1]) + ")";
+        }
+        if (!(v->type.isScalar() || v->type.isVector()) || !(e->type.isScalar() || e->type.isVector()))
+            return assignComponents(expr(v), v->type, expr(e->args[1]), e->type);
+        const int n = e->args[0]->type.components();
+        std::string target = expr(v);
+        Type part = v->type;
+        if (v->type.isVector()) {
+            target += "." + std::string(kComponents, static_cast<std::size_t>(n));
+            part = MakeNumeric(v->type.base, 0, n);
+        }
+        return "(" + target + " = " + convertText(expr(e->args[1]), e->args[1]->type, part) + ")";
+    }
+    if (e->args[0]->kind == ExprKind::Index && e->args[0]->type.isArray() &&
+        e->args[0]->args[0]->type.inner[0] > 0)
+        return assignRow(e);
+    return "(" + expr(e->args[0]) + " = " + expr(e->args[1]) + ")";
 }
 
 // "a[i]". A float1 or float1xN holds one value of its index (the scalar, the row); the
@@ -167,39 +175,20 @@ void Emitter::flatIndex(const Expr* e, std::string& root, std::string& offset) {
     offset = at;
 }
 
-// A call of one of the effect's functions. GLSL wants an out argument of exactly the
-// parameter's type; where HLSL converts (an int4 passed to an out float4), a helper passes a
-// temporary of the parameter's type and converts it back into the argument afterwards.
+// A call of one of the effect's functions; out arguments that GLSL cannot bind as they stand
+// go through a wrapper (glsl_outargs.cpp).
 std::string Emitter::userCall(const Expr* e) {
     const FuncDecl* f = e->func;
-    bool converts = false;
-    for (std::size_t i = 0; i < f->params.size() && i < e->args.size(); ++i)
-        if ((f->params[i]->storage & kStorageOut) && e->args[i]->type != f->params[i]->type) converts = true;
-    if (!converts) return FunctionName(f) + "(" + args(e) + ")";
-    std::string name = "fx_conv_" + FunctionName(f), params, before, call, after;
-    for (std::size_t i = 0; i < f->params.size() && i < e->args.size(); ++i) {
-        const Type& at = e->args[i]->type;
-        const Type& pt = f->params[i]->type;
-        const std::string a = "a" + std::to_string(i), t = "t" + std::to_string(i);
-        const bool out = (f->params[i]->storage & kStorageOut) != 0;
-        for (char ch : GlslType(at)) name += ch;
-        params += std::string(i ? ", " : "") + (out ? "inout " : "") + GlslType(at.element()) + " " + a +
-                  ArraySuffix(at);
-        if (out && at != pt) {
-            before += " " + GlslType(pt) + " " + t + " = " + convertText(a, at, pt) + ";";
-            after += " " + a + " = " + convertText(t, pt, at) + ";";
-            call += std::string(i ? ", " : "") + t;
-        } else {
-            call += std::string(i ? ", " : "") + a;
-        }
+    std::vector<Type> param;
+    std::vector<bool> out;
+    bool direct = true;
+    for (std::size_t i = 0; i < e->args.size(); ++i) {
+        param.push_back(i < f->params.size() ? f->params[i]->type : e->args[i]->type);
+        out.push_back(i < f->params.size() && (f->params[i]->storage & kStorageOut));
+        if (out.back() && !bindsDirectly(e->args[i], param.back())) direct = false;
     }
-    const bool returns = f->ret.base != Base::Void;
-    const std::string r = GlslType(f->ret);
-    // The helpers precede the functions: the wrapper declares the one it calls.
-    dynamicHelpers_.insert(signature(f) + ";\n" + r + " " + name + "(" + params + ") {" + before + " " +
-                           (returns ? r + " r = " : "") + FunctionName(f) + "(" + call + ");" + after +
-                           (returns ? " return r;" : "") + " }\n");
-    return name + "(" + args(e) + ")";
+    if (direct) return FunctionName(f) + "(" + args(e) + ")";
+    return outArgumentCall(e, param, out);
 }
 
 std::string Emitter::binary(const Expr* e) {
@@ -209,28 +198,24 @@ std::string Emitter::binary(const Expr* e) {
     if (const char* f = compareFunction(e->op); f && ta.isVector())
         return std::string(f) + "(" + expr(a) + ", " + expr(b) + ")";
     if (const char* f = compareFunction(e->op); f && ta.isMatrix()) return matrixOp(e, f);
-    if ((e->op == Tok::AndAnd || e->op == Tok::OrOr) && ta.isMatrix())
-        return matrixOp(e, e->op == Tok::AndAnd ? "and" : "or");
-    if ((e->op == Tok::AndAnd || e->op == Tok::OrOr) && ta.isVector()) {
-        const std::string u = "uvec" + std::to_string(ta.cols);
-        return GlslType(e->type) + "(" + u + "(" + expr(a) + ")" +
-               (e->op == Tok::AndAnd ? " & " : " | ") + u + "(" + expr(b) + "))";
-    }
+    if (e->op == Tok::AndAnd || e->op == Tok::OrOr) return logical(e);
     if (e->op == Tok::Star && ta.isMatrix() && b->type.isMatrix())
         return "matrixCompMult(" + expr(a) + ", " + expr(b) + ")";
     // An int matrix is held as floats: its quotient is truncated toward zero.
     if (e->op == Tok::Slash && e->type.isMatrix())
         return integralMatrix("(" + expr(a) + " / " + expr(b) + ")", Base::Float, e->type);
+    if (e->op == Tok::Percent && e->type.isMatrix()) {  // per element: fx_fmod on each row
+        need(kHelperFmod);
+        const std::string m = GlslType(e->type), name = "fx_fmod_" + m;
+        std::string rows;
+        for (int i = 0; i < e->type.rows; ++i)
+            rows += (i ? ", " : "") + std::string("fx_fmod(a[") + std::to_string(i) + "], b[" + std::to_string(i) + "])";
+        dynamicHelpers_.insert(m + " " + name + "(" + m + " a, " + m + " b) { return " + m + "(" + rows + "); }\n");
+        return name + "(" + expr(a) + ", " + expr(b) + ")";
+    }
     if (e->op == Tok::Percent && e->type.base == Base::Float) {
         need(kHelperFmod);
         return "fx_fmod(" + expr(a) + ", " + expr(b) + ")";
-    }
-    // HLSL's && and || evaluate both operands; GLSL's skip the second one.
-    if ((e->op == Tok::AndAnd || e->op == Tok::OrOr) && HasSideEffects(b)) {
-        const bool conj = e->op == Tok::AndAnd;
-        dynamicHelpers_.insert(conj ? "bool fx_and(bool a, bool b) { return a && b; }\n"
-                                    : "bool fx_or(bool a, bool b) { return a || b; }\n");
-        return std::string(conj ? "fx_and(" : "fx_or(") + expr(a) + ", " + expr(b) + ")";
     }
     // Integer / and % truncate toward zero as C does (Direct3D 9 defines % only for operands
     // of the same sign; this is its truncating meaning for the others too). GLSL leaves
@@ -285,7 +270,7 @@ std::string Emitter::member(const Expr* e) {
 // A comparison ("lessThan", ...), "and", "or" or "select" (c ? a : b) of matrices, per
 // element: GLSL has none of them on matrices, so a helper works column by column. Bool
 // matrices hold 0 and 1.
-std::string Emitter::matrixOp(const Expr* e, const std::string& op) {
+std::string Emitter::matrixOp(const Expr* e, const std::string& op, const std::vector<std::string>* texts) {
     const Type& t = e->args[e->args.size() - 1]->type;
     const std::string m = GlslType(t), v = "vec" + std::to_string(t.cols), bv = "b" + v;
     const std::string name = "fx_" + op + "_" + m;
@@ -302,19 +287,8 @@ std::string Emitter::matrixOp(const Expr* e, const std::string& op) {
     }
     dynamicHelpers_.insert(m + " " + name + "(" + params + ") { return " + m + "(" + columns + "); }\n");
     std::string s = name + "(";
-    for (std::size_t j = 0; j < e->args.size(); ++j) s += (j ? ", " : "") + expr(e->args[j]);
+    for (std::size_t j = 0; j < e->args.size(); ++j) s += (j ? ", " : "") + (texts ? (*texts)[j] : expr(e->args[j]));
     return s + ")";
-}
-
-// "c ? a : b" with every operand evaluated, in order.
-std::string Emitter::select(const Expr* e) {
-    const std::string T = GlslType(e->type) + ArraySuffix(e->type);
-    std::string name = "fx_select_";
-    for (char ch : T) name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-    dynamicHelpers_.insert(T + " " + name + "(bool c, " + T + " a, " + T +
-                           " b) { return c ? a : b; }\n");
-    return name + "(" + expr(e->args[0]) + ", " + expr(e->args[1]) + ", " +
-           expr(e->args[2]) + ")";
 }
 
 // "m._11_22 = v": GLSL cannot swizzle a matrix, so a helper takes the matrix as inout

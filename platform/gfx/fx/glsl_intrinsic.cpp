@@ -118,6 +118,14 @@ std::string Emitter::intrinsic(const Expr* e) {
     const IntrinsicRow& row = IntrinsicRowOf(e->intrinsic);
     if (row.shape == IntrinsicShape::Reduce) return reduce(e, k == I::k_all);
     if (row.shape != IntrinsicShape::Special) return shaped(e, row);
+    if (k == I::k_sincos || k == I::k_modf || k == I::k_frexp) {  // out arguments of the value's type
+        const Type& t = e->args[0]->type;
+        const std::vector<Type> param(e->args.size(), t);
+        std::vector<bool> out(e->args.size(), true);
+        out[0] = false;
+        for (std::size_t i = 1; i < e->args.size(); ++i)
+            if (!bindsDirectly(e->args[i], t)) return outArgumentCall(e, param, out);
+    }
     switch (k) {
         case I::k_cross: return call("cross", e);
         case I::k_determinant: case I::k_transpose:  // of a scalar or vector: the value itself

@@ -11,6 +11,10 @@ namespace platform::gfx::fx::glsl {
 std::string Emitter::stage(const EntryPoint& entry, bool vertex, const EntryPoint* other) {
     helpers_.clear();
     dynamicHelpers_.clear();
+    lateHelpers_.clear();
+    temps_.clear();
+    prototypes_.clear();
+    outWrappers_.clear();
     funcs_.clear();
     globals_.clear();
     std::string body;
@@ -44,6 +48,9 @@ std::string Emitter::stage(const EntryPoint& entry, bool vertex, const EntryPoin
     for (const std::string& text : dynamicHelpers_) head += text;
     head += globalsText(vertex);
     if (liveFlag_) head += "bool fx_live = true;\n";
+    for (const std::string& text : temps_) head += text;
+    for (const std::string& text : prototypes_) head += text;
+    for (const std::string& text : lateHelpers_) head += text;
     return head + body + mainText;
 }
 
