@@ -10,6 +10,33 @@
 
 namespace platform::gfx::fx::glsl {
 
+namespace {
+
+// Whether evaluating "e" may change a variable: an assignment, an increment, a call of one of
+// the effect's functions or of an intrinsic with out arguments.
+bool Changes(const Expr* e) {
+    if (e->kind == ExprKind::Assign || e->kind == ExprKind::Postfix) return true;
+    if (e->kind == ExprKind::Unary && (e->op == Tok::PlusPlus || e->op == Tok::MinusMinus)) return true;
+    if (e->kind == ExprKind::Call) {
+        if (e->ref == Ref::Function) return true;
+        const auto k = static_cast<Intrinsic>(e->intrinsic);
+        if (k == Intrinsic::k_sincos || k == Intrinsic::k_modf || k == Intrinsic::k_frexp) return true;
+    }
+    for (const Expr* a : e->args)
+        if (Changes(a)) return true;
+    return false;
+}
+
+// Whether the value of "e" depends on a variable (or on a call, which may read one).
+bool Reads(const Expr* e) {
+    if ((e->kind == ExprKind::Name && e->var) || (e->kind == ExprKind::Call && e->ref == Ref::Function)) return true;
+    for (const Expr* a : e->args)
+        if (Reads(a)) return true;
+    return false;
+}
+
+}  // namespace
+
 // The texts of operands "ops"; each one followed by an operand with side effects is assigned
 // to a temporary, in "prefix" ("t0 = c, "), and stands for it.
 std::vector<std::string> Emitter::inOrder(const std::vector<const Expr*>& ops, std::string& prefix) {
@@ -17,9 +44,8 @@ std::vector<std::string> Emitter::inOrder(const std::vector<const Expr*>& ops, s
     for (std::size_t i = 0; i < ops.size(); ++i) {
         std::string text = expr(ops[i]);
         bool changedLater = false;
-        for (std::size_t j = i + 1; j < ops.size(); ++j) changedLater = changedLater || HasSideEffects(ops[j]);
-        const ExprKind k = ops[i]->kind;
-        if (changedLater && k != ExprKind::IntLit && k != ExprKind::FloatLit && k != ExprKind::BoolLit) {
+        for (std::size_t j = i + 1; j < ops.size(); ++j) changedLater = changedLater || Changes(ops[j]);
+        if (changedLater && Reads(ops[i])) {
             const Type& t = ops[i]->type;
             const std::string name = "fx_t" + std::to_string(temps_.size());
             temps_.push_back(GlslType(t.element()) + " " + name + ArraySuffix(t) + ";\n");
@@ -36,14 +62,15 @@ std::string Emitter::ternary(const Expr* e) {
     const Expr* c = e->args[0];
     const Type& ct = c->type;
     const bool effects = HasSideEffects(e->args[1]) || HasSideEffects(e->args[2]) ||
-                         (ct.isVector() && HasSideEffects(c));  // mix() would read c last
+                         (ct.isVector() && Changes(c));  // mix() would read c last
     std::string prefix;
     const std::vector<std::string> t = effects ? inOrder({c, e->args[1], e->args[2]}, prefix)
                                                : std::vector<std::string>{expr(c), expr(e->args[1]), expr(e->args[2])};
     auto ordered = [&prefix](const std::string& call) { return prefix.empty() ? call : "(" + prefix + call + ")"; };
     if (ct.isMatrix()) return ordered(matrixOp(e, "select", &t));
     if (ct.isVector()) {
-        if (e->type.base == Base::Float && !effects) return "mix(" + t[2] + ", " + t[1] + ", " + t[0] + ")";
+        const bool inOrderNeeded = Changes(c) || Changes(e->args[1]) || Changes(e->args[2]);
+        if (e->type.base == Base::Float && !inOrderNeeded) return "mix(" + t[2] + ", " + t[1] + ", " + t[0] + ")";
         // GLSL 3.30's mix() selects floats only: ints and bools go component by component.
         const std::string T = GlslType(e->type), C = GlslType(ct);
         std::string parts;
