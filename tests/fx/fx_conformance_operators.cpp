@@ -251,6 +251,10 @@ std::vector<ValueCase> OperatorValueCases() {
          "float4 Value() { float4x4 m = 0; (int4)m[0] = 2.7; float2x2 n = 0; ((int2x2)n)[1][0] = 2.7; float4 v = 0;"
          " (bool2)v = float2(0.5, 0); (int)v.w = -1.5; return float4(m[0][3], n[1][0], v.x + v.y, v.w); }",
          {2, 2, 1, -1}},
+        {"operators/increment-through-a-cast",
+         "float4 Value() { float4 w = 1.5; float4 a = ((int4)w)++; float2 u = 0.5; float2 b = ++((int2)u); int2x2 m = 1; m[0][1]--;"
+         " return float4(a.x + w.x, b.y, u.x, m[0][1]); }",
+         {3, 1, 1, 0}},
         {"type-conversions/writes-into-int-and-bool-matrices-convert",
          "void Set(out float x) { x = -2.5; }\n"
          "float4 Value() { int2x2 m = 0; m[0][1] = 2.7; m[1] = float2(3.5, -1.5); m._m00 += 0.75; bool2x2 b = 0; b[0] = float2(0.5, 0);"

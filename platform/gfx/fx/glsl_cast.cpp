@@ -143,4 +143,32 @@ std::string Emitter::assignThroughCast(const Expr* e) {
     return name + "(" + expr(below) + ", " + expr(e->args[1]) + ")";
 }
 
+// "++x", "x--" of a target GLSL cannot increment as it is emitted (a cast, a constructor of
+// l-values, an element of an int or bool matrix): the assignment "x = x + 1", whose value is
+// the new value; a postfix gives the old one (the new one less 1).
+std::string Emitter::increment(const Expr* e) {
+    const Expr* x = e->args[0];
+    const bool up = e->op == Tok::PlusPlus;
+    Expr* one = &scratch_.emplace_back();
+    one->kind = ExprKind::IntLit;
+    one->text = "1";
+    one->type = Type::Scalar(Base::Int);
+    Expr* step = &scratch_.emplace_back();
+    step->kind = ExprKind::Convert;
+    step->type = x->type;
+    step->args = {one};
+    Expr* sum = &scratch_.emplace_back();
+    sum->kind = ExprKind::Binary;
+    sum->op = up ? Tok::Plus : Tok::Minus;
+    sum->type = x->type;
+    sum->args = {const_cast<Expr*>(x), step};
+    Expr* assign = &scratch_.emplace_back();
+    assign->kind = ExprKind::Assign;
+    assign->op = Tok::Assign;
+    assign->type = x->type;
+    assign->args = {const_cast<Expr*>(x), sum};
+    if (e->kind != ExprKind::Postfix) return expr(assign);
+    return "(" + expr(assign) + (up ? " - " : " + ") + expr(step) + ")";
+}
+
 }  // namespace platform::gfx::fx::glsl

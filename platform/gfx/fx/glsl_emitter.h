@@ -112,6 +112,7 @@ private:
     std::string assignComponents(const std::string& target, const Type& targetType, const std::string& value,
                                  const Type& valueType);  // glsl_cast.cpp
     std::string assignThroughCast(const Expr* e);  // glsl_cast.cpp
+    std::string increment(const Expr* e);          // glsl_cast.cpp
     std::string zero(const Type& t);
 
     // glsl_order.cpp: ?:, && and || evaluate every operand once, in order

@@ -39,11 +39,15 @@ std::string Emitter::expr(const Expr* e) {
         case ExprKind::Name: return e->var ? variableName(e->var) : UserName(e->text);
         case ExprKind::Unary: {
             const Type& t = e->args[0]->type;
+            if ((e->op == Tok::PlusPlus || e->op == Tok::MinusMinus) && !bindsDirectly(e->args[0], t))
+                return increment(e);
             if (e->op == Tok::Bang && t.isVector()) return "not(" + expr(e->args[0]) + ")";
             if (e->op == Tok::Bang && t.isMatrix()) return "(1.0 - " + expr(e->args[0]) + ")";  // of 0 and 1
             return "(" + std::string(TokenName(e->op)) + expr(e->args[0]) + ")";
         }
-        case ExprKind::Postfix: return "(" + expr(e->args[0]) + TokenName(e->op) + ")";
+        case ExprKind::Postfix:
+            if (!bindsDirectly(e->args[0], e->args[0]->type)) return increment(e);
+            return "(" + expr(e->args[0]) + TokenName(e->op) + ")";
         case ExprKind::Binary: return binary(e);
         case ExprKind::Assign: return assign(e);
         case ExprKind::Ternary: return ternary(e);
@@ -111,7 +115,9 @@ std::string Emitter::assignTo(const Expr* e) {
             target += "." + std::string(kComponents, static_cast<std::size_t>(n));
             part = MakeNumeric(v->type.base, 0, n);
         }
-        return "(" + target + " = " + convertText(expr(e->args[1]), e->args[1]->type, part) + ")";
+        // The assignment's value has the cast's type.
+        return convertText("(" + target + " = " + convertText(expr(e->args[1]), e->args[1]->type, part) + ")", part,
+                           e->type);
     }
     if (e->args[0]->kind == ExprKind::Index && e->args[0]->type.isArray() &&
         e->args[0]->args[0]->type.inner[0] > 0)
