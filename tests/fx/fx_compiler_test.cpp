@@ -646,6 +646,10 @@ TEST(FxLanguage, SyntaxOfTheEraIsAccepted) {
         "float4 PS(float3 n : NORMAL2, float4 t9 : TEXCOORD9, float4 b : BLENDWEIGHT1, float2 vp : VPOS, float face : VFACE) : COLOR"
         " { return n.xyzz + t9 + b + vp.x * face; }\n"
         "technique { pass { VertexShader = compile vs_3_0 V(); PixelShader = compile ps_3_0 PS(); } }",
+        // model 3's 12 vertex output and 10 pixel input registers all used, VPOS and VFACE beside them
+        "struct VO { float4 p : POSITION; float4 t[11] : TEXCOORD0; }; VO V(float4 p : POSITION) { VO o = (VO)0; o.p = p; return o; }\n"
+        "float4 PS(float4 t[10] : TEXCOORD0, float2 vp : VPOS, float f : VFACE) : COLOR { return t[9] * f + vp.x; }\n"
+        "technique { pass { VertexShader = compile vs_3_0 V(); PixelShader = compile ps_3_0 PS(); } }",
         // entry points: uniform parameters bound by compile or left at their default, parameters
         // without a semantic bound by compile, void with out parameters, every pixel output, an
         // input sampled at the centroid

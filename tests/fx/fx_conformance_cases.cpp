@@ -798,6 +798,13 @@ const std::vector<RefusalCase>& RefusalCases() {
          "technique T { pass P { PixelShader = compile ps_2_0 F(); } }", 2},
         {"semantics/ps_2_0-reads-texcoord8",
          "float4 F(float4 c : COLOR1,\n  float2 t : TEXCOORD8) : COLOR { return c + t.x; }\ntechnique T { pass P { PixelShader = compile ps_2_0 F(); } }", 2},
+        // model 3 has 12 vertex output and 10 pixel input registers (VPOS and VFACE apart)
+        {"semantics/vs_3_0-outputs-past-twelve-registers",
+         "struct VO { float4 p : POSITION; float4 t[11] : TEXCOORD0;\n  float4 u : TEXCOORD11; };\n"
+         "VO V(float4 p : POSITION) { VO o = (VO)0; o.p = p; return o; }\nfloat4 F() : COLOR { return 0; }\n"
+         "technique T { pass P { VertexShader = compile vs_3_0 V(); PixelShader = compile ps_3_0 F(); } }", 2},
+        {"semantics/ps_3_0-inputs-past-ten-registers",
+         "float4 F(float2 vp : VPOS, float4 t[10] : TEXCOORD0,\n  float4 c : COLOR0) : COLOR { return t[9] + c + vp.x; }", 2},
         {"semantics/sv-position-input-to-ps_3_0",
          "float4 F(float4 p : SV_Position) : COLOR {\n  return p; }\ntechnique T { pass P { PixelShader = compile ps_3_0 F(); } }", 1},
         {"semantics/indexed-sv-position-input-to-ps_3_0",

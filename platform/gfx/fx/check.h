@@ -95,6 +95,9 @@ std::string NormalizeSemantic(std::string_view semantic);
 // Whether "semantic" may stand as an input (or output) of the vertex (or pixel) stage of
 // "profile" (semantics.cpp holds the rows).
 bool SemanticAllowed(std::string_view semantic, bool vertex, bool output, std::string_view profile);
+// How many registers the inputs (or outputs) of that stage of "profile" may take, one per
+// semantic; VPOS and VFACE have registers of their own and do not count.
+int StageRegisters(bool vertex, bool output, std::string_view profile);
 
 // A shader of a pass: the function, the arguments "compile" binds to its parameters (one slot
 // per parameter, null where unbound: the arguments go to the 'uniform' parameters in order, or

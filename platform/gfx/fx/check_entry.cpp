@@ -342,6 +342,19 @@ bool Checker::checkCompile(Expr* v, bool vertex, EntryPoint& out) {
                        io.semantic, profile);
                 return false;
             }
+    for (const std::vector<IoVar>* list : {&ins, &outs}) {
+        int used = 0;
+        for (const IoVar& io : *list) {
+            if (io.semantic == "VPOS0" || io.semantic == "VFACE0" || dropped(io)) continue;
+            if (++used > StageRegisters(vertex, io.output, profile)) {
+                report(Diag::BadEntryPoint, io.line, io.column, fname,
+                       std::string(io.output ? "outputs" : "inputs") + " need more than the " +
+                           std::to_string(StageRegisters(vertex, io.output, profile)) + " registers of " +
+                           std::string(profile));
+                return false;
+            }
+        }
+    }
     out.func = chosen;
     out.boundArgs = bound;
     out.profile = profile;

@@ -99,6 +99,14 @@ bool SemanticAllowed(std::string_view semantic, bool vertex, bool output, std::s
     return index < count;
 }
 
+// Model 3 declares its stage registers: 16 vertex inputs, 12 vertex outputs (POSITION, PSIZE
+// and FOG among them), 10 pixel inputs. Earlier models name theirs, so the rows limit them.
+int StageRegisters(bool vertex, bool output, std::string_view profile) {
+    const bool model3 = profile.size() > 3 && profile[3] == '3';
+    if (vertex) return output ? (model3 ? 12 : kAny) : 16;
+    return output || !model3 ? kAny : 10;
+}
+
 int SemanticLocation(std::string_view semantic) {
     int index = 0;
     const SemanticRow& r = RowOf(NormalizeSemantic(semantic), index);
