@@ -79,7 +79,7 @@
     X(AmbientMaterialSource, AMBIENTMATERIALSOURCE, 147, MaterialSource, Vertex, 0, "")        \
     X(EmissiveMaterialSource, EMISSIVEMATERIALSOURCE, 148, MaterialSource, Vertex, 0, "")      \
     X(VertexBlend, VERTEXBLEND, 151, VertexBlend, Vertex, 0, "vertex blending")              \
-    X(ClipPlaneEnable, CLIPPLANEENABLE, 152, ClipPlanes, Lost, 0, "user clip planes")        \
+    X(ClipPlaneEnable, CLIPPLANEENABLE, 152, ClipPlanes, Gl, 0, "")                          \
     X(PointSize, POINTSIZE, 154, Float, Vertex, 0x3F800000, "")        \
     X(PointSize_Min, POINTSIZE_MIN, 155, Float, Vertex, 0, "")                                 \
     X(PointSpriteEnable, POINTSPRITEENABLE, 156, Bool, Pixel, 0, "")                         \
@@ -101,7 +101,7 @@
     X(NormalDegree, NORMALDEGREE, 173, Degree, Kept, 0, "")                                  \
     X(ScissorTestEnable, SCISSORTESTENABLE, 174, Bool, Gl, 0, "")                            \
     X(SlopeScaleDepthBias, SLOPESCALEDEPTHBIAS, 175, Float, Gl, 0, "")                       \
-    X(AntialiasedLineEnable, ANTIALIASEDLINEENABLE, 176, Bool, Lost, 0, "line antialiasing") \
+    X(AntialiasedLineEnable, ANTIALIASEDLINEENABLE, 176, Bool, Gl, 0, "")                    \
     X(MinTessellationLevel, MINTESSELLATIONLEVEL, 178, Float, Kept, 0, "")                   \
     X(MaxTessellationLevel, MAXTESSELLATIONLEVEL, 179, Float, Kept, 0, "")                   \
     X(AdaptiveTess_X, ADAPTIVETESS_X, 180, Float, Kept, 0, "")                               \
@@ -146,7 +146,7 @@
     X(MipMapLodBias, MIPMAPLODBIAS, 8, Float, Gl, 0, "")                                     \
     X(MaxMipLevel, MAXMIPLEVEL, 9, Int, Gl, 0, "")                                           \
     X(MaxAnisotropy, MAXANISOTROPY, 10, Int, Kept, 0, "")                                    \
-    X(SRGBTexture, SRGBTEXTURE, 11, Bool, Lost, 0, "sRGB decoding of texels")                \
+    X(SRGBTexture, SRGBTEXTURE, 11, Bool, Gl, 0, "")                                         \
     X(ElementIndex, ELEMENTINDEX, 12, Int, Kept, 0, "")                                      \
     X(DMapOffset, DMAPOFFSET, 13, Int, Kept, 0, "")
 
@@ -195,6 +195,11 @@
     X(MaterialSpecular, Specular, Vector, Vertex)                                            \
     X(MaterialEmissive, Emissive, Vector, Vertex)                                            \
     X(MaterialPower, Power, Float, Vertex)
+
+// X(effectName, highestIndex): the user clip planes, "ClipPlane[n] = <p>" (a float4 a, b, c, d:
+// a point x, y, z, w is kept where a x + b y + c z + d w >= 0), in world space for a pass
+// without a vertex shader and in clip space beside one; ClipPlaneEnable's bit n turns plane n on.
+#define GFX_CLIP_PLANE_STATES(X) X(ClipPlane, 5)
 
 // X(effectName, code, highestIndex): the transform states (D3DTS_*), set from a matrix
 // parameter; an index selects the world matrix or the texture stage.

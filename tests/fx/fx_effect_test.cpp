@@ -167,7 +167,7 @@ TEST(FxShaderArrays, BadShaderValuesAndIndicesAreRefusedWhereTheyAre) {
         {"PixelShader one[3] = { compile ps_2_0 PS(0) };", fx::Diag::BadInitializer, 5, 13},
         {"VertexShader v = asm { vs_1_1 dcl_position v0 ; } a comment { }\n m4x4 oPos, v0, c300 };",
          fx::Diag::AsmError, 6, 2},
-        {"technique T { pass P { VertexShader = compile vs_2_0 VS(); ColorOp[0] = Premodulate; } }",
+        {"technique T { pass P { VertexShader = compile vs_2_0 VS(); AlphaOp[0] = BumpEnvMap; } }",
          fx::Diag::FixedFunction, 5, 60},
         {"float4 PSc(float4 c : COLOR0) : COLOR { return c; }\n"
          "technique T { pass P { PixelShader = compile ps_2_0 PSc(); VertexBlend = TWEENING; } }",

@@ -975,6 +975,18 @@ TEST_F(FxGl, TextureStageOperationsMatchTheDocumentedFormulas) {
     ASSERT_NE(e, nullptr);
     ExpectCentre(Render(e), (191 + 16) / 255.0f, (127 + 32) / 255.0f, (64 + 48) / 255.0f);
     e->Release();
+    // PREMODULATE: stage 0's first argument times stage 1's texture, which stage 1 then adds
+    // (its own texel again); as the last stage, nothing follows (white).
+    e = Create("technique T { pass P { ColorOp[0] = PreModulate; ColorArg1[0] = Texture;"
+               " ColorOp[1] = Add; ColorArg1[1] = Current; ColorArg2[1] = Texture; } }\n"
+               "technique U { pass P { ColorOp[0] = PreModulate; ColorArg1[0] = Texture; } }\n");
+    ASSERT_NE(e, nullptr);
+    Rgba pre{};
+    for (int k = 0; k < 3; ++k) pre.v[k] = std::min(1.0f, t0.v[k] * t1.v[k] + t1.v[k]);
+    ExpectCentre(Render(e), pre.v[0], pre.v[1], pre.v[2]);
+    e->SetTechnique("U");
+    ExpectCentre(Render(e), t0.v[0], t0.v[1], t0.v[2]);
+    e->Release();
     device_->SetTexture(0, nullptr);
     device_->SetTexture(1, nullptr);
     device_->SetRenderState(gfx::D3DRS_TEXTUREFACTOR, 0xFFFFFFFFu);
@@ -1101,8 +1113,88 @@ TEST_F(FxGl, SrgbWriteEncodesTheColourAPassWrites) {
     }
 }
 
+// SRGBTexture decodes the texels from sRGB to linear on lookup, whoever sets it: a
+// sampler_state block, the pass, or the host on the device's register; the texture itself
+// keeps its bytes (off, the same texture samples as stored).
+TEST_F(FxGl, SrgbTextureDecodesTexelsOnLookup) {
+    auto linear = [](float c) { return c <= 0.04045f ? c / 12.92f : std::pow((c + 0.055f) / 1.055f, 2.4f); };
+    const float stored[3] = {128 / 255.0f, 64 / 255.0f, 200 / 255.0f};
+    gfx::IDirect3DTexture9* t = Upload(SolidPicture(stored[0], stored[1], stored[2]));
+    ASSERT_NE(t, nullptr);
+    const std::string ps = "texture gT;\nvoid VS(float4 p : POSITION, float2 uv : TEXCOORD0, out float4 o : POSITION, out float2 ouv : TEXCOORD0)"
+                           " { o = p; ouv = uv; }\n";
+    const struct {
+        const char* what;
+        const char* samplerStates;
+        const char* passStates;
+        gfx::DWORD host;
+        bool decoded;
+    } rows[] = {
+        {"sampler_state", "SRGBTexture = TRUE;", "", 0, true},
+        {"pass", "", "SRGBTexture[0] = TRUE;", 0, true},
+        {"host", "", "", 1, true},
+        {"off", "SRGBTexture = FALSE;", "", 0, false},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        device_->SetSamplerState(0, gfx::D3DSAMP_SRGBTEXTURE, r.host);
+        gfx::ID3DXEffect* e = Create(ps + "sampler s = sampler_state { Texture = <gT>; " + r.samplerStates + " };\n"
+                                     "float4 PS(float2 uv : TEXCOORD0) : COLOR { return tex2D(s, uv); }\n"
+                                     "technique T { pass P { " + r.passStates +
+                                     " VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 PS(); } }\n");
+        ASSERT_NE(e, nullptr);
+        e->SetTexture("gT", t);
+        auto f = [&](int k) { return r.decoded ? linear(stored[k]) : stored[k]; };
+        ExpectCentre(Render(e), f(0), f(1), f(2));
+        e->Release();
+    }
+    device_->SetSamplerState(0, gfx::D3DSAMP_SRGBTEXTURE, 0);
+    t->Release();
+}
+
+// ClipPlane[n] with ClipPlaneEnable's bit n keeps what lies on the plane's positive side: in
+// clip space beside a vertex shader, in world space for the generated vertex stage (where the
+// view doubles x, so the two spaces differ); without the enable bit nothing is clipped.
+TEST_F(FxGl, UserClipPlanesKeepThePositiveSide) {
+    const float quad[12] = {-0.5f, 1, 0, 0.5f, 1, 0, -0.5f, -1, 0, 0.5f, -1, 0};
+    gfx::D3DMATRIX identity{}, view{};
+    for (int i = 0; i < 4; ++i) identity.m[i][i] = view.m[i][i] = 1;
+    view.m[0][0] = 2;
+    device_->SetTransform(gfx::D3DTS_WORLD, &identity);
+    device_->SetTransform(gfx::D3DTS_VIEW, &view);
+    device_->SetTransform(gfx::D3DTS_PROJECTION, &identity);
+    const std::string vs = "float4 gPlane = {1, 0, 0, -0.5};\n"
+                           "float4 VS(float4 p : POSITION) : POSITION { return float4(2 * p.x, p.yzw); }\n"
+                           "float4 PS() : COLOR { return 1; }\n";
+    const struct {
+        const char* what;
+        const char* pass;
+        bool clipped;
+    } rows[] = {
+        {"shader, clip space", "ClipPlaneEnable = CLIPPLANE0; ClipPlane[0] = <gPlane>;"
+                               " VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 PS();", true},
+        {"shader, plane off", "ClipPlaneEnable = 0; ClipPlane[0] = <gPlane>;"
+                              " VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 PS();", false},
+        {"generated, world space", "ClipPlaneEnable = 4; ClipPlane[2] = float4(1, 0, 0, -0.25);"
+                                   " TextureFactor = 0xFFFFFFFF; ColorOp[0] = SelectArg1; ColorArg1[0] = TFactor;", true},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        gfx::ID3DXEffect* e = Create(vs + "technique T { pass P { CullMode = NONE; " + r.pass + " } }\n");
+        ASSERT_NE(e, nullptr);
+        const Picture p = Render(e, {quad, sizeof quad, gfx::D3DFVF_XYZ, 12, gfx::D3DPT_TRIANGLESTRIP, 2});
+        EXPECT_EQ(p.at(44, kHeight / 2)[0], r.clipped ? 0.0f : 1.0f);  // x = 0.375 in clip space
+        EXPECT_EQ(p.at(56, kHeight / 2)[0], 1.0f);
+        EXPECT_EQ(p.at(8, kHeight / 2)[0], r.clipped ? 0.0f : 1.0f);
+        e->Release();
+    }
+    device_->SetTransform(gfx::D3DTS_VIEW, &identity);
+    device_->SetRenderState(gfx::D3DRS_CLIPPLANEENABLE, 0);
+}
+
 // ShadeMode FLAT colours a triangle with its first vertex's colour, from a vertex shader and
-// from the generated stages; GOURAUD blends the three.
+// from the generated stages, set by the pass or by the host on the device; GOURAUD blends the
+// three.
 TEST_F(FxGl, FlatShadingTakesTheFirstVertexColour) {
     struct Vertex {
         float x, y, z;
@@ -1112,20 +1204,26 @@ TEST_F(FxGl, FlatShadingTakesTheFirstVertexColour) {
     const char* vs = "void VS(float4 p : POSITION, float4 c : COLOR0, out float4 o : POSITION, out float4 oc : COLOR0) { o = p; oc = c; }\n";
     for (const char* shade : {"FLAT", "GOURAUD"}) {
         for (const char* stage : {"VertexShader = compile vs_2_0 VS();", "ColorOp[0] = SelectArg1; ColorArg1[0] = Diffuse;"}) {
-            SCOPED_TRACE(std::string(shade) + " " + stage);
-            gfx::ID3DXEffect* e = Create(std::string(vs) + "technique T { pass P { ShadeMode = " + shade + "; " + stage + " } }\n");
-            ASSERT_NE(e, nullptr);
-            const Picture p = Render(e, {tri, sizeof tri, gfx::D3DFVF_XYZ | gfx::D3DFVF_DIFFUSE, sizeof(Vertex), gfx::D3DPT_TRIANGLELIST, 1});
-            const float* c = p.at(kWidth / 2, kHeight / 2);
-            if (std::string(shade) == "FLAT") {
-                EXPECT_EQ(c[0], 1.0f);
-                EXPECT_EQ(c[1], 0.0f);
-            } else {
-                EXPECT_GT(c[1], 0.1f);  // the second vertex's green reaches the middle
+            for (const bool host : {false, true}) {
+                SCOPED_TRACE(std::string(shade) + " " + stage + (host ? " from the host" : ""));
+                const bool flat = std::string(shade) == "FLAT";
+                device_->SetRenderState(gfx::D3DRS_SHADEMODE, host && flat ? gfx::D3DSHADE_FLAT : gfx::D3DSHADE_GOURAUD);
+                gfx::ID3DXEffect* e = Create(std::string(vs) + "technique T { pass P { " +
+                                             (host ? std::string() : std::string("ShadeMode = ") + shade + "; ") + stage + " } }\n");
+                ASSERT_NE(e, nullptr);
+                const Picture p = Render(e, {tri, sizeof tri, gfx::D3DFVF_XYZ | gfx::D3DFVF_DIFFUSE, sizeof(Vertex), gfx::D3DPT_TRIANGLELIST, 1});
+                const float* c = p.at(kWidth / 2, kHeight / 2);
+                if (flat) {
+                    EXPECT_EQ(c[0], 1.0f);
+                    EXPECT_EQ(c[1], 0.0f);
+                } else {
+                    EXPECT_GT(c[1], 0.1f);  // the second vertex's green reaches the middle
+                }
+                e->Release();
             }
-            e->Release();
         }
     }
+    device_->SetRenderState(gfx::D3DRS_SHADEMODE, gfx::D3DSHADE_GOURAUD);
 }
 
 // The bump-environment states move the lookup after a bump texel: texbem, texbeml and bem in
@@ -1637,15 +1735,22 @@ TEST_F(FxFixed, PointSizesSpritesAndTheAlphaTestBesideAPixelShader) {
     device_->SetTexture(0, t);
     device_->SetSamplerState(0, gfx::D3DSAMP_MINFILTER, gfx::D3DTEXF_POINT);
     device_->SetSamplerState(0, gfx::D3DSAMP_MAGFILTER, gfx::D3DTEXF_POINT);
-    gfx::ID3DXEffect* sprite = Create("technique T { pass P { PointSize = 8.0; PointSpriteEnable = TRUE; "
-                                      "ColorOp[0] = SelectArg1; ColorArg1[0] = Texture; } }\n");
-    ASSERT_NE(sprite, nullptr);
-    const Picture p = Point(sprite, 5, {0, 0, -1});
-    EXPECT_EQ(p.at(30, 22)[0], 0.0f);  // the sprite's top-left quarter shows texel (0, 0)
-    EXPECT_EQ(p.at(30, 22)[1], 0.0f);
-    EXPECT_EQ(p.at(35, 27)[0], 1.0f);  // its bottom-right one texel (1, 1)
-    EXPECT_EQ(p.at(35, 27)[1], 1.0f);
-    sprite->Release();
+    // PointSpriteEnable set by the pass, or by the host on the device.
+    for (const bool host : {false, true}) {
+        SCOPED_TRACE(host ? "from the host" : "from the pass");
+        device_->SetRenderState(gfx::D3DRS_POINTSPRITEENABLE, host ? 1 : 0);
+        gfx::ID3DXEffect* sprite = Create(std::string("technique T { pass P { PointSize = 8.0; ") +
+                                          (host ? "" : "PointSpriteEnable = TRUE; ") +
+                                          "ColorOp[0] = SelectArg1; ColorArg1[0] = Texture; } }\n");
+        ASSERT_NE(sprite, nullptr);
+        const Picture p = Point(sprite, 5, {0, 0, -1});
+        EXPECT_EQ(p.at(30, 22)[0], 0.0f);  // the sprite's top-left quarter shows texel (0, 0)
+        EXPECT_EQ(p.at(30, 22)[1], 0.0f);
+        EXPECT_EQ(p.at(35, 27)[0], 1.0f);  // its bottom-right one texel (1, 1)
+        EXPECT_EQ(p.at(35, 27)[1], 1.0f);
+        sprite->Release();
+    }
+    device_->SetRenderState(gfx::D3DRS_POINTSPRITEENABLE, 0);
     // The same with shaders: the vertex shader's PSIZE sizes the point and the pixel shader's
     // texture coordinates run across the sprite, in HLSL and in assembly.
     const std::string vs = "texture T; sampler s0 = sampler_state { Texture = <T>; MinFilter = Point; MagFilter = Point; };\n"

@@ -166,16 +166,16 @@ TEST(FxStates, RegisterSamplerStatesSamplerObjectsAndTheVertexFormat) {
 // the one that loses nothing; fixed-function vertex states warn only without a vertex shader.
 TEST(FxStates, WhatCannotBeDrawnIsKeptAndWarnedNeverDropped) {
     const fx::CompileResult c = Pass("float4 gTint;",
-                                     "ClipPlaneEnable = 1;    FogEnable = false; DepthBias = 0;"
+                                     "Wrap0 = U;              FogEnable = false; DepthBias = 0;"
                                      " PixelShaderConstant1[0] = <gTint>; LightEnable[0] = TRUE;"
                                      " LightType[0] = SPOT; MaterialPower = 4; SpecularEnable = true;");
     ASSERT_TRUE(c.ok) << c.Messages();
     EXPECT_EQ(c.Messages(),
-              "(4,24): warning: state 'ClipPlaneEnable': user clip planes cannot be drawn here and is lost\n"
+              "(4,24): warning: state 'Wrap0': cylindrical texture-coordinate wrapping cannot be drawn here and is lost\n"
               "(4,82): warning: state 'PixelShaderConstant1': shader constant registers (the generated programs "
               "read parameters by name) cannot be drawn here and is lost\n");
     const fx::PassInfo& p = c.techniques[0].passes[0];
-    EXPECT_NE(Render(p, gfx::D3DRS_CLIPPLANEENABLE), nullptr);
+    EXPECT_NE(Render(p, gfx::D3DRS_WRAP0), nullptr);
     EXPECT_NE(Render(p, gfx::D3DRS_FOGENABLE), nullptr);
     EXPECT_NE(Render(p, gfx::D3DRS_SPECULARENABLE), nullptr);
     // The alpha test runs in the generated pixel shader too; the generated vertex stage

@@ -512,6 +512,46 @@ TEST_F(DeviceTest, DepthBiasAndSlopeScaleOffsetTheTestedDepth) {
     device_->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
 }
 
+// AntialiasedLineEnable: a shallow white line blended over black covers some pixels in part
+// (grey) with the state on, and none without it.
+TEST_F(DeviceTest, AntialiasedLinesCoverTheirEdgePixelsInPart) {
+    struct Vertex {
+        float x, y, z;
+        D3DCOLOR diffuse;
+    };
+    const Vertex line[2] = {{-0.9f, -0.5f, 0, 0xFFFFFFFFu}, {0.9f, 0.3f, 0, 0xFFFFFFFFu}};
+    IDirect3DVertexBuffer9* vb = nullptr;
+    ASSERT_EQ(device_->CreateVertexBuffer(sizeof line, 0, D3DFVF_XYZ | D3DFVF_DIFFUSE, D3DPOOL_MANAGED, &vb, nullptr),
+              D3D_OK);
+    void* data = nullptr;
+    ASSERT_EQ(vb->Lock(0, sizeof line, &data, 0), D3D_OK);
+    std::memcpy(data, line, sizeof line);
+    vb->Unlock();
+    device_->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    device_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    for (const DWORD smooth : {1u, 0u}) {
+        SCOPED_TRACE(smooth ? "antialiased" : "aliased");
+        ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0), D3D_OK);
+        device_->SetRenderState(D3DRS_ANTIALIASEDLINEENABLE, smooth);
+        device_->SetStreamSource(0, vb, 0, sizeof(Vertex));
+        device_->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+        ASSERT_EQ(device_->DrawPrimitive(D3DPT_LINELIST, 0, 1), D3D_OK);
+        int partial = 0, lit = 0;
+        for (const std::uint32_t p : ReadBackBuffer()) {
+            const std::uint32_t g = (p >> 8) & 0xFF;
+            partial += g > 8 && g < 247;
+            lit += g != 0;
+        }
+        EXPECT_GT(lit, 40);
+        if (smooth) EXPECT_GT(partial, 20);
+        else EXPECT_EQ(partial, 0);
+    }
+    device_->SetStreamSource(0, nullptr, 0, 0);
+    vb->Release();
+    device_->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+}
+
 TEST_F(DeviceTest, LockReadsBackOnlyWhenTheBitsAreFetched) {
     IDirect3DSurface9* bb = nullptr;
     device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb);

@@ -277,8 +277,8 @@ bool Checker::fixedFunctionState(StateAssign& a, PassPlan& pp) {
 // The states the generated fixed-function stages would have to honour: a pass without a
 // vertex shader transforms, lights, fogs and generates and transforms texture coordinates, but
 // does not blend vertices (coordinate states matter only where the pixel stage reads them); a
-// pass without a pixel shader runs the texture-stage cascade (every operation and argument but
-// bump mapping and PREMODULATE). Other settings are refused at their state (with a shader for
+// pass without a pixel shader runs the texture-stage cascade (every operation and argument;
+// bump mapping in the colour operation). Other settings are refused at their state (with a shader for
 // the stage they are ignored).
 void Checker::checkFixedFunction(const PassDecl* p, const PassPlan& pp) {
     const bool fixedVertex = !pp.vs.present() && pp.vsChoice.choices.empty();
@@ -317,12 +317,12 @@ void Checker::checkFixedFunction(const PassDecl* p, const PassPlan& pp) {
             const std::uint32_t tci = pp.stages[stage].texCoordIndex;
             emulated = !readsCoordinates || ((tci >> 16) <= 4 && (tci & 0xFFF8u) == 0);
         } else if (EqualsNoCase(a.name, "ColorOp") || EqualsNoCase(a.name, "AlphaOp")) {
-            // Every operation but PREMODULATE (which needs the next stage's texture before its
-            // own) is computed by the generated stage; bump mapping is a colour operation only.
+            // Every operation is computed by the generated stage; bump mapping is a colour
+            // operation only.
             const TextureStage& t = pp.stages[stage];
             const bool colour = EqualsNoCase(a.name, "ColorOp");
             const std::uint32_t op = colour ? t.colorOp : t.alphaOp;
-            emulated = op >= 1 && op <= 26 && op != 17 && (colour || (op != 22 && op != 23));
+            emulated = op >= 1 && op <= 26 && (colour || (op != 22 && op != 23));
         } else if (EqualsNoCase(a.name, "ColorArg0") || EqualsNoCase(a.name, "ColorArg1") ||
                    EqualsNoCase(a.name, "ColorArg2") || EqualsNoCase(a.name, "AlphaArg0") ||
                    EqualsNoCase(a.name, "AlphaArg1") || EqualsNoCase(a.name, "AlphaArg2") ||

@@ -153,12 +153,16 @@ const std::vector<Checker::StateRow>& Checker::PassStates() {
     {#name, StateGroup::ShaderConstant, vertex, ValueKind::Vector, Fate::Lost, std::string_view(#type) == "F", "", 255, registers},
 #define FX_OBJECT(name, group, kind) \
     {#name, StateGroup::group, 0, ValueKind::kind, Fate::Gl, 0, "", 15},
+#define FX_CLIP_PLANE(name, highest) \
+    {#name, StateGroup::ClipPlane, 0, ValueKind::Vector, Fate::Gl, 0, "", highest},
     static const std::vector<StateRow> rows = {
         GFX_RENDER_STATES(FX_RENDER) GFX_SAMPLER_STATES(FX_SAMPLER)
         GFX_TEXTURE_STAGE_STATES(FX_STAGE) GFX_LIGHT_STATES(FX_LIGHT)
         GFX_MATERIAL_STATES(FX_MATERIAL) GFX_TRANSFORM_STATES(FX_TRANSFORM)
         GFX_SHADER_CONSTANT_STATES(FX_CONSTANT) GFX_OBJECT_STATES(FX_OBJECT)
+        GFX_CLIP_PLANE_STATES(FX_CLIP_PLANE)
     };
+#undef FX_CLIP_PLANE
 #undef FX_RENDER
 #undef FX_SAMPLER
 #undef FX_STAGE
@@ -435,6 +439,16 @@ bool Checker::passState(StateAssign& a, PassPlan& pp, std::vector<DeferredState>
             pp.fixedValues.push_back({uniform, row->kind == ValueKind::Vector ? 4 : 1, std::move(expr.programs)});
             return true;
         }
+        case StateGroup::ClipPlane: {
+            // The plane's coefficients are a uniform of the vertex stage, computed when the pass
+            // begins (the generated programs write its distance, see PassInfo::clipPlanes).
+            const std::string uniform = "fx_clip" + std::to_string(index);
+            auto same = [&](const FixedValue& f) { return f.uniform == uniform; };
+            pp.fixedValues.erase(std::remove_if(pp.fixedValues.begin(), pp.fixedValues.end(), same),
+                                 pp.fixedValues.end());
+            pp.fixedValues.push_back({uniform, 4, std::move(expr.programs)});
+            return true;
+        }
         default: return true;
     }
     const bool off = constant && value == row->neutral;
@@ -454,7 +468,8 @@ std::vector<StateDescription> DescribeStates() {
     using C = Checker;
     auto group = [](C::StateGroup g) {
         static const char* const kNames[] = {"render", "sampler", "texture stage", "light", "material",
-                                             "transform", "shader constant", "shader", "texture", "vertex format"};
+                                             "transform", "shader constant", "shader", "texture", "vertex format",
+                                             "clip plane"};
         return std::string(kNames[static_cast<int>(g)]);
     };
     auto values = [](const C::StateRow& r) -> std::string {

@@ -151,7 +151,7 @@ public:
     // What happens to a state (states.h describes each).
     enum class Fate { Gl, Kept, Vertex, Pixel, Lost };
     enum class StateGroup { Render, Sampler, TextureStage, Light, Material, Transform,
-                            ShaderConstant, Shader, Texture, Fvf };
+                            ShaderConstant, Shader, Texture, Fvf, ClipPlane };
     struct StateRow {
         const char* name;
         StateGroup group;

@@ -325,6 +325,12 @@ struct PassInfo {
     // The vertex shader writes a PSIZE output: the program sets gl_PointSize, so the graphics
     // layer lets programs size points while the pass draws.
     bool shaderPointSize = false;
+    // The user clip planes whose distances the vertex program writes (bit n: gl_ClipDistance[n],
+    // from uniform vec4 fx_clip<n>, set by ClipPlane[n]); the graphics layer turns on those of
+    // them the device's ClipPlaneEnable names. A generated vertex stage measures them in world
+    // space (it reads uniform mat4 fx_ff_world, transposed as parameters are), a shader's in
+    // clip space. OpenGL ES has no clip distances: there the mask stays 0.
+    std::uint32_t clipPlanes = 0;
     std::vector<ShaderConstant> constants;  // assembly stages' constant registers
     // Shader arrays: when not empty, the pass's stages come from "variants" (one per
     // combination of choices, the first selector's choice varying slowest); the fields above
@@ -394,6 +400,14 @@ struct CompileOptions {
 // parameter's current value. False for a malformed program.
 bool RunStateProgram(const std::vector<StateOp>& ops,
                      const std::function<double(int, int)>& parameter, double& out);
+
+// A pass's generated GLSL (either stage's text) as it draws when the device rather than the
+// pass asks for flat colours (ShadeMode FLAT: the colour varyings are not interpolated), and
+// its fragment text when the device asks for point sprites (PointSpriteEnable: every texture
+// coordinate the pixel stage reads runs from 0 to 1 across the point), exactly as the pass
+// compiled with those states would draw.
+std::string WithFlatColours(const std::string& glsl);
+std::string WithSpriteCoordinates(const std::string& fragmentGlsl);
 
 // One row of the effect-state table (platform/gfx/states.h), for documentation: the group
 // ("render", "sampler", "texture stage", ...), the name, the highest index (-1: none), the

@@ -180,6 +180,7 @@ private:
     std::string callEntry(const EntryPoint& entry, const std::vector<IoVar>& inputs,
                           const std::function<std::string(const IoVar&)>& input);
     std::string pointSize(const std::vector<std::string>& varyings);
+    std::string clipDistances(const std::string& position, std::string& decls);
     std::string interpolation(const std::string& sem) const;
     std::string vertexMain(const EntryPoint& entry, const EntryPoint* pixel);
     std::string fixedPixelStages(bool shaded, std::string& decls);

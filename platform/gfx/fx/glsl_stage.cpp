@@ -292,6 +292,22 @@ std::string Emitter::pointSize(const std::vector<std::string>& varyings) {
     return "    gl_PointSize = max(fx_v_PSIZE0.x, 1.0);\n";
 }
 
+// The distance of "position" to each user clip plane the pass sets (ClipPlane[n]).
+std::string Emitter::clipDistances(const std::string& position, std::string& decls) {
+    if (target_ == GlslTarget::Es300) return "";
+    std::string s;
+    for (int n = 0; n < 6; ++n) {
+        const std::string u = "fx_clip" + std::to_string(n);
+        if (std::none_of(out_.fixedValues.begin(), out_.fixedValues.end(),
+                         [&](const FixedValue& f) { return f.uniform == u; }))
+            continue;
+        out_.clipPlanes |= 1u << n;
+        decls += "uniform vec4 " + u + ";\n";
+        s += "    gl_ClipDistance[" + std::to_string(n) + "] = dot(" + u + ", " + position + ");\n";
+    }
+    return s;
+}
+
 std::string Emitter::vertexMain(const EntryPoint& entry, const EntryPoint* pixel) {
     std::string decls, s = "void main()\n{\n" + staticInits();
     std::vector<IoVar> ins, outs;
@@ -326,7 +342,9 @@ std::string Emitter::vertexMain(const EntryPoint& entry, const EntryPoint* pixel
         hooks.varying = varying;
         const assembly::GlslStage a = assembly::ToGlsl(*entry.program, hooks);
         writtenVaryings_ = varyings;
-        return a.declarations + decls + a.functions + s + a.body + clip("fx_position") + pointSize(varyings) + "}\n";
+        const std::string distances = clipDistances("fx_position", decls);
+        return a.declarations + decls + a.functions + s + a.body + clip("fx_position") + distances +
+               pointSize(varyings) + "}\n";
     } else if (entry.func) {
         CollectIo(*entry.func, entry.boundArgs, ins, outs);
         for (const IoVar& io : ins) {
@@ -343,7 +361,8 @@ std::string Emitter::vertexMain(const EntryPoint& entry, const EntryPoint* pixel
         for (const IoVar& io : outs) {
             const std::string value = Pad4(ioPath(*entry.func, io), io.type);
             if (io.semantic == "POSITION0") {
-                s += "    vec4 fx_position = " + value + ";\n" + clip(std::string("fx_position"));
+                s += "    vec4 fx_position = " + value + ";\n" + clip(std::string("fx_position")) +
+                     clipDistances("fx_position", decls);
             } else {
                 s += "    " + varying(io.semantic) + " = " + value + ";\n";
             }
@@ -356,6 +375,9 @@ std::string Emitter::vertexMain(const EntryPoint& entry, const EntryPoint* pixel
         decls += "uniform mat4 fx_ff_wvp;\n";
         s += "    vec4 fx_position = fx_ff_wvp * " + attribute("POSITION0") + ";\n" +
              clip("fx_position");
+        const std::string distances = clipDistances("(fx_ff_world * " + attribute("POSITION0") + ")", decls);
+        if (!distances.empty()) decls += "uniform mat4 fx_ff_world;\n";
+        s += distances;
         std::vector<std::string> outputs;
         auto output = [&](const std::string& sem) {
             if (SemanticLocation(sem) >= 0 || sem.rfind("FFTC", 0) == 0)
@@ -383,6 +405,50 @@ std::string Emitter::vertexMain(const EntryPoint& entry, const EntryPoint* pixel
 // With PointSpriteEnable every texture coordinate a pixel shader reads runs from 0 to 1 across
 // the point, (0, 0) at its top left, as the generated stages read it.
 constexpr const char* kSpriteCoordinates = "vec4(gl_PointCoord.x, 1.0 - gl_PointCoord.y, 0.0, 1.0)";
+
+}  // namespace platform::gfx::fx::glsl
+
+namespace platform::gfx::fx {
+
+// The varyings are declared one a line, "in vec4 fx_v_<SEMANTIC>;" (out in the vertex stage),
+// after "flat " where they are not interpolated.
+std::string WithFlatColours(const std::string& glsl) {
+    std::string out;
+    std::size_t at = 0;
+    while (at < glsl.size()) {
+        const std::size_t end = std::min(glsl.find('\n', at), glsl.size());
+        const std::string_view line = std::string_view(glsl).substr(at, end - at);
+        if (line.rfind("in vec4 fx_v_COLOR", 0) == 0 || line.rfind("out vec4 fx_v_COLOR", 0) == 0) out += "flat ";
+        out += line;
+        if (end < glsl.size()) out += '\n';
+        at = end + 1;
+    }
+    return out;
+}
+
+// A coordinate input (a shader's TEXCOORDn, the generated stage's FFTCn) becomes a name for
+// the point's coordinates.
+std::string WithSpriteCoordinates(const std::string& fragmentGlsl) {
+    std::string out;
+    std::size_t at = 0;
+    while (at < fragmentGlsl.size()) {
+        const std::size_t end = std::min(fragmentGlsl.find('\n', at), fragmentGlsl.size());
+        const std::string_view line = std::string_view(fragmentGlsl).substr(at, end - at);
+        if ((line.rfind("in vec4 fx_v_TEXCOORD", 0) == 0 || line.rfind("in vec4 fx_v_FFTC", 0) == 0) &&
+            line.back() == ';') {
+            out += "#define " + std::string(line.substr(8, line.size() - 9)) + " " + glsl::kSpriteCoordinates;
+        } else {
+            out += line;
+        }
+        if (end < fragmentGlsl.size()) out += '\n';
+        at = end + 1;
+    }
+    return out;
+}
+
+}  // namespace platform::gfx::fx
+
+namespace platform::gfx::fx::glsl {
 
 std::string Emitter::fragmentMain(const EntryPoint& entry, const EntryPoint* vertex) {
     std::string decls, s = "void main()\n{\n" + staticInits();
@@ -488,6 +554,7 @@ std::string StageOperation(std::uint32_t op, bool alpha, const std::string& a1, 
         case 14: return "mix(" + a2 + ", " + a1 + ", fx_ff_tfactor.a)";  // BLENDFACTORALPHA
         case 15: return a1 + " + " + a2 + " * (1.0 - fx_texel.a)";  // BLENDTEXTUREALPHAPM
         case 16: return "mix(" + a2 + ", " + a1 + ", fx_current.a)";   // BLENDCURRENTALPHA
+        case 17: return a1 + " * fx_next" + (alpha ? ".a" : ".rgb");  // PREMODULATE
         case 18: return alpha ? a1 : a1 + " + " + a1Alpha + " * " + a2;            // MODULATEALPHA_ADDCOLOR
         case 19: return alpha ? a1 : a1 + " * " + a2 + " + " + a1Alpha;            // MODULATECOLOR_ADDALPHA
         case 20: return alpha ? a1 : "(1.0 - " + a1Alpha + ") * " + a2 + " + " + a1;  // MODULATEINVALPHA_ADDCOLOR
@@ -523,12 +590,14 @@ std::string Emitter::fixedPixelStages(bool shaded, std::string& decls) {
     std::string s = "    vec4 fx_diffuse = " + input("COLOR0", "vec4(1.0)") + ";\n" +
                     "    vec4 fx_specular = " + input("COLOR1", "vec4(0.0)") + ";\n" +
                     "    vec4 fx_current = fx_diffuse, fx_temp = vec4(0.0), fx_texel, fx_bump = vec4(0.0);\n";
-    for (std::size_t n = 0; n < out_.stages.size(); ++n) {
-        const TextureStage& t = out_.stages[n];
+    // The texel of stage n (white where the stage has no texture). The generated vertex stage
+    // hands each stage its coordinates (divided here when its transform is PROJECTED); a vertex
+    // shader's set n goes to stage n. Point sprites cover the texture across the point. After
+    // a BUMPENVMAP stage, its texel's (du, dv) move these coordinates through its bump matrix.
+    std::set<std::size_t> samplersDeclared;
+    bool premodulated = false;  // fx_next is declared
+    auto texel = [&](std::size_t n) {
         const std::string unit = std::to_string(n);
-        // The generated vertex stage hands each stage its coordinates (divided here when its
-        // transform is PROJECTED); a vertex shader's set n goes to stage n. Point sprites cover
-        // the texture across the point.
         std::string coords;
         if (out_.fixedStage.pointSprite) {
             coords = std::string(kSpriteCoordinates) + ".xy";
@@ -538,17 +607,28 @@ std::string Emitter::fixedPixelStages(bool shaded, std::string& decls) {
             const std::string tc = input("FFTC" + unit, "vec4(0.0, 0.0, 0.0, 1.0)");
             coords = tc + ".xy / " + tc + ".w";
         }
-        // After a BUMPENVMAP stage, its texel's (du, dv) move these coordinates through its
-        // bump matrix, and BUMPENVMAPLUMINANCE scales this stage's texel by its luminance.
         const std::uint32_t before = n > 0 ? out_.stages[n - 1].colorOp : 0;
         const std::string b = std::to_string(n - 1);
         if (before == 22 || before == 23) {
-            decls += "uniform vec4 fx_ff_bump" + b + ";\n";
+            if (samplersDeclared.insert(100 + n).second) decls += "uniform vec4 fx_ff_bump" + b + ";\n";
             coords = "(" + coords + " + mat2(fx_ff_bump" + b + ".xy, fx_ff_bump" + b + ".zw) * fx_bump.xy)";
         }
-        decls += "uniform sampler2D fx_ff_stage" + unit + ";\n";
-        s += "    fx_texel = (fx_ff_textured & " + std::to_string(1 << n) + ") != 0 ? texture(fx_ff_stage" +
-             unit + ", " + coords + ") : vec4(1.0);\n";
+        if (samplersDeclared.insert(n).second) decls += "uniform sampler2D fx_ff_stage" + unit + ";\n";
+        return "(fx_ff_textured & " + std::to_string(1 << n) + ") != 0 ? texture(fx_ff_stage" + unit + ", " +
+               coords + ") : vec4(1.0)";
+    };
+    for (std::size_t n = 0; n < out_.stages.size(); ++n) {
+        const TextureStage& t = out_.stages[n];
+        const std::uint32_t before = n > 0 ? out_.stages[n - 1].colorOp : 0;
+        const std::string b = std::to_string(n - 1);
+        s += "    fx_texel = " + texel(n) + ";\n";
+        // PREMODULATE modulates the stage's first argument with the next stage's texture (a
+        // last stage has none: white); the next stage samples it again for its own use.
+        if (t.colorOp == 17 || t.alphaOp == 17) {
+            s += std::string(premodulated ? "    " : "    vec4 ") + "fx_next = " +
+                 (n + 1 < out_.stages.size() ? texel(n + 1) : std::string("vec4(1.0)")) + ";\n";
+            premodulated = true;
+        }
         if (before == 23) {
             decls += "uniform vec4 fx_ff_bumpl" + b + ";\n";
             s += "    fx_texel.rgb *= clamp(fx_bump.z * fx_ff_bumpl" + b + ".x + fx_ff_bumpl" + b + ".y, 0.0, 1.0);\n";

@@ -324,6 +324,12 @@ void DeviceGL::ApplyRenderStates() {
     glColorMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0);
     const DWORD fill = rs[D3DRS_FILLMODE];
     SetFillMode(fill);  // solid where the context has no other fill (OpenGL ES)
+    // Antialiased lines: GL's smooth lines put each fragment's coverage in its alpha, which
+    // the blend then weighs with. Sent to GL only while the state is or was on.
+    if (rs[D3DRS_ANTIALIASEDLINEENABLE] != 0 || lineSmoothOn_) {
+        lineSmoothOn_ = rs[D3DRS_ANTIALIASEDLINEENABLE] != 0;
+        SetLineSmooth(lineSmoothOn_);
+    }
     for (GLuint unit = 0; unit < samplerObjects_.size(); ++unit) glBindSampler(unit, samplerObjects_[unit]);
     GFX_GL_CHECK("render states");
 }
@@ -422,8 +428,14 @@ void DeviceGL::SwapTarget(RenderTarget* target, D3DVIEWPORT9* viewport) {
 void DeviceGL::BindSampler(DWORD sampler, IDirect3DBaseTexture9* texture) {
     MakeCurrent();
     if (sampler >= kSamplerCount) return;
+    GLuint name = TextureName(texture);
+    // SRGBTEXTURE decodes the texels from sRGB to linear on lookup: the register samples an
+    // sRGB copy of the texture (the texture as it is where its format has no sRGB form).
+    if (name && samplerStates_[sampler][D3DSAMP_SRGBTEXTURE] != 0) {
+        if (const GLuint copy = ToGL(texture)->SrgbCopy()) name = copy;
+    }
     glActiveTexture(GL_TEXTURE0 + sampler);
-    glBindTexture(GL_TEXTURE_2D, TextureName(texture));
+    glBindTexture(GL_TEXTURE_2D, name);
     if (sampler < samplerObjects_.size()) {
         glBindSampler(sampler, samplerObjects_[sampler]);
     } else {

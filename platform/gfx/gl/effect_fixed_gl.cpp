@@ -31,6 +31,7 @@ FixedUniforms LookUpFixedUniforms(GLuint program, const fx::PassInfo& pass) {
     FixedUniforms u;
     u.wv = glGetUniformLocation(program, "fx_ff_wv");
     u.view = glGetUniformLocation(program, "fx_ff_view");
+    u.world = glGetUniformLocation(program, "fx_ff_world");
     u.ambient = glGetUniformLocation(program, "fx_ff_ambient");
     u.fog = glGetUniformLocation(program, "fx_ff_fog");
     u.fogColor = glGetUniformLocation(program, "fx_ff_fogcolor");
@@ -52,6 +53,11 @@ void UploadFixedUniforms(IDirect3DDevice9* device, const fx::PassInfo& pass, con
         D3DXMatrixMultiply(&wv, &w, &v);
         if (u.wv >= 0) glUniformMatrix4fv(u.wv, 1, GL_FALSE, &wv.m[0][0]);
         if (u.view >= 0) glUniformMatrix4fv(u.view, 1, GL_FALSE, &v.m[0][0]);
+    }
+    if (u.world >= 0) {
+        D3DMATRIX w;
+        device->GetTransform(D3DTS_WORLD, &w);
+        glUniformMatrix4fv(u.world, 1, GL_FALSE, &w.m[0][0]);
     }
     for (int n = 0; n < 8; ++n) {
         if (u.tex[n] < 0) continue;
@@ -94,6 +100,19 @@ void UploadFixedUniforms(IDirect3DDevice9* device, const fx::PassInfo& pass, con
         glUniform1i(u.alphaFunc, AlphaTestFunction(on, func));
         if (u.alphaRef >= 0) glUniform1f(u.alphaRef, static_cast<float>(ref & 0xFF));
     }
+    // User clip planes: GL's clip distances of those the program measures are on where the
+    // device's ClipPlaneEnable names them.
+    DWORD clipEnabled = 0;
+    if (pass.clipPlanes) {
+        device->GetRenderState(D3DRS_CLIPPLANEENABLE, &clipEnabled);
+#ifdef GL_CLIP_DISTANCE0
+        for (GLenum n = 0; n < 6; ++n) {
+            if (!(pass.clipPlanes & (1u << n))) continue;
+            if (clipEnabled & (1u << n)) glEnable(GL_CLIP_DISTANCE0 + n);
+            else glDisable(GL_CLIP_DISTANCE0 + n);
+        }
+#endif
+    }
     for (std::size_t i = 0; i < pass.fixedValues.size() && i < u.values.size(); ++i) {
         if (u.values[i] < 0) continue;
         const fx::FixedValue& f = pass.fixedValues[i];
@@ -101,7 +120,11 @@ void UploadFixedUniforms(IDirect3DDevice9* device, const fx::PassInfo& pass, con
         for (std::size_t c = 0; c < f.programs.size() && c < 4; ++c)
             if (!fx::RunStateProgram(f.programs[c], parameter, x[c]) || !std::isfinite(x[c])) x[c] = 0;
         if (f.programs.size() == 1) x[1] = x[2] = x[0];  // one value for a vector: grey, opaque
-        if (f.components == 1) glUniform1f(u.values[i], static_cast<float>(x[0]));
+        // A user clip plane ClipPlaneEnable leaves off measures every point inside (w and a
+        // world position's w are positive), whether or not the driver honours the switch.
+        const bool planeOff = f.uniform.rfind("fx_clip", 0) == 0 && !(clipEnabled & (1u << (f.uniform.back() - '0')));
+        if (planeOff) glUniform4f(u.values[i], 0.0f, 0.0f, 0.0f, 1.0f);
+        else if (f.components == 1) glUniform1f(u.values[i], static_cast<float>(x[0]));
         else glUniform4f(u.values[i], static_cast<float>(x[0]), static_cast<float>(x[1]), static_cast<float>(x[2]),
                          static_cast<float>(x[3]));
     }
@@ -113,9 +136,12 @@ void UploadFixedUniforms(IDirect3DDevice9* device, const fx::PassInfo& pass, con
 void EndFixedUniforms(const fx::PassInfo& pass) {
 #ifdef GL_PROGRAM_POINT_SIZE
     if ((pass.fixedVertex && pass.fixedStage.pointSize) || pass.shaderPointSize) glDisable(GL_PROGRAM_POINT_SIZE);
-#else
-    (void)pass;
 #endif
+#ifdef GL_CLIP_DISTANCE0
+    for (GLenum n = 0; n < 6; ++n)
+        if (pass.clipPlanes & (1u << n)) glDisable(GL_CLIP_DISTANCE0 + n);
+#endif
+    (void)pass;
 }
 
 }  // namespace platform::gfx::gl

@@ -13,7 +13,7 @@
 namespace platform::gfx::gl {
 
 struct FixedUniforms {
-    GLint wv = -1, view = -1, ambient = -1, fog = -1, fogColor = -1, point = -1, pointScale = -1;
+    GLint wv = -1, view = -1, world = -1, ambient = -1, fog = -1, fogColor = -1, point = -1, pointScale = -1;
     GLint alphaFunc = -1, alphaRef = -1;
     GLint tex[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
     std::vector<GLint> values;  // parallel to PassInfo::fixedValues
@@ -24,8 +24,9 @@ FixedUniforms LookUpFixedUniforms(GLuint program, const fx::PassInfo& pass);
 
 // Sets them on the bound program: transforms and render states from "device", the lights' and
 // material's members from their programs ("parameter(p, c)": component c of parameter p).
-// Turns program point sizes on for a pass whose generated vertex stage writes them; call
-// EndFixedUniforms when the pass ends.
+// Turns program point sizes on for a pass whose generated vertex stage writes them, and GL's
+// clip distances of the user clip planes the pass measures where the device's ClipPlaneEnable
+// names them (a plane it leaves off clips nothing); call EndFixedUniforms when the pass ends.
 void UploadFixedUniforms(IDirect3DDevice9* device, const fx::PassInfo& pass, const FixedUniforms& u,
                          const std::function<double(int, int)>& parameter);
 void EndFixedUniforms(const fx::PassInfo& pass);

@@ -67,10 +67,13 @@ struct PassPrograms {
     PassProgram folded;
     std::vector<int> foldedParameters;
     bool specialise = true;
-    // Drawn while the device's alpha test is on: the generic program with its alpha test
-    // compiled in, built at the first such draw ("testedFailed" when it does not build).
-    PassProgram tested;
-    bool testedFailed = false;
+    // Drawn while device states ask for more than the generic program does: the generic
+    // program with the alpha test compiled in (bit 0 of the index: the device's test is on),
+    // with flat colours (bit 1: the device, not the pass, sets ShadeMode FLAT) and with point
+    // sprite coordinates (bit 2: the device, not the pass, sets PointSpriteEnable); each built
+    // at its first draw ("failed" when it does not build). Index 0 is unused.
+    std::array<PassProgram, 8> deviceVariants;
+    std::array<bool, 8> failed{};
 };
 
 // "source" with "#define NAME" after its #version line.
@@ -248,14 +251,22 @@ public:
     // generic one. After a device reset the pass folds again what is still unset.
     const PassProgram& SelectProgram() {
         PassPrograms& pp = Programs();
-        if (AlphaTestOn()) {
+        if (const unsigned v = DeviceVariant()) {
             const fx::PassInfo& p = Pass();
-            if (!pp.tested.program && !pp.testedFailed) {
+            PassProgram& program = pp.deviceVariants[v];
+            if (!program.program && !pp.failed[v]) {
+                std::string vertex = p.vertexGlsl, fragment = p.fragmentGlsl;
+                if (v & 1) fragment = WithDefine(fragment, "FX_ALPHA_TEST");
+                if (v & 2) {
+                    vertex = fx::WithFlatColours(vertex);
+                    fragment = fx::WithFlatColours(fragment);
+                }
+                if (v & 4) fragment = fx::WithSpriteCoordinates(fragment);
                 std::vector<char> driverLog;
-                pp.tested = Link(p.vertexGlsl, WithDefine(p.fragmentGlsl, "FX_ALPHA_TEST"), p, fx_.parameters, &driverLog);
-                pp.testedFailed = pp.tested.program == 0;
+                program = Link(vertex, fragment, p, fx_.parameters, &driverLog);
+                pp.failed[v] = program.program == 0;
             }
-            if (pp.tested.program) return pp.tested;
+            if (program.program) return program;
         }
         if (pp.folded.program &&
             std::any_of(pp.foldedParameters.begin(), pp.foldedParameters.end(),
@@ -784,6 +795,18 @@ private:
         return f != 0 && f != D3DCMP_ALWAYS;
     }
 
+    // Which device variant of the active pass's program draws (PassPrograms::deviceVariants;
+    // 0: the pass's own programs): what the device's states ask for beyond what the pass was
+    // compiled with.
+    unsigned DeviceVariant() const {
+        const fx::PassInfo& p = Pass();
+        DWORD shade = 0, sprite = 0;
+        device_->GetRenderState(D3DRS_SHADEMODE, &shade);
+        device_->GetRenderState(D3DRS_POINTSPRITEENABLE, &sprite);
+        return (AlphaTestOn() ? 1u : 0u) | (shade == D3DSHADE_FLAT && !p.fixedStage.flatShade ? 2u : 0u) |
+               (sprite != 0 && !p.fixedStage.pointSprite ? 4u : 0u);
+    }
+
     // The active pass, as the variant its shader arrays picked, and its programs.
     const fx::PassInfo& Pass() const {
         const fx::PassInfo& p =
@@ -818,7 +841,8 @@ private:
                 for (PassPrograms& p : variants) {
                     if (p.generic.program) glDeleteProgram(p.generic.program);
                     if (p.folded.program) glDeleteProgram(p.folded.program);
-                    if (p.tested.program) glDeleteProgram(p.tested.program);
+                    for (const PassProgram& v : p.deviceVariants)
+                        if (v.program) glDeleteProgram(v.program);
                 }
         programs_.clear();
         if (nothing_) glDeleteProgram(nothing_);

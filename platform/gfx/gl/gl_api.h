@@ -9,6 +9,7 @@
 //   - texture swizzles (WebGL 2 refuses them): opaque formats are stored without alpha;
 //   - border clamping: D3DTADDRESS_BORDER clamps to the edge;
 //   - glPolygonMode: wireframe and point fill draw solid;
+//   - smooth lines: antialiased lines draw aliased;
 //   - double-precision depth calls: the float ones are used.
 #pragma once
 
@@ -52,5 +53,7 @@ void DepthRange(float near_z, float far_z);
 
 // Point, wireframe or solid fill (D3DFILL_*); false where only solid fill exists.
 bool SetFillMode(unsigned long d3d_fill);
+// Antialiased (smooth) lines on or off; false where the context has none (OpenGL ES).
+bool SetLineSmooth(bool on);
 
 }  // namespace platform::gfx::gl

@@ -183,6 +183,12 @@ public:
     UINT height() const { return height_; }
     // Rebuilds levels 1 and up from level 0.
     void GenerateMips();
+    // The levels as sRGB-encoded storage, for a sampler that decodes sRGB on lookup
+    // (D3DSAMP_SRGBTEXTURE): a copy of this texture's bits made again at each call, so it holds
+    // what the texture holds now; the texture itself keeps its format. 0 where the format has
+    // no sRGB form (formats but 8-bit ARGB and XRGB) or the context cannot copy into one
+    // (OpenGL ES encodes what a copy writes into sRGB storage).
+    GLuint SrgbCopy();
 
 private:
     SurfaceGL* Level(UINT level);
@@ -196,6 +202,7 @@ private:
     std::vector<SurfaceGL*> surfaces_;  // weak: a surface lives while someone holds it
     std::vector<SurfaceGL*> locks_;     // the surfaces of levels locked through LockRect
     std::vector<std::uint32_t> waiting_;  // level 0 before its upload
+    GLuint srgb_ = 0;                     // SrgbCopy's texture, made at its first call
     friend class SurfaceGL;
 };
 
@@ -385,6 +392,7 @@ private:
     GLint overrideTexCoordSizes_ = -1;  // "fx_ff_tcsizes" of programOverride_, or -1
     bool stateDirty_ = true;
     bool depthBiasOn_ = false;               // polygon offset is enabled in GL
+    bool lineSmoothOn_ = false;              // smooth lines are enabled in GL
     std::array<double, 2> depthSteps_{};     // the driver's depth offset step: D16, D24S8; 0 unmeasured
     bool inScene_ = false;
     bool lost_ = false;

@@ -198,4 +198,14 @@ bool SetFillMode(unsigned long d3d_fill) {
 #endif
 }
 
+bool SetLineSmooth(bool on) {
+#if defined(__EMSCRIPTEN__)
+    return !on;
+#else
+    if (on) glEnable(GL_LINE_SMOOTH);
+    else glDisable(GL_LINE_SMOOTH);
+    return true;
+#endif
+}
+
 }  // namespace platform::gfx::gl

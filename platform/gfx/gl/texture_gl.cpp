@@ -350,6 +350,10 @@ TextureGL::~TextureGL() {
         if (s) s->Release();
     }
     if (!waiting_.empty()) device_->DropUpload(this);
+    if (srgb_) {
+        device_->MakeCurrent();
+        glDeleteTextures(1, &srgb_);
+    }
     if (texture_) {
         device_->MakeCurrent();
         FormatInfo fi;
@@ -360,6 +364,54 @@ TextureGL::~TextureGL() {
         }
     }
     device_->Release();
+}
+
+// Each level is copied bit for bit with a framebuffer blit (GL converts nothing while
+// GL_FRAMEBUFFER_SRGB is off, which the device never turns on), so sampling the copy decodes
+// the texture's bytes as sRGB. The framebuffer bindings and the scissor test are restored.
+GLuint TextureGL::SrgbCopy() {
+    if (kGlEs || (format_ != D3DFMT_A8R8G8B8 && format_ != D3DFMT_X8R8G8B8)) return 0;
+    const GLuint source = name();
+    if (!source) return 0;
+    device_->MakeCurrent();
+    GLint active = 0;
+    glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
+    if (!srgb_) {
+        glActiveTexture(kWorkUnit);
+        glGenTextures(1, &srgb_);
+        glBindTexture(GL_TEXTURE_2D, srgb_);
+        for (UINT l = 0; l < levels_; ++l) {
+            glTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(l), GL_SRGB8_ALPHA8,
+                         static_cast<GLsizei>(std::max(1u, width_ >> l)),
+                         static_cast<GLsizei>(std::max(1u, height_ >> l)), 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+        }
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(levels_ - 1));
+        if constexpr (!kGlEs)
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, format_ == D3DFMT_X8R8G8B8 ? GL_ONE : GL_ALPHA);
+        glActiveTexture(static_cast<GLenum>(active));
+    }
+    GLint read = 0, draw = 0;
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &read);
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &draw);
+    const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+    glDisable(GL_SCISSOR_TEST);
+    GLuint framebuffers[2] = {};
+    glGenFramebuffers(2, framebuffers);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffers[0]);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffers[1]);
+    for (UINT l = 0; l < levels_; ++l) {
+        const auto w = static_cast<GLint>(std::max(1u, width_ >> l));
+        const auto h = static_cast<GLint>(std::max(1u, height_ >> l));
+        glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, source, static_cast<GLint>(l));
+        glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, srgb_, static_cast<GLint>(l));
+        glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    }
+    glDeleteFramebuffers(2, framebuffers);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(read));
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(draw));
+    if (scissor) glEnable(GL_SCISSOR_TEST);
+    GFX_GL_CHECK("sRGB copy");
+    return srgb_;
 }
 
 HRESULT TextureGL::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) {
