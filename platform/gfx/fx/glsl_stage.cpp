@@ -410,40 +410,41 @@ constexpr const char* kSpriteCoordinates = "vec4(gl_PointCoord.x, 1.0 - gl_Point
 
 namespace platform::gfx::fx {
 
-// The varyings are declared one a line, "in vec4 fx_v_<SEMANTIC>;" (out in the vertex stage),
-// after "flat " where they are not interpolated.
-std::string WithFlatColours(const std::string& glsl) {
+// "glsl" with each of its lines (without its line break) appended to the result by "edit",
+// the line breaks kept.
+template <typename Edit>
+static std::string EditLines(const std::string& glsl, Edit edit) {
     std::string out;
     std::size_t at = 0;
     while (at < glsl.size()) {
         const std::size_t end = std::min(glsl.find('\n', at), glsl.size());
-        const std::string_view line = std::string_view(glsl).substr(at, end - at);
-        if (line.rfind("in vec4 fx_v_COLOR", 0) == 0 || line.rfind("out vec4 fx_v_COLOR", 0) == 0) out += "flat ";
-        out += line;
+        edit(std::string_view(glsl).substr(at, end - at), out);
         if (end < glsl.size()) out += '\n';
         at = end + 1;
     }
     return out;
 }
 
+// The varyings are declared one a line, "in vec4 fx_v_<SEMANTIC>;" (out in the vertex stage),
+// after "flat " where they are not interpolated.
+std::string WithFlatColours(const std::string& glsl) {
+    return EditLines(glsl, [](std::string_view line, std::string& out) {
+        if (line.rfind("in vec4 fx_v_COLOR", 0) == 0 || line.rfind("out vec4 fx_v_COLOR", 0) == 0) out += "flat ";
+        out += line;
+    });
+}
+
 // A coordinate input (a shader's TEXCOORDn, the generated stage's FFTCn) becomes a name for
 // the point's coordinates.
 std::string WithSpriteCoordinates(const std::string& fragmentGlsl) {
-    std::string out;
-    std::size_t at = 0;
-    while (at < fragmentGlsl.size()) {
-        const std::size_t end = std::min(fragmentGlsl.find('\n', at), fragmentGlsl.size());
-        const std::string_view line = std::string_view(fragmentGlsl).substr(at, end - at);
+    return EditLines(fragmentGlsl, [](std::string_view line, std::string& out) {
         if ((line.rfind("in vec4 fx_v_TEXCOORD", 0) == 0 || line.rfind("in vec4 fx_v_FFTC", 0) == 0) &&
             line.back() == ';') {
             out += "#define " + std::string(line.substr(8, line.size() - 9)) + " " + glsl::kSpriteCoordinates;
         } else {
             out += line;
         }
-        if (end < fragmentGlsl.size()) out += '\n';
-        at = end + 1;
-    }
-    return out;
+    });
 }
 
 }  // namespace platform::gfx::fx
